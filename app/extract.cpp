@@ -1,0 +1,98 @@
+// The extraction run: the selected recording, block by block, into the
+// output writer, with progress, the Stop request and every failure reported.
+#include "app/messages.h"
+#include "app/runs.h"
+#include "app/state.h"
+#include "app/ui_port.h"
+#include "disk/recorder_disk.h"
+#include "output/writer.h"
+
+namespace {
+
+const u32 kMiB = 1048576;
+const u32 kSyncBlocks = 4;  // blocks that must start with 0x47 to settle block mode
+
+// Position of the progress bar for progressSum = 100 x MiB read. A listed
+// size of 0 MiB means less than half a MiB, so any whole MiB read is 100%.
+u32 ProgressPosition(u32 progressSum, u32 sizeMiB) {
+  return sizeMiB ? progressSum / sizeMiB : 100;
+}
+
+// Copies the recording; false when the run ended on a failure (without the
+// completion notice), true when it reached the finish step.
+bool CopyRecording(const UiPort* ui) {
+  const Selection& sel = g_app.selection;
+  char format[48], status[100];
+  LoadText(IDS_EXTRACTING, format, sizeof format);
+  FormatText(status, sizeof status, format, sel.text);
+  ui->setStatus(status);
+  if (!OpenOutput(g_app.outputPath)) {
+    SetFlag(g_app.abortFlag);
+    ShowError(IDS_CREATE_ERROR);
+    return false;
+  }
+  if (!OpenEntry(sel.firstCluster)) {
+    SetFlag(g_app.abortFlag);
+    ShowError(IDS_INPUT_ERROR);
+    CloseOutput();
+    return false;
+  }
+  u8* block = g_app.readBuffer;
+  bool blockMode = true;
+  u32 syncCount = 0, progressSum = 0, lastPosition = 0, bytesSinceStep = 0;
+  while (!TestFlag(g_app.abortFlag)) {
+    u32 n;
+    if (!ReadEntryData(block, kReadBufferSize, &n)) {
+      SetFlag(g_app.abortFlag);
+      ShowError(IDS_INPUT_ERROR);
+      CloseOutput();
+      return false;
+    }
+    if (n == 0) break;
+    if (blockMode) {
+      if (block[0] == kSyncByte) {
+        if (syncCount < kSyncBlocks) ++syncCount;
+      } else if (syncCount < kSyncBlocks) {
+        blockMode = false;
+      }
+    }
+    bytesSinceStep += n;  // counted as read, before the cut
+    if (blockMode && n >= kBlockStreamBytes) n = kBlockStreamBytes;
+    if (!WriteOutput(block, n)) {
+      CloseOutput();  // the writer has shown its message and set the abort flag
+      return false;
+    }
+    if (bytesSinceStep >= kMiB) {
+      progressSum += 100;
+      bytesSinceStep -= kMiB;
+      u32 position = ProgressPosition(progressSum, sel.sizeMiB);
+      if (position != lastPosition) {
+        ui->setProgress(position);
+        lastPosition = position;
+      }
+    }
+  }
+  ui->disableStop();
+  CloseOutput();  // a failure here has been shown by the writer
+  return true;
+}
+
+}  // namespace
+
+u32 ExtractThread(void*) {
+  const UiPort* ui = CurrentUiPort();
+  bool ready = TestFlag(g_app.diskOpen);
+  if (!ready && FindRecorderDisk(false)) {
+    SetFlag(g_app.diskOpen);
+    ready = true;
+  }
+  if (!ready) {
+    ShowError(IDS_NO_DRIVE);
+  } else if (CopyRecording(ui)) {
+    char text[100];
+    LoadText(IDS_DONE, text, sizeof text);
+    ui->showNotice(text);
+  }
+  ui->extractDone();
+  return 0;
+}

@@ -1,0 +1,46 @@
+// Reading a recording's bytes in order, cluster by cluster, straight into
+// the caller's buffer.
+#include "disk/recorder_disk.h"
+
+bool OpenEntry(u32 first) {
+  if (first > g_disk.clusterCount) return false;
+  g_disk.currentCluster = first;
+  g_disk.clusterOffset = 0;
+  g_disk.chainSteps = 0;
+  return true;
+}
+
+bool ReadEntryData(void* buffer, u32 length, u32* got) {
+  if (length % kSectorSize != 0) return false;
+  if (g_disk.currentCluster > g_disk.clusterCount) {
+    *got = 0;
+    return true;
+  }
+  u8* out = static_cast<u8*>(buffer);
+  u32 remaining = length;
+  while (remaining > 0) {
+    if (g_disk.clusterOffset >= g_disk.usableClusterBytes) {
+      // A cyclic table would otherwise deliver data (or, with empty
+      // clusters, spin) for ever.
+      if (ChainTooLong(++g_disk.chainSteps)) return false;
+      if (!GetNextCluster(&g_disk.currentCluster)) return false;
+      if (g_disk.currentCluster > g_disk.clusterCount) break;
+      g_disk.clusterOffset = 0;
+    }
+    u32 left = g_disk.usableClusterBytes - g_disk.clusterOffset;
+    u32 chunk = left < remaining ? left : remaining;
+    u32 sector = (g_disk.currentCluster - 1) * g_disk.sectorsPerCluster + g_disk.dataStart;
+    u64 position = u64(sector) * kSectorSize + g_disk.clusterOffset;
+    u32 n = 0;
+    if (chunk > 0) {
+      if (!SeekFile(g_disk.device, position)) return false;
+      if (!ReadBytes(g_disk.device, out, chunk, &n) || n != chunk) return false;
+      if (g_disk.wordSwap) SwapWordBytes(out, chunk);
+    }
+    g_disk.clusterOffset += chunk;
+    out += chunk;
+    remaining -= chunk;
+  }
+  *got = length - remaining;
+  return true;
+}

@@ -1,0 +1,78 @@
+// The directory: one recording at a time, with its size and list text.
+#include "disk/layout.h"
+#include "disk/recorder_disk.h"
+
+namespace {
+
+const u32 kEntrySize = 72;
+const u32 kEntriesPerSector = 7;  // bytes 504 to 511 of a directory sector are unused
+const u32 kNameSize = 64;
+const u32 kFirstCluster = 64;
+const u32 kType = 70;
+const u16 kRecording = 13;
+
+// Non-printable bytes become "." so the name is safe to show and to log.
+void SanitiseName(const u8* raw, char* name) {
+  u32 i = 0;
+  for (; i < kNameSize && raw[i] != 0; ++i)
+    name[i] = (raw[i] >= 0x20 && raw[i] <= 0x7E) ? static_cast<char>(raw[i]) : '.';
+  name[i] = 0;
+}
+
+// Counts the clusters of the chain starting at first.
+bool CountChain(u32 first, u32* count) {
+  u64 n = 0;
+  for (u32 c = first; c != kEndOfChain;) {
+    if (ChainTooLong(n + 1)) return false;
+    if (!GetNextCluster(&c)) return false;
+    ++n;
+  }
+  *count = static_cast<u32>(n);
+  return true;
+}
+
+}  // namespace
+
+bool ResetDirectory() {
+  g_disk.directoryCursor = 0;
+  return true;
+}
+
+bool GetNextEntry(char* text, u32* start, u32* sizeMiB) {
+  char name[kNameSize + 1];
+  char line[160];
+  u32 first;
+  for (;;) {
+    u32 s = g_disk.directoryCursor / kEntriesPerSector;
+    if (s >= g_disk.directorySize) {
+      *start = 0;
+      return true;
+    }
+    u32 e = g_disk.directoryCursor++;
+    if (g_disk.directoryInterleave == 0) return false;
+    if (!ReadSector(InterleavedSector(g_disk.directoryStart, g_disk.directoryInterleave, s)))
+      return false;
+    const u8* entry = g_disk.sector + (e % kEntriesPerSector) * kEntrySize;
+    SanitiseName(entry, name);
+    u16 type = Field16(entry + kType);
+    if (type == kRecording) {
+      first = Field32(entry + kFirstCluster);
+      if (first <= g_disk.clusterCount) break;
+    }
+    if (g_disk.trace && type != 0) {
+      u32 n = FormatText(line, sizeof line, "GetNextEntry skips: (%04X) %s\r\n", type, name);
+      WriteTrace(line, n);
+    }
+  }
+  *start = first;
+  u32 clusters;
+  if (!CountChain(first, &clusters)) return false;
+  u32 size = ((g_disk.usableClusterBytes / 1024) * clusters + 511) / 1024;
+  *sizeMiB = size;
+  FormatText(text, kEntryTextSize, "%s  %uMo", name, size);
+  if (g_disk.trace) {
+    u32 n = FormatText(line, sizeof line, "GetNextEntry returns: %s (start=%08X)\r\n", text, first);
+    WriteTrace(line, n);
+  }
+  return true;
+}

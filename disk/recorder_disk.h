@@ -1,0 +1,73 @@
+// The recorder disk: its one process-wide record and every operation on it.
+// The disk layer never shows anything; it reports by its results.
+#ifndef MELVIR_DISK_RECORDER_DISK_H
+#define MELVIR_DISK_RECORDER_DISK_H
+
+#include "platform/platform.h"
+#include "platform/types.h"
+
+const u32 kSectorSize = 512;
+const u32 kNoSector = 0xFFFFFFFFu;
+const u32 kEndOfChain = 0xFFFFFFFFu;
+const u32 kLastDrive = 16;          // drives 0 to 16 are probed
+const u32 kDiskInfoSize = 300;      // room FormatDiskInfo needs
+const u32 kEntryTextSize = 76;      // longest list text and its NUL
+const char kTraceLogName[] = "MELVIR.LOG";
+
+struct RecorderDisk {
+  alignas(512) u8 sector[kSectorSize];  // the last sector read
+  FileHandle device;                   // kNoFile when none is open
+  u32 diskNumber;
+  u32 partitionIndex;
+  bool wordSwap;
+  bool bigEndian;
+  u32 cachedSector;                    // kNoSector: nothing cached
+  bool trace;
+  FileHandle traceLog;
+  // Geometry, loaded from the volume header.
+  u32 sectorsPerCluster;
+  u32 usableClusterBytes;
+  u32 clusterCount;
+  u32 tableStart;
+  u32 tableInterleave;
+  u32 tableSize;
+  u32 directoryStart;
+  u32 directoryInterleave;
+  u32 directorySize;
+  u32 dataStart;
+  // Cursors.
+  u32 directoryCursor;
+  u32 currentCluster;
+  u32 clusterOffset;
+  u64 chainSteps;  // steps taken since OpenEntry: bounds a cyclic chain
+};
+
+extern RecorderDisk g_disk;
+
+// Byte order and sector reader.
+u32 SwapLong(u32 raw);
+u16 SwapShort(u16 raw);
+bool ReadSector(u32 sector);
+void SwapWordBytes(void* data, u32 length);
+void WriteTrace(const char* line, u32 length);
+// A chain has at most clusterCount + 1 clusters (cluster 0 included); more
+// steps than that mean the table holds a cycle.
+inline bool ChainTooLong(u64 steps) { return steps > u64(g_disk.clusterCount) + 1; }
+
+// Discovery and geometry.
+bool FindRecorderDisk(bool trace);
+void CloseDisk();
+void FormatDiskInfo(char* text);
+
+// Allocation chain.
+bool GetNextCluster(u32* cluster);
+
+// Directory.
+bool ResetDirectory();
+bool GetNextEntry(char* text, u32* start, u32* sizeMiB);
+
+// Recording data.
+bool OpenEntry(u32 first);
+bool ReadEntryData(void* buffer, u32 length, u32* got);
+
+#endif

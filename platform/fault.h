@@ -1,0 +1,35 @@
+// Fault injection for tests: every platform call is counted, and one chosen
+// call can be made to fail, or (reads and writes) to come back short.
+// Disarmed, the cost is one atomic increment per call.
+#ifndef MELVIR_PLATFORM_FAULT_H
+#define MELVIR_PLATFORM_FAULT_H
+
+#include "platform/types.h"
+
+enum PlatformCall {
+  kCallOpenDrive,
+  kCallSeek,
+  kCallRead,
+  kCallClose,
+  kCallCreateLog,
+  kCallWrite,
+  kCallCreateOutput,
+  kCallCreateEvent,
+  kCallStartThread,
+  kCallKinds
+};
+
+enum FaultMode { kFaultFail, kFaultShort };
+
+// Arms one fault: the occurrence-th call (0-based) of kind fails in mode.
+void ArmFault(PlatformCall kind, u32 occurrence, FaultMode mode);
+void DisarmFault();
+
+// Calls of kind made since the last ResetFaultCounts.
+u32 FaultCallCount(PlatformCall kind);
+void ResetFaultCounts();
+
+// For the implementations: counts the call and tells whether it must fail.
+bool FaultHit(PlatformCall kind, FaultMode* mode);
+
+#endif

@@ -1,0 +1,294 @@
+// POSIX implementation: Linux devices and image files, pthreads.
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <pthread.h>
+#include <sched.h>
+#include <sys/mman.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/fault.h"
+#include "platform/platform.h"
+
+namespace {
+
+const char* const* g_drivePaths = nullptr;
+u32 g_driveCount = 0;
+
+// Whole-disk block devices, found once, in name order.
+const u32 kMaxDevices = 17;
+char g_devices[kMaxDevices][64];
+u32 g_deviceCount = 0;
+bool g_devicesListed = false;
+
+bool IsWholeDisk(const char* name) {
+  // Pseudo devices that are never a recorder disk.
+  static const char* const kSkip[] = {"loop", "ram", "zram", "dm-", "md", "sr", "fd", "nbd"};
+  for (const char* prefix : kSkip)
+    if (std::strncmp(name, prefix, std::strlen(prefix)) == 0) return false;
+  return name[0] != '.';
+}
+
+void ListDevices() {
+  g_devicesListed = true;
+  DIR* dir = opendir("/sys/block");
+  if (!dir) return;
+  char names[64][32];
+  u32 n = 0;
+  while (struct dirent* e = readdir(dir)) {
+    if (n < 64 && IsWholeDisk(e->d_name) && std::strlen(e->d_name) < sizeof names[0])
+      std::strcpy(names[n++], e->d_name);
+  }
+  closedir(dir);
+  qsort(names, n, sizeof names[0], [](const void* a, const void* b) {
+    return std::strcmp(static_cast<const char*>(a), static_cast<const char*>(b));
+  });
+  for (u32 i = 0; i < n && g_deviceCount < kMaxDevices; ++i)
+    std::snprintf(g_devices[g_deviceCount++], sizeof g_devices[0], "/dev/%s", names[i]);
+}
+
+int Fd(FileHandle f) { return static_cast<int>(f); }
+
+// Transfers the part of a call that a short-mode fault leaves.
+u32 FaultLength(PlatformCall kind, u32 length, bool* fail) {
+  FaultMode mode;
+  *fail = false;
+  if (!FaultHit(kind, &mode)) return length;
+  if (mode == kFaultFail || length == 0) *fail = true;
+  return length / 2;
+}
+
+}  // namespace
+
+void SetDriveTable(const char* const* paths, u32 count) {
+  g_drivePaths = count ? paths : nullptr;
+  g_driveCount = count;
+}
+
+bool OpenDrive(u32 number, FileHandle* out) {
+  FaultMode mode;
+  if (FaultHit(kCallOpenDrive, &mode)) return false;
+  const char* path;
+  if (g_drivePaths) {
+    if (number >= g_driveCount) return false;
+    path = g_drivePaths[number];
+  } else {
+    if (!g_devicesListed) ListDevices();
+    if (number >= g_deviceCount) return false;
+    path = g_devices[number];
+  }
+  int fd = open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  *out = fd;
+  return true;
+}
+
+bool SeekFile(FileHandle file, u64 position) {
+  FaultMode mode;
+  if (FaultHit(kCallSeek, &mode)) return false;
+  if (position > static_cast<u64>(INT64_MAX)) return false;
+  return lseek(Fd(file), static_cast<off_t>(position), SEEK_SET) != static_cast<off_t>(-1);
+}
+
+bool ReadBytes(FileHandle file, void* buffer, u32 length, u32* got) {
+  bool fail;
+  length = FaultLength(kCallRead, length, &fail);
+  if (fail) return false;
+  u32 done = 0;
+  while (done < length) {
+    ssize_t n = read(Fd(file), static_cast<u8*>(buffer) + done, length - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) break;
+    done += static_cast<u32>(n);
+  }
+  *got = done;
+  return true;
+}
+
+bool CloseFile(FileHandle file) {
+  FaultMode mode;
+  bool fail = FaultHit(kCallClose, &mode);
+  // The descriptor is released even when the close is made to fail.
+  bool ok = close(Fd(file)) == 0;
+  return ok && !fail;
+}
+
+bool CreateLogFile(const char* path, FileHandle* out) {
+  FaultMode mode;
+  if (FaultHit(kCallCreateLog, &mode)) return false;
+  int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  *out = fd;
+  return true;
+}
+
+bool WriteBytes(FileHandle file, const void* buffer, u32 length, u32* written) {
+  bool fail;
+  length = FaultLength(kCallWrite, length, &fail);
+  if (fail) return false;
+  u32 done = 0;
+  while (done < length) {
+    ssize_t n = write(Fd(file), static_cast<const u8*>(buffer) + done, length - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno == EINVAL) {
+      // Direct I/O refused this length or alignment (a file system with
+      // larger blocks): go on through the page cache, same bytes.
+      int flags = fcntl(Fd(file), F_GETFL);
+      if (flags >= 0 && (flags & O_DIRECT) && fcntl(Fd(file), F_SETFL, flags & ~O_DIRECT) == 0)
+        continue;
+    }
+    if (n <= 0) return false;
+    done += static_cast<u32>(n);
+  }
+  *written = done;
+  return true;
+}
+
+bool CreateOutputFile(const char* path, FileHandle* out) {
+  FaultMode mode;
+  if (FaultHit(kCallCreateOutput, &mode)) return false;
+  const int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC;
+  int fd = open(path, flags | O_DIRECT, 0644);
+  if (fd < 0 && errno == EINVAL) fd = open(path, flags, 0644);  // tmpfs and the like
+  if (fd < 0) return false;
+  *out = fd;
+  return true;
+}
+
+u32 FormatTextV(char* out, u32 size, const char* format, va_list args) {
+  if (size == 0) return 0;
+  int n = std::vsnprintf(out, size, format, args);
+  if (n < 0) {
+    out[0] = 0;
+    return 0;
+  }
+  return static_cast<u32>(n) < size ? static_cast<u32>(n) : size - 1;
+}
+
+u32 FormatText(char* out, u32 size, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  u32 n = FormatTextV(out, size, format, args);
+  va_end(args);
+  return n;
+}
+
+// ---- Events: a fixed pool, so no allocation happens per extraction. --------
+
+struct PlatformEvent {
+  pthread_mutex_t mutex;
+  pthread_cond_t cond;
+  bool signalled;
+  std::atomic<bool> used;
+};
+
+namespace {
+const u32 kEventPool = 8;
+PlatformEvent g_events[kEventPool] = {};
+pthread_once_t g_eventsOnce = PTHREAD_ONCE_INIT;
+
+void InitEvents() {
+  for (PlatformEvent& e : g_events) {
+    pthread_mutex_init(&e.mutex, nullptr);
+    pthread_cond_init(&e.cond, nullptr);
+  }
+}
+}  // namespace
+
+bool CreateAutoEvent(EventHandle* out) {
+  FaultMode mode;
+  if (FaultHit(kCallCreateEvent, &mode)) return false;
+  pthread_once(&g_eventsOnce, InitEvents);
+  for (PlatformEvent& e : g_events) {
+    bool expected = false;
+    if (e.used.compare_exchange_strong(expected, true)) {
+      pthread_mutex_lock(&e.mutex);
+      e.signalled = false;
+      pthread_mutex_unlock(&e.mutex);
+      *out = &e;
+      return true;
+    }
+  }
+  return false;
+}
+
+void SignalEvent(EventHandle event) {
+  pthread_mutex_lock(&event->mutex);
+  event->signalled = true;
+  pthread_cond_signal(&event->cond);
+  pthread_mutex_unlock(&event->mutex);
+}
+
+void WaitEvent(EventHandle event) {
+  pthread_mutex_lock(&event->mutex);
+  while (!event->signalled) pthread_cond_wait(&event->cond, &event->mutex);
+  event->signalled = false;
+  pthread_mutex_unlock(&event->mutex);
+}
+
+void CloseEvent(EventHandle event) { event->used.store(false); }
+
+// ---- Threads ------------------------------------------------------------------
+
+namespace {
+struct StartSlot {
+  std::atomic<bool> used;
+  ThreadRoutine routine;
+  void* argument;
+};
+const u32 kStartSlots = 16;
+StartSlot g_starts[kStartSlots] = {};
+
+void* Trampoline(void* p) {
+  StartSlot* slot = static_cast<StartSlot*>(p);
+  ThreadRoutine routine = slot->routine;
+  void* argument = slot->argument;
+  slot->used.store(false, std::memory_order_release);
+  routine(argument);
+  return nullptr;
+}
+}  // namespace
+
+bool StartThread(ThreadRoutine routine, void* argument) {
+  FaultMode mode;
+  if (FaultHit(kCallStartThread, &mode)) return false;
+  for (StartSlot& slot : g_starts) {
+    bool expected = false;
+    if (!slot.used.compare_exchange_strong(expected, true, std::memory_order_acquire)) continue;
+    slot.routine = routine;
+    slot.argument = argument;
+    pthread_attr_t attr;
+    pthread_attr_init(&attr);
+    pthread_attr_setdetachstate(&attr, PTHREAD_CREATE_DETACHED);
+    pthread_t thread;
+    int rc = pthread_create(&thread, &attr, Trampoline, &slot);
+    pthread_attr_destroy(&attr);
+    if (rc != 0) {
+      slot.used.store(false);
+      return false;
+    }
+    return true;
+  }
+  return false;
+}
+
+void YieldThread() { sched_yield(); }
+
+void RaiseThreadPriority() {
+  // Linux keeps a nice value per thread; lowering it needs privileges, so a
+  // refusal is simply ignored.
+  (void)setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), -5);
+}
+
+void* AllocPages(u32 size) {
+  void* p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  return p == MAP_FAILED ? nullptr : p;
+}

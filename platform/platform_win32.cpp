@@ -1,0 +1,187 @@
+// Win32 implementation: raw physical drives and files through the ANSI API.
+#include <windows.h>
+
+#include <cstdio>
+
+#include "platform/fault.h"
+#include "platform/platform.h"
+
+namespace {
+
+const char* const* g_drivePaths = nullptr;
+u32 g_driveCount = 0;
+
+HANDLE H(FileHandle f) { return reinterpret_cast<HANDLE>(f); }
+FileHandle F(HANDLE h) { return reinterpret_cast<FileHandle>(h); }
+
+u32 FaultLength(PlatformCall kind, u32 length, bool* fail) {
+  FaultMode mode;
+  *fail = false;
+  if (!FaultHit(kind, &mode)) return length;
+  if (mode == kFaultFail || length == 0) *fail = true;
+  return length / 2;
+}
+
+}  // namespace
+
+void SetDriveTable(const char* const* paths, u32 count) {
+  g_drivePaths = count ? paths : nullptr;
+  g_driveCount = count;
+}
+
+bool OpenDrive(u32 number, FileHandle* out) {
+  FaultMode mode;
+  if (FaultHit(kCallOpenDrive, &mode)) return false;
+  char name[32];
+  const char* path = name;
+  if (g_drivePaths) {
+    if (number >= g_driveCount) return false;
+    path = g_drivePaths[number];
+  } else {
+    FormatText(name, sizeof name, "\\\\.\\PhysicalDrive%u", number);
+  }
+  // Read access only; other readers and writers of the drive are not locked out.
+  HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  *out = F(h);
+  return true;
+}
+
+bool SeekFile(FileHandle file, u64 position) {
+  FaultMode mode;
+  if (FaultHit(kCallSeek, &mode)) return false;
+  LARGE_INTEGER to;
+  to.QuadPart = static_cast<LONGLONG>(position);
+  if (position > 0x7FFFFFFFFFFFFFFFull) return false;
+  return SetFilePointerEx(H(file), to, nullptr, FILE_BEGIN) != 0;
+}
+
+bool ReadBytes(FileHandle file, void* buffer, u32 length, u32* got) {
+  bool fail;
+  length = FaultLength(kCallRead, length, &fail);
+  if (fail) return false;
+  DWORD n = 0;
+  if (!::ReadFile(H(file), buffer, length, &n, nullptr)) return false;
+  *got = n;
+  return true;
+}
+
+bool CloseFile(FileHandle file) {
+  FaultMode mode;
+  bool fail = FaultHit(kCallClose, &mode);
+  bool ok = CloseHandle(H(file)) != 0;
+  return ok && !fail;
+}
+
+bool CreateLogFile(const char* path, FileHandle* out) {
+  FaultMode mode;
+  if (FaultHit(kCallCreateLog, &mode)) return false;
+  HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                         nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  *out = F(h);
+  return true;
+}
+
+bool WriteBytes(FileHandle file, const void* buffer, u32 length, u32* written) {
+  bool fail;
+  length = FaultLength(kCallWrite, length, &fail);
+  if (fail) return false;
+  DWORD n = 0;
+  if (!::WriteFile(H(file), buffer, length, &n, nullptr)) return false;
+  *written = n;
+  return true;
+}
+
+bool CreateOutputFile(const char* path, FileHandle* out) {
+  FaultMode mode;
+  if (FaultHit(kCallCreateOutput, &mode)) return false;
+  HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_NO_BUFFERING, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  *out = F(h);
+  return true;
+}
+
+u32 FormatTextV(char* out, u32 size, const char* format, va_list args) {
+  if (size == 0) return 0;
+  // Bounded, unlike wsprintf, so no text from the disk can overrun a buffer.
+  int n = std::vsnprintf(out, size, format, args);
+  if (n < 0) {
+    out[0] = 0;
+    return 0;
+  }
+  return static_cast<u32>(n) < size ? static_cast<u32>(n) : size - 1;
+}
+
+u32 FormatText(char* out, u32 size, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  u32 n = FormatTextV(out, size, format, args);
+  va_end(args);
+  return n;
+}
+
+bool CreateAutoEvent(EventHandle* out) {
+  FaultMode mode;
+  if (FaultHit(kCallCreateEvent, &mode)) return false;
+  HANDLE h = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+  if (!h) return false;
+  *out = reinterpret_cast<EventHandle>(h);
+  return true;
+}
+
+void SignalEvent(EventHandle event) { SetEvent(reinterpret_cast<HANDLE>(event)); }
+
+void WaitEvent(EventHandle event) {
+  WaitForSingleObject(reinterpret_cast<HANDLE>(event), INFINITE);
+}
+
+void CloseEvent(EventHandle event) { CloseHandle(reinterpret_cast<HANDLE>(event)); }
+
+namespace {
+// The routine and its argument travel to the new thread through a slot, so
+// the thread starts in a routine of the Win32 calling convention.
+struct StartSlot {
+  volatile LONG used;
+  ThreadRoutine routine;
+  void* argument;
+};
+const u32 kStartSlots = 16;
+StartSlot g_starts[kStartSlots] = {};
+
+DWORD WINAPI Trampoline(LPVOID p) {
+  StartSlot* slot = static_cast<StartSlot*>(p);
+  ThreadRoutine routine = slot->routine;
+  void* argument = slot->argument;
+  InterlockedExchange(&slot->used, 0);
+  return routine(argument);
+}
+}  // namespace
+
+bool StartThread(ThreadRoutine routine, void* argument) {
+  FaultMode mode;
+  if (FaultHit(kCallStartThread, &mode)) return false;
+  for (StartSlot& slot : g_starts) {
+    if (InterlockedCompareExchange(&slot.used, 1, 0) != 0) continue;
+    slot.routine = routine;
+    slot.argument = argument;
+    HANDLE h = CreateThread(nullptr, 0, Trampoline, &slot, 0, nullptr);
+    if (!h) {
+      InterlockedExchange(&slot.used, 0);
+      return false;
+    }
+    CloseHandle(h);
+    return true;
+  }
+  return false;
+}
+
+void YieldThread() { Sleep(0); }
+
+void RaiseThreadPriority() { SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST); }
+
+void* AllocPages(u32 size) {
+  return VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+}
