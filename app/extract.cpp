@@ -65,6 +65,7 @@ bool CopyRecording(const UiPort* ui) {
     if (bytesSinceStep >= kMiB) {
       progressSum += 100;
       bytesSinceStep -= kMiB;
+      if (ui->readProgress) ui->readProgress(progressSum / 100);
       u32 position = ProgressPosition(progressSum, sel.sizeMiB);
       if (position != lastPosition) {
         ui->setProgress(position);

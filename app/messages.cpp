@@ -31,7 +31,7 @@ void Nothing() {}
 void IgnoreProgress(u32) {}
 // In force until a front end sets its own, so no thread meets a null port.
 const UiPort kSilentPort = {Ignore, Ignore, Nothing, Ignore, Ignore,
-                            IgnoreProgress, Nothing, Nothing, Nothing};
+                            IgnoreProgress, Nothing, Nothing, Nothing, nullptr};
 std::atomic<const UiPort*> g_port{&kSilentPort};
 
 }  // namespace

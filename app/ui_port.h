@@ -23,6 +23,10 @@ struct UiPort {
   // run to its dialog. Sent as the thread's last act.
   void (*scanDone)();
   void (*extractDone)();
+  // Optional (null where unused): called once per whole MiB read by the
+  // extraction run, with the MiB read so far, for a front end that shows
+  // amounts and rates rather than a percentage bar.
+  void (*readProgress)(u32 mibRead);
 };
 
 // The port in force; the front end sets it before starting any thread.

@@ -50,8 +50,11 @@ void ListDevices() {
   qsort(names, n, sizeof names[0], [](const void* a, const void* b) {
     return std::strcmp(static_cast<const char*>(a), static_cast<const char*>(b));
   });
-  for (u32 i = 0; i < n && g_deviceCount < kMaxDevices; ++i)
-    std::snprintf(g_devices[g_deviceCount++], sizeof g_devices[0], "/dev/%s", names[i]);
+  // Names are shorter than 32, so "/dev/" and a name fit in 64.
+  for (u32 i = 0; i < n && g_deviceCount < kMaxDevices; ++i) {
+    std::memcpy(g_devices[g_deviceCount], "/dev/", 5);
+    std::strcpy(g_devices[g_deviceCount++] + 5, names[i]);
+  }
 }
 
 int Fd(FileHandle f) { return static_cast<int>(f); }
