@@ -10,6 +10,7 @@ u32 ScanThread(void*) {
   RecordingTable& table = g_app.recordings;
   ui->resetList();
   table.rowCount.store(0, std::memory_order_release);
+  ClearFlag(g_app.scanFailed);
   if (!FindRecorderDisk(g_app.traceOption)) {
     ShowError(IDS_NO_DRIVE);
   } else {
@@ -19,6 +20,7 @@ u32 ScanThread(void*) {
       char text[kEntryTextSize];
       u32 first, size;
       if (!GetNextEntry(text, &first, &size)) {
+        SetFlag(g_app.scanFailed);
         if (!g_app.quietOption) ShowError(IDS_SCAN_ERROR);
         break;
       }

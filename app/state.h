@@ -45,6 +45,7 @@ struct AppState {
   Flag abortFlag;  // stop the extraction at the next block
   Flag diskOpen;   // a discovery has succeeded
   Flag scanDone;   // the scan thread has finished
+  Flag scanFailed; // the scan ended on a read error (reported or, quiet, not)
   bool traceOption;  // "/T"
   bool quietOption;  // "/V"
   Selection selection;

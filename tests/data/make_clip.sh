@@ -23,8 +23,8 @@ if (( size > target || size % 188 != 0 )); then
   echo "make_clip.sh: clip.ts is $size bytes; it must be packets of 188 and at most $target" >&2
   exit 1
 fi
-packet=$({ printf '\x47\x1f\xff\x10'; head -c 184 /dev/zero | tr '\0' '\377'; } | od -An -tx1 -v | tr -d ' \n')
-for ((i = 0; i < (target - size) / 188; ++i)); do
-  printf '%s' "$packet" | sed 's/../\\x&/g' | xargs -0 printf '%b'
-done >> clip.ts
+null=$(mktemp)
+trap 'rm -f "$null"' EXIT
+{ printf '\x47\x1f\xff\x10'; head -c 184 /dev/zero | tr '\0' '\377'; } > "$null"
+for ((i = 0; i < (target - size) / 188; ++i)); do cat "$null"; done >> clip.ts
 echo "clip.ts: $(stat -c %s clip.ts) bytes"

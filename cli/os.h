@@ -1,0 +1,27 @@
+// The few calls the command line needs beyond the platform layer: terminal,
+// file tests, folders and Ctrl-C. One file per OS family, kept in os.cpp.
+#ifndef MELVIR_CLI_OS_H
+#define MELVIR_CLI_OS_H
+
+#include "platform/types.h"
+
+bool StderrIsTerminal();
+u32 TerminalColumns();  // of the terminal on stderr; 80 when unknown
+
+bool PathExists(const char* path);
+bool IsFolder(const char* path);
+bool MakeFolder(const char* path);  // true when it exists as a folder afterwards
+bool FileSize(const char* path, u64* size);
+// Both name one existing file (hard links and other spellings included).
+bool SameFile(const char* a, const char* b);
+// A raw disk rather than a file: never a place to write a recording.
+bool IsDiskDevice(const char* path);
+
+// From now on the first Ctrl-C sets g_app.abortFlag and the interrupted
+// mark, and gives the signal back its default action, so that a second
+// Ctrl-C ends a run that no longer answers. Ctrl-C ignored at start stays
+// ignored.
+void CatchInterrupt();
+bool Interrupted();
+
+#endif
