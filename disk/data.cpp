@@ -7,6 +7,7 @@ bool OpenEntry(u32 first) {
   g_disk.currentCluster = first;
   g_disk.clusterOffset = 0;
   g_disk.chainSteps = 0;
+  g_disk.cycleMark = first;
   return true;
 }
 
@@ -22,10 +23,15 @@ bool ReadEntryData(void* buffer, u32 length, u32* got) {
     if (g_disk.clusterOffset >= g_disk.usableClusterBytes) {
       // A cyclic table would otherwise deliver data (or, with empty
       // clusters, spin) for ever.
-      if (ChainTooLong(++g_disk.chainSteps)) return false;
+      u64 step = ++g_disk.chainSteps;
+      if (ChainTooLong(step)) return false;
       if (!GetNextCluster(&g_disk.currentCluster)) return false;
       if (g_disk.currentCluster > g_disk.clusterCount) break;
       g_disk.clusterOffset = 0;
+      // Found within a few times the cycle's length, not after as many
+      // steps as a damaged header's cluster count allows.
+      if (g_disk.currentCluster == g_disk.cycleMark) return false;
+      if ((step & (step - 1)) == 0) g_disk.cycleMark = g_disk.currentCluster;
     }
     u32 left = g_disk.usableClusterBytes - g_disk.clusterOffset;
     u32 chunk = left < remaining ? left : remaining;

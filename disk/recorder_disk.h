@@ -40,6 +40,7 @@ struct RecorderDisk {
   u32 currentCluster;
   u32 clusterOffset;
   u64 chainSteps;  // steps taken since OpenEntry: bounds a cyclic chain
+  u32 cycleMark;   // cluster met at the last power-of-two step: met again, a cycle
 };
 
 extern RecorderDisk g_disk;

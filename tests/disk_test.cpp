@@ -623,6 +623,29 @@ TEST_F(DiskTest, CycleFailsTheListingAndTheReadInsteadOfHanging) {
   }
 }
 
+// A damaged header may claim billions of clusters: a short cycle must still
+// be found within a few laps, not after as many steps as the count allows.
+TEST_F(DiskTest, ShortCycleUnderAHugeClusterCountFailsQuickly) {
+  for (uint32_t spc : {64u, 0u}) {
+    ResetDiskRecord();
+    Disk d;
+    d.sectorsPerCluster = spc;
+    d.clusterCount = 0x7FFFFFF0;
+    d.tableSize = 8;
+    d.directorySize = 1;
+    d.entries = {Recording("loop", 3, 4)};
+    Layout l = Build(d);
+    d.tableOverrides = {{l.chains[0][2], l.chains[0][0]}};
+    l = BuildAndMap(d);
+    ASSERT_TRUE(FindRecorderDisk(false));
+    std::vector<Listed> listed;
+    EXPECT_FALSE(ListAll(&listed)) << spc;
+    std::vector<uint8_t> all;
+    EXPECT_FALSE(ReadAll(l.chains[0][0], 131072, &all)) << spc;
+    EXPECT_LE(all.size(), 16u * 32768) << spc;
+  }
+}
+
 TEST_F(DiskTest, ZeroInterleaveFailsInsteadOfDividingByZero) {
   for (bool table : {true, false}) {
     ResetDiskRecord();
