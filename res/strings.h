@@ -35,5 +35,6 @@
 
 #define MELVIR_CAPTION "MELVIR"
 #define MELVIR_VERSION "1.0"
+#define MELVIR_TITLE "MELVIR 1.0"
 
 #endif

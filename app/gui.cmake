@@ -1,0 +1,26 @@
+# MELVIR.EXE: the Windows program, from the core and its windows.
+enable_language(RC)
+
+# The read-me resource: CR LF line ends and a closing NUL.
+set(MELVIR_README_BIN ${CMAKE_BINARY_DIR}/readme.bin)
+add_custom_command(
+  OUTPUT ${MELVIR_README_BIN}
+  COMMAND sh -c "sed 's/$/\\r/' '${CMAKE_SOURCE_DIR}/res/readme.txt' > '${MELVIR_README_BIN}' && printf '\\000' >> '${MELVIR_README_BIN}'"
+  DEPENDS ${CMAKE_SOURCE_DIR}/res/readme.txt
+  VERBATIM)
+set_source_files_properties(res/melvir.rc PROPERTIES
+  OBJECT_DEPENDS "${MELVIR_README_BIN};${CMAKE_SOURCE_DIR}/res/melvir.ico;${CMAKE_SOURCE_DIR}/res/strings.h;${CMAKE_SOURCE_DIR}/res/resource.h")
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_SOURCE_DIR}/res -I${CMAKE_BINARY_DIR}")
+
+add_executable(MELVIR WIN32
+  app/win_main.cpp
+  app/main_window.cpp
+  app/dialogs.cpp
+  app/win32_ui_port.cpp
+  res/melvir.rc
+)
+target_link_libraries(MELVIR PRIVATE melvir_core comctl32 comdlg32)
+set_target_properties(MELVIR PROPERTIES OUTPUT_NAME MELVIR SUFFIX .EXE)
+
+# The test driver that works MELVIR.EXE's windows under Wine.
+add_executable(gui_driver tests/wine/gui_driver.cpp)

@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# MELVIR.EXE (x86_64) under Wine and Xvfb, driven through its windows by
+# gui_driver.exe, with a test image mapped as \\.\PhysicalDrive1.
+#
+#   bash tests/wine/run_gui_tests.sh NATIVE_BUILD WIN64_BUILD
+set -euo pipefail
+native=$(cd "$1" && pwd)
+win64=$(cd "$2" && pwd)
+root=$(cd "$(dirname "$0")/../.." && pwd)
+melvir=$native/cli/melvir
+mkdisk=$native/tools/melvir-mkdisk
+exe=$win64/MELVIR.EXE
+driver=$win64/gui_driver.exe
+for f in "$melvir" "$mkdisk" "$exe" "$driver" "$native/sample/sample.img"; do
+  [[ -e $f ]] || { echo "run_gui_tests: $f is missing; build it first" >&2; exit 1; }
+done
+wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
+export WINEPREFIX=${WINEPREFIX:-/tmp/melvir-gui-wine} WINEDEBUG=-all
+
+work=$(mktemp -d /tmp/melvir-gui.XXXXXX)
+display=:$((90 + RANDOM % 100))
+Xvfb "$display" -screen 0 1024x768x24 > /dev/null 2>&1 &
+xvfb=$!
+cleanup() {
+  kill "$xvfb" 2> /dev/null || true
+  rm -f "$WINEPREFIX/dosdevices/physicaldrive1"
+  rm -rf "$work"
+}
+trap cleanup EXIT
+export DISPLAY=$display
+sleep 1
+[[ -d $WINEPREFIX/dosdevices ]] || timeout 120 "$wine" wineboot -i > /dev/null 2>&1 || true
+
+winpath() { echo "Z:${1//\//\\}"; }
+failures=0
+scenario() {  # scenario NAME ARGS...: runs the driver, bounded in time
+  echo "-- $1"
+  if ! (cd "$work" && timeout 180 "$wine" "$driver" "$1" "$(winpath "$exe")" "${@:2}"); then
+    echo "FAILED: $1"
+    failures=$((failures + 1))
+  fi
+}
+check() {  # check DESCRIPTION COMMAND...
+  if "${@:2}"; then echo "ok: $1"; else echo "FAIL: $1"; failures=$((failures + 1)); fi
+}
+map() { ln -sfn "$1" "$WINEPREFIX/dosdevices/physicaldrive1"; }
+
+# A long recording, for Stop: 6 GiB that read as zeros, in block form.
+cat > "$work/long.disk" << 'DESC'
+order little
+sectors-per-cluster 256
+cluster-count 60000
+recording "Long film" clusters=49000
+DESC
+"$mkdisk" "$work/long.disk" "$work/long.img" > /dev/null
+sample=$work/sample.img
+cp "$native/sample/sample.img" "$sample"
+chmod 0400 "$sample" "$work/long.img"
+hashes=$(sha256sum "$sample" "$work/long.img")
+
+# What the Windows program must show: the native program's view of the same
+# disk as drive 1.
+"$melvir" list "$sample" > "$work/list.txt"
+"$melvir" info /dev/null "$sample" > "$work/info.txt"
+lines=$(wc -l < "$work/list.txt")
+
+map "$sample"
+scenario browse "$(winpath "$work/list.txt")" "$(winpath "$work/info.txt")" \
+  "$(winpath "$root/res/readme.txt")"
+
+mkdir "$work/out"
+scenario extract 0 "$(winpath "$work/out/film.ts")"
+"$melvir" extract -n 1 -o "$work/expected1.ts" "$sample" > /dev/null 2>&1
+check "the extracted file equals the stream" cmp -s "$work/out/film.ts" "$work/expected1.ts"
+scenario extract 1 "$(winpath "$work/out/noext")"
+"$melvir" extract -n 2 -o "$work/expected2.ts" "$sample" > /dev/null 2>&1
+check "a name without extension gets .MPG" cmp -s "$work/out/noext.MPG" "$work/expected2.ts"
+
+map "$work/long.img"
+scenario stop 0 "$(winpath "$work/out/long.ts")"
+size=$(stat -c %s "$work/out/long.ts" 2> /dev/null || echo 0)
+check "Stop keeps the file: $size bytes, whole sectors, short of the end" \
+  test "$size" -gt 0 -a $((size % 512)) -eq 0 -a "$size" -lt $((49000 * 130560 / 131072 * 129344))
+check "what Stop kept is the stream's start" cmp -s -n "$size" "$work/out/long.ts" /dev/zero
+
+map "$sample"
+scenario trace "$lines"
+check "/T writes MELVIR.LOG with sector dumps" grep -q "Hard disk #1 sector 2" "$work/MELVIR.LOG"
+check "/T logs the entries returned" grep -q "GetNextEntry returns: Test card 8s  1Mo" "$work/MELVIR.LOG"
+scenario syntax "$lines"
+
+rm -f "$WINEPREFIX/dosdevices/physicaldrive1"
+scenario nodisk
+
+check "the source images are unchanged" test "$(sha256sum "$sample" "$work/long.img")" = "$hashes"
+if ((failures)); then
+  echo "$failures GUI check(s) failed"
+  exit 1
+fi
+echo "all GUI checks passed"
