@@ -1,0 +1,197 @@
+// Benchmark disks and the measurements that need the core's own counters.
+//
+//   bench_disk make-extract IMAGE [MiB]   one recording of at least MiB (default
+//       2048) in the recorder's block form, on 256-sector clusters, fragmented
+//       chain; prints "recording BYTES output BYTES" (bytes read from the disk,
+//       bytes an extraction writes)
+//   bench_disk scan IMAGE [RECORDINGS [GiB]]   writes a sparse disk of RECORDINGS
+//       (default 100) recordings of GiB (default 4) each, scans it as the
+//       program does (ScanThread), prints the wall time and the device reads
+//       against the least possible; the image is left for other measurements
+//   bench_disk extract IMAGE OUT         extracts recording 1 of IMAGE into OUT
+//       in this process (ExtractThread), for a memory figure without the CLI
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+#include <string>
+
+#include "app/runs.h"
+#include "app/state.h"
+#include "app/ui_port.h"
+#include "disk/recorder_disk.h"
+#include "platform/fault.h"
+#include "platform/platform.h"
+#include "testdisk.h"
+
+namespace {
+
+const u32 kStreamBytes = testdisk::kBlockStreamBytes;
+const u32 kBlockBytes = testdisk::kBlockBytes;
+
+double Now() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// The recorder's block form of a transport stream made up on the fly: each
+// 131072-byte block holds 129344 stream bytes (188-byte packets starting with
+// 0x47) and 1728 filler bytes, so any piece can be produced on its own.
+testdisk::Content BlockFormPattern(uint32_t seed) {
+  testdisk::Content stream = testdisk::PatternContent(seed);
+  return [stream](uint64_t offset, uint8_t* out, size_t n) {
+    while (n > 0) {
+      uint64_t block = offset / kBlockBytes;
+      uint32_t within = uint32_t(offset % kBlockBytes);
+      size_t piece;
+      if (within < kStreamBytes) {
+        piece = std::min<size_t>(n, kStreamBytes - within);
+        uint64_t s = block * kStreamBytes + within;
+        stream(s, out, piece);
+        for (uint64_t p = (s + 187) / 188 * 188; p < s + piece; p += 188) out[p - s] = 0x47;
+      } else {
+        piece = std::min<size_t>(n, kBlockBytes - within);
+        std::memset(out, 0xFF, piece);
+      }
+      out += piece;
+      offset += piece;
+      n -= piece;
+    }
+  };
+}
+
+int MakeExtract(const std::string& image, uint64_t mib) {
+  testdisk::Disk d;
+  d.sectorsPerCluster = 256;
+  uint32_t usable = (256 - 1) * 512;
+  uint32_t clusters = uint32_t(((mib << 20) + usable - 1) / usable);
+  d.clusterCount = clusters * 2 + 16;  // room for every other cluster
+  testdisk::Entry e;
+  e.name = "Benchmark recording";
+  e.clusters = clusters;
+  e.fragmented = true;
+  e.content = BlockFormPattern(1);
+  d.entries = {e};
+  std::string error;
+  testdisk::Layout layout;
+  if (!testdisk::WriteImage(d, image, &layout, &error)) {
+    std::fprintf(stderr, "bench_disk: %s\n", error.c_str());
+    return 1;
+  }
+  // What an extraction writes: 129344 of every full 131072-byte block, a
+  // last shorter block whole unless it reaches 129344, all cut to sectors.
+  uint64_t recording = uint64_t(clusters) * usable;
+  uint64_t full = recording / kBlockBytes, rest = recording % kBlockBytes;
+  uint64_t output = full * kStreamBytes + (rest >= kStreamBytes ? kStreamBytes : rest);
+  std::printf("recording %llu output %llu\n", (unsigned long long)recording,
+              (unsigned long long)(output / 512 * 512));
+  return 0;
+}
+
+// Least device reads a scan can make: sector 2 and the header, every
+// directory sector, and for each recording each table sector its chain
+// touches once, plus the directory sector again after each recording (the
+// one-sector cache then holds a table sector).
+uint64_t LeastScanReads(const testdisk::Layout& l, uint64_t* tableReads) {
+  *tableReads = 0;
+  for (size_t i = 0; i < l.chains.size() && i < 100; ++i) {
+    const std::vector<uint32_t>& chain = l.chains[i];
+    std::set<uint32_t> sectors;
+    for (uint32_t c : chain) sectors.insert(c / 127);
+    *tableReads += sectors.size();
+  }
+  // One directory read per recording (its sector is read again after the
+  // previous recording's chain walk, or first). A list that does not fill
+  // up goes on to the directory's end: the last recording's sector once
+  // more if it has slots after it.
+  uint64_t n = l.chains.size();
+  uint64_t tail = n < 100 && n % 7 != 0 ? 1 : 0;
+  return 2 + *tableReads + std::min<uint64_t>(n, 100) + tail;
+}
+
+int Scan(const std::string& image, uint32_t recordings, uint64_t gib) {
+  testdisk::Disk d;
+  d.sectorsPerCluster = 256;
+  uint32_t usable = (256 - 1) * 512;
+  uint32_t clusters = uint32_t(((gib << 30) + usable - 1) / usable);
+  d.clusterCount = clusters * recordings + 64;
+  for (uint32_t i = 0; i < recordings; ++i) {
+    testdisk::Entry e;
+    e.name = "Recording " + std::to_string(i + 1);
+    e.clusters = clusters;
+    d.entries.push_back(e);
+  }
+  std::string error;
+  testdisk::Layout layout;
+  double b0 = Now();
+  if (!testdisk::WriteImage(d, image, &layout, &error)) {
+    std::fprintf(stderr, "bench_disk: %s\n", error.c_str());
+    return 1;
+  }
+  double built = Now() - b0;
+  const char* drives[] = {image.c_str()};
+  SetDriveTable(drives, 1);
+  u32 lines = 0;
+  static u32* counter = &lines;
+  static const UiPort port = {[](const char*) {}, [](const char*) {}, [] {},
+                              [](const char*) { ++*counter; }, [](const char*) {},
+                              [](u32) {}, [] {}, [] {}, [] {}, nullptr};
+  SetUiPort(&port);
+  ResetFaultCounts();
+  double t0 = Now();
+  ScanThread(nullptr);
+  double wall = Now() - t0;
+  u32 reads = FaultCallCount(kCallRead), seeks = FaultCallCount(kCallSeek);
+  CloseDisk();
+  uint64_t tableReads;
+  uint64_t least = LeastScanReads(layout, &tableReads);
+  std::printf("disk of %u recordings of %llu GiB (256-sector clusters, %u clusters each), built in %.1f s\n",
+              recordings, (unsigned long long)gib, clusters, built);
+  std::printf("scan: %u listed in %.3f s; %u device reads, %u seeks; least possible %llu "
+              "(of which %llu allocation-table sectors)\n",
+              lines, wall, reads, seeks, (unsigned long long)least, (unsigned long long)tableReads);
+  std::printf("device reads / least possible: %.3f  (target 1.000, each table sector of a chain read "
+              "once per recording: %s)\n",
+              double(reads) / double(least), reads <= least ? "met" : "NOT met");
+  return lines == recordings && reads <= least ? 0 : 1;
+}
+
+int Extract(const std::string& image, const std::string& out) {
+  if (!AllocateBuffers()) return 1;
+  const char* drives[] = {image.c_str()};
+  SetDriveTable(drives, 1);
+  ScanThread(nullptr);
+  if (g_app.recordings.rowCount.load() == 0) {
+    std::fprintf(stderr, "bench_disk: no recording on %s\n", image.c_str());
+    return 1;
+  }
+  const RecordingInfo& r = g_app.recordings.rows[0];
+  g_app.selection.valid = true;
+  g_app.selection.firstCluster = r.firstCluster;
+  g_app.selection.sizeMiB = r.sizeMiB;
+  std::strcpy(g_app.selection.text, "recording 1");
+  std::snprintf(g_app.outputPath, kOutputPathSize, "%s", out.c_str());
+  ExtractThread(nullptr);
+  CloseDisk();
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string cmd = argc > 1 ? argv[1] : "";
+  if (cmd == "make-extract" && argc >= 3)
+    return MakeExtract(argv[2], argc > 3 ? std::strtoull(argv[3], nullptr, 10) : 2048);
+  if (cmd == "scan" && argc >= 3)
+    return Scan(argv[2], argc > 3 ? uint32_t(std::strtoul(argv[3], nullptr, 10)) : 100,
+                argc > 4 ? std::strtoull(argv[4], nullptr, 10) : 4);
+  if (cmd == "extract" && argc == 4) return Extract(argv[2], argv[3]);
+  std::fprintf(stderr,
+               "usage: bench_disk make-extract IMAGE [MiB] | scan IMAGE [RECORDINGS [GiB]] | "
+               "extract IMAGE OUT\n");
+  return 2;
+}
