@@ -29,3 +29,11 @@ bool FaultHit(PlatformCall kind, FaultMode* mode) {
   *mode = static_cast<FaultMode>(g_armedMode.load());
   return true;
 }
+
+u32 FaultLength(PlatformCall kind, u32 length, bool* fail) {
+  FaultMode mode;
+  *fail = false;
+  if (!FaultHit(kind, &mode)) return length;
+  if (mode == kFaultFail || length == 0) *fail = true;
+  return length / 2;
+}

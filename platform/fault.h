@@ -31,5 +31,8 @@ void ResetFaultCounts();
 
 // For the implementations: counts the call and tells whether it must fail.
 bool FaultHit(PlatformCall kind, FaultMode* mode);
+// For reads and writes: the length to transfer, half of it under a short
+// fault; *fail set when the call must fail outright.
+u32 FaultLength(PlatformCall kind, u32 length, bool* fail);
 
 #endif

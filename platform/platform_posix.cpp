@@ -14,13 +14,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/drive_table.h"
 #include "platform/fault.h"
 #include "platform/platform.h"
 
 namespace {
 
-const char* const* g_drivePaths = nullptr;
-u32 g_driveCount = 0;
 
 // Whole-disk block devices, found once, in name order.
 const u32 kMaxDevices = 17;
@@ -59,29 +58,14 @@ void ListDevices() {
 
 int Fd(FileHandle f) { return static_cast<int>(f); }
 
-// Transfers the part of a call that a short-mode fault leaves.
-u32 FaultLength(PlatformCall kind, u32 length, bool* fail) {
-  FaultMode mode;
-  *fail = false;
-  if (!FaultHit(kind, &mode)) return length;
-  if (mode == kFaultFail || length == 0) *fail = true;
-  return length / 2;
-}
-
 }  // namespace
-
-void SetDriveTable(const char* const* paths, u32 count) {
-  g_drivePaths = count ? paths : nullptr;
-  g_driveCount = count;
-}
 
 bool OpenDrive(u32 number, FileHandle* out) {
   FaultMode mode;
   if (FaultHit(kCallOpenDrive, &mode)) return false;
   const char* path;
-  if (g_drivePaths) {
-    if (number >= g_driveCount) return false;
-    path = g_drivePaths[number];
+  if (TabledDrivePath(number, &path)) {
+    if (!path) return false;
   } else {
     if (!g_devicesListed) ListDevices();
     if (number >= g_deviceCount) return false;

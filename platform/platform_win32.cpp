@@ -3,40 +3,25 @@
 
 #include <cstdio>
 
+#include "platform/drive_table.h"
 #include "platform/fault.h"
 #include "platform/platform.h"
 
 namespace {
 
-const char* const* g_drivePaths = nullptr;
-u32 g_driveCount = 0;
 
 HANDLE H(FileHandle f) { return reinterpret_cast<HANDLE>(f); }
 FileHandle F(HANDLE h) { return reinterpret_cast<FileHandle>(h); }
 
-u32 FaultLength(PlatformCall kind, u32 length, bool* fail) {
-  FaultMode mode;
-  *fail = false;
-  if (!FaultHit(kind, &mode)) return length;
-  if (mode == kFaultFail || length == 0) *fail = true;
-  return length / 2;
-}
-
 }  // namespace
-
-void SetDriveTable(const char* const* paths, u32 count) {
-  g_drivePaths = count ? paths : nullptr;
-  g_driveCount = count;
-}
 
 bool OpenDrive(u32 number, FileHandle* out) {
   FaultMode mode;
   if (FaultHit(kCallOpenDrive, &mode)) return false;
   char name[32];
   const char* path = name;
-  if (g_drivePaths) {
-    if (number >= g_driveCount) return false;
-    path = g_drivePaths[number];
+  if (TabledDrivePath(number, &path)) {
+    if (!path) return false;
   } else {
     FormatText(name, sizeof name, "\\\\.\\PhysicalDrive%u", number);
   }

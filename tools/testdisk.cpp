@@ -558,4 +558,14 @@ std::vector<uint8_t> ToBlockForm(const std::vector<uint8_t>& stream) {
   return out;
 }
 
+Entry PatternRecording(const std::string& name, uint32_t clusters, uint32_t seed,
+                       bool fragmented) {
+  Entry e;
+  e.name = name;
+  e.clusters = clusters;
+  e.fragmented = fragmented;
+  if (seed) e.content = PatternContent(seed);
+  return e;
+}
+
 }  // namespace testdisk

@@ -95,6 +95,11 @@ bool WriteImage(const Disk& disk, const std::string& path, Layout* layout,
 // and tableOverrides, which make the reader follow another chain.
 std::vector<uint8_t> ExpectedStream(const Disk& disk, const Layout& layout, size_t entry);
 
+// A recording of clusters clusters: pattern bytes from seed, or zeros
+// (nothing written) with seed 0.
+Entry PatternRecording(const std::string& name, uint32_t clusters, uint32_t seed = 0,
+                       bool fragmented = false);
+
 // Deterministic pseudo-random bytes; any piece can be produced on its own.
 Content PatternContent(uint32_t seed);
 // The bytes, then zeros.

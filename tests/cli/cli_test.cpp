@@ -18,12 +18,7 @@ namespace {
 
 Entry Recording(const std::string& name, uint32_t clusters, uint32_t seed = 0,
                 bool fragmented = false) {
-  Entry e;
-  e.name = name;
-  e.clusters = clusters;
-  e.fragmented = fragmented;
-  if (seed) e.content = testdisk::PatternContent(seed);
-  return e;
+  return testdisk::PatternRecording(name, clusters, seed, fragmented);
 }
 
 // A recording whose bytes are stream in the recorder's block form.
