@@ -150,24 +150,6 @@ bool CreateOutputFile(const char* path, FileHandle* out) {
   return true;
 }
 
-u32 FormatTextV(char* out, u32 size, const char* format, va_list args) {
-  if (size == 0) return 0;
-  int n = std::vsnprintf(out, size, format, args);
-  if (n < 0) {
-    out[0] = 0;
-    return 0;
-  }
-  return static_cast<u32>(n) < size ? static_cast<u32>(n) : size - 1;
-}
-
-u32 FormatText(char* out, u32 size, const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  u32 n = FormatTextV(out, size, format, args);
-  va_end(args);
-  return n;
-}
-
 // ---- Events: a fixed pool, so no allocation happens per extraction. --------
 
 struct PlatformEvent {
