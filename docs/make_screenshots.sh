@@ -3,7 +3,7 @@
 # Wine virtual desktop on Xvfb so that the windows get their frames:
 # docs/main-window.png, docs/info.png, docs/extraction.png.
 #
-#   bash docs/make_screenshots.sh NATIVE_BUILD WIN64_BUILD
+#   bash docs/make_screenshots.sh NATIVE_BUILD WIN64_BUILD   (needs imagemagick)
 set -euo pipefail
 native=$(cd "$1" && pwd)
 win64=$(cd "$2" && pwd)
