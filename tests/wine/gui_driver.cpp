@@ -8,6 +8,7 @@
 //   gui_driver trace   MELVIR.EXE LINES
 //   gui_driver syntax  MELVIR.EXE LINES
 //   gui_driver nodisk  MELVIR.EXE
+//   gui_driver scanwait MELVIR.EXE LINES        (on a disk whose scan takes seconds)
 //   gui_driver pose    MELVIR.EXE LINE OUTPUT   (holds each view for a screenshot)
 #include <windows.h>
 
@@ -305,6 +306,26 @@ void Browse(const char* exe, char** argv) {
   Check(WaitExit() == 0, "Esc quits with exit code 0");
 }
 
+// A line selected while the scan runs must not enable extraction before the
+// scan's end does. Start is read first, the list count after: a count still
+// short of the whole proves the scan was running when Start was read.
+void ScanWait(const char* exe, int lines) {
+  Start(exe, "");
+  HWND main = MainWindow();
+  Check(WaitFor([&] { return ListCount(main) > 0; }), "the first line is listed");
+  Select(main, 0);
+  Sleep(300);
+  bool enabled = StartEnabled(main);
+  int listed = ListCount(main);
+  Check(listed < lines, "the scan is still running: " + std::to_string(listed) + " of " +
+                            std::to_string(lines) + " lines listed");
+  Check(SendDlgItemMessageA(main, kFileList, LB_GETCURSEL, 0, 0) == 0, "the first line is selected");
+  Check(!enabled, "Start stays disabled while the scan runs, a line selected");
+  Check(WaitFor([&] { return ListCount(main) == lines; }, 180000), "the scan lists every line");
+  Check(WaitFor([&] { return StartEnabled(main); }), "the scan's end enables Start");
+  Quit(main);
+}
+
 void Extract(const char* exe, char** argv) {
   int line = std::atoi(argv[0]);
   Start(exe, "");
@@ -384,6 +405,8 @@ int main(int argc, char** argv) {
     Sleep(300);
     Check(ListCount(main) == 0, "the list is empty");
     Quit(main);
+  } else if (scenario == "scanwait" && more == 1) {
+    ScanWait(exe, std::atoi(rest[0]));
   } else if (scenario == "pose" && more == 2) {
     Start(exe, "");
     HWND main = MainWindow();

@@ -89,6 +89,21 @@ check "/T writes MELVIR.LOG with sector dumps" grep -q "Hard disk #1 sector 2" "
 check "/T logs the entries returned" grep -q "GetNextEntry returns: Test card 8s  1Mo" "$work/MELVIR.LOG"
 scenario syntax "$lines"
 
+# A disk whose scan takes seconds: 100 recordings on chains that never meet
+# the same table sector twice in a row, a device read per step.
+python3 - "$work/slow.disk" << 'PY'
+import sys
+n, k = 100, 10000
+lines = ["order little", "sectors-per-cluster 1", "cluster-count %d" % (2 * n * k + 10)]
+for i in range(n):
+    chain = ",".join(str(1 + (j * n + i) * 2) for j in range(k))
+    lines.append('recording "Slow %03d" chain=%s' % (i, chain))
+open(sys.argv[1], "w").write("\n".join(lines) + "\n")
+PY
+"$mkdisk" "$work/slow.disk" "$work/slow.img" > /dev/null
+map "$work/slow.img"
+scenario scanwait 100
+
 rm -f "$WINEPREFIX/dosdevices/physicaldrive1"
 scenario nodisk
 
