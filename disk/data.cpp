@@ -28,10 +28,7 @@ bool ReadEntryData(void* buffer, u32 length, u32* got) {
       if (!GetNextCluster(&g_disk.currentCluster)) return false;
       if (g_disk.currentCluster > g_disk.clusterCount) break;
       g_disk.clusterOffset = 0;
-      // Found within a few times the cycle's length, not after as many
-      // steps as a damaged header's cluster count allows.
-      if (g_disk.currentCluster == g_disk.cycleMark) return false;
-      if ((step & (step - 1)) == 0) g_disk.cycleMark = g_disk.currentCluster;
+      if (MeetsCycleMark(step, g_disk.currentCluster, &g_disk.cycleMark)) return false;
     }
     u32 left = g_disk.usableClusterBytes - g_disk.clusterOffset;
     u32 chunk = left < remaining ? left : remaining;

@@ -22,17 +22,11 @@ void SanitiseName(const u8* raw, char* name) {
 // Counts the clusters of the chain starting at first.
 bool CountChain(u32 first, u32* count) {
   u64 n = 0;
-  // A chain never holds a cluster twice. Comparing each step with the
-  // cluster met at the last power-of-two step finds a cycle within a few
-  // times its length; the count bound alone would let a damaged header's
-  // huge cluster count spin for billions of cached steps.
   u32 mark = first;
   for (u32 c = first; c != kEndOfChain;) {
     if (ChainTooLong(n + 1)) return false;
     if (!GetNextCluster(&c)) return false;
-    ++n;
-    if (c == mark) return false;
-    if ((n & (n - 1)) == 0) mark = c;
+    if (MeetsCycleMark(++n, c, &mark)) return false;
   }
   *count = static_cast<u32>(n);
   return true;

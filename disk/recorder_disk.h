@@ -54,6 +54,15 @@ void WriteTrace(const char* line, u32 length);
 // A chain has at most clusterCount + 1 clusters (cluster 0 included); more
 // steps than that mean the table holds a cycle.
 inline bool ChainTooLong(u64 steps) { return steps > u64(g_disk.clusterCount) + 1; }
+// A chain never holds a cluster twice. Comparing the cluster of each step
+// with the one met at the last power-of-two step finds a cycle within a few
+// times its length, where the bound above would let a damaged header's huge
+// cluster count spin for billions of cached steps.
+inline bool MeetsCycleMark(u64 step, u32 cluster, u32* mark) {
+  if (cluster == *mark) return true;
+  if ((step & (step - 1)) == 0) *mark = cluster;
+  return false;
+}
 
 // Discovery and geometry.
 bool FindRecorderDisk(bool trace);
