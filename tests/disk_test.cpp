@@ -8,13 +8,9 @@
 using testdisk::Disk;
 using testdisk::Entry;
 using testdisk::Layout;
+using testdisk::PatternRecording;
 
 namespace {
-
-Entry Recording(const std::string& name, uint32_t clusters, uint32_t seed = 0,
-                bool fragmented = false) {
-  return testdisk::PatternRecording(name, clusters, seed, fragmented);
-}
 
 Entry Slot(const std::string& name, uint16_t type) {
   Entry e;
@@ -83,8 +79,8 @@ TEST_P(ByteOrderTest, ListsAndReadsTheSameRecordingsInEveryOrder) {
   Disk d;
   d.order = GetParam();
   d.sectorsPerCluster = 256;
-  d.entries = {Recording("News at ten", 12, 7), Slot("folder", 5),
-               Recording("Film", 9, 8, true)};
+  d.entries = {PatternRecording("News at ten", 12, 7), Slot("folder", 5),
+               PatternRecording("Film", 9, 8, true)};
   Layout layout = BuildAndMap(d);
   ASSERT_TRUE(FindRecorderDisk(false));
   EXPECT_EQ(g_disk.wordSwap, GetParam() == testdisk::kWordSwapped);
@@ -111,7 +107,7 @@ INSTANTIATE_TEST_SUITE_P(Orders, ByteOrderTest,
 TEST_F(DiskTest, WordSwappedDiskIsReadThroughItsSwappedMagic) {
   Disk d;
   d.order = testdisk::kWordSwapped;
-  d.entries = {Recording("a", 1)};
+  d.entries = {PatternRecording("a", 1)};
   BuildAndMap(d);
   std::string raw = ReadWholeFile(Path("disk.img"));
   ASSERT_EQ(raw.compare(2 * 512 + 504, 4, "aPTr"), 0);
@@ -127,7 +123,7 @@ TEST_F(DiskTest, MagicsOtherThanTheThreeRejectTheDrive) {
     ResetDiskRecord();
     Disk d;
     d.magic = std::string(magic, 4);
-    d.entries = {Recording("a", 1)};
+    d.entries = {PatternRecording("a", 1)};
     BuildAndMap(d);
     EXPECT_FALSE(FindRecorderDisk(false)) << magic;
     EXPECT_EQ(g_disk.device, kNoFile);
@@ -138,7 +134,7 @@ TEST_F(DiskTest, MagicsOtherThanTheThreeRejectTheDrive) {
 
 TEST_F(DiskTest, SecondReadOfTheSameSectorIsServedFromTheCache) {
   Disk d;
-  d.entries = {Recording("a", 1)};
+  d.entries = {PatternRecording("a", 1)};
   BuildAndMap(d);
   ASSERT_TRUE(FindRecorderDisk(true));
   u32 reads = FaultCallCount(kCallRead);
@@ -152,7 +148,7 @@ TEST_F(DiskTest, SecondReadOfTheSameSectorIsServedFromTheCache) {
 
 TEST_F(DiskTest, ShortReadFailsAndCachesNothing) {
   Disk d;
-  d.entries = {Recording("a", 1)};
+  d.entries = {PatternRecording("a", 1)};
   BuildAndMap(d);
   ASSERT_TRUE(FindRecorderDisk(false));
   ArmFault(kCallRead, FaultCallCount(kCallRead), kFaultShort);
@@ -165,7 +161,7 @@ TEST_F(DiskTest, ShortReadFailsAndCachesNothing) {
 
 TEST_F(DiskTest, ReadPastTheEndOfTheDriveFails) {
   Disk d;
-  d.entries = {Recording("a", 1)};
+  d.entries = {PatternRecording("a", 1)};
   Layout layout = BuildAndMap(d);
   ASSERT_TRUE(FindRecorderDisk(false));
   EXPECT_FALSE(ReadSector(static_cast<u32>(layout.imageSize / 512)));
@@ -176,7 +172,7 @@ TEST_F(DiskTest, SectorDumpHasTheExactLayout) {
   std::vector<uint8_t> bytes(512);
   for (int i = 0; i < 512; ++i) bytes[i] = static_cast<uint8_t>(i);
   Disk d;
-  Entry e = Recording("dump", 1);
+  Entry e = PatternRecording("dump", 1);
   e.content = testdisk::BytesContent(bytes);
   d.entries = {e};
   Layout layout = BuildAndMap(d);
@@ -205,7 +201,7 @@ TEST_F(DiskTest, SectorDumpHasTheExactLayout) {
 TEST_F(DiskTest, RecorderOnSecondDriveIsFoundAfterTheFirstIsProbed) {
   WriteWholeFile(Path("system.img"), std::string(64 * 1024, '\x5A'));
   Disk d;
-  d.entries = {Recording("a", 1)};
+  d.entries = {PatternRecording("a", 1)};
   Build(d);
   MapDrives({Path("system.img"), Path("disk.img")});
   ASSERT_TRUE(FindRecorderDisk(true));
@@ -238,7 +234,7 @@ TEST_F(DiskTest, NoRecorderDiskLeavesNothingOpenAndCountsSeventeenDrives) {
 TEST_F(DiskTest, WordSwappedDiskDumpsSectorTwoTwice) {
   Disk d;
   d.order = testdisk::kWordSwapped;
-  d.entries = {Recording("a", 1)};
+  d.entries = {PatternRecording("a", 1)};
   BuildAndMap(d);
   ASSERT_TRUE(FindRecorderDisk(true));
   CloseDisk();
@@ -249,7 +245,7 @@ TEST_F(DiskTest, EndMarkerInFirstEntryRejectsWithoutReadingAHeader) {
   Disk d;
   d.partitionIndex = -1;
   d.otherSlots = {testdisk::PartitionSlot{"", 0, true}};
-  d.entries = {Recording("a", 1)};
+  d.entries = {PatternRecording("a", 1)};
   BuildAndMap(d);
   EXPECT_FALSE(FindRecorderDisk(false));
   EXPECT_EQ(FaultCallCount(kCallRead), 1u);
@@ -258,7 +254,7 @@ TEST_F(DiskTest, EndMarkerInFirstEntryRejectsWithoutReadingAHeader) {
 TEST_F(DiskTest, RecordingPartitionInTheTwelfthEntryIsFound) {
   Disk d;
   d.partitionIndex = 11;
-  d.entries = {Recording("a", 1)};
+  d.entries = {PatternRecording("a", 1)};
   BuildAndMap(d);
   ASSERT_TRUE(FindRecorderDisk(false));
   EXPECT_EQ(g_disk.partitionIndex, 11u);
@@ -273,7 +269,7 @@ TEST_F(DiskTest, TwelveOtherEntriesWithoutEndMarkerReject) {
   d.endMarker = false;
   for (int i = 0; i < 12; ++i)
     d.otherSlots.push_back(testdisk::PartitionSlot{"HDD1_AV" + std::to_string(i + 2), 64, false});
-  d.entries = {Recording("a", 1)};
+  d.entries = {PatternRecording("a", 1)};
   BuildAndMap(d);
   EXPECT_FALSE(FindRecorderDisk(false));
   EXPECT_EQ(FaultCallCount(kCallRead), 1u);
@@ -283,7 +279,7 @@ TEST_F(DiskTest, EachHeaderCheckRejectsTheDrive) {
   auto rejects = [&](void (*damage)(Disk&), const char* what) {
     ResetDiskRecord();
     Disk d;
-    d.entries = {Recording("a", 1)};
+    d.entries = {PatternRecording("a", 1)};
     damage(d);
     BuildAndMap(d);
     EXPECT_FALSE(FindRecorderDisk(false)) << what;
@@ -305,7 +301,7 @@ TEST_F(DiskTest, UsableClusterBytesLeaveOutOneSectorInEvery256) {
     Disk d;
     d.sectorsPerCluster = spc;
     d.clusterCount = 40;
-    d.entries = {Recording("a", 1)};
+    d.entries = {PatternRecording("a", 1)};
     BuildAndMap(d);
     ASSERT_TRUE(FindRecorderDisk(false)) << spc;
     EXPECT_EQ(g_disk.usableClusterBytes, usable) << spc;
@@ -318,7 +314,7 @@ TEST_F(DiskTest, InfoTextShowsTheGeometryOfTheHeader) {
   d.clusterCount = 3000;
   d.tableInterleave = 8;
   d.directoryInterleave = 3;
-  d.entries = {Recording("a", 1)};
+  d.entries = {PatternRecording("a", 1)};
   Layout l = BuildAndMap(d);
   ASSERT_TRUE(FindRecorderDisk(false));
   char info[kDiskInfoSize];
@@ -339,7 +335,7 @@ TEST_F(DiskTest, TableSectorsFollowTheInterleave) {
   Disk d;
   d.clusterCount = 127 * 12;
   d.tableInterleave = 4;
-  d.entries = {Recording("a", 1)};
+  d.entries = {PatternRecording("a", 1)};
   Layout l = BuildAndMap(d);
   ASSERT_TRUE(FindRecorderDisk(false));
   const std::pair<u32, u32> cases[] = {{0, 0}, {1, 1}, {3, 3}, {4, 8}, {7, 11}, {9, 17}};
@@ -359,7 +355,7 @@ TEST_F(DiskTest, TableSectorsFollowTheInterleave) {
 TEST_F(DiskTest, ChainEndsBeyondTheClusterCount) {
   Disk d;
   d.clusterCount = 500;
-  d.entries = {Recording("a", 1)};
+  d.entries = {PatternRecording("a", 1)};
   d.tableOverrides = {{10, 500}, {11, 501}, {12, 0xFFFFFFFF}, {13, 0}};
   BuildAndMap(d);
   ASSERT_TRUE(FindRecorderDisk(false));
@@ -374,7 +370,7 @@ TEST_F(DiskTest, ChainEndsBeyondTheClusterCount) {
 TEST_F(DiskTest, StepOutsideTheTableFailsAndKeepsTheCluster) {
   Disk d;
   d.clusterCount = 200;  // two table sectors
-  d.entries = {Recording("a", 1)};
+  d.entries = {PatternRecording("a", 1)};
   Layout l = BuildAndMap(d);
   ASSERT_TRUE(FindRecorderDisk(false));
   ASSERT_EQ(g_disk.tableSize, l.tableSize);
@@ -407,11 +403,11 @@ TEST_F(DiskTest, EmptyDirectoryReadsEachSectorOnceAndSkipsSilently) {
 TEST_F(DiskTest, TraceShowsSkipsAndReturnsAndRereadsTheDirectorySector) {
   Disk d;
   d.clusterCount = 100;
-  Entry beyond = Recording("lost", 1);
+  Entry beyond = PatternRecording("lost", 1);
   beyond.overrideFirst = true;
   beyond.firstCluster = 101;
-  d.entries = {Recording("one", 2), Slot("dir", 5), Slot("", 0), beyond,
-               Slot("odd\x01name", 0x1234), Recording("two", 1), Recording("last", 1)};
+  d.entries = {PatternRecording("one", 2), Slot("dir", 5), Slot("", 0), beyond,
+               Slot("odd\x01name", 0x1234), PatternRecording("two", 1), PatternRecording("last", 1)};
   Layout l = BuildAndMap(d);
   ASSERT_TRUE(FindRecorderDisk(true));
   std::vector<Listed> listed;
@@ -442,7 +438,7 @@ TEST_F(DiskTest, NamesAreSanitisedAndMayFillAllSixtyFourBytes) {
   full[10] = '\xE9';
   full[20] = '\x7F';
   Disk d;
-  d.entries = {Recording(full, 1), Recording("caf\xE9\t!", 1)};
+  d.entries = {PatternRecording(full, 1), PatternRecording("caf\xE9\t!", 1)};
   BuildAndMap(d);
   ASSERT_TRUE(FindRecorderDisk(false));
   std::vector<Listed> listed;
@@ -458,8 +454,8 @@ TEST_F(DiskTest, SizeIsWholeKiBPerClusterRoundedToMiB) {
   Disk d;
   d.sectorsPerCluster = 256;
   d.clusterCount = 8200;
-  d.entries = {Recording("three", 3), Recording("four thousand", 4000),
-               Recording("rounds up", 383), Recording("rounds down", 512)};
+  d.entries = {PatternRecording("three", 3), PatternRecording("four thousand", 4000),
+               PatternRecording("rounds up", 383), PatternRecording("rounds down", 512)};
   BuildAndMap(d);
   ASSERT_TRUE(FindRecorderDisk(false));
   std::vector<Listed> listed;
@@ -480,10 +476,10 @@ TEST_F(DiskTest, RecordingWithFirstClusterZeroEndsTheDirectory) {
     ResetDiskRecord();
     Disk d;
     d.clusterCount = 100;
-    Entry zero = Recording("zero", 1);
+    Entry zero = PatternRecording("zero", 1);
     zero.overrideFirst = true;
     zero.firstCluster = 0;
-    d.entries = {Recording("before", 1), zero, Recording("after", 1)};
+    d.entries = {PatternRecording("before", 1), zero, PatternRecording("after", 1)};
     if (!cyclic) d.tableOverrides = {{0, 0xFFFFFFFF}};
     BuildAndMap(d);
     ASSERT_TRUE(FindRecorderDisk(false));
@@ -496,7 +492,7 @@ TEST_F(DiskTest, RecordingWithFirstClusterZeroEndsTheDirectory) {
 
 TEST_F(DiskTest, ExhaustedDirectoryKeepsAnsweringEnd) {
   Disk d;
-  d.entries = {Recording("only", 1)};
+  d.entries = {PatternRecording("only", 1)};
   BuildAndMap(d);
   ASSERT_TRUE(FindRecorderDisk(false));
   std::vector<Listed> listed;
@@ -514,7 +510,7 @@ TEST_F(DiskTest, ExhaustedDirectoryKeepsAnsweringEnd) {
 TEST_F(DiskTest, ReadsCrossClustersOfUsableBytesOnly) {
   Disk d;
   d.sectorsPerCluster = 256;
-  d.entries = {Recording("film", 3, 42, true)};
+  d.entries = {PatternRecording("film", 3, 42, true)};
   Layout l = BuildAndMap(d);
   ASSERT_TRUE(FindRecorderDisk(false));
   std::vector<uint8_t> expected = testdisk::ExpectedStream(d, l, 0);
@@ -534,7 +530,7 @@ TEST_F(DiskTest, ReadsCrossClustersOfUsableBytesOnly) {
 
 TEST_F(DiskTest, LengthMustBeWholeSectors) {
   Disk d;
-  d.entries = {Recording("a", 1, 3)};
+  d.entries = {PatternRecording("a", 1, 3)};
   Layout l = BuildAndMap(d);
   ASSERT_TRUE(FindRecorderDisk(false));
   ASSERT_TRUE(OpenEntry(l.chains[0][0]));
@@ -551,7 +547,7 @@ TEST_F(DiskTest, LengthMustBeWholeSectors) {
 
 TEST_F(DiskTest, OneClusterOfSixtyFourSectorsThenNothing) {
   Disk d;
-  d.entries = {Recording("short", 1, 5)};
+  d.entries = {PatternRecording("short", 1, 5)};
   Layout l = BuildAndMap(d);
   ASSERT_TRUE(FindRecorderDisk(false));
   ASSERT_TRUE(OpenEntry(l.chains[0][0]));
@@ -570,7 +566,7 @@ TEST_F(DiskTest, RecordingBeyondFourGiBIsReadAtItsRealPosition) {
   Disk d;
   d.sectorsPerCluster = 64;
   d.clusterCount = 300000;
-  Entry far = Recording("far", 0, 9);
+  Entry far = PatternRecording("far", 0, 9);
   far.chain = {250000, 250001, 140000};  // 7.6 GiB and 4.3 GiB into the disk
   d.entries = {far};
   Layout l = BuildAndMap(d);
@@ -585,7 +581,7 @@ TEST_F(DiskTest, RecordingBeyondFourGiBIsReadAtItsRealPosition) {
 TEST_F(DiskTest, ZeroSectorClustersListAsZeroAndDeliverNothing) {
   Disk d;
   d.sectorsPerCluster = 0;
-  d.entries = {Recording("empty", 5)};
+  d.entries = {PatternRecording("empty", 5)};
   Layout l = BuildAndMap(d);
   ASSERT_TRUE(FindRecorderDisk(false));
   std::vector<Listed> listed;
@@ -611,7 +607,7 @@ TEST_F(DiskTest, CycleFailsTheListingAndTheReadInsteadOfHanging) {
       d.clusterCount = clusters;
       d.tableSize = 8;
       d.directorySize = 1;
-      d.entries = {Recording("loop", 3, 4)};
+      d.entries = {PatternRecording("loop", 3, 4)};
       Layout l = Build(d);
       d.tableOverrides = {{l.chains[0][2], l.chains[0][0]}};
       l = BuildAndMap(d);
@@ -629,7 +625,7 @@ TEST_F(DiskTest, ZeroInterleaveFailsInsteadOfDividingByZero) {
     ResetDiskRecord();
     Disk d;
     (table ? d.tableInterleave : d.directoryInterleave) = 0;
-    d.entries = {Recording("a", 2)};
+    d.entries = {PatternRecording("a", 2)};
     BuildAndMap(d);
     ASSERT_TRUE(FindRecorderDisk(false));
     EXPECT_EQ(table ? g_disk.tableInterleave : g_disk.directoryInterleave, 0u);
@@ -643,7 +639,7 @@ TEST_F(DiskTest, ZeroInterleaveFailsInsteadOfDividingByZero) {
 
 TEST_F(DiskTest, TruncatedImageFailsTheDataRead) {
   Disk d;
-  d.entries = {Recording("cut", 4, 11)};
+  d.entries = {PatternRecording("cut", 4, 11)};
   Layout l = Build(d);
   d.truncateAt = l.ClusterByte(l.chains[0][2]) + 1000;
   BuildAndMap(d);

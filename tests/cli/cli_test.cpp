@@ -13,13 +13,9 @@
 using testdisk::Disk;
 using testdisk::Entry;
 using testdisk::Layout;
+using testdisk::PatternRecording;
 
 namespace {
-
-Entry Recording(const std::string& name, uint32_t clusters, uint32_t seed = 0,
-                bool fragmented = false) {
-  return testdisk::PatternRecording(name, clusters, seed, fragmented);
-}
 
 // A recording whose bytes are stream in the recorder's block form.
 Entry BlockFormRecording(const std::string& name, const std::vector<uint8_t>& stream,
@@ -94,13 +90,13 @@ class CliTest : public ScratchTest {
 TEST_F(CliTest, ListsRecordingsInDirectoryOrderAsTheirListText) {
   Disk d;
   d.order = testdisk::kLittleEndian;
-  d.entries.push_back(Recording("Morning news", 64, 1));
-  d.entries.push_back(Recording("freed", 0));
+  d.entries.push_back(PatternRecording("Morning news", 64, 1));
+  d.entries.push_back(PatternRecording("freed", 0));
   d.entries.back().type = 0;
-  d.entries.push_back(Recording("timer", 1));
+  d.entries.push_back(PatternRecording("timer", 1));
   d.entries.back().type = 5;
-  d.entries.push_back(Recording("Caf\xE9 \"Ol\xE9\" \\ 1\x01", 17, 2, true));
-  d.entries.push_back(Recording(std::string(64, 'L'), 1));
+  d.entries.push_back(PatternRecording("Caf\xE9 \"Ol\xE9\" \\ 1\x01", 17, 2, true));
+  d.entries.push_back(PatternRecording(std::string(64, 'L'), 1));
   std::string img = Image(d);
   ChildResult r = RunMelvir({"list", img});
   EXPECT_EQ(r.status, 0) << r.err;
@@ -134,7 +130,7 @@ TEST_F(CliTest, ListsRecordingsInDirectoryOrderAsTheirListText) {
 
 TEST_F(CliTest, ListStopsAtOneHundredAndAnEmptyDiskListsNothing) {
   Disk d;
-  for (int i = 1; i <= 105; ++i) d.entries.push_back(Recording("R" + std::to_string(i), 1));
+  for (int i = 1; i <= 105; ++i) d.entries.push_back(PatternRecording("R" + std::to_string(i), 1));
   ChildResult r = RunMelvir({"list", Image(d)});
   EXPECT_EQ(r.status, 0) << r.err;
   std::vector<std::string> lines = Lines(r.out);
@@ -163,7 +159,7 @@ TEST_F(CliTest, InfoShowsTheGeometryOfTheDiskFoundAmongTheSources) {
   Disk d;
   d.partitionIndex = 2;
   d.sectorsPerCluster = 256;
-  d.entries.push_back(Recording("One", 3));
+  d.entries.push_back(PatternRecording("One", 3));
   std::string img = Image(d);
   ChildResult r = RunMelvir({"info", Path("other.img"), img});
   EXPECT_EQ(r.status, 0) << r.err;
@@ -186,11 +182,11 @@ TEST_F(CliTest, InfoShowsTheGeometryOfTheDiskFoundAmongTheSources) {
 TEST_F(CliTest, ExtractsOneRecordingWithTheBytesOfTheWindowsProgram) {
   Disk d;
   d.order = testdisk::kWordSwapped;
-  d.entries.push_back(Recording("Plain", 20, 3));
+  d.entries.push_back(PatternRecording("Plain", 20, 3));
   // 5 full blocks and a short one: the last read holds the tail and the
   // rest of its cluster, and is written whole.
   d.entries.push_back(BlockFormRecording("Broadcast", Stream(5 * 129344 + 40000, 4), 32768));
-  d.entries.push_back(Recording("Scattered", 30, 5, true));
+  d.entries.push_back(PatternRecording("Scattered", 30, 5, true));
   std::string img = Image(d);
   for (size_t i = 0; i < 3; ++i) {
     std::string expected = Extracted(testdisk::ExpectedStream(d, layout_, i));
@@ -216,7 +212,7 @@ TEST_F(CliTest, ExtractsOneRecordingWithTheBytesOfTheWindowsProgram) {
 TEST_F(CliTest, ExtractAllGivesEachRecordingASafeUniqueName) {
   Disk d;
   const char* names[] = {"a/b", "A:B", "a*b", "CON", "nul.x", " ..Dots.. ", "...", "Ok"};
-  for (uint32_t i = 0; i < 8; ++i) d.entries.push_back(Recording(names[i], 2, 10 + i));
+  for (uint32_t i = 0; i < 8; ++i) d.entries.push_back(PatternRecording(names[i], 2, 10 + i));
   std::string img = Image(d);
   ChildResult r = RunMelvir({"extract", "--all", "-d", "out/", img});
   EXPECT_EQ(r.status, 0) << r.err;
@@ -231,8 +227,8 @@ TEST_F(CliTest, ExtractAllGivesEachRecordingASafeUniqueName) {
 
 TEST_F(CliTest, NeverReplacesAFileUnlessForced) {
   Disk d;
-  d.entries.push_back(Recording("First", 4, 1));
-  d.entries.push_back(Recording("Second", 4, 2));
+  d.entries.push_back(PatternRecording("First", 4, 1));
+  d.entries.push_back(PatternRecording("Second", 4, 2));
   std::string img = Image(d);
   WriteWholeFile(Path("Second.ts"), "precious");
 
@@ -252,7 +248,7 @@ TEST_F(CliTest, NeverReplacesAFileUnlessForced) {
 
 TEST_F(CliTest, NeverWritesToASource) {
   Disk d;
-  d.entries.push_back(Recording("Only", 4, 1));
+  d.entries.push_back(PatternRecording("Only", 4, 1));
   std::string img = Image(d);
   std::string before = ReadWholeFile(img);
   ASSERT_EQ(symlink(img.c_str(), Path("alias.img").c_str()), 0);
@@ -269,8 +265,8 @@ TEST_F(CliTest, NeverWritesToASource) {
 
 TEST_F(CliTest, TraceWritesTheLogInTheCurrentFolder) {
   Disk d;
-  d.entries.push_back(Recording("Traced", 2));
-  d.entries.push_back(Recording("skipped", 1));
+  d.entries.push_back(PatternRecording("Traced", 2));
+  d.entries.push_back(PatternRecording("skipped", 1));
   d.entries.back().type = 5;
   ChildResult r = RunMelvir({"list", "--trace", Image(d)});
   EXPECT_EQ(r.status, 0) << r.err;
@@ -318,9 +314,9 @@ TEST_F(CliTest, NoRecorderDiskExitsOne) {
 
 TEST_F(CliTest, ADamagedDirectoryEndsTheScanWithAnError) {
   Disk d;
-  d.entries.push_back(Recording("Good", 3, 1));
-  d.entries.push_back(Recording("Looped", 3));
-  d.entries.push_back(Recording("Never reached", 3));
+  d.entries.push_back(PatternRecording("Good", 3, 1));
+  d.entries.push_back(PatternRecording("Looped", 3));
+  d.entries.push_back(PatternRecording("Never reached", 3));
   Layout l = Build(d, "probe.img");
   d.tableOverrides.push_back({l.chains[1][2], l.chains[1][0]});  // a cycle
   std::string img = Image(d);
@@ -344,8 +340,8 @@ TEST_F(CliTest, ADamagedDirectoryEndsTheScanWithAnError) {
 
 TEST_F(CliTest, AnUnreadableRecordingFailsItsExtractionOnly) {
   Disk d;
-  d.entries.push_back(Recording("Whole", 4, 2));
-  d.entries.push_back(Recording("Cut", 64, 1));
+  d.entries.push_back(PatternRecording("Whole", 4, 2));
+  d.entries.push_back(PatternRecording("Cut", 64, 1));
   Layout l = Build(d, "probe.img");
   d.truncateAt = l.ClusterByte(l.chains[1][40]);  // the image ends inside "Cut"
   std::string img = Image(d);
@@ -363,8 +359,8 @@ TEST_F(CliTest, AnUnreadableRecordingFailsItsExtractionOnly) {
 TEST_F(CliTest, CtrlCStopsTheRunAndKeepsWholeUnits) {
   Disk d;
   d.clusterCount = 70000;
-  d.entries.push_back(Recording("Long", 65536));  // 2 GiB of (sparse) zeros
-  d.entries.push_back(Recording("Next", 2, 1));
+  d.entries.push_back(PatternRecording("Long", 65536));  // 2 GiB of (sparse) zeros
+  d.entries.push_back(PatternRecording("Next", 2, 1));
   std::string img = Image(d);
   std::string out = Path("Long.ts");
   bool sent = false;
