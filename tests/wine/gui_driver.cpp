@@ -326,12 +326,18 @@ void ScanWait(const char* exe, int lines) {
   Quit(main);
 }
 
-void Extract(const char* exe, char** argv) {
-  int line = std::atoi(argv[0]);
+// Starts the program and waits until the list holds line.
+HWND StartListing(const char* exe, int line) {
   Start(exe, "");
   HWND main = MainWindow();
   Check(WaitFor([&] { return ListCount(main) > line; }), "the list is filled");
   Sleep(300);
+  return main;
+}
+
+void Extract(const char* exe, char** argv) {
+  int line = std::atoi(argv[0]);
+  HWND main = StartListing(exe, line);
   const char* name = argv[1];
   bool bare = std::strrchr(name, '.') < std::strrchr(name, '\\');
   HWND dialog = BeginExtraction(main, line, name, bare);
@@ -342,10 +348,7 @@ void Extract(const char* exe, char** argv) {
 
 void Stop(const char* exe, char** argv) {
   int line = std::atoi(argv[0]);
-  Start(exe, "");
-  HWND main = MainWindow();
-  Check(WaitFor([&] { return ListCount(main) > line; }), "the list is filled");
-  Sleep(300);
+  HWND main = StartListing(exe, line);
   HWND dialog = BeginExtraction(main, line, argv[1]);
   HWND stop = GetDlgItem(dialog, kStop);
   HWND bar = FindWindowExA(dialog, nullptr, "msctls_progress32", nullptr);
