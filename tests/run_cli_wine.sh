@@ -25,14 +25,17 @@ wine=$(command -v wine64 || true)
 [[ -x $wine ]] || { echo "run_cli_wine.sh: wine64 is not installed" >&2; exit 1; }
 export WINEPREFIX=${WINEPREFIX:-/tmp/melvir-wine} WINEDEBUG=-all
 
+# shellcheck source=wine/server.sh
+. "$root/tests/wine/server.sh"
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+trap 'wine_server_stop; rm -rf "$work"' EXIT
 # Wine reaches the Unix file system as drive Z:.
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 # Runs the Windows build; its text output comes with CR LF line ends.
 win() { "$wine" "$exe" "$@" | tr -d '\r'; }
 
 "$wine" "$exe" --version > /dev/null 2>&1 || true  # first use sets the prefix up
+wine_server_start
 "$mkdisk" "$root/tests/data/awkward.disk" "$work/awkward.img" > /dev/null
 
 failures=0
