@@ -4,17 +4,11 @@
 
 namespace {
 
-const u32 kEntrySize = 72;
-const u32 kEntriesPerSector = 7;  // bytes 504 to 511 of a directory sector are unused
-const u32 kNameSize = 64;
-const u32 kFirstCluster = 64;
-const u32 kType = 70;
-const u16 kRecording = 13;
 
 // Non-printable bytes become "." so the name is safe to show and to log.
 void SanitiseName(const u8* raw, char* name) {
   u32 i = 0;
-  for (; i < kNameSize && raw[i] != 0; ++i)
+  for (; i < kDirNameSize && raw[i] != 0; ++i)
     name[i] = (raw[i] >= 0x20 && raw[i] <= 0x7E) ? static_cast<char>(raw[i]) : '.';
   name[i] = 0;
 }
@@ -40,24 +34,22 @@ bool ResetDirectory() {
 }
 
 bool GetNextEntry(char* text, u32* start, u32* sizeMiB) {
-  char name[kNameSize + 1];
+  char name[kDirNameSize + 1];
   char line[160];
   u32 first;
   for (;;) {
-    u32 s = g_disk.directoryCursor / kEntriesPerSector;
+    u32 s = g_disk.directoryCursor / kDirEntriesPerSector;
     if (s >= g_disk.directorySize) {
       *start = 0;
       return true;
     }
     u32 e = g_disk.directoryCursor++;
-    if (g_disk.directoryInterleave == 0) return false;
-    if (!ReadSector(InterleavedSector(g_disk.directoryStart, g_disk.directoryInterleave, s)))
-      return false;
-    const u8* entry = g_disk.sector + (e % kEntriesPerSector) * kEntrySize;
+    if (!ReadDirectorySector(s)) return false;
+    const u8* entry = g_disk.sector + (e % kDirEntriesPerSector) * kDirEntrySize;
     SanitiseName(entry, name);
-    u16 type = Field16(entry + kType);
-    if (type == kRecording) {
-      first = Field32(entry + kFirstCluster);
+    u16 type = Field16(entry + kDirType);
+    if (type == kRecordingType) {
+      first = Field32(entry + kDirFirstCluster);
       if (first <= g_disk.clusterCount) break;
     }
     if (g_disk.trace && type != 0) {

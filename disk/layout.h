@@ -1,11 +1,20 @@
-// Field access inside metadata sectors and the interleaved-copy rule shared
-// by the allocation table and the directory.
+// Field access inside metadata sectors, the interleaved-copy rule shared by
+// the allocation table and the directory, and the cluster-to-device
+// arithmetic: the one copy of each that every reader uses.
 #ifndef MELVIR_DISK_LAYOUT_H
 #define MELVIR_DISK_LAYOUT_H
 
 #include <cstring>
 
 #include "disk/recorder_disk.h"
+
+const u32 kTableEntriesPerSector = 127;  // the last four bytes of a table sector are unused
+const u32 kDirEntrySize = 72;
+const u32 kDirEntriesPerSector = 7;      // bytes 504 to 511 of a directory sector are unused
+const u32 kDirNameSize = 64;
+const u32 kDirFirstCluster = 64;     // u32
+const u32 kDirType = 70;             // u16: 0 empty slot, 13 recording, other kinds
+const u16 kRecordingType = 13;
 
 inline u32 Field32(const u8* at) {
   u32 raw;
@@ -20,7 +29,23 @@ inline u16 Field16(const u8* at) {
 }
 
 // Both structures are stored as two copies interleaved in groups of k
-// sectors; this is the absolute sector of sector s of copy 1.
+// sectors; this is the absolute sector of sector s of copy 1. Copy 2's
+// sector s lies one interleave further on.
 inline u32 InterleavedSector(u32 start, u32 k, u32 s) { return start + s % k + (s / k) * k * 2; }
+inline u32 CopySector(u32 start, u32 k, u32 s, u32 copy) {
+  return InterleavedSector(start, k, s) + (copy == 2 ? k : 0);
+}
+
+// Device byte position of byte offset of cluster. False for cluster 0,
+// which lies before the data area, and for a cluster whose sectors pass
+// sector 2^32 - 1, where 32-bit sector numbers would wrap to low sectors.
+inline bool ClusterPosition(u32 cluster, u32 offset, u64* position) {
+  if (cluster == 0) return false;
+  u64 first = u64(cluster - 1) * g_disk.sectorsPerCluster + g_disk.dataStart;
+  u64 last = first + (g_disk.sectorsPerCluster ? g_disk.sectorsPerCluster - 1 : 0);
+  if (last > 0xFFFFFFFFull) return false;
+  *position = first * kSectorSize + offset;
+  return true;
+}
 
 #endif

@@ -69,12 +69,29 @@ bool FindRecorderDisk(bool trace);
 void CloseDisk();
 void FormatDiskInfo(char* text);
 
+// Metadata sectors: sector s of the allocation table or the directory into
+// the sector buffer, from copy 1.
+bool ReadTableSector(u32 s);
+bool ReadDirectorySector(u32 s);
+
 // Allocation chain.
 bool GetNextCluster(u32* cluster);
 
 // Directory.
 bool ResetDirectory();
 bool GetNextEntry(char* text, u32* start, u32* sizeMiB);
+
+// One directory entry as it stands on the disk: its raw name (up to its
+// NUL, at most 64 bytes), type and first cluster. False when its directory
+// sector cannot be read; entries at or past directorySize x 7 do not exist.
+struct DirEntry {
+  u8 name[64];
+  u32 nameLength;
+  u16 type;
+  u32 firstCluster;
+};
+u64 DirectoryEntryCount();
+bool ReadDirEntry(u32 index, DirEntry* entry);
 
 // Recording data.
 bool OpenEntry(u32 first);
