@@ -29,6 +29,9 @@ bool SeekFile(FileHandle file, u64 position);
 // Reads up to length bytes; *got tells how many arrived (0 at end of file).
 bool ReadBytes(FileHandle file, void* buffer, u32 length, u32* got);
 
+// The size in bytes of an open drive, image or file; false when unknown.
+bool DriveSize(FileHandle file, u64* size);
+
 // Closes a drive, log or output file; false when the close failed.
 bool CloseFile(FileHandle file);
 

@@ -4,7 +4,10 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <sched.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -97,6 +100,15 @@ bool ReadBytes(FileHandle file, void* buffer, u32 length, u32* got) {
     done += static_cast<u32>(n);
   }
   *got = done;
+  return true;
+}
+
+bool DriveSize(FileHandle file, u64* size) {
+  struct stat s;
+  if (fstat(int(file), &s) != 0) return false;
+  if (S_ISBLK(s.st_mode)) return ioctl(int(file), BLKGETSIZE64, size) == 0;
+  if (!S_ISREG(s.st_mode)) return false;
+  *size = u64(s.st_size);
   return true;
 }
 

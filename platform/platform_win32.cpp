@@ -1,5 +1,6 @@
 // Win32 implementation: raw physical drives and files through the ANSI API.
 #include <windows.h>
+#include <winioctl.h>
 
 #include <cstdio>
 
@@ -49,6 +50,20 @@ bool ReadBytes(FileHandle file, void* buffer, u32 length, u32* got) {
   DWORD n = 0;
   if (!::ReadFile(H(file), buffer, length, &n, nullptr)) return false;
   *got = n;
+  return true;
+}
+
+bool DriveSize(FileHandle file, u64* size) {
+  GET_LENGTH_INFORMATION length;
+  DWORD got = 0;
+  if (DeviceIoControl(H(file), IOCTL_DISK_GET_LENGTH_INFO, nullptr, 0, &length, sizeof length,
+                      &got, nullptr)) {
+    *size = u64(length.Length.QuadPart);
+    return true;
+  }
+  LARGE_INTEGER bytes;
+  if (!GetFileSizeEx(H(file), &bytes)) return false;
+  *size = u64(bytes.QuadPart);
   return true;
 }
 
