@@ -5,8 +5,23 @@
 
 #include "platform/types.h"
 
+struct MemoryDrive;
+
 // False when no table is set: the platform's own drives are meant. True
-// otherwise, with *path the table's entry, or null beyond its end.
+// otherwise, with *path the table's entry, or null beyond its end or for a
+// drive held in memory.
 bool TabledDrivePath(u32 number, const char** path);
+
+// A table whose entries are paths or drives held in memory
+// (platform/memory_files.h); an entry with a drive ignores its path. It
+// replaces SetDriveTable's table, and is kept by reference the same way.
+struct DriveSource {
+  const char* path;
+  MemoryDrive* memory;
+};
+void SetDriveSources(const DriveSource* sources, u32 count);
+
+// True when the table gives drive number as a drive held in memory.
+bool TabledMemoryDrive(u32 number, MemoryDrive** drive);
 
 #endif

@@ -19,7 +19,9 @@
 
 #include "platform/drive_table.h"
 #include "platform/fault.h"
+#include "platform/memory_files.h"
 #include "platform/platform.h"
+#include "platform/thread_reuse.h"
 
 namespace {
 
@@ -66,6 +68,8 @@ int Fd(FileHandle f) { return static_cast<int>(f); }
 bool OpenDrive(u32 number, FileHandle* out) {
   FaultMode mode;
   if (FaultHit(kCallOpenDrive, &mode)) return false;
+  MemoryDrive* memory;
+  if (TabledMemoryDrive(number, &memory)) return OpenMemoryDrive(memory, out);
   const char* path;
   if (TabledDrivePath(number, &path)) {
     if (!path) return false;
@@ -83,6 +87,7 @@ bool OpenDrive(u32 number, FileHandle* out) {
 bool SeekFile(FileHandle file, u64 position) {
   FaultMode mode;
   if (FaultHit(kCallSeek, &mode)) return false;
+  if (IsMemoryHandle(file)) return SeekMemory(file, position);
   if (position > static_cast<u64>(INT64_MAX)) return false;
   return lseek(Fd(file), static_cast<off_t>(position), SEEK_SET) != static_cast<off_t>(-1);
 }
@@ -91,6 +96,7 @@ bool ReadBytes(FileHandle file, void* buffer, u32 length, u32* got) {
   bool fail;
   length = FaultLength(kCallRead, length, &fail);
   if (fail) return false;
+  if (IsMemoryHandle(file)) return ReadMemory(file, buffer, length, got);
   u32 done = 0;
   while (done < length) {
     ssize_t n = read(Fd(file), static_cast<u8*>(buffer) + done, length - done);
@@ -104,6 +110,7 @@ bool ReadBytes(FileHandle file, void* buffer, u32 length, u32* got) {
 }
 
 bool DriveSize(FileHandle file, u64* size) {
+  if (IsMemoryHandle(file)) return MemorySize(file, size);
   struct stat s;
   if (fstat(int(file), &s) != 0) return false;
   if (S_ISBLK(s.st_mode)) return ioctl(int(file), BLKGETSIZE64, size) == 0;
@@ -116,13 +123,14 @@ bool CloseFile(FileHandle file) {
   FaultMode mode;
   bool fail = FaultHit(kCallClose, &mode);
   // The descriptor is released even when the close is made to fail.
-  bool ok = close(Fd(file)) == 0;
+  bool ok = IsMemoryHandle(file) ? CloseMemory(file) : close(Fd(file)) == 0;
   return ok && !fail;
 }
 
 bool CreateLogFile(const char* path, FileHandle* out) {
   FaultMode mode;
   if (FaultHit(kCallCreateLog, &mode)) return false;
+  if (LogSinkSet()) return CreateSinkFile(true, out);
   int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return false;
   *out = fd;
@@ -133,6 +141,7 @@ bool WriteBytes(FileHandle file, const void* buffer, u32 length, u32* written) {
   bool fail;
   length = FaultLength(kCallWrite, length, &fail);
   if (fail) return false;
+  if (IsMemoryHandle(file)) return WriteMemory(file, buffer, length, written);
   u32 done = 0;
   while (done < length) {
     ssize_t n = write(Fd(file), static_cast<const u8*>(buffer) + done, length - done);
@@ -154,6 +163,7 @@ bool WriteBytes(FileHandle file, const void* buffer, u32 length, u32* written) {
 bool CreateOutputFile(const char* path, FileHandle* out) {
   FaultMode mode;
   if (FaultHit(kCallCreateOutput, &mode)) return false;
+  if (OutputSinkSet()) return CreateSinkFile(false, out);
   const int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC;
   int fd = open(path, flags | O_DIRECT, 0644);
   if (fd < 0 && errno == EINVAL) fd = open(path, flags, 0644);  // tmpfs and the like
@@ -241,6 +251,7 @@ void* Trampoline(void* p) {
 bool StartThread(ThreadRoutine routine, void* argument) {
   FaultMode mode;
   if (FaultHit(kCallStartThread, &mode)) return false;
+  if (ThreadReuseOn()) return StartReusedThread(routine, argument);
   for (StartSlot& slot : g_starts) {
     bool expected = false;
     if (!slot.used.compare_exchange_strong(expected, true, std::memory_order_acquire)) continue;

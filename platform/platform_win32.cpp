@@ -6,6 +6,7 @@
 
 #include "platform/drive_table.h"
 #include "platform/fault.h"
+#include "platform/memory_files.h"
 #include "platform/platform.h"
 
 namespace {
@@ -19,6 +20,8 @@ FileHandle F(HANDLE h) { return reinterpret_cast<FileHandle>(h); }
 bool OpenDrive(u32 number, FileHandle* out) {
   FaultMode mode;
   if (FaultHit(kCallOpenDrive, &mode)) return false;
+  MemoryDrive* memory;
+  if (TabledMemoryDrive(number, &memory)) return OpenMemoryDrive(memory, out);
   char name[32];
   const char* path = name;
   if (TabledDrivePath(number, &path)) {
@@ -37,6 +40,7 @@ bool OpenDrive(u32 number, FileHandle* out) {
 bool SeekFile(FileHandle file, u64 position) {
   FaultMode mode;
   if (FaultHit(kCallSeek, &mode)) return false;
+  if (IsMemoryHandle(file)) return SeekMemory(file, position);
   LARGE_INTEGER to;
   to.QuadPart = static_cast<LONGLONG>(position);
   if (position > 0x7FFFFFFFFFFFFFFFull) return false;
@@ -47,6 +51,7 @@ bool ReadBytes(FileHandle file, void* buffer, u32 length, u32* got) {
   bool fail;
   length = FaultLength(kCallRead, length, &fail);
   if (fail) return false;
+  if (IsMemoryHandle(file)) return ReadMemory(file, buffer, length, got);
   DWORD n = 0;
   if (!::ReadFile(H(file), buffer, length, &n, nullptr)) return false;
   *got = n;
@@ -54,6 +59,7 @@ bool ReadBytes(FileHandle file, void* buffer, u32 length, u32* got) {
 }
 
 bool DriveSize(FileHandle file, u64* size) {
+  if (IsMemoryHandle(file)) return MemorySize(file, size);
   GET_LENGTH_INFORMATION length;
   DWORD got = 0;
   if (DeviceIoControl(H(file), IOCTL_DISK_GET_LENGTH_INFO, nullptr, 0, &length, sizeof length,
@@ -70,13 +76,14 @@ bool DriveSize(FileHandle file, u64* size) {
 bool CloseFile(FileHandle file) {
   FaultMode mode;
   bool fail = FaultHit(kCallClose, &mode);
-  bool ok = CloseHandle(H(file)) != 0;
+  bool ok = IsMemoryHandle(file) ? CloseMemory(file) : CloseHandle(H(file)) != 0;
   return ok && !fail;
 }
 
 bool CreateLogFile(const char* path, FileHandle* out) {
   FaultMode mode;
   if (FaultHit(kCallCreateLog, &mode)) return false;
+  if (LogSinkSet()) return CreateSinkFile(true, out);
   HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                          nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
@@ -88,6 +95,7 @@ bool WriteBytes(FileHandle file, const void* buffer, u32 length, u32* written) {
   bool fail;
   length = FaultLength(kCallWrite, length, &fail);
   if (fail) return false;
+  if (IsMemoryHandle(file)) return WriteMemory(file, buffer, length, written);
   DWORD n = 0;
   if (!::WriteFile(H(file), buffer, length, &n, nullptr)) return false;
   *written = n;
@@ -97,6 +105,7 @@ bool WriteBytes(FileHandle file, const void* buffer, u32 length, u32* written) {
 bool CreateOutputFile(const char* path, FileHandle* out) {
   FaultMode mode;
   if (FaultHit(kCallCreateOutput, &mode)) return false;
+  if (OutputSinkSet()) return CreateSinkFile(false, out);
   HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL | FILE_FLAG_NO_BUFFERING, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
