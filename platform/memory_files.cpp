@@ -40,23 +40,27 @@ bool Claim(MemoryDrive* drive, FileSink* sink, FileHandle* out) {
   return false;
 }
 
-// Multiply-xor in four lanes over each write's 32-byte pieces (8-byte words
-// in host order), then its last bytes one by one: fast enough to hash every
-// byte of every extraction. The output writer writes whole sectors, so its
-// hash depends on the bytes alone, not on how they were cut.
+// Multiply-xor, sector by sector: each whole sector of a write in four
+// lanes of 8-byte words (host order), folded into the running hash; bytes
+// after the last whole sector one by one. Fast enough to hash every byte of
+// every extraction, and for writes of whole sectors (all the output writer
+// makes) the hash depends on the bytes alone, not on how they were cut.
 const u64 kHashStart = 0xCBF29CE484222325ull;
 const u64 kHashPrime = 0x100000001B3ull;
 
 void Hash(FileSink* s, const u8* p, u32 n) {
   if (s->bytes == 0) s->hash = kHashStart;
   s->bytes += n;
-  u64 lane[4] = {s->hash, s->hash + 1, s->hash + 2, s->hash + 3};
-  for (; n >= 32; p += 32, n -= 32) {
-    u64 w[4];
-    std::memcpy(w, p, 32);
-    for (u32 i = 0; i < 4; ++i) lane[i] = (lane[i] ^ w[i]) * kHashPrime;
+  u64 h = s->hash;
+  for (; n >= kSectorBytes; p += kSectorBytes, n -= kSectorBytes) {
+    u64 lane[4] = {h, h + 1, h + 2, h + 3};
+    for (u32 at = 0; at < kSectorBytes; at += 32) {
+      u64 w[4];
+      std::memcpy(w, p + at, 32);
+      for (u32 i = 0; i < 4; ++i) lane[i] = (lane[i] ^ w[i]) * kHashPrime;
+    }
+    h = ((lane[0] ^ (lane[1] << 1) ^ (lane[2] << 2) ^ (lane[3] << 3)) ^ h) * kHashPrime;
   }
-  u64 h = lane[0] ^ (lane[1] << 1) ^ (lane[2] << 2) ^ (lane[3] << 3);
   for (; n; ++p, --n) h = (h ^ *p) * kHashPrime;
   s->hash = h;
 }
