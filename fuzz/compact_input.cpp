@@ -22,6 +22,8 @@ void DecodeCompactInput(const u8* data, size_t size, CompactInput* input) {
   input->extra = Little(header + 4, 4);
   u64 diskSize = Little(header + 8, 4);
   input->drive.size = diskSize < kMaxDiskBytes ? diskSize : kMaxDiskBytes;
+  input->drive.readLimit = 0;
+  input->drive.reads = 0;
   input->drive.writeAttempts = 0;
 
   u32 runs = 0;

@@ -41,10 +41,11 @@ bool Claim(MemoryDrive* drive, FileSink* sink, FileHandle* out) {
 }
 
 // Multiply-xor, sector by sector: each whole sector of a write in four
-// lanes of 8-byte words (host order), folded into the running hash; bytes
-// after the last whole sector one by one. Fast enough to hash every byte of
-// every extraction, and for writes of whole sectors (all the output writer
-// makes) the hash depends on the bytes alone, not on how they were cut.
+// lanes of 8-byte words (host order), folded into the running hash; then
+// the write's remaining words and bytes in turn. Fast enough to hash every
+// byte of every extraction and trace line, and for writes of whole sectors
+// (all the output writer makes) the hash depends on the bytes alone, not on
+// how they were cut.
 const u64 kHashStart = 0xCBF29CE484222325ull;
 const u64 kHashPrime = 0x100000001B3ull;
 
@@ -60,6 +61,11 @@ void Hash(FileSink* s, const u8* p, u32 n) {
       for (u32 i = 0; i < 4; ++i) lane[i] = (lane[i] ^ w[i]) * kHashPrime;
     }
     h = ((lane[0] ^ (lane[1] << 1) ^ (lane[2] << 2) ^ (lane[3] << 3)) ^ h) * kHashPrime;
+  }
+  for (; n >= 8; p += 8, n -= 8) {
+    u64 w;
+    std::memcpy(&w, p, 8);
+    h = (h ^ w) * kHashPrime;
   }
   for (; n; ++p, --n) h = (h ^ *p) * kHashPrime;
   s->hash = h;
@@ -104,7 +110,9 @@ bool SeekMemory(FileHandle file, u64 position) {
 bool ReadMemory(FileHandle file, void* buffer, u32 length, u32* got) {
   Slot* s = SlotOf(file);
   if (!s || !s->drive) return false;
-  const MemoryDrive& d = *s->drive;
+  MemoryDrive& d = *s->drive;
+  if (d.readLimit && d.reads >= d.readLimit) return false;
+  ++d.reads;
   u64 from = s->position;
   u64 n = from < d.size ? d.size - from : 0;
   if (n > length) n = length;

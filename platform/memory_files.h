@@ -18,11 +18,15 @@ struct MemoryExtent {
 
 // size bytes: what the extents hold, zeros elsewhere; where extents
 // overlap, the later one counts. Reads end at size, as on a short image.
-// writeAttempts counts writes made to it (each one refused).
+// reads counts the reads made; once it has reached readLimit (when that is
+// not 0) every read fails, as on a disk that dies. writeAttempts counts
+// writes made to it (each one refused).
 struct MemoryDrive {
   u64 size;
   const MemoryExtent* extents;
   u32 extentCount;
+  u32 readLimit;
+  u32 reads;
   u32 writeAttempts;
 };
 

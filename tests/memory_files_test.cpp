@@ -54,7 +54,7 @@ TEST_F(MemoryFilesTest, DriveReadsItsExtentsOverZerosUpToItsSize) {
   const u8 b[] = {9, 9};
   // b overlaps the end of a and counts there; the drive ends at byte 1003.
   MemoryExtent extents[] = {{1000, 6, a}, {1004, 2, b}};
-  MemoryDrive drive = {1003, extents, 2, 0};
+  MemoryDrive drive = {1003, extents, 2, 0, 0, 0};
   DriveSource sources[] = {{nullptr, &drive}};
   SetDriveSources(sources, 1);
   struct Case {
@@ -88,6 +88,13 @@ TEST_F(MemoryFilesTest, DriveReadsItsExtentsOverZerosUpToItsSize) {
   EXPECT_TRUE(CloseFile(h));
   EXPECT_FALSE(CloseFile(h)) << "closed twice";
 
+  // A drive with a read limit dies after that many reads.
+  drive.readLimit = drive.reads + 1;
+  EXPECT_EQ(Read(0, 1000, 2, &got), (Bytes{1, 2}));
+  Read(0, 1000, 2, &got);
+  EXPECT_EQ(got, -1);
+  drive.readLimit = 0;
+
   // Injected failures reach memory drives as they reach files.
   ResetFaultCounts();
   ArmFault(kCallRead, 0, kFaultShort);
@@ -102,7 +109,7 @@ TEST_F(MemoryFilesTest, TableMixesPathsAndMemoryDrivesAndGivesWayToAPathTable) {
   std::string path = Path("image");
   const u8 m[] = {'m'};
   MemoryExtent extent = {0, 1, m};
-  MemoryDrive drive = {1, &extent, 1, 0};
+  MemoryDrive drive = {1, &extent, 1, 0, 0, 0};
   DriveSource sources[] = {{path.c_str(), nullptr}, {path.c_str(), &drive}};
   SetDriveSources(sources, 2);
   int got;
@@ -183,7 +190,7 @@ TEST_F(MemoryFilesTest, ExtractionFromMemoryMatchesTheImageFile) {
   ASSERT_TRUE(g_app.bufferA || AllocateBuffers());
   std::string image = ReadWholeFile(Path("disk.img"));
   MemoryExtent extent = {0, u32(image.size()), reinterpret_cast<const u8*>(image.data())};
-  MemoryDrive drive = {image.size(), &extent, 1, 0};
+  MemoryDrive drive = {image.size(), &extent, 1, 0, 0, 0};
 
   // Output of each recording: from the image into files, their bytes then
   // hashed through a sink; from memory straight into a sink.
