@@ -4,16 +4,24 @@
 
 namespace {
 
+DataFailure g_failure = kDataFailNone;
+
+bool Fail(DataFailure why) {
+  g_failure = why;
+  return false;
+}
+
 // Moves the cursor to the next cluster of the chain. At the chain's end the
 // current cluster is left above the cluster count. A cyclic table would
 // otherwise deliver data (or, with empty clusters, spin) for ever.
 bool StepCluster() {
   u64 step = ++g_disk.chainSteps;
-  if (ChainTooLong(step)) return false;
-  if (!GetNextCluster(&g_disk.currentCluster)) return false;
+  if (ChainTooLong(step)) return Fail(kDataFailChain);
+  if (!GetNextCluster(&g_disk.currentCluster)) return Fail(kDataFailChain);
   if (g_disk.currentCluster > g_disk.clusterCount) return true;
   g_disk.clusterOffset = 0;
-  return !MeetsCycleMark(step, g_disk.currentCluster, &g_disk.cycleMark);
+  if (MeetsCycleMark(step, g_disk.currentCluster, &g_disk.cycleMark)) return Fail(kDataFailChain);
+  return true;
 }
 
 }  // namespace
@@ -46,8 +54,9 @@ bool ReadEntryData(void* buffer, u32 length, u32* got) {
     u64 position = u64(sector) * kSectorSize + g_disk.clusterOffset;
     u32 n = 0;
     if (chunk > 0) {
-      if (!SeekFile(g_disk.device, position)) return false;
-      if (!ReadBytes(g_disk.device, out, chunk, &n) || n != chunk) return false;
+      if (!SeekFile(g_disk.device, position)) return Fail(kDataFailDevice);
+      if (!ReadBytes(g_disk.device, out, chunk, &n)) return Fail(kDataFailDevice);
+      if (n != chunk) return Fail(kDataFailShort);
       if (g_disk.wordSwap) SwapWordBytes(out, chunk);
     }
     g_disk.clusterOffset += chunk;
@@ -57,6 +66,8 @@ bool ReadEntryData(void* buffer, u32 length, u32* got) {
   *got = length - remaining;
   return true;
 }
+
+DataFailure LastDataFailure() { return g_failure; }
 
 bool SkipEntryData(u64 length, u64* skipped) {
   u64 remaining = length;

@@ -130,6 +130,11 @@ bool ReadDirEntry(u32 index, DirEntry* entry);
 // Recording data.
 bool OpenEntry(u32 first);
 bool ReadEntryData(void* buffer, u32 length, u32* got);
+// Why the last ReadEntryData or SkipEntryData failed: a device read or seek
+// (the platform's LastSystemError tells more), a read that came back short
+// (the disk or image ends early), or a chain step that failed or looped.
+enum DataFailure { kDataFailNone, kDataFailDevice, kDataFailShort, kDataFailChain };
+DataFailure LastDataFailure();
 // Moves the cursor length bytes on, as reading them would, following the
 // chain without reading any data; *skipped falls short at the chain's end.
 bool SkipEntryData(u64 length, u64* skipped);

@@ -27,8 +27,8 @@ bool OpenDrive(u32 number, FileHandle* out);
 // when there is no such drive.
 bool DriveName(u32 number, char* out, u32 size);
 
-// The system's error code for the last failed drive open, seek or read of
-// this thread (errno, or GetLastError on Windows); 0 when it gave none.
+// The system's error code for the last failed drive open, seek or read, or
+// log creation, of this thread (errno, or GetLastError on Windows); 0 when it gave none.
 u32 LastSystemError();
 void ClearSystemError();
 // The system's text for an error code, into out.

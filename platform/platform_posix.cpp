@@ -150,9 +150,9 @@ bool CloseFile(FileHandle file) {
 
 bool CreateLogFile(const char* path, FileHandle* out) {
   FaultMode mode;
-  if (FaultHit(kCallCreateLog, &mode)) return false;
+  if (FaultHit(kCallCreateLog, &mode)) return Failed(EIO);
   int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
+  if (fd < 0) return Failed(errno);
   *out = fd;
   return true;
 }

@@ -53,10 +53,12 @@ bool OpenDrive(u32 number, FileHandle* out) {
   FaultMode mode;
   if (FaultHit(kCallOpenDrive, &mode)) return Failed(ERROR_READ_FAULT);
   char name[1024];
-  const char* path = name;
+  wchar_t wide[1024];
   if (!DriveName(number, name, sizeof name)) return Failed(ERROR_FILE_NOT_FOUND);
+  // Paths are UTF-8, as the command line gives them.
+  if (!MultiByteToWideChar(CP_UTF8, 0, name, -1, wide, 1024)) return Failed(GetLastError());
   // Read access only; other readers and writers of the drive are not locked out.
-  HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+  HANDLE h = CreateFileW(wide, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                          OPEN_EXISTING, 0, nullptr);
   if (h == INVALID_HANDLE_VALUE) return Failed(GetLastError());
   *out = F(h);
@@ -106,10 +108,12 @@ bool CloseFile(FileHandle file) {
 
 bool CreateLogFile(const char* path, FileHandle* out) {
   FaultMode mode;
-  if (FaultHit(kCallCreateLog, &mode)) return false;
-  HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+  if (FaultHit(kCallCreateLog, &mode)) return Failed(ERROR_WRITE_FAULT);
+  wchar_t wide[1024];
+  if (!MultiByteToWideChar(CP_UTF8, 0, path, -1, wide, 1024)) return Failed(GetLastError());
+  HANDLE h = CreateFileW(wide, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                          nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
+  if (h == INVALID_HANDLE_VALUE) return Failed(GetLastError());
   *out = F(h);
   return true;
 }
