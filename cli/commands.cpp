@@ -58,10 +58,15 @@ bool Select(const Options& o, const Catalog& c, std::vector<u32>* rows) {
   return true;
 }
 
-struct Destination {
-  const char* folder;  // files go inside it under their own names, or null
-  bool stream;         // -o names standard output, a FIFO or the null device
-};
+
+}  // namespace
+
+int CheckOutputChoice(const Options& o) {
+  Destination d;
+  int status = kExitDone;
+  if (o.command == kExtract && !PlanDestination(o, SelectsSeveral(o), &d, &status)) return status;
+  return kExitDone;
+}
 
 // Works out where -o and -d send the output; false with the status to exit with.
 bool PlanDestination(const Options& o, bool several, Destination* d, int* status) {
@@ -96,6 +101,8 @@ bool PlanDestination(const Options& o, bool several, Destination* d, int* status
   }
   return true;
 }
+
+namespace {
 
 bool OnSource(const Options& o, const char* path) {
   if (IsDiskDevice(path)) return true;

@@ -12,6 +12,16 @@ const int kExitUsage = 2;
 const int kExitDamaged = 3;    // done, but damage was met or found
 const int kExitStopped = 130;  // as a shell reports a process ended by SIGINT
 
+struct Destination {
+  const char* folder;  // files go inside it under their own names, or null
+  bool stream;         // -o names standard output, a FIFO or the null device
+};
+// Works out where -o and -d send the output; false (said) with the status to
+// exit with. several: more than one recording is selected.
+bool PlanDestination(const Options& options, bool several, Destination* destination, int* status);
+// The same, before the disk is read: 0, or the status to exit with.
+int CheckOutputChoice(const Options& options);
+
 int ListCommand(const Options& options, const Catalog& catalog);
 int InfoCommand(const Options& options, const Catalog& catalog);
 int ExtractCommand(const Options& options, const Catalog& catalog);

@@ -36,5 +36,4 @@ void WriteJsonRecording(std::FILE* out, u32 index, const char* name, u32 firstCl
   WriteJsonString(out, name);
   std::fprintf(out, ", \"first_cluster\": %u, \"size_mib\": %u, \"text\": ", firstCluster, sizeMiB);
   WriteJsonString(out, text);
-  std::fputc('}', out);
 }

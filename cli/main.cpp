@@ -58,6 +58,7 @@ int Run(const Options& o) {
     if (!PrepareTrace(o, &path)) return kExitFailed;
     SetTraceLogPath(path);
   }
+  if (int status = CheckOutputChoice(o)) return status;
   if (!CheckSources(o)) return kExitFailed;
   if (o.sourceCount) SetDriveTable(o.sources, o.sourceCount);
   static Catalog catalog;

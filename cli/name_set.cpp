@@ -15,16 +15,6 @@ namespace {
 const u32 kKeySize = 2 * kFileNameSize + 2;
 const char kFileKey = 'f', kStemKey = 's';
 
-u32 Fold(u32 c) {
-  u32 low = 0, high = kCaseFoldCount;
-  while (low < high) {
-    u32 mid = (low + high) / 2;
-    if (kCaseFolds[mid].from < c) low = mid + 1;
-    else high = mid;
-  }
-  return low < kCaseFoldCount && kCaseFolds[low].from == c ? kCaseFolds[low].to : c;
-}
-
 bool MakeKey(char kind, const char* name, char* key) {
   u32 n = 0;
   key[n++] = kind;
@@ -33,7 +23,7 @@ bool MakeKey(char kind, const char* name, char* key) {
     u32 c, used = ReadUtf8(p, left, &c);
     if (n + kMaxUtf8Length + 1 > kKeySize) return false;
     if (c == kReplacement) std::memcpy(key + n, p, used);  // kept as it stands
-    n += c == kReplacement ? used : WriteUtf8(Fold(c), key + n);
+    n += c == kReplacement ? used : WriteUtf8(FoldLetter(c), key + n);
     p += used;
     left -= used;
   }
@@ -112,6 +102,16 @@ bool Find(const NameSet* set, const char* key, u32* entry) {
 }
 
 }  // namespace
+
+u32 FoldLetter(u32 c) {
+  u32 low = 0, high = kCaseFoldCount;
+  while (low < high) {
+    u32 mid = (low + high) / 2;
+    if (kCaseFolds[mid].from < c) low = mid + 1;
+    else high = mid;
+  }
+  return low < kCaseFoldCount && kCaseFolds[low].from == c ? kCaseFolds[low].to : c;
+}
 
 bool UniqueFileName(NameSet* set, const char* stem, char* file, u32 size) {
   if (set->held != set->count && !Rehash(set)) return false;  // emptied by its owner

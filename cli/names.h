@@ -46,6 +46,9 @@ bool UniqueFileName(NameSet* set, const char* stem, char* file, u32 size);
 
 void FreeNameSet(NameSet* set);
 
+// A letter's case-folded form (a code point), as names are compared.
+u32 FoldLetter(u32 codePoint);
+
 // folder + separator + file into path; false when it does not fit.
 bool JoinPath(const char* folder, const char* file, char* path, u32 size);
 

@@ -1,5 +1,6 @@
 #include "cli/output_file.h"
 
+#include <cstdio>
 #include <cstring>
 
 #ifdef _WIN32

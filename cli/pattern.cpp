@@ -1,18 +1,18 @@
 #include "cli/pattern.h"
 
+#include <cstring>
+
 #include "cli/names.h"
+#include "cli/utf8.h"
 #include "platform/types.h"
 
 namespace {
 
-// The next code point of UTF-8 text (the decoder gives only valid UTF-8).
+// The next code point of UTF-8 text.
 u32 Next(const char** text) {
   const u8* p = reinterpret_cast<const u8*>(*text);
-  u32 c = *p++;
-  u32 extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-  if (extra) c &= 0x3F >> extra;
-  for (; extra && (*p & 0xC0) == 0x80; --extra) c = (c << 6) | (*p++ & 0x3F);
-  *text = reinterpret_cast<const char*>(p);
+  u32 c, used = ReadUtf8(p, u32(std::strlen(*text)), &c);
+  *text += used;
   return c;
 }
 

@@ -27,9 +27,13 @@ bool NotADiskReason(u32 drive, const char* path, char* out, u32 size) {
   u64 bytes = 0;
   switch (p.step) {
     case kProbeTableUnreadable:
-      if (!p.error && SizeOfFile(path, &bytes) && bytes < 3 * kSectorSize) {
+      if (!p.error && SizeOfFile(path, &bytes)) {
         FormatText(out, size, "too short to be a recorder disk (%llu bytes)",
                    static_cast<unsigned long long>(bytes));
+        return true;
+      }
+      if (!p.error) {
+        FormatText(out, size, "%s", "too short to be a recorder disk (it ends before sector 3)");
         return true;
       }
       ReadFailure(p.error, "sector 2 (the partition table)", out, size);
