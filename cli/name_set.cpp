@@ -47,7 +47,9 @@ u32 Hash(const char* key) {  // FNV-1a
   return h;
 }
 
-const char* KeyOf(const NameSet* set, u32 entry) { return set->pool + set->entries[entry].keyStart; }
+const char* KeyOf(const NameSet* set, u32 entry) {
+  return set->pool + set->entries[entry].keyStart;
+}
 
 // The slot that holds key, or the free slot where it would go.
 u32 SlotOf(const NameSet* set, const char* key) {

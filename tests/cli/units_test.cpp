@@ -13,11 +13,13 @@
 
 namespace {
 
-std::string JsonOf(const std::string& text) {
+typedef void (*JsonWriter)(std::FILE*, const char*);
+
+std::string JsonOf(const std::string& text, JsonWriter write = WriteJsonString) {
   char* data = nullptr;
   size_t size = 0;
   std::FILE* f = open_memstream(&data, &size);
-  WriteJsonString(f, text.c_str());
+  write(f, text.c_str());
   std::fclose(f);
   std::string out(data, size);
   free(data);
@@ -34,6 +36,19 @@ TEST(CliJson, EveryByteSurvivesAsPlainAscii) {
   ASSERT_TRUE(ParseJson(json, &v, &error)) << error;
   EXPECT_EQ(v.text, all);
   EXPECT_EQ(JsonOf("a\"b\\c\x01\x7F\xE9"), "\"a\\\"b\\\\c\\u0001\\u007F\\u00E9\"");
+}
+
+TEST(CliJson, DecodedNamesAreEscapedAsUtf16) {
+  const struct {
+    const char* text;
+    const char* json;
+  } cases[] = {
+      {"Caf\xC3\xA9 \"x\"\\", "\"Caf\\u00E9 \\\"x\\\"\\\\\""},
+      {"\xE2\x82\xAC\xEF\xBF\xBD", "\"\\u20AC\\uFFFD\""},
+      {"\xF0\x9F\x98\x80", "\"\\uD83D\\uDE00\""},
+      {"a\xE9", "\"a\\uFFFD\""},  // no UTF-8
+  };
+  for (const auto& c : cases) EXPECT_EQ(JsonOf(c.text, WriteJsonUtf8String), c.json) << c.text;
 }
 
 std::string Stem(const char* name) {
@@ -79,7 +94,8 @@ TEST(CliNames, DecodedLettersStayInStems) {
     const char* stem;
   } cases[] = {
       {"Caf\xC3\xA9 cr\xC3\xA8me", "Caf\xC3\xA9 cr\xC3\xA8me"},
-      {"\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82", "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82"},
+      {"\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82",
+       "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82"},
       {"a\xEF\xBF\xBD" "b", "a_b"},                // U+FFFD
       {"a\xC2\x85" "b", "a_b"},                    // a C1 control code
       {"photo\xE2\x80\xAEst.exe", "photo_st.exe"},  // right-to-left override
@@ -98,9 +114,12 @@ TEST(CliNames, FileNamesClashOverAccentedLettersAndHaveNoLimit) {
   char file[kFileNameSize];
   const char* stems[] = {"CAF\xC3\x89", "caf\xC3\xA9", "\xCE\xA3\xCE\x9F\xCE\xA6\xCE\x99\xCE\x91",
                          "\xCF\x83\xCE\xBF\xCF\x86\xCE\xB9\xCE\xB1", "Film (2)", "Film", "film"};
-  const char* files[] = {"CAF\xC3\x89.ts", "caf\xC3\xA9 (2).ts",
+  const char* files[] = {"CAF\xC3\x89.ts",
+                         "caf\xC3\xA9 (2).ts",
                          "\xCE\xA3\xCE\x9F\xCE\xA6\xCE\x99\xCE\x91.ts",
-                         "\xCF\x83\xCE\xBF\xCF\x86\xCE\xB9\xCE\xB1 (2).ts", "Film (2).ts", "Film.ts",
+                         "\xCF\x83\xCE\xBF\xCF\x86\xCE\xB9\xCE\xB1 (2).ts",
+                         "Film (2).ts",
+                         "Film.ts",
                          "film (3).ts"};
   for (int i = 0; i < 7; ++i) {
     ASSERT_TRUE(UniqueFileName(&set, stems[i], file, sizeof file));
