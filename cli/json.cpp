@@ -1,43 +1,20 @@
 #include "cli/json.h"
 
-#include <cstring>
-
-#include "cli/utf8.h"
-
-namespace {
-
-void WriteEscape(std::FILE* out, u32 unit) { std::fprintf(out, "\\u%04X", unsigned(unit)); }
-
-void WriteCharacter(std::FILE* out, u32 c) {
-  if (c == '"' || c == '\\') {
-    std::fputc('\\', out);
-    std::fputc(int(c), out);
-  } else if (c >= 0x20 && c <= 0x7E) {
-    std::fputc(int(c), out);
-  } else if (c > 0xFFFF) {
-    WriteEscape(out, 0xD800 + ((c - 0x10000) >> 10));
-    WriteEscape(out, 0xDC00 + ((c - 0x10000) & 0x3FF));
-  } else {
-    WriteEscape(out, c);
-  }
-}
-
-}  // namespace
-
 void WriteJsonString(std::FILE* out, const char* text) {
+  static const char kHex[] = "0123456789ABCDEF";
   std::fputc('"', out);
-  for (const u8* p = reinterpret_cast<const u8*>(text); *p; ++p) WriteCharacter(out, *p);
-  std::fputc('"', out);
-}
-
-void WriteJsonUtf8String(std::FILE* out, const char* text) {
-  std::fputc('"', out);
-  const u8* p = reinterpret_cast<const u8*>(text);
-  for (u32 left = u32(std::strlen(text)); left > 0;) {
-    u32 c, used = ReadUtf8(p, left, &c);
-    WriteCharacter(out, c);
-    p += used;
-    left -= used;
+  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
+    unsigned char c = *p;
+    if (c == '"' || c == '\\') {
+      std::fputc('\\', out);
+      std::fputc(c, out);
+    } else if (c >= 0x20 && c <= 0x7E) {
+      std::fputc(c, out);
+    } else {
+      std::fputs("\\u00", out);
+      std::fputc(kHex[c >> 4], out);
+      std::fputc(kHex[c & 15], out);
+    }
   }
   std::fputc('"', out);
 }

@@ -12,11 +12,6 @@
 // the text holds.
 void WriteJsonString(std::FILE* out, const char* text);
 
-// Writes UTF-8 text (a decoded name) as a JSON string, plain ASCII too:
-// every character outside 0x20..0x7E as \uXXXX, past U+FFFF as a surrogate
-// pair, and a byte that is no UTF-8 as \uFFFD.
-void WriteJsonUtf8String(std::FILE* out, const char* text);
-
 // One recording of the list as a JSON object (no trailing comma or newline).
 void WriteJsonRecording(std::FILE* out, u32 index, const char* name, u32 firstCluster,
                         u32 sizeMiB, const char* text);
