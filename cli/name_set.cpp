@@ -116,7 +116,8 @@ bool Find(const NameSet* set, const char* key, u32* entry) {
 }  // namespace
 
 bool UniqueFileName(NameSet* set, const char* stem, char* file, u32 size) {
-  if (set->held != set->count && !Rehash(set)) return false;  // emptied by its owner
+  if (set->count > set->held) set->count = set->held;  // never more than were added
+  if (set->count != set->held && !Rehash(set)) return false;  // emptied by its owner
   char stemKey[kKeySize], fileKey[kKeySize];
   if (!MakeKey(kStemKey, stem, stemKey)) return false;
   // The copy numbers below a stem's hint were all found taken.
