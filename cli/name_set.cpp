@@ -37,7 +37,9 @@ u32 Hash(const char* key) {  // FNV-1a
   return h;
 }
 
-const char* KeyOf(const NameSet* set, u32 entry) { return set->pool + set->entries[entry].keyStart; }
+const char* KeyOf(const NameSet* set, u32 entry) {
+  return set->pool + set->entries[entry].keyStart;
+}
 
 // The slot that holds key, or the free slot where it would go.
 u32 SlotOf(const NameSet* set, const char* key) {
@@ -114,7 +116,8 @@ u32 FoldLetter(u32 c) {
 }
 
 bool UniqueFileName(NameSet* set, const char* stem, char* file, u32 size) {
-  if (set->held != set->count && !Rehash(set)) return false;  // emptied by its owner
+  if (set->count > set->held) set->count = set->held;  // never more than were added
+  if (set->count != set->held && !Rehash(set)) return false;  // emptied by its owner
   char stemKey[kKeySize], fileKey[kKeySize];
   if (!MakeKey(kStemKey, stem, stemKey)) return false;
   // The copy numbers below a stem's hint were all found taken.

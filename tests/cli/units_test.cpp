@@ -79,7 +79,8 @@ TEST(CliNames, DecodedLettersStayInStems) {
     const char* stem;
   } cases[] = {
       {"Caf\xC3\xA9 cr\xC3\xA8me", "Caf\xC3\xA9 cr\xC3\xA8me"},
-      {"\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82", "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82"},
+      {"\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82",
+       "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82"},
       {"a\xEF\xBF\xBD" "b", "a_b"},                // U+FFFD
       {"a\xC2\x85" "b", "a_b"},                    // a C1 control code
       {"photo\xE2\x80\xAEst.exe", "photo_st.exe"},  // right-to-left override
@@ -98,9 +99,12 @@ TEST(CliNames, FileNamesClashOverAccentedLettersAndHaveNoLimit) {
   char file[kFileNameSize];
   const char* stems[] = {"CAF\xC3\x89", "caf\xC3\xA9", "\xCE\xA3\xCE\x9F\xCE\xA6\xCE\x99\xCE\x91",
                          "\xCF\x83\xCE\xBF\xCF\x86\xCE\xB9\xCE\xB1", "Film (2)", "Film", "film"};
-  const char* files[] = {"CAF\xC3\x89.ts", "caf\xC3\xA9 (2).ts",
+  const char* files[] = {"CAF\xC3\x89.ts",
+                         "caf\xC3\xA9 (2).ts",
                          "\xCE\xA3\xCE\x9F\xCE\xA6\xCE\x99\xCE\x91.ts",
-                         "\xCF\x83\xCE\xBF\xCF\x86\xCE\xB9\xCE\xB1 (2).ts", "Film (2).ts", "Film.ts",
+                         "\xCF\x83\xCE\xBF\xCF\x86\xCE\xB9\xCE\xB1 (2).ts",
+                         "Film (2).ts",
+                         "Film.ts",
                          "film (3).ts"};
   for (int i = 0; i < 7; ++i) {
     ASSERT_TRUE(UniqueFileName(&set, stems[i], file, sizeof file));
