@@ -64,8 +64,9 @@ bool Select(const Options& o, const Catalog& c, std::vector<u32>* rows) {
 int CheckOutputChoice(const Options& o) {
   Destination d;
   int status = kExitDone;
-  if (o.command == kExtract && !PlanDestination(o, SelectsSeveral(o), &d, &status)) return status;
-  return kExitDone;
+  if (o.command != kExtract || PlanDestination(o, SelectsSeveral(o), &d, &status)) return kExitDone;
+  if (status == kExitUsage) std::fputs(UsageText(kExtract), stderr);
+  return status;
 }
 
 // Works out where -o and -d send the output; false with the status to exit with.
