@@ -149,7 +149,7 @@ _melvir() {
   # BEGIN rescue
   case $prev in
     --copy)
-      mapfile -t COMPREPLY < <(compgen -W "1 2" -- "$cur")
+      mapfile -t COMPREPLY < <(compgen -W "2" -- "$cur")
       return 0
       ;;
     --mapfile | --report)
