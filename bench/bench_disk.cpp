@@ -8,6 +8,8 @@
 //       (default 100) recordings of GiB (default 4) each, scans it as the
 //       program does (ScanThread), prints the wall time and the device reads
 //       against the least possible; the image is left for other measurements
+//   bench_disk make-many IMAGE [RECORDINGS]   a disk of RECORDINGS (default
+//       10000) one-cluster recordings, for timing a listing of all of them
 //   bench_disk extract IMAGE OUT         extracts recording 1 of IMAGE into OUT
 //       in this process (ExtractThread), for a memory figure without the CLI
 #include <sys/stat.h>
@@ -180,6 +182,19 @@ int Extract(const std::string& image, const std::string& out) {
   return 0;
 }
 
+int MakeMany(const std::string& image, uint32_t recordings) {
+  testdisk::Disk d;
+  d.clusterCount = recordings + 10;
+  for (uint32_t i = 0; i < recordings; ++i)
+    d.entries.push_back(testdisk::PatternRecording("Recording " + std::to_string(i + 1), 1));
+  std::string error;
+  if (!testdisk::WriteImage(d, image, nullptr, &error)) {
+    std::fprintf(stderr, "bench_disk: %s\n", error.c_str());
+    return 1;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -190,8 +205,10 @@ int main(int argc, char** argv) {
     return Scan(argv[2], argc > 3 ? uint32_t(std::strtoul(argv[3], nullptr, 10)) : 100,
                 argc > 4 ? std::strtoull(argv[4], nullptr, 10) : 4);
   if (cmd == "extract" && argc == 4) return Extract(argv[2], argv[3]);
+  if (cmd == "make-many" && argc >= 3)
+    return MakeMany(argv[2], argc > 3 ? uint32_t(std::strtoul(argv[3], nullptr, 10)) : 10000);
   std::fprintf(stderr,
                "usage: bench_disk make-extract IMAGE [MiB] | scan IMAGE [RECORDINGS [GiB]] | "
-               "extract IMAGE OUT\n");
+               "extract IMAGE OUT | make-many IMAGE [RECORDINGS]\n");
   return 2;
 }
