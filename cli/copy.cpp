@@ -90,6 +90,11 @@ struct Run {
   u32 staged;
 };
 
+bool IsStandardOutput(const char* path) { return path[0] == '-' && path[1] == 0; }
+
+// The output as messages name it.
+const char* Shown(const char* path) { return IsStandardOutput(path) ? "standard output" : path; }
+
 void Kept(const Run& run, char* out, u32 size) {
   FormatText(out, size, "%llu bytes kept in %s", static_cast<unsigned long long>(run.flushed),
              run.part);
@@ -99,7 +104,7 @@ void SayFailure(const Run& run, u32 id, const char* reason) {
   char text[100], kept[1200];
   LoadText(id, text, sizeof text);
   Kept(run, kept, sizeof kept);
-  if (run.target->stream) Say("%s: %s: %s", run.target->path, text, reason);
+  if (run.target->stream) Say("%s: %s: %s", Shown(run.target->path), text, reason);
   else Say("%s: %s: %s; %s", run.target->path, text, reason, kept);
 }
 
@@ -202,7 +207,7 @@ CopyOutcome CopyRecording(const Recording& r, const CopyTarget& t) {
   }
   if (!t.stream && !PlanResume(&run, plan, &fromBlock)) return kCopyFailed;  // said
   u64 offset = OutputOffset(plan, fromBlock);
-  if (t.path[0] == '-' && t.path[1] == 0) {
+  if (IsStandardOutput(t.path)) {
     run.open = OpenStandardOutput(&run.out);
   } else {
     run.open = OpenOutputFile(run.part, fromBlock == 0, offset, t.stream, &run.out, &error);
@@ -273,7 +278,7 @@ CopyOutcome CopyRecording(const Recording& r, const CopyTarget& t) {
   if (!t.quiet) {
     char done[100];
     LoadText(IDS_DONE, done, sizeof done);
-    Say("%s: %s", t.path, done);
+    Say("%s: %s", Shown(t.path), done);
   }
   return kCopyDone;
 }
