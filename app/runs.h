@@ -3,6 +3,7 @@
 #ifndef MELVIR_APP_RUNS_H
 #define MELVIR_APP_RUNS_H
 
+#include "disk/stream.h"
 #include "platform/types.h"
 
 // Finds the recorder disk and fills the recording list and table (at most
@@ -14,6 +15,5 @@ u32 ScanThread(void* argument);
 u32 ExtractThread(void* argument);
 
 const u32 kBlockStreamBytes = 129344;  // 688 packets of 188 bytes per block
-const u8 kSyncByte = 0x47;
 
 #endif

@@ -60,7 +60,7 @@ bool GetNextEntry(char* text, u32* start, u32* sizeMiB) {
   *start = first;
   u32 clusters;
   if (!CountChain(first, &clusters)) return false;
-  u32 size = ((g_disk.usableClusterBytes / 1024) * clusters + 511) / 1024;
+  u32 size = ListSizeMiB(clusters);
   *sizeMiB = size;
   FormatText(text, kEntryTextSize, "%s  %uMo", name, size);
   if (g_disk.trace) {

@@ -95,6 +95,7 @@ bool ProbeOpenDrive() {
   u32 headerSector;
   if (!FindPartition(&headerSector)) return false;
   if (!ReadSector(headerSector) || !HeaderValid()) return false;
+  g_disk.headerSector = headerSector;
   LoadGeometry();
   return true;
 }

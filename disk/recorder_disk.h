@@ -19,6 +19,7 @@ struct RecorderDisk {
   FileHandle device;                   // kNoFile when none is open
   u32 diskNumber;
   u32 partitionIndex;
+  u32 headerSector;                    // the volume header's sector
   bool wordSwap;
   bool bigEndian;
   u32 cachedSector;                    // kNoSector: nothing cached
@@ -92,6 +93,8 @@ struct DirEntry {
 };
 u64 DirectoryEntryCount();
 bool ReadDirEntry(u32 index, DirEntry* entry);
+// The entry of 72 bytes at `at`, inside a directory sector.
+void DecodeDirEntry(const u8* at, DirEntry* entry);
 
 // Recording data.
 bool OpenEntry(u32 first);
