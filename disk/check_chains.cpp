@@ -21,9 +21,11 @@ bool StepChain(u32 c, u32* next, ChainEnd* end) {
   else if (TestBit(g_check.tableBad, c / kTableEntriesPerSector))
     *end = kChainUnreadable;
   else {
+    // The end marker ends a chain even under a cluster count that reaches it,
+    // as it ends the recording list's walk.
     u32 v = g_check.successor[c];
     *next = v;
-    if (v != 0 && v <= g_disk.clusterCount) return true;
+    if (v != 0 && v != kEndOfChain && v <= g_disk.clusterCount) return true;
     *end = v == 0 ? kChainZero : v == kEndOfChain ? kChainEnd : kChainAboveCount;
   }
   return false;

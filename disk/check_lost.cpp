@@ -9,7 +9,7 @@ namespace {
 
 // Cluster 0 is not a data cluster, and free clusters may well hold 0: a
 // successor of 0 links nothing.
-bool Links(u32 v) { return v != 0 && v <= g_disk.clusterCount; }
+bool Links(u32 v) { return v != 0 && v != kEndOfChain && v <= g_disk.clusterCount; }
 
 bool Known(u32 c) { return !TestBit(g_check.tableBad, c / kTableEntriesPerSector); }
 
