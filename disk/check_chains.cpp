@@ -101,7 +101,8 @@ bool Walkable(const DirEntry& raw) {
 }
 
 // Names the first entry, in directory order, whose chain holds each
-// recorded cluster.
+// recorded cluster: for a cross-link always an earlier one than the entry
+// that found it, since that entry found it marked.
 void ResolveFrom(u32 s, const u8* data, bool) {
   for (u32 i = 0; i < kDirEntriesPerSector; ++i) {
     DirEntry raw;
@@ -116,7 +117,7 @@ void ResolveFrom(u32 s, const u8* data, bool) {
       if (c < g_check.held && TestBit(g_check.joins, c)) {
         for (u32 r = 0; r < g_check.recordCount; ++r) {
           JoinRecord& j = g_check.records[r];
-          if (j.cluster == c && j.owner == kNoEntry && (j.lost || j.from != slot)) j.owner = slot;
+          if (j.cluster == c && j.owner == kNoEntry) j.owner = slot;
         }
       }
       if (n + 1 < w.clusters) StepChain(c, &c, &ignored);
