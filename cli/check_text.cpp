@@ -21,6 +21,10 @@ void Sectors(std::FILE* out, const char* what, const u32* first, u32 count) {
 void Copies(std::FILE* out, const char* what, const CopyFindings& f) {
   static const char* const kWhat[kCopyFindings] = {"unreadable in copy 1 only", "unreadable in copy 2 only",
                                                    "unreadable in both copies", "differ"};
+  if (f.sectors == 0) {
+    std::fprintf(out, "  %s: nothing read (%u sectors not read)\n", what, f.notRead);
+    return;
+  }
   std::fprintf(out, "  %s: %u sectors read from each copy", what, f.sectors);
   if (f.notRead) std::fprintf(out, ", %u not read", f.notRead);
   bool any = false;
