@@ -48,6 +48,8 @@ void Geometry(std::FILE* out, const CheckReport& r) {
   for (u32 i = 0; i < kAreaCount; ++i) {
     if (g.areaFirst[i] == g.areaEnd[i])
       std::fprintf(out, "  %s: empty\n", kAreaNames[i]);
+    else if (g.areaEnd[i] - g.areaFirst[i] == 1)
+      std::fprintf(out, "  %s: sector %llu\n", kAreaNames[i], ull(g.areaFirst[i]));
     else
       std::fprintf(out, "  %s: sectors %llu to %llu\n", kAreaNames[i], ull(g.areaFirst[i]), ull(g.areaEnd[i] - 1));
   }
@@ -69,6 +71,7 @@ void Geometry(std::FILE* out, const CheckReport& r) {
   }
   if (g.faults & kFaultClusterCountIsEnd)
     std::fputs("  fault: the cluster count is 4294967295, the end-of-chain value\n", out);
+  if (!g.faults) std::fputs("  no faults\n", out);
   if (r.tableEntriesHeld < r.tableEntriesWanted)
     std::fprintf(out, "  not checked: table entries from %u on (%llu describe clusters on the drive)\n",
                  r.tableEntriesHeld, ull(r.tableEntriesWanted));
