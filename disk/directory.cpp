@@ -26,10 +26,6 @@ bool CountChain(u32 first, u32* count) {
   return true;
 }
 
-u32 ListSizeMiB(u32 clusters) {
-  return ((g_disk.usableClusterBytes / 1024) * clusters + 511) / 1024;
-}
-
 bool ResetDirectory() {
   g_disk.directoryCursor = 0;
   return true;

@@ -19,6 +19,7 @@ struct RecorderDisk {
   FileHandle device;                   // kNoFile when none is open
   u32 diskNumber;
   u32 partitionIndex;
+  u32 headerSector;                    // the volume header's sector
   bool wordSwap;
   bool bigEndian;
   u32 cachedSector;                    // kNoSector: nothing cached
@@ -35,7 +36,6 @@ struct RecorderDisk {
   u32 directoryInterleave;
   u32 directorySize;
   u32 dataStart;
-  u32 headerSector;                    // the volume header's own sector
   // Cursors.
   u32 directoryCursor;
   u32 currentCluster;
@@ -112,8 +112,7 @@ struct RecordingEntry {
 bool GetNextRecording(RecordingEntry* recording);
 // Counts the clusters of the chain starting at first (the walk of a listing).
 bool CountChain(u32 first, u32* count);
-// The list's size rule: clusters x usable cluster size in whole KiB, in MiB.
-u32 ListSizeMiB(u32 clusters);
+
 
 // One directory entry as it stands on the disk: its raw name (up to its
 // NUL, at most 64 bytes), type and first cluster. False when its directory
@@ -126,6 +125,8 @@ struct DirEntry {
 };
 u64 DirectoryEntryCount();
 bool ReadDirEntry(u32 index, DirEntry* entry);
+// The entry of 72 bytes at `at`, inside a directory sector.
+void DecodeDirEntry(const u8* at, DirEntry* entry);
 
 // Recording data.
 bool OpenEntry(u32 first);
