@@ -8,7 +8,7 @@ namespace {
 
 #define LIST_USAGE "usage: melvir list [--json] [--charset NAME] [--trace | --trace-file FILE] [--quiet] [SOURCE...]\n"
 #define CHECK_USAGE "usage: melvir check [--json] [--charset NAME] [--trace | --trace-file FILE] [SOURCE...]\n"
-#define INFO_USAGE "usage: melvir info [--json] [--trace | --trace-file FILE] [SOURCE...]\n"
+#define INFO_USAGE "usage: melvir info [--json] [--charset NAME] [--trace | --trace-file FILE] [--quiet] [SOURCE...]\n"
 #define EXTRACT_USAGE                                                                     \
   "usage: melvir extract (-n LIST | --all | --name PATTERN | --lost CLUSTER | --all-lost)\n" \
   "                      [-o FILE|DIR|- | -d DIR]\n"                                        \
@@ -200,7 +200,7 @@ Taken ValueOption(int argc, char** argv, int* i, Options* o) {
     bool list, info, extract, check;
   };
   static const Spec kSpecs[] = {
-      {"--trace-file", true, true, true, true}, {"--charset", true, false, true, true},
+      {"--trace-file", true, true, true, true}, {"--charset", true, true, true, true},
       {"--name", false, false, true, false},    {"-n", false, false, true, false},
       {"-o", false, false, true, false},        {"-d", false, false, true, false},
       {"--lost", false, false, true, false},
