@@ -30,6 +30,7 @@ bool OpenDrive(u32 number, FileHandle* out) {
   HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                          OPEN_EXISTING, 0, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
+  NoteDriveOpened(number, F(h));
   *out = F(h);
   return true;
 }
@@ -47,6 +48,15 @@ bool ReadBytes(FileHandle file, void* buffer, u32 length, u32* got) {
   bool fail;
   length = FaultLength(kCallRead, length, &fail);
   if (fail) return false;
+  if (const DriveMap* map = HandleMap(file)) {
+    LARGE_INTEGER zero, at;
+    zero.QuadPart = 0;
+    if (!SetFilePointerEx(H(file), zero, &at, FILE_CURRENT) ||
+        !MapReadable(*map, u64(at.QuadPart), length)) {
+      SetLastError(ERROR_CRC);  // what a bad sector of a real disk gives
+      return false;
+    }
+  }
   DWORD n = 0;
   if (!::ReadFile(H(file), buffer, length, &n, nullptr)) return false;
   *got = n;
@@ -70,8 +80,32 @@ bool DriveSize(FileHandle file, u64* size) {
 bool CloseFile(FileHandle file) {
   FaultMode mode;
   bool fail = FaultHit(kCallClose, &mode);
+  NoteHandleClosed(file);
   bool ok = CloseHandle(H(file)) != 0;
   return ok && !fail;
+}
+
+bool IsBlockDevice(FileHandle file) {
+  GET_LENGTH_INFORMATION length;
+  DWORD got = 0;
+  return DeviceIoControl(H(file), IOCTL_DISK_GET_LENGTH_INFO, nullptr, 0, &length, sizeof length,
+                         &got, nullptr) != 0;
+}
+
+u32 DirectReadUnit(FileHandle file) {
+  DISK_GEOMETRY geometry;
+  DWORD got = 0;
+  if (!DeviceIoControl(H(file), IOCTL_DISK_GET_DRIVE_GEOMETRY, nullptr, 0, &geometry,
+                       sizeof geometry, &got, nullptr) ||
+      geometry.BytesPerSector < 512)
+    return 512;
+  return geometry.BytesPerSector;
+}
+
+// Reads of a physical drive do not pass through the file cache, so the
+// ordinary read is already a read of the disk.
+bool ReadDirect(FileHandle file, u64 position, void* buffer, u32 length, u32* got) {
+  return SeekFile(file, position) && ReadBytes(file, buffer, length, got);
 }
 
 bool CreateLogFile(const char* path, FileHandle* out) {
