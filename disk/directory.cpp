@@ -6,11 +6,17 @@ namespace {
 
 
 // Non-printable bytes become "." so the name is safe to show and to log.
-void SanitiseName(const u8* raw, char* name) {
+void SanitiseName(const u8* raw, u32 length, char* name) {
   u32 i = 0;
-  for (; i < kDirNameSize && raw[i] != 0; ++i)
+  for (; i < length && i < kDirNameSize && raw[i] != 0; ++i)
     name[i] = (raw[i] >= 0x20 && raw[i] <= 0x7E) ? static_cast<char>(raw[i]) : '.';
   name[i] = 0;
+}
+
+// The list text "%s  %uMo": whole KiB per cluster, rounded to MiB.
+void FormatListText(const char* name, u32 clusters, char* text, u32* sizeMiB) {
+  *sizeMiB = ((g_disk.usableClusterBytes / 1024) * clusters + 511) / 1024;
+  FormatText(text, kEntryTextSize, "%s  %uMo", name, *sizeMiB);
 }
 
 // Counts the clusters of the chain starting at first.
@@ -46,7 +52,7 @@ bool GetNextEntry(char* text, u32* start, u32* sizeMiB) {
     u32 e = g_disk.directoryCursor++;
     if (!ReadDirectorySector(s)) return false;
     const u8* entry = g_disk.sector + (e % kDirEntriesPerSector) * kDirEntrySize;
-    SanitiseName(entry, name);
+    SanitiseName(entry, kDirNameSize, name);
     u16 type = Field16(entry + kDirType);
     if (type == kRecordingType) {
       first = Field32(entry + kDirFirstCluster);
@@ -60,12 +66,16 @@ bool GetNextEntry(char* text, u32* start, u32* sizeMiB) {
   *start = first;
   u32 clusters;
   if (!CountChain(first, &clusters)) return false;
-  u32 size = ((g_disk.usableClusterBytes / 1024) * clusters + 511) / 1024;
-  *sizeMiB = size;
-  FormatText(text, kEntryTextSize, "%s  %uMo", name, size);
+  FormatListText(name, clusters, text, sizeMiB);
   if (g_disk.trace) {
     u32 n = FormatText(line, sizeof line, "GetNextEntry returns: %s (start=%08X)\r\n", text, first);
     WriteTrace(line, n);
   }
   return true;
+}
+
+void FormatEntryText(const DirEntry& entry, u32 clusters, char* text, u32* sizeMiB) {
+  char name[kDirNameSize + 1];
+  SanitiseName(entry.name, entry.nameLength, name);
+  FormatListText(name, clusters, text, sizeMiB);
 }

@@ -96,6 +96,7 @@ bool ProbeOpenDrive() {
   if (!FindPartition(&headerSector)) return false;
   if (!ReadSector(headerSector) || !HeaderValid()) return false;
   LoadGeometry();
+  g_disk.headerSector = headerSector;
   return true;
 }
 
@@ -116,6 +117,7 @@ bool FindRecorderDisk(bool trace) {
   // A second discovery must not leak what a first one left open.
   CloseDevice();
   CloseTrace();
+  g_disk.badMetadataCount = 0;  // they were another drive's
   FileHandle log;
   if (trace && CreateLogFile(kTraceLogName, &log)) {
     g_disk.traceLog = log;
