@@ -142,12 +142,13 @@ bool ParseMapfile(const char* text, size_t length, u64 imageSize, DriveMap* map,
     const char* eol = static_cast<const char*>(std::memchr(at, '\n', size_t(end - at)));
     if (!eol) eol = end;
     ++n;
+    const char* start = at;
+    at = eol + 1;
+    while (start < eol && (*start == ' ' || *start == '\t' || *start == '\r')) ++start;
+    if (start == eol || *start == '#') continue;
     Field f[kMaxFields];
     u32 count;
-    bool fits = SplitFields(at, eol, f, &count);
-    at = eol + 1;
-    if (fits && (count == 0 || f[0].at[0] == '#')) continue;
-    if (!fits) return Refuse(&p, n, "too many fields");
+    if (!SplitFields(start, eol, f, &count)) return Refuse(&p, n, "too many fields");
     if (!p.statusSeen) {
       if (!StatusLine(&p, n, f, count)) return false;
       statusLine = n;
