@@ -2,6 +2,7 @@
 // copies of the table and directory, chain walks, and recordings read past
 // unreadable sectors.
 #include <errno.h>
+#include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -509,6 +510,121 @@ TEST_F(RescueTest, DamagedChainsAreReadToTheirDamageAndNeverTwice) {
   std::vector<uint8_t> first = testdisk::ExpectedStream(d, l, 1);
   first.resize(l.usableClusterBytes);
   EXPECT_TRUE(film.data == first);
+}
+
+// ---- A faulty disk that is real to the kernel ------------------------------------------
+
+// Serves disk.img through the faulty-disk file system as mnt/disk.img, with
+// chosen sectors failing with EIO; skips where it cannot be mounted.
+class FaultyDiskTest : public ScratchTest {
+ protected:
+  void SetUp() override {
+    ScratchTest::SetUp();
+#ifndef MELVIR_FAULTY_DISK
+    GTEST_SKIP() << "faulty-disk not built: libfuse3 (Debian libfuse3-dev) was not found";
+#endif
+    if (access("/dev/fuse", R_OK | W_OK) != 0)
+      GTEST_SKIP() << "/dev/fuse is missing or not usable here: no FUSE file systems";
+  }
+
+  void TearDown() override {
+    ResetDiskRecord();  // the served file must not be held open
+    if (!loop_.empty()) (void)system(("losetup -d " + loop_).c_str());
+    // A loop device lets go of its file a moment after it is detached.
+    std::string unmount = "fusermount3 -u '" + Path("mnt") + "' 2>/dev/null";
+    for (int i = 0; mounted_ && i < 50; ++i) {
+      mounted_ = system(unmount.c_str()) != 0;
+      if (mounted_) usleep(100000);
+    }
+    EXPECT_FALSE(mounted_) << "faulty-disk still mounted on " << Path("mnt");
+    if (mounted_) (void)system(("fusermount3 -uz '" + Path("mnt") + "'").c_str());
+    ScratchTest::TearDown();
+  }
+
+  // True when mounted; otherwise the test is to be skipped.
+  bool Serve(const std::vector<u64>& bad) {
+#ifdef MELVIR_FAULTY_DISK
+    std::string list;
+    for (u64 s : bad) list += (list.empty() ? "" : ",") + std::to_string(s);
+    mkdir(Path("mnt").c_str(), 0755);
+    std::string cmd = std::string(MELVIR_FAULTY_DISK) + " --bad " + list + " '" +
+                      Path("disk.img") + "' '" + Path("mnt") + "'";
+    mounted_ = system(cmd.c_str()) == 0;
+#endif
+    (void)bad;
+    return mounted_;
+  }
+
+  std::string Served() const { return Path("mnt/disk.img"); }
+
+  bool mounted_ = false;
+  std::string loop_;
+};
+
+TEST_F(FaultyDiskTest, TheCoreMeetsRealReadErrors) {
+  Disk d = TwoSectorDisk();
+  Layout l = BuildAndMap(d);
+  ASSERT_TRUE(FindRecorderDisk(false));
+  std::vector<Listed> healthy;
+  ASSERT_TRUE(ListAll(&healthy));
+  CloseDisk();
+  u64 badData = l.ClusterByte(6) / 512 + 20;  // sector 20 of News's second cluster
+  if (!Serve({l.TableSector(0, 1), badData}))
+    GTEST_SKIP() << "faulty-disk could not mount (no FUSE mounts allowed here)";
+  int fd = open(Served().c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  char sector[512];
+  errno = 0;
+  EXPECT_EQ(pread(fd, sector, 512, off_t(badData * 512)), -1);
+  EXPECT_EQ(errno, EIO);
+  close(fd);
+
+  MapDrives({Served()});
+  ASSERT_TRUE(FindRecorderDisk(false));
+  std::vector<Listed> listed;
+  EXPECT_FALSE(ListAll(&listed)) << "the scan ends on the bad table sector";
+  g_disk.mirrorFallback = true;
+  listed.clear();
+  ASSERT_TRUE(ListAll(&listed));
+  EXPECT_TRUE(listed == healthy);
+  Rescued news;
+  ASSERT_TRUE(RescueAll(5, 4, &news));
+  ASSERT_EQ(news.runs.size(), 1u);
+  EXPECT_EQ(news.runs[0].offset, l.usableClusterBytes + 20u * 512);
+  EXPECT_EQ(news.runs[0].length, 512u);
+  EXPECT_TRUE(news.data == Zeroed(testdisk::ExpectedStream(d, l, 0), news.runs));
+  EXPECT_FALSE(IsBlockDevice(g_disk.device));
+}
+
+// The same disk as a block device of 4096-byte logical sectors (a loop
+// device over the faulty file): re-reads bypass the page cache and the unit
+// zeroed is the device's sector, so one bad 512-byte sector costs eight.
+TEST_F(FaultyDiskTest, OnABlockDeviceTheUnitIsTheDevicesSector) {
+  Disk d = TwoSectorDisk();
+  Layout l = BuildAndMap(d);
+  u64 badData = l.ClusterByte(6) / 512 + 20;
+  if (!Serve({badData})) GTEST_SKIP() << "faulty-disk could not mount (no FUSE mounts allowed here)";
+  if (system("command -v losetup >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "losetup (util-linux) is not installed";
+  FILE* p = popen(("losetup -r -f --show --sector-size 4096 '" + Served() + "' 2>/dev/null").c_str(),
+                  "r");
+  char name[64] = "";
+  if (p && fgets(name, sizeof name, p)) loop_ = std::string(name, strcspn(name, "\n"));
+  if (p) pclose(p);
+  if (loop_.empty()) GTEST_SKIP() << "no loop device could be set up here (losetup -f failed)";
+
+  MapDrives({loop_});
+  ASSERT_TRUE(FindRecorderDisk(false));
+  EXPECT_TRUE(IsBlockDevice(g_disk.device));
+  EXPECT_EQ(DirectReadUnit(g_disk.device), 4096u);
+  Rescued news;
+  ASSERT_TRUE(RescueAll(5, 4, &news));
+  u64 unitStart = badData * 512 / 4096 * 4096;  // device bytes of the failing unit
+  u64 clusterStart = l.ClusterByte(6);
+  ASSERT_EQ(news.runs.size(), 1u);
+  EXPECT_EQ(news.runs[0].offset, l.usableClusterBytes + (unitStart - clusterStart));
+  EXPECT_EQ(news.runs[0].length, 4096u);
+  EXPECT_TRUE(news.data == Zeroed(testdisk::ExpectedStream(d, l, 0), news.runs));
 }
 
 }  // namespace
