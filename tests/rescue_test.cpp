@@ -133,24 +133,13 @@ TEST(Mapfile, SectorsCountOnlyWhenWhollyFinished) {
 std::vector<std::tuple<MetadataArea, u32, u32>> g_told;
 void Tell(MetadataArea area, u32 s, u32 copy) { g_told.emplace_back(area, s, copy); }
 
-struct Listed {
-  std::string text;
-  u32 start, size;
-  bool operator==(const Listed& o) const {
-    return text == o.text && start == o.start && size == o.size;
-  }
-};
-
-bool ListAll(std::vector<Listed>* out) {
-  ResetDirectory();
-  for (int guard = 0; guard < 10000; ++guard) {
-    char text[kEntryTextSize];
-    u32 start = 0, size = 0;
-    if (!GetNextEntry(text, &start, &size)) return false;
-    if (start == 0) return true;
-    out->push_back({text, start, size});
-  }
-  return false;
+// The listing of the disk now mapped, read healthy, the disk closed again.
+std::vector<Listed> HealthyListing() {
+  std::vector<Listed> listed;
+  EXPECT_TRUE(FindRecorderDisk(false));
+  EXPECT_TRUE(ListAll(&listed));
+  CloseDisk();
+  return listed;
 }
 
 // A recording read to its end by the rescue reader, its damage gathered.
@@ -241,15 +230,13 @@ Disk TwoSectorDisk() {
 TEST_F(RescueTest, MirrorCopiesServeSectorsWhoseFirstCopyFails) {
   Disk d = TwoSectorDisk();
   Layout l = BuildAndMap(d);
-  ASSERT_TRUE(FindRecorderDisk(false));
-  std::vector<Listed> healthy;
-  ASSERT_TRUE(ListAll(&healthy));
+  std::vector<Listed> healthy = HealthyListing();
   ASSERT_EQ(healthy.size(), 11u);
-  g_disk.cachedSector = kNoSector;
+  ASSERT_TRUE(FindRecorderDisk(false));
+  std::vector<Listed> again;
   u32 reads = FaultCallCount(kCallRead);
-  ASSERT_TRUE(ListAll(&healthy));
+  ASSERT_TRUE(ListAll(&again));
   u32 healthyReads = FaultCallCount(kCallRead) - reads;
-  healthy.resize(11);
   CloseDisk();
 
   ServeWithBadSectors({l.TableSector(0, 1), l.TableSector(1, 1), l.DirectorySector(1, 1)});
@@ -564,10 +551,7 @@ class FaultyDiskTest : public ScratchTest {
 TEST_F(FaultyDiskTest, TheCoreMeetsRealReadErrors) {
   Disk d = TwoSectorDisk();
   Layout l = BuildAndMap(d);
-  ASSERT_TRUE(FindRecorderDisk(false));
-  std::vector<Listed> healthy;
-  ASSERT_TRUE(ListAll(&healthy));
-  CloseDisk();
+  std::vector<Listed> healthy = HealthyListing();
   u64 badData = l.ClusterByte(6) / 512 + 20;  // sector 20 of News's second cluster
   if (!Serve({l.TableSector(0, 1), badData}))
     GTEST_SKIP() << "faulty-disk could not mount (no FUSE mounts allowed here)";
