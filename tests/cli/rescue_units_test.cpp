@@ -10,6 +10,7 @@
 #include "../support.h"
 #include "cli/domain_mapfile.h"
 #include "cli/rescue_report.h"
+#include "cli/unreadable.h"
 #include "disk/rescue.h"
 #include "platform/drive_map.h"
 
@@ -119,6 +120,51 @@ TEST(CliReport, SummariesAndChainDamageTexts) {
   packets[0] = 0x47;
   packets[188 * 2] = 0x47;
   EXPECT_EQ(CountBadPackets(packets, sizeof packets), 2u) << "the second and the partial fourth";
+}
+
+// ---- On builder disks -----------------------------------------------------------
+
+class CliDiskTest : public ScratchTest {};
+
+// A hand-written map: one bad sector in the second cluster, the skipped
+// sector of the first (no recording data), and a finished block ending
+// inside the third cluster's last data sector, which then cannot be read.
+TEST_F(CliDiskTest, UnreadableBytesComeFromTheChainAndTheMapAlone) {
+  testdisk::Disk d;
+  d.sectorsPerCluster = 256;
+  d.clusterCount = 100;
+  testdisk::Entry e = testdisk::PatternRecording("r", 0, 1);
+  e.chain = {10, 11, 12};
+  d.entries = {e};
+  testdisk::Layout l = BuildAndMap(d);
+  u64 c10 = l.ClusterByte(10), c11 = l.ClusterByte(11), c12 = l.ClusterByte(12);
+  const u64 cut = c12 + 254 * 512 + 100;  // inside the third cluster's last data sector
+  const struct {
+    u64 from, to;
+    char status;
+  } blocks[] = {{0, c10 + 255 * 512, '+'},       {c10 + 255 * 512, c11, '-'},
+                {c11, c11 + 3 * 512, '+'},       {c11 + 3 * 512, c11 + 4 * 512, '-'},
+                {c11 + 4 * 512, cut, '+'},       {cut, l.imageSize, '?'}};
+  std::string text = "0 +\n";
+  for (const auto& b : blocks) {
+    char row[80];
+    FormatText(row, sizeof row, "0x%llX 0x%llX %c\n", (unsigned long long)b.from,
+               (unsigned long long)(b.to - b.from), b.status);
+    text += row;
+  }
+  DriveMap map;
+  u32 line;
+  char reason[160];
+  ASSERT_TRUE(ParseMapfile(text.data(), text.size(), l.imageSize, &map, &line, reason,
+                           sizeof reason))
+      << line << ": " << reason << "\n" << text;
+  ASSERT_TRUE(FindRecorderDisk(false));
+  u64 bytes = 0;
+  ASSERT_TRUE(RecordingUnreadableBytes(map, 10, 3, &bytes));
+  EXPECT_EQ(bytes, 512u + 512u);
+  ASSERT_TRUE(RecordingUnreadableBytes(map, 10, 1, &bytes));
+  EXPECT_EQ(bytes, 0u) << "the skipped sector holds no recording data";
+  EXPECT_FALSE(RecordingUnreadableBytes(map, 10, 4, &bytes)) << "the chain has three clusters";
 }
 
 // ---- With the real ddrescue --------------------------------------------------------
