@@ -57,8 +57,9 @@ bool RecordingSectorRuns(u32 first, u32 clusters, SectorRunSink sink, void* cont
   const u64 usable = g_disk.usableClusterBytes / kSectorSize;
   Merger m = {sink, context, 0, 0};
   u32 c = first;
+  ChainEnd why;
   for (u32 i = 0; i < clusters; ++i) {
-    if (i > 0 && (!GetNextCluster(&c) || c == 0 || c == kEndOfChain)) {
+    if (i > 0 && !ChainStep(c, &c, &why)) {
       Flush(&m);
       return false;
     }

@@ -23,6 +23,10 @@ struct ChainWalk {
   u32 next;      // the successor named there: for a cycle the cluster it closes at
 };
 
+// One step from cluster c (1 to the cluster count): its successor, or
+// false with why the chain ends there.
+bool ChainStep(u32 c, u32* next, ChainEnd* why);
+
 // Walks the chain starting at first and says how it ended. Constant memory;
 // a cycle is found within a few laps and counted exactly: the clusters
 // before the first one met again. A chain never holds more clusters than
@@ -49,6 +53,7 @@ struct ReadDamage {
   } runs[kMaxDamageRuns];  // unreadable, written as zeros; in order, adjacent ones merged
   bool chainBroken;  // a chain step failed: the recording ends here
   u32 brokenAfter;   // the cluster whose step failed
+  ChainEnd brokenHow;
 };
 
 // Opens a recording for reading past damage: at most clusters clusters of

@@ -70,14 +70,15 @@ void ReadPiece(u8* out, u32 length, ReadDamage* damage) {
 // with a failed step told in damage.
 bool NextCluster(ReadDamage* damage) {
   if (g_rescue.clustersLeft == 0) return false;
-  u32 next = g_disk.currentCluster;
-  bool stepped = GetNextCluster(&next);
-  if (!stepped || next == 0) {
+  u32 next;
+  ChainEnd why;
+  if (!ChainStep(g_disk.currentCluster, &next, &why)) {
+    if (why == kChainComplete) return false;
     damage->chainBroken = true;
     damage->brokenAfter = g_disk.currentCluster;
+    damage->brokenHow = why;
     return false;
   }
-  if (next == kEndOfChain) return false;
   g_disk.currentCluster = next;
   g_disk.clusterOffset = 0;
   --g_rescue.clustersLeft;
@@ -104,6 +105,7 @@ bool ReadEntryRescue(void* buffer, u32 length, u32* got, ReadDamage* damage) {
   damage->runCount = 0;
   damage->chainBroken = false;
   damage->brokenAfter = 0;
+  damage->brokenHow = kChainComplete;
   if (length % kSectorSize != 0 || length > kRescueReadMax) return false;
   u8* out = static_cast<u8*>(buffer);
   u32 remaining = length;

@@ -3,10 +3,7 @@
 #include "disk/layout.h"
 #include "disk/rescue.h"
 
-namespace {
-
-// The successor of cluster c (1 to the cluster count), or why it has none.
-bool Step(u32 c, u32* next, ChainEnd* why) {
+bool ChainStep(u32 c, u32* next, ChainEnd* why) {
   if (c / kTableEntriesPerSector >= g_disk.tableSize) {
     *why = kChainPastTable;
     return false;
@@ -24,6 +21,8 @@ bool Step(u32 c, u32* next, ChainEnd* why) {
   return true;
 }
 
+namespace {
+
 void Ended(ChainWalk* walk, u64 clusters, u32 last, ChainEnd why) {
   *walk = {u32(clusters), why, last, why == kChainComplete ? kEndOfChain : 0};
 }
@@ -38,13 +37,13 @@ void MeasureCycle(u32 first, u64 lambda, ChainWalk* walk) {
   for (u64 i = 0; i < lambda; ++i) {
     beforeAhead = ahead;
     // A sector that read a moment ago may fail now on a dying disk.
-    if (!Step(ahead, &ahead, &why)) return Ended(walk, i + 1, beforeAhead, why);
+    if (!ChainStep(ahead, &ahead, &why)) return Ended(walk, i + 1, beforeAhead, why);
   }
   u64 mu = 0;
   while (behind != ahead) {
-    if (!Step(behind, &behind, &why)) return Ended(walk, mu + 1, behind, why);
+    if (!ChainStep(behind, &behind, &why)) return Ended(walk, mu + 1, behind, why);
     beforeAhead = ahead;
-    if (!Step(ahead, &ahead, &why)) return Ended(walk, lambda + mu + 1, beforeAhead, why);
+    if (!ChainStep(ahead, &ahead, &why)) return Ended(walk, lambda + mu + 1, beforeAhead, why);
     ++mu;
   }
   *walk = {u32(mu + lambda), kChainCycle, beforeAhead, behind};
@@ -66,7 +65,7 @@ bool WalkChain(u32 first, ChainWalk* walk) {
   ChainEnd why;
   for (;;) {
     u32 last = hare;
-    if (!Step(last, &hare, &why)) {
+    if (!ChainStep(last, &hare, &why)) {
       Ended(walk, walked, last, why);
       return true;
     }
