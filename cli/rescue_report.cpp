@@ -30,7 +30,7 @@ void AddReadDamage(RescueRecord* record, const ReadDamage& damage, u64 readOffse
 }
 
 void NoteChainDamage(RescueRecord* record, const ChainWalk& walk) {
-  if (walk.end == kChainComplete) return;
+  if (WalkIsWhole(walk)) return;
   record->chainDamaged = true;
   record->walk = walk;
 }
@@ -57,17 +57,20 @@ u64 CountBadPackets(const u8* data, u32 length) {
 
 const char* ChainEndText(ChainEnd end) {
   switch (end) {
-    case kChainComplete: return "complete";
+    case kChainEnd: return "end marker";
+    case kChainAboveCount: return "successor above the cluster count";
+    case kChainZero: return "step to cluster 0";
     case kChainCycle: return "cycle";
-    case kChainToZero: return "step to cluster 0";
     case kChainUnreadable: return "table sector unreadable";
     case kChainPastTable: return "step past the table";
+    case kChainBeyondDisk: return "cluster past the disk";
+    case kChainNotChecked: return "not checked";
   }
   return "damaged";
 }
 
 void FormatChainDamage(const ChainWalk& walk, char* text, u32 size) {
-  if (walk.end == kChainToZero && walk.last == 0)
+  if (walk.end == kChainZero && walk.last == 0)
     FormatText(text, size, "first cluster 0");
   else
     FormatText(text, size, "%s at cluster %u", ChainEndText(walk.end), walk.last);

@@ -4,35 +4,31 @@
 #ifndef MELVIR_DISK_RESCUE_H
 #define MELVIR_DISK_RESCUE_H
 
+#include "disk/chain_walk.h"
 #include "disk/recorder_disk.h"
 
 // ---- Chain walk ------------------------------------------------------------
 
-enum ChainEnd {
-  kChainComplete,    // a successor above the cluster count, or 0xFFFFFFFF
-  kChainCycle,       // a successor already walked
-  kChainToZero,      // a successor of 0, or a first cluster of 0
-  kChainUnreadable,  // the table sector holding a successor reads in neither copy
-  kChainPastTable,   // a successor's entry would lie beyond the table
-};
-
-struct ChainWalk {
-  u32 clusters;  // clusters walked, the first included, none twice
-  ChainEnd end;
-  u32 last;      // the last cluster walked: its entry ends the walk (0: none walked)
-  u32 next;      // the successor named there: for a cycle the cluster it closes at
-};
+// For reading, a successor above the cluster count ends a chain as the end
+// marker does (the Windows program reads it so); any other end is damage.
+inline bool WalkIsWhole(const ChainWalk& walk) {
+  return walk.end == kChainEnd || walk.end == kChainAboveCount;
+}
 
 // One step from cluster c (1 to the cluster count): its successor, or
-// false with why the chain ends there.
+// false with why the chain ends there (kChainAboveCount: *next is the
+// successor named).
 bool ChainStep(u32 c, u32* next, ChainEnd* why);
 
-// Walks the chain starting at first and says how it ended. Constant memory;
-// a cycle is found within a few laps and counted exactly: the clusters
-// before the first one met again. A chain never holds more clusters than
-// the cluster count, so no other bound is needed. False when first is
-// above the cluster count (not a chain).
-bool WalkChain(u32 first, ChainWalk* walk);
+// Walks the chain from first over the table on the disk and says how it
+// ended, as the check does over the table it holds. Constant memory: a cycle
+// is found within a few laps and counted exactly, the clusters before the
+// first one met again. A chain never holds more clusters than the cluster
+// count, so no other bound is needed. A first cluster of 0 or above the
+// cluster count is no chain: 0 clusters, kChainZero or kChainAboveCount.
+// Never gives kChainBeyondDisk or kChainNotChecked: a cluster the disk
+// cannot deliver is for the reader to find unreadable.
+void WalkChain(u32 first, ChainWalk* walk);
 
 // The list text and size of an entry whose walk found clusters clusters,
 // made as GetNextEntry makes them, so a healthy disk lists the same.

@@ -73,7 +73,7 @@ bool NextCluster(ReadDamage* damage) {
   u32 next;
   ChainEnd why;
   if (!ChainStep(g_disk.currentCluster, &next, &why)) {
-    if (why == kChainComplete) return false;
+    if (why == kChainEnd || why == kChainAboveCount) return false;
     damage->chainBroken = true;
     damage->brokenAfter = g_disk.currentCluster;
     damage->brokenHow = why;
@@ -105,7 +105,7 @@ bool ReadEntryRescue(void* buffer, u32 length, u32* got, ReadDamage* damage) {
   damage->runCount = 0;
   damage->chainBroken = false;
   damage->brokenAfter = 0;
-  damage->brokenHow = kChainComplete;
+  damage->brokenHow = kChainEnd;
   if (length % kSectorSize != 0 || length > kRescueReadMax) return false;
   u8* out = static_cast<u8*>(buffer);
   u32 remaining = length;

@@ -148,7 +148,7 @@ struct Rescued {
   std::vector<ReadDamage::Run> runs;
   bool broken = false;
   u32 brokenAfter = 0;
-  ChainEnd brokenHow = kChainComplete;
+  ChainEnd brokenHow = kChainEnd;
 };
 
 bool RescueAll(u32 first, u32 clusters, Rescued* out) {
@@ -274,7 +274,7 @@ TEST_F(RescueTest, SectorsBadInBothCopiesEndTheWalkOrLoseTheirEntries) {
   g_disk.mirrorFallback = true;
   g_disk.onMirror = Tell;
   ChainWalk walk;
-  ASSERT_TRUE(WalkChain(5, &walk));
+  WalkChain(5, &walk);
   EXPECT_EQ(walk.clusters, 3u);
   EXPECT_EQ(walk.end, kChainUnreadable);
   EXPECT_EQ(walk.last, 200u);
@@ -316,9 +316,9 @@ TEST_F(RescueTest, SecondCopyFirstFallsBackToTheFirst) {
     g_disk.onMirror = Tell;
     g_told.clear();
     ChainWalk walk;
-    ASSERT_TRUE(WalkChain(5, &walk));
+    WalkChain(5, &walk);
     EXPECT_EQ(walk.clusters, c.clusters) << "copy " << c.firstCopy;
-    EXPECT_EQ(walk.end, kChainComplete);
+    EXPECT_EQ(walk.end, kChainEnd);
     EXPECT_EQ(g_told.size(), c.told);
   }
 }
@@ -341,19 +341,20 @@ TEST_F(WalkTest, EveryEndIsToldWithWhereAndHowManyClusters) {
     ChainEnd end;
     u32 last, next;
   } cases[] = {
-      {"end marker", 1000, {5, 6, 7}, {}, 0, 8, 3, kChainComplete, 7, kEndOfChain},
-      {"the cluster count itself is a cluster", 1000, {5, 1000}, {}, 0, 8, 2, kChainComplete, 1000,
-       kEndOfChain},
+      {"end marker", 1000, {5, 6, 7}, {}, 0, 8, 3, kChainEnd, 7, 0},
+      {"a successor above the cluster count", 1000, {5, 6, 7}, {{7, 1001}}, 0, 8, 3,
+       kChainAboveCount, 7, 1001},
+      {"the cluster count itself is a cluster", 1000, {5, 1000}, {}, 0, 8, 2, kChainEnd, 1000, 0},
       {"0xFFFFFFFF ends a chain of a disk that counts that many", 0xFFFFFFFFu, {5, 6}, {}, 0, 8, 2,
-       kChainComplete, 6, kEndOfChain},
+       kChainEnd, 6, 0},
       {"cycle back to the first", 1000, {5, 6, 7}, {{7, 5}}, 0, 8, 3, kChainCycle, 7, 5},
       {"cycle at a later cluster", 1000, long40, {{long40[39], long40[17]}}, 0, 8, 40, kChainCycle,
        long40[39], long40[17]},
       {"a cluster its own successor", 1000, {9}, {{9, 9}}, 0, 8, 1, kChainCycle, 9, 9},
       {"cycle on a header claiming billions of clusters", 0x7FFFFFF0u, {5, 6, 7, 8}, {{8, 6}}, 0,
        8, 4, kChainCycle, 8, 6},
-      {"step to cluster 0", 1000, {5, 6}, {{6, 0}}, 0, 8, 2, kChainToZero, 6, 0},
-      {"first cluster 0", 1000, {5}, {}, 0xFFFFFFFFu, 8, 0, kChainToZero, 0, 0},
+      {"step to cluster 0", 1000, {5, 6}, {{6, 0}}, 0, 8, 2, kChainZero, 6, 0},
+      {"first cluster 0", 1000, {5}, {}, 0xFFFFFFFFu, 8, 0, kChainZero, 0, 0},
       {"step past the table", 1000, {5, 6}, {{6, 300}}, 0, 2, 3, kChainPastTable, 300, 0},
   };
   for (const auto& c : cases) {
@@ -368,13 +369,17 @@ TEST_F(WalkTest, EveryEndIsToldWithWhereAndHowManyClusters) {
     BuildAndMap(d);
     ASSERT_TRUE(FindRecorderDisk(false)) << c.what;
     ChainWalk walk;
-    ASSERT_TRUE(WalkChain(c.first == 0xFFFFFFFFu ? 0 : c.chain[0], &walk)) << c.what;
+    WalkChain(c.first == 0xFFFFFFFFu ? 0 : c.chain[0], &walk);
     EXPECT_EQ(walk.clusters, c.clusters) << c.what;
     EXPECT_EQ(walk.end, c.end) << c.what;
     EXPECT_EQ(walk.last, c.last) << c.what;
     EXPECT_EQ(walk.next, c.next) << c.what;
   }
-  EXPECT_FALSE(WalkChain(0xFFFFFFF1u, nullptr)) << "above the cluster count: no chain";
+  ChainWalk none;
+  WalkChain(1001, &none);
+  EXPECT_EQ(none.clusters, 0u) << "above the cluster count: no chain";
+  EXPECT_EQ(none.end, kChainAboveCount);
+  EXPECT_EQ(none.next, 1001u);
 }
 
 // ---- Reading past damage ------------------------------------------------------------------
@@ -482,7 +487,7 @@ TEST_F(RescueTest, DamagedChainsAreReadToTheirDamageAndNeverTwice) {
   ASSERT_TRUE(FindRecorderDisk(false));
   g_disk.mirrorFallback = true;
   ChainWalk walk;
-  ASSERT_TRUE(WalkChain(5, &walk));
+  WalkChain(5, &walk);
   ASSERT_EQ(walk.clusters, 4u);
   Rescued loop;
   ASSERT_TRUE(RescueAll(5, walk.clusters, &loop));

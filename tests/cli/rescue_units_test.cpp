@@ -89,14 +89,14 @@ TEST(CliReport, SummariesAndChainDamageTexts) {
     const char* summary;
     const char* damage;
   } cases[] = {
-      {1536, true, {3, kChainCycle, 1234, 17},
+      {1536, true, {5, 3, 1234, kChainCycle, 17},
        "3 unreadable sectors (1536 bytes) written as zeros; chain ends early at cluster 1234",
        "cycle at cluster 1234"},
       {512, false, {}, "1 unreadable sector (512 bytes) written as zeros", nullptr},
-      {0, true, {2, kChainToZero, 6, 0}, "chain ends early at cluster 6",
+      {0, true, {5, 2, 6, kChainZero, 0}, "chain ends early at cluster 6",
        "step to cluster 0 at cluster 6"},
-      {0, true, {0, kChainToZero, 0, 0}, "chain ends early at cluster 0", "first cluster 0"},
-      {0, true, {5, kChainPastTable, 300, 0}, "chain ends early at cluster 300",
+      {0, true, {0, 0, 0, kChainZero, 0}, "chain ends early at cluster 0", "first cluster 0"},
+      {0, true, {5, 5, 300, kChainPastTable, 0}, "chain ends early at cluster 300",
        "step past the table at cluster 300"},
       {0, false, {}, "", nullptr},
   };
@@ -196,7 +196,7 @@ TEST_F(CliDomainImaging, ThePartialImageHoldsTheChosenRecordings) {
   MetadataSectorRuns(AppendSectorRun, &runs);
   for (size_t i : {0u, 2u}) {
     ChainWalk walk;
-    ASSERT_TRUE(WalkChain(l.chains[i][0], &walk));
+    WalkChain(l.chains[i][0], &walk);
     ASSERT_TRUE(RecordingSectorRuns(l.chains[i][0], walk.clusters, AppendSectorRun, &runs));
   }
   u64 size;

@@ -1,0 +1,36 @@
+// The command line's recording table: every recording of the directory, in
+// directory order, with its decoded name and its unique output file name.
+// It grows as recordings are found; nothing is sized from the header.
+#ifndef MELVIR_CLI_CATALOG_H
+#define MELVIR_CLI_CATALOG_H
+
+#include <vector>
+
+#include "cli/args.h"
+#include "cli/charset.h"
+#include "cli/names.h"
+#include "disk/recorder_disk.h"
+
+struct Recording {
+  u32 number;                       // 1-based, in list order
+  RecordingEntry entry;             // as the directory walk gave it
+  char decoded[kDecodedNameSize];   // the name field decoded into UTF-8
+  char file[kFileNameSize];         // NAME.ts, safe and unique over the directory
+};
+
+struct Catalog {
+  std::vector<Recording> recordings;
+  bool scanFailed;                  // the directory could not be read to the end
+  u32 drive;                        // the drive the recorder disk is on
+  char source[1024];                // its path
+};
+
+// Finds the recorder disk (reporting why sources are not one) and reads its
+// whole directory. False when no recorder disk was found: the reason has
+// been said.
+bool LoadCatalog(const Options& options, Catalog* catalog);
+
+// Bytes the recording's clusters hold for it.
+u64 AllocatedBytes(const Recording& recording);
+
+#endif
