@@ -7,9 +7,11 @@
 namespace {
 
 #define LIST_USAGE "usage: melvir list [--json] [--charset NAME] [--trace | --trace-file FILE] [--quiet] [SOURCE...]\n"
+#define CHECK_USAGE "usage: melvir check [--json] [--charset NAME] [--trace | --trace-file FILE] [SOURCE...]\n"
 #define INFO_USAGE "usage: melvir info [--json] [--trace | --trace-file FILE] [SOURCE...]\n"
 #define EXTRACT_USAGE                                                                     \
-  "usage: melvir extract (-n LIST | --all | --name PATTERN) [-o FILE|DIR|- | -d DIR]\n"    \
+  "usage: melvir extract (-n LIST | --all | --name PATTERN | --lost CLUSTER | --all-lost)\n" \
+  "                      [-o FILE|DIR|- | -d DIR]\n"                                        \
   "                      [--force] [--charset NAME] [--trace | --trace-file FILE] [--quiet] [SOURCE...]\n"
 
 #define STATUSES                                                                        \
@@ -68,6 +70,9 @@ const char kExtractHelp[] =
     "                   standard output; an existing folder (or a path ending in /)\n"
     "                   takes the file under its own name\n"
     "  -d DIR           the folder for the output files (made when missing)\n"
+    "  --lost CLUSTER   the lost recording whose chain starts at CLUSTER, as\n"
+    "                   'melvir check' reports it (named lost-CLUSTER.ts)\n"
+    "  --all-lost       every lost recording 'melvir check' finds\n"
     "  --force          replace existing output files\n"
     COMMON
     "  --quiet          no completion notices, no progress bar, no summary\n"
@@ -80,6 +85,23 @@ const char kExtractHelp[] =
     "stop the others, so running the same command again completes what is missing.\n"
     "\n" SOURCES "\n" STATUSES;
 
+const char kCheckHelp[] =
+    CHECK_USAGE
+    "\n"
+    "A read-only consistency report of the recorder disk, as fsck -n gives one:\n"
+    "the geometry, whether the two copies of the allocation table and of the\n"
+    "directory read and agree, every directory entry with its chain (its length,\n"
+    "how it ends, clusters shared with another recording), and lost recordings:\n"
+    "chains no entry reaches that begin with transport-stream packets. Finding\n"
+    "those is a guess from what the clusters hold; 'melvir extract --lost'\n"
+    "copies one. A summary comes first.\n"
+    "\n"
+    "  --json           the same as one JSON object\n"
+    COMMON
+    "\n" SOURCES "\n"
+    "Exit status: 0 nothing found; 3 problems found; 1 no recorder disk, or it\n"
+    "could not be read; 2 usage error; 130 stopped by Ctrl-C.\n";
+
 const char kMainHelp[] =
     "usage: melvir COMMAND [OPTION...] [SOURCE...]\n"
     "       melvir help [COMMAND] | --help | --version\n"
@@ -91,6 +113,7 @@ const char kMainHelp[] =
     "  list         one line per recording, in directory order\n"
     "  info         the disk's geometry\n"
     "  extract      recordings as .ts files (or to standard output)\n"
+    "  check        a read-only consistency report, and lost recordings\n"
     "  help         this text, or a command's own: melvir help extract\n"
     "\n"
     "Options may come before or after the sources; -- ends the options.\n"
@@ -98,7 +121,7 @@ const char kMainHelp[] =
     "\n" SOURCES "\n" STATUSES;
 
 const char kMainUsage[] =
-    LIST_USAGE INFO_USAGE EXTRACT_USAGE "       melvir help [COMMAND] | --help | --version\n";
+    LIST_USAGE INFO_USAGE EXTRACT_USAGE CHECK_USAGE "       melvir help [COMMAND] | --help | --version\n";
 
 bool Refuse(Options* o, const char* format, const char* word) {
   FormatText(o->error, sizeof o->error, format, word);
@@ -140,6 +163,7 @@ bool CommandWord(const char* word, Command* command) {
   if (Is(word, "list")) *command = kList;
   else if (Is(word, "info")) *command = kInfo;
   else if (Is(word, "extract")) *command = kExtract;
+  else if (Is(word, "check")) *command = kCheck;
   else return false;
   return true;
 }
@@ -173,12 +197,13 @@ Taken Bad(Options* o, const char* format, const char* word) {
 Taken ValueOption(int argc, char** argv, int* i, Options* o) {
   struct Spec {
     const char* name;
-    bool list, info, extract;
+    bool list, info, extract, check;
   };
   static const Spec kSpecs[] = {
-      {"--trace-file", true, true, true}, {"--charset", true, false, true},
-      {"--name", false, false, true},     {"-n", false, false, true},
-      {"-o", false, false, true},         {"-d", false, false, true},
+      {"--trace-file", true, true, true, true}, {"--charset", true, false, true, true},
+      {"--name", false, false, true, false},    {"-n", false, false, true, false},
+      {"-o", false, false, true, false},        {"-d", false, false, true, false},
+      {"--lost", false, false, true, false},
   };
   const char* arg = argv[*i];
   for (const Spec& spec : kSpecs) {
@@ -187,7 +212,7 @@ Taken ValueOption(int argc, char** argv, int* i, Options* o) {
                  (arg[length] == 0 || arg[length] == '=' || spec.name[1] != '-');
     if (!named) continue;
     bool allowed = (o->command == kList && spec.list) || (o->command == kInfo && spec.info) ||
-                   (o->command == kExtract && spec.extract);
+                   (o->command == kExtract && spec.extract) || (o->command == kCheck && spec.check);
     if (!allowed) return Bad(o, "unknown option '%s'", arg);
     const char* value = nullptr;
     if (!TakeValue(argc, argv, i, spec.name, &value) || !*value)
@@ -200,6 +225,10 @@ Taken ValueOption(int argc, char** argv, int* i, Options* o) {
     else if (Is(spec.name, "-n")) {
       if (!ParseRanges(value, o))
         return Bad(o, "-n takes recording numbers from 1 on (3 or 2,5-7), not '%s'", value);
+    } else if (Is(spec.name, "--lost")) {
+      const char* end;
+      if (!ParseNumber(value, &end, &o->lostCluster) || *end)
+        return Bad(o, "--lost takes a cluster number from 1 on, not '%s'", value);
     } else if (Is(spec.name, "-o")) o->outputFile = value;
     else o->outputDir = value;
     return kTaken;
@@ -221,6 +250,7 @@ bool ParseOption(int argc, char** argv, int* i, Options* o) {
   if (o->command == kExtract) {
     if (Is(arg, "--force")) { o->force = true; return true; }
     if (Is(arg, "--all")) { o->all = true; return true; }
+    if (Is(arg, "--all-lost")) { o->allLost = true; return true; }
   }
   Taken taken = ValueOption(argc, argv, i, o);
   if (taken == kTaken) return true;
@@ -229,8 +259,10 @@ bool ParseOption(int argc, char** argv, int* i, Options* o) {
 }
 
 bool CheckExtract(Options* o) {
-  int ways = (o->all ? 1 : 0) + (o->rangeCount ? 1 : 0) + (o->namePattern ? 1 : 0);
-  if (ways != 1) return Refuse(o, "%s", "extract takes one of -n LIST, --all or --name PATTERN");
+  int ways = (o->all ? 1 : 0) + (o->rangeCount ? 1 : 0) + (o->namePattern ? 1 : 0) +
+             (o->lostCluster ? 1 : 0) + (o->allLost ? 1 : 0);
+  if (ways != 1)
+    return Refuse(o, "%s", "extract takes one of -n LIST, --all, --name PATTERN, --lost CLUSTER or --all-lost");
   if (o->outputFile && o->outputDir) return Refuse(o, "%s", "-o and -d exclude each other");
   return true;
 }
@@ -278,7 +310,7 @@ bool ParseArgs(int argc, char** argv, Options* o) {
 }
 
 bool SelectsSeveral(const Options& o) {
-  return o.all || o.namePattern || o.rangeCount > 1 ||
+  return o.all || o.allLost || o.namePattern || o.rangeCount > 1 ||
          (o.rangeCount == 1 && o.ranges[0].first != o.ranges[0].last);
 }
 
@@ -287,6 +319,7 @@ const char* HelpText(Command command) {
     case kList: return kListHelp;
     case kInfo: return kInfoHelp;
     case kExtract: return kExtractHelp;
+    case kCheck: return kCheckHelp;
     default: return kMainHelp;
   }
 }
@@ -296,6 +329,7 @@ const char* UsageText(Command command) {
     case kList: return LIST_USAGE;
     case kInfo: return INFO_USAGE;
     case kExtract: return EXTRACT_USAGE;
+    case kCheck: return CHECK_USAGE;
     default: return kMainUsage;
   }
 }

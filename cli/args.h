@@ -5,7 +5,7 @@
 #include "cli/charset.h"
 #include "platform/types.h"
 
-enum Command { kNoCommand, kList, kInfo, kExtract, kHelp, kVersion };
+enum Command { kNoCommand, kList, kInfo, kExtract, kCheck, kHelp, kVersion };
 
 const u32 kMaxSources = 17;  // as many drives as the probe looks at
 const u32 kMaxRanges = 64;   // pieces of one -n list
@@ -29,6 +29,8 @@ struct Options {
   NumberRange ranges[kMaxRanges];  // -n
   u32 rangeCount;
   const char* namePattern;  // --name, or null
+  u32 lostCluster;          // --lost: the first cluster of a lost recording; 0 when not given
+  bool allLost;             // --all-lost
   const char* outputFile;   // -o, or null ("-": standard output)
   const char* outputDir;    // -d, or null
   const char* sources[kMaxSources];  // point into argv, which outlives the run

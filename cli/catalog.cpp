@@ -17,7 +17,7 @@ void Describe(const Options& o, const RecordingEntry& entry, NameSet* names, Rec
 
 }  // namespace
 
-bool LoadCatalog(const Options& o, Catalog* catalog) {
+bool FindDisk(const Options& o, Catalog* catalog) {
   catalog->recordings.clear();
   catalog->scanFailed = false;
   if (!FindRecorderDisk(o.trace || o.traceFile)) {
@@ -28,6 +28,10 @@ bool LoadCatalog(const Options& o, Catalog* catalog) {
   ReportProbes(o, true);
   catalog->drive = g_disk.diskNumber;
   if (!DriveName(catalog->drive, catalog->source, sizeof catalog->source)) catalog->source[0] = 0;
+  return true;
+}
+
+void ReadCatalog(const Options& o, Catalog* catalog) {
   static NameSet names;
   names.count = 0;
   ResetDirectory();
@@ -44,7 +48,17 @@ bool LoadCatalog(const Options& o, Catalog* catalog) {
     r.number = u32(catalog->recordings.size());
     Describe(o, entry, &names, &r);
   }
-  return true;
+}
+
+void LostRecording(u32 first, u32 clusters, u32 sizeMiB, Recording* r) {
+  *r = Recording{};
+  r->entry.firstCluster = first;
+  r->entry.clusters = clusters;
+  r->entry.sizeMiB = sizeMiB;
+  FormatText(r->entry.name, sizeof r->entry.name, "lost-%u", first);
+  FormatText(r->entry.text, sizeof r->entry.text, "%s  %uMo", r->entry.name, sizeMiB);
+  FormatText(r->decoded, sizeof r->decoded, "%s", r->entry.name);
+  FormatText(r->file, sizeof r->file, "%s.ts", r->entry.name);
 }
 
 u64 AllocatedBytes(const Recording& r) { return u64(r.entry.clusters) * g_disk.usableClusterBytes; }

@@ -25,10 +25,14 @@ struct Catalog {
   char source[1024];                // its path
 };
 
-// Finds the recorder disk (reporting why sources are not one) and reads its
-// whole directory. False when no recorder disk was found: the reason has
-// been said.
-bool LoadCatalog(const Options& options, Catalog* catalog);
+// Finds the recorder disk, reporting why sources are not one. False when no
+// recorder disk was found: the reason has been said.
+bool FindDisk(const Options& options, Catalog* catalog);
+// Then reads its whole directory into the table.
+void ReadCatalog(const Options& options, Catalog* catalog);
+
+// A lost recording as a row of its own: named lost-<first cluster>.
+void LostRecording(u32 first, u32 clusters, u32 sizeMiB, Recording* recording);
 
 // Bytes the recording's clusters hold for it.
 u64 AllocatedBytes(const Recording& recording);

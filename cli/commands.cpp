@@ -4,6 +4,8 @@
 #include <cstring>
 #include <vector>
 
+#include "cli/check_command.h"
+#include "cli/check_report.h"
 #include "cli/cli_port.h"
 #include "cli/copy.h"
 #include "cli/json.h"
@@ -38,7 +40,30 @@ double PartitionGiB() {
 
 // ---- extract: which recordings, and where each goes ------------------------
 
-bool Select(const Options& o, const Catalog& c, std::vector<u32>* rows) {
+// The lost recordings asked for, as rows of their own.
+bool SelectLost(const Options& o, std::vector<const Recording*>* rows) {
+  static CheckFindings findings;
+  static std::vector<Recording> lost;
+  if (!RunCheck(&findings)) {
+    Say("%s", "not enough memory for the allocation table");
+    return false;
+  }
+  for (const LostChain& c : findings.lost) {
+    if (c.kind != kLostRecording || (o.lostCluster && c.first != o.lostCluster)) continue;
+    lost.emplace_back();
+    LostRecording(c.first, c.clusters, c.sizeMiB, &lost.back());
+  }
+  if (o.lostCluster && lost.empty()) {
+    Say("cluster %u is not the first cluster of a lost recording ('melvir check' lists them)",
+        o.lostCluster);
+    return false;
+  }
+  for (const Recording& r : lost) rows->push_back(&r);
+  return true;
+}
+
+bool Select(const Options& o, const Catalog& c, std::vector<const Recording*>* rows) {
+  if (o.lostCluster || o.allLost) return SelectLost(o, rows);
   u32 count = u32(c.recordings.size());
   for (u32 i = 0; i < o.rangeCount; ++i) {
     for (u64 n = o.ranges[i].first; n <= o.ranges[i].last; ++n) {
@@ -46,11 +71,12 @@ bool Select(const Options& o, const Catalog& c, std::vector<u32>* rows) {
         Say("no recording %llu: the disk lists %u", static_cast<unsigned long long>(n), count);
         return false;
       }
-      rows->push_back(u32(n - 1));
+      rows->push_back(&c.recordings[n - 1]);
     }
   }
   for (u32 i = 0; i < count && (o.all || o.namePattern); ++i)
-    if (o.all || MatchesPattern(o.namePattern, c.recordings[i].decoded)) rows->push_back(i);
+    if (o.all || MatchesPattern(o.namePattern, c.recordings[i].decoded))
+      rows->push_back(&c.recordings[i]);
   if (o.namePattern && rows->empty()) {
     Say("no recording's name matches '%s'", o.namePattern);
     return false;
@@ -136,6 +162,10 @@ int ListCommand(const Options& o, const Catalog& c) {
   return c.scanFailed ? kExitFailed : kExitDone;
 }
 
+int CheckDiskCommand(const Options& o, const Catalog& c) {
+  return CheckCommand(o.json, o.charset, c.source, stdout);
+}
+
 int InfoCommand(const Options& o, const Catalog& c) {
   char text[kDiskInfoSize];
   FormatDiskInfo(text);
@@ -165,14 +195,14 @@ int InfoCommand(const Options& o, const Catalog& c) {
 }
 
 int ExtractCommand(const Options& o, const Catalog& c) {
-  std::vector<u32> rows;
+  std::vector<const Recording*> rows;
   if (!Select(o, c, &rows)) return kExitFailed;
   bool several = SelectsSeveral(o);
   Destination d;
   int status;
   if (!PlanDestination(o, several || rows.size() > 1, &d, &status)) return status;
   if (rows.empty()) {
-    if (!o.quiet) Say("%s", "the disk holds no recordings");
+    if (!o.quiet) Say("%s", o.allLost ? "no lost recordings found" : "the disk holds no recordings");
     return c.scanFailed ? kExitFailed : kExitDone;
   }
   u32 error;
@@ -184,8 +214,8 @@ int ExtractCommand(const Options& o, const Catalog& c) {
   }
   CatchInterrupt();
   u32 extracted = 0, skipped = 0, failed = 0;
-  for (u32 row : rows) {
-    const Recording& r = c.recordings[row];
+  for (const Recording* row : rows) {
+    const Recording& r = *row;
     char path[1100];
     bool joined = d.folder || !o.outputFile ? JoinPath(d.folder, r.file, path, sizeof path)
                                             : FormatText(path, sizeof path, "%s", o.outputFile) <

@@ -25,5 +25,6 @@ int CheckOutputChoice(const Options& options);
 int ListCommand(const Options& options, const Catalog& catalog);
 int InfoCommand(const Options& options, const Catalog& catalog);
 int ExtractCommand(const Options& options, const Catalog& catalog);
+int CheckDiskCommand(const Options& options, const Catalog& catalog);
 
 #endif

@@ -62,10 +62,14 @@ int Run(const Options& o) {
   if (!CheckSources(o)) return kExitFailed;
   if (o.sourceCount) SetDriveTable(o.sources, o.sourceCount);
   static Catalog catalog;
-  if (!LoadCatalog(o, &catalog)) return kExitFailed;
+  if (!FindDisk(o, &catalog)) return kExitFailed;
+  // The check and the lost recordings read the disk their own way.
+  bool lost = o.lostCluster || o.allLost;
+  if (o.command != kCheck && !lost) ReadCatalog(o, &catalog);
   int status = kExitFailed;
   if (o.command == kList) status = ListCommand(o, catalog);
   else if (o.command == kInfo) status = InfoCommand(o, catalog);
+  else if (o.command == kCheck) status = CheckDiskCommand(o, catalog);
   else status = ExtractCommand(o, catalog);
   CloseDisk();
   return status;
@@ -104,6 +108,7 @@ int main(int argc, char** argv) {
                  options.command == kList      ? "list"
                  : options.command == kInfo    ? "info"
                  : options.command == kExtract ? "extract"
+                 : options.command == kCheck   ? "check"
                                                : "");
     return kExitUsage;
   }

@@ -339,3 +339,41 @@ TEST_F(CliRunTest, Conventions) {
 }
 
 }  // namespace
+
+namespace {
+
+// ---- check and lost recordings ---------------------------------------------------------
+
+TEST_F(CliRunTest, CheckFindsALostRecordingThatExtractsAsItWasListed) {
+  Disk listed;
+  listed.entries.push_back(PatternRecording("Kept", 4, 3));
+  listed.entries.push_back(BigBlockForm("Gone", 6, 32768));
+  Disk deleted = listed;
+  deleted.entries[1].type = 0;  // the same clusters, no longer named
+  std::string before = Image(listed, "listed.img");
+  uint32_t first = layout_.chains[1][0];
+  std::string after = Image(deleted, "deleted.img");
+
+  ChildResult healthy = RunMelvir({"check", before});
+  EXPECT_EQ(healthy.status, 0) << healthy.out;
+  EXPECT_EQ(Lines(healthy.out)[0], "2 recordings, no problems found");
+  ChildResult found = RunMelvir({"check", after});
+  EXPECT_EQ(found.status, 3) << found.out;
+  EXPECT_EQ(Lines(found.out)[0], "1 recording, 1 lost recording found");
+
+  ASSERT_EQ(RunMelvir({"extract", "-n", "2", "-o", "as-listed.ts", "--quiet", before}).status, 0);
+  ChildResult lost = RunMelvir({"extract", "--lost", std::to_string(first), "--quiet", after});
+  EXPECT_EQ(lost.status, 0) << lost.err;
+  std::string file = "lost-" + std::to_string(first) + ".ts";
+  EXPECT_TRUE(ReadWholeFile(Path(file)) == ReadWholeFile(Path("as-listed.ts")));
+  ChildResult all = RunMelvir({"extract", "--all-lost", "-d", "lost", "--quiet", after});
+  EXPECT_EQ(all.status, 0) << all.err;
+  EXPECT_TRUE(ReadWholeFile(Path("lost/") + file) == ReadWholeFile(Path("as-listed.ts")));
+  // Only the head of a lost recording is taken.
+  ChildResult wrong = RunMelvir({"extract", "--lost", std::to_string(first + 1), after});
+  EXPECT_EQ(wrong.status, 1);
+  EXPECT_EQ(wrong.err, "melvir: cluster " + std::to_string(first + 1) +
+                           " is not the first cluster of a lost recording ('melvir check' lists them)\n");
+}
+
+}  // namespace
