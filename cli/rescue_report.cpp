@@ -91,7 +91,7 @@ void FormatDamageSummary(const RescueRecord& record, char* text, u32 size) {
 
 bool WriteRescueReport(std::FILE* out, const RescueRecord& record) {
   std::fputs("{\"output\": ", out);
-  WriteJsonString(out, record.output.c_str());
+  WriteJsonUtf8(out, record.output.c_str());  // output paths are UTF-8
   std::fprintf(out, ", \"bytes_written\": %llu, \"unreadable\": [",
                (unsigned long long)record.bytesWritten);
   for (size_t i = 0; i < record.unreadable.size(); ++i)
