@@ -5,9 +5,9 @@
 namespace {
 
 // Non-printable bytes become "." so the name is safe to show and to log.
-void SanitiseName(const u8* raw, char* name) {
+void SanitiseName(const u8* raw, u32 length, char* name) {
   u32 i = 0;
-  for (; i < kDirNameSize && raw[i] != 0; ++i)
+  for (; i < length && i < kDirNameSize && raw[i] != 0; ++i)
     name[i] = (raw[i] >= 0x20 && raw[i] <= 0x7E) ? static_cast<char>(raw[i]) : '.';
   name[i] = 0;
 }
@@ -42,7 +42,7 @@ bool GetNextRecording(RecordingEntry* r) {
     u32 e = g_disk.directoryCursor++;
     if (!ReadDirectorySector(s)) return false;
     const u8* entry = g_disk.sector + (e % kDirEntriesPerSector) * kDirEntrySize;
-    SanitiseName(entry, r->name);
+    SanitiseName(entry, kDirNameSize, r->name);
     r->entry = e;
     r->rawLength = 0;
     while (r->rawLength < kDirNameSize && entry[r->rawLength] != 0) {
@@ -82,4 +82,11 @@ bool GetNextEntry(char* text, u32* start, u32* sizeMiB) {
   *sizeMiB = r.sizeMiB;
   FormatText(text, kEntryTextSize, "%s", r.text);
   return true;
+}
+
+void FormatEntryText(const DirEntry& entry, u32 clusters, char* text, u32* sizeMiB) {
+  char name[kDirNameSize + 1];
+  SanitiseName(entry.name, entry.nameLength, name);
+  *sizeMiB = ListSizeMiB(clusters);
+  FormatText(text, kEntryTextSize, "%s  %uMo", name, *sizeMiB);
 }

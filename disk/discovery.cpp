@@ -129,6 +129,7 @@ bool FindRecorderDisk(bool trace) {
   // A second discovery must not leak what a first one left open.
   CloseDevice();
   CloseTrace();
+  g_disk.badMetadataCount = 0;  // they were another drive's
   FileHandle log;
   if (trace && CreateLogFile(g_traceLogPath, &log)) {
     g_disk.traceLog = log;

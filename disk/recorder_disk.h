@@ -14,6 +14,19 @@ const u32 kDiskInfoSize = 300;      // room FormatDiskInfo needs
 const u32 kEntryTextSize = 76;      // longest list text and its NUL
 const char kTraceLogName[] = "MELVIR.LOG";
 
+// Rescue reading of the allocation table and the directory: told each time
+// a sector's first copy could not be read, with the copy it was read from
+// instead, or 0 when neither copy reads. Each sector is told once while the
+// record of bad sectors has room.
+enum MetadataArea { kTableArea, kDirectoryArea };
+typedef void (*MirrorHook)(MetadataArea area, u32 s, u32 copyRead);
+const u32 kBadMetadataSlots = 64;
+struct BadMetadata {
+  MetadataArea area;
+  u32 s;
+  u32 copies;  // bit 1: copy 1 failed, bit 2: copy 2 failed
+};
+
 struct RecorderDisk {
   alignas(512) u8 sector[kSectorSize];  // the last sector read
   FileHandle device;                   // kNoFile when none is open
@@ -36,6 +49,15 @@ struct RecorderDisk {
   u32 directoryInterleave;
   u32 directorySize;
   u32 dataStart;
+  // Rescue: off, table and directory sectors come from firstCopy alone and a
+  // failed read is final (the Windows program's way, copy 1). On, a sector
+  // whose first copy fails is read from the other; sectors found bad are
+  // remembered, so a dying disk is not asked for them again.
+  bool mirrorFallback;
+  u32 firstCopy;  // 1 or 2; 0 means 1
+  MirrorHook onMirror;
+  u32 badMetadataCount;
+  BadMetadata badMetadata[kBadMetadataSlots];
   // Cursors.
   u32 directoryCursor;
   u32 currentCluster;
@@ -86,7 +108,7 @@ void CloseDisk();
 void FormatDiskInfo(char* text);
 
 // Metadata sectors: sector s of the allocation table or the directory into
-// the sector buffer, from copy 1.
+// the sector buffer, from the copy the rescue fields above choose.
 bool ReadTableSector(u32 s);
 bool ReadDirectorySector(u32 s);
 

@@ -48,6 +48,21 @@ bool DriveSize(FileHandle file, u64* size);
 // Closes a drive, log or output file; false when the close failed.
 bool CloseFile(FileHandle file);
 
+// ---- Reading a failing drive ------------------------------------------------
+
+// True when the drive is a disk device rather than an image or other file.
+bool IsBlockDevice(FileHandle file);
+
+// The unit a drive is read again in: a disk device's logical sector size
+// (512 when unknown), 512 for an image.
+u32 DirectReadUnit(FileHandle file);
+
+// Reads at position past the system's cache where a disk device has one, so
+// that a sector read again comes from the disk, not from a cached copy.
+// position and length are multiples of DirectReadUnit, buffer is aligned to
+// it (at most 4096). Leaves the position SeekFile set undefined.
+bool ReadDirect(FileHandle file, u64 position, void* buffer, u32 length, u32* got);
+
 // ---- Trace log -------------------------------------------------------------
 
 // Creates (replacing) a text file for writing, not shared with others.

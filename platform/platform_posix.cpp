@@ -61,6 +61,8 @@ void ListDevices() {
 
 int Fd(FileHandle f) { return static_cast<int>(f); }
 
+void CloseDirectTwin(FileHandle file);
+
 thread_local u32 t_lastError = 0;
 
 // Notes the failure's errno (EIO for an injected one); returns false.
@@ -102,6 +104,7 @@ bool OpenDrive(u32 number, FileHandle* out) {
   if (!path) return Failed(ENOENT);
   int fd = open(path, O_RDONLY | O_CLOEXEC);
   if (fd < 0) return Failed(errno);
+  NoteDriveOpened(number, fd);
   *out = fd;
   return true;
 }
@@ -119,6 +122,11 @@ bool ReadBytes(FileHandle file, void* buffer, u32 length, u32* got) {
   bool fail;
   length = FaultLength(kCallRead, length, &fail);
   if (fail) return Failed(EIO);
+  if (const DriveMap* map = HandleMap(file)) {
+    off_t at = lseek(Fd(file), 0, SEEK_CUR);
+    if (at < 0) return Failed(errno);
+    if (!MapReadable(*map, u64(at), length)) return Failed(EIO);  // as the disk's own read did
+  }
   u32 done = 0;
   while (done < length) {
     ssize_t n = read(Fd(file), static_cast<u8*>(buffer) + done, length - done);
@@ -143,9 +151,87 @@ bool DriveSize(FileHandle file, u64* size) {
 bool CloseFile(FileHandle file) {
   FaultMode mode;
   bool fail = FaultHit(kCallClose, &mode);
+  NoteHandleClosed(file);
+  CloseDirectTwin(file);
   // The descriptor is released even when the close is made to fail.
   bool ok = close(Fd(file)) == 0;
   return ok && !fail;
+}
+
+// ---- Reading a failing drive ------------------------------------------------
+
+namespace {
+
+// The second descriptor of a disk device, opened with O_DIRECT the first
+// time a sector is read again, so that the ordinary reads keep the cache.
+// Images are remembered too, with no twin: one test per re-read.
+struct DirectTwin {
+  int fd, twin;  // twin -1: an image, or O_DIRECT refused: the plain descriptor serves
+};
+const u32 kTwins = 4;
+DirectTwin g_twins[kTwins];
+u32 g_twinCount = 0;
+
+bool IsBlockFd(int fd) {
+  struct stat s;
+  return fstat(fd, &s) == 0 && S_ISBLK(s.st_mode);
+}
+
+int DirectFd(int fd) {
+  for (u32 i = 0; i < g_twinCount; ++i)
+    if (g_twins[i].fd == fd) return g_twins[i].twin < 0 ? fd : g_twins[i].twin;
+  if (g_twinCount == kTwins) return fd;
+  int twin = -1;
+  if (IsBlockFd(fd)) {
+    char path[40];
+    std::snprintf(path, sizeof path, "/proc/self/fd/%d", fd);
+    twin = open(path, O_RDONLY | O_DIRECT | O_CLOEXEC);
+  }
+  g_twins[g_twinCount++] = {fd, twin};
+  return twin < 0 ? fd : twin;
+}
+
+void CloseDirectTwin(FileHandle file) {
+  for (u32 i = 0; i < g_twinCount; ++i)
+    if (g_twins[i].fd == Fd(file)) {
+      if (g_twins[i].twin >= 0) close(g_twins[i].twin);
+      g_twins[i] = g_twins[--g_twinCount];
+      return;
+    }
+}
+
+}  // namespace
+
+bool IsBlockDevice(FileHandle file) { return IsBlockFd(Fd(file)); }
+
+u32 DirectReadUnit(FileHandle file) {
+  int size = 0;
+  if (!IsBlockFd(Fd(file)) || ioctl(Fd(file), BLKSSZGET, &size) != 0 || size < 512) return 512;
+  return u32(size);
+}
+
+bool ReadDirect(FileHandle file, u64 position, void* buffer, u32 length, u32* got) {
+  bool fail;
+  length = FaultLength(kCallRead, length, &fail);
+  if (fail) return Failed(EIO);
+  if (position > static_cast<u64>(INT64_MAX)) return Failed(EINVAL);
+  if (const DriveMap* map = HandleMap(file))
+    if (!MapReadable(*map, position, length)) return Failed(EIO);
+  int fd = DirectFd(Fd(file));
+  u32 done = 0;
+  while (done < length) {
+    ssize_t n = pread(fd, static_cast<u8*>(buffer) + done, length - done, off_t(position + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno == EINVAL && fd != Fd(file)) {
+      fd = Fd(file);  // alignment refused: the cached descriptor, same bytes
+      continue;
+    }
+    if (n < 0) return Failed(errno);
+    if (n == 0) break;
+    done += static_cast<u32>(n);
+  }
+  *got = done;
+  return true;
 }
 
 bool CreateLogFile(const char* path, FileHandle* out) {

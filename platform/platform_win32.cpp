@@ -61,6 +61,7 @@ bool OpenDrive(u32 number, FileHandle* out) {
   HANDLE h = CreateFileW(wide, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                          OPEN_EXISTING, 0, nullptr);
   if (h == INVALID_HANDLE_VALUE) return Failed(GetLastError());
+  NoteDriveOpened(number, F(h));
   *out = F(h);
   return true;
 }
@@ -79,6 +80,13 @@ bool ReadBytes(FileHandle file, void* buffer, u32 length, u32* got) {
   bool fail;
   length = FaultLength(kCallRead, length, &fail);
   if (fail) return Failed(ERROR_READ_FAULT);
+  if (const DriveMap* map = HandleMap(file)) {
+    LARGE_INTEGER zero, at;
+    zero.QuadPart = 0;
+    if (!SetFilePointerEx(H(file), zero, &at, FILE_CURRENT)) return Failed(GetLastError());
+    // A bad sector of a real disk gives this error.
+    if (!MapReadable(*map, u64(at.QuadPart), length)) return Failed(ERROR_CRC);
+  }
   DWORD n = 0;
   if (!::ReadFile(H(file), buffer, length, &n, nullptr)) return Failed(GetLastError());
   *got = n;
@@ -102,8 +110,32 @@ bool DriveSize(FileHandle file, u64* size) {
 bool CloseFile(FileHandle file) {
   FaultMode mode;
   bool fail = FaultHit(kCallClose, &mode);
+  NoteHandleClosed(file);
   bool ok = CloseHandle(H(file)) != 0;
   return ok && !fail;
+}
+
+bool IsBlockDevice(FileHandle file) {
+  GET_LENGTH_INFORMATION length;
+  DWORD got = 0;
+  return DeviceIoControl(H(file), IOCTL_DISK_GET_LENGTH_INFO, nullptr, 0, &length, sizeof length,
+                         &got, nullptr) != 0;
+}
+
+u32 DirectReadUnit(FileHandle file) {
+  DISK_GEOMETRY geometry;
+  DWORD got = 0;
+  if (!DeviceIoControl(H(file), IOCTL_DISK_GET_DRIVE_GEOMETRY, nullptr, 0, &geometry,
+                       sizeof geometry, &got, nullptr) ||
+      geometry.BytesPerSector < 512)
+    return 512;
+  return geometry.BytesPerSector;
+}
+
+// Reads of a physical drive do not pass through the file cache, so the
+// ordinary read is already a read of the disk.
+bool ReadDirect(FileHandle file, u64 position, void* buffer, u32 length, u32* got) {
+  return SeekFile(file, position) && ReadBytes(file, buffer, length, got);
 }
 
 bool CreateLogFile(const char* path, FileHandle* out) {

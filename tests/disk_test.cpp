@@ -19,24 +19,6 @@ Entry Slot(const std::string& name, uint16_t type) {
   return e;
 }
 
-struct Listed {
-  std::string text;
-  u32 start, size;
-};
-
-// Lists the whole directory; stops at the first failure.
-bool ListAll(std::vector<Listed>* out) {
-  ResetDirectory();
-  for (int guard = 0; guard < 10000; ++guard) {
-    char text[kEntryTextSize];
-    u32 start = 0, size = 0;
-    if (!GetNextEntry(text, &start, &size)) return false;
-    if (start == 0) return true;
-    out->push_back({text, start, size});
-  }
-  return false;
-}
-
 // Reads a recording to its end in blocks of `block` bytes.
 bool ReadAll(u32 first, u32 block, std::vector<uint8_t>* out) {
   if (!OpenEntry(first)) return false;
