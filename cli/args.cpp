@@ -6,19 +6,37 @@
 
 namespace {
 
-#define LIST_USAGE "usage: melvir list [--json] [--charset NAME] [--trace | --trace-file FILE] [--quiet] [SOURCE...]\n"
-#define CHECK_USAGE "usage: melvir check [--json] [--charset NAME] [--trace | --trace-file FILE] [SOURCE...]\n"
-#define INFO_USAGE "usage: melvir info [--json] [--charset NAME] [--trace | --trace-file FILE] [--quiet] [SOURCE...]\n"
+#define LIST_USAGE                                                                      \
+  "usage: melvir list [--json] [--charset NAME] [--rescue] [--copy 2] [--mapfile FILE]\n"  \
+  "                   [--trace | --trace-file FILE] [--quiet] [SOURCE...]\n"
+#define DOMAIN_USAGE "usage: melvir domain [--metadata] [-n LIST | --all] [--rescue] [--copy 2] SOURCE\n"
+#define CHECK_USAGE                                                                       \
+  "usage: melvir check [--json] [--charset NAME] [--mapfile FILE] [--trace | --trace-file FILE]\n" \
+  "                    [SOURCE...]\n"
+#define INFO_USAGE                                                                        \
+  "usage: melvir info [--json] [--charset NAME] [--mapfile FILE] [--trace | --trace-file FILE]\n" \
+  "                   [--quiet] [SOURCE...]\n"
 #define EXTRACT_USAGE                                                                     \
   "usage: melvir extract (-n LIST | --all | --name PATTERN | --lost CLUSTER | --all-lost)\n" \
-  "                      [-o FILE|DIR|- | -d DIR]\n"                                        \
-  "                      [--force] [--charset NAME] [--trace | --trace-file FILE] [--quiet] [SOURCE...]\n"
+  "                      [-o FILE|DIR|- | -d DIR] [--force] [--charset NAME] [--rescue]\n"   \
+  "                      [--copy 2] [--mapfile FILE] [--report FILE]\n"                     \
+  "                      [--trace | --trace-file FILE] [--quiet] [SOURCE...]\n"
 
 #define STATUSES                                                                        \
   "Exit status: 0 done; 1 failure (no recorder disk, a source that cannot be\n"        \
   "opened, a recording that could not be copied); 2 usage error; 3 done, but\n"        \
-  "damage was met; 130 stopped by Ctrl-C. When several apply, the first of\n"          \
+  "damage was met (with --rescue: unreadable sectors, mirror copies used,\n"           \
+  "damaged chains); 130 stopped by Ctrl-C. When several apply, the first of\n"         \
   "130, 2, 1, 3 is given.\n"
+
+#define RESCUE                                                                          \
+  "  --rescue         read past damage: a table or directory sector that fails is\n"   \
+  "                   read from its mirror copy, a damaged chain is listed as far\n"   \
+  "                   as it goes, unreadable sectors of a recording are written\n"     \
+  "                   as zeros at their place (exit status 3 when any was met)\n"      \
+  "  --copy 2         read the table and the directory from copy 2 first\n"           \
+  "  --mapfile FILE   a GNU ddrescue mapfile of the one SOURCE, an image: every\n"     \
+  "                   sector not finished (+) in it fails to read\n"
 
 #define SOURCES                                                                         \
   "SOURCE: disk images or devices, taken as drives 0, 1, 2 ... in order; the first\n"  \
@@ -40,7 +58,8 @@ const char kListHelp[] =
     "\n"
     "  --json           a JSON array of objects: index, name, first_cluster,\n"
     "                   size_mib, text, clusters, allocated_bytes, decoded_name, source\n"
-    COMMON
+    "                   (with --mapfile unreadable_bytes; with --rescue damaged)\n"
+    COMMON RESCUE
     "  --quiet          no message when the directory cannot be read to the end\n"
     "                   (the exit status still tells)\n"
     "\n" SOURCES "\n" STATUSES;
@@ -54,7 +73,19 @@ const char kInfoHelp[] =
     "\n"
     "  --json           the same as one JSON object\n"
     COMMON
+    "  --mapfile FILE   a GNU ddrescue mapfile of the one SOURCE, an image\n"
     "\n" SOURCES "\n" STATUSES;
+
+const char kDomainHelp[] =
+    DOMAIN_USAGE
+    "\n"
+    "Writes a GNU ddrescue domain mapfile (for ddrescue -m) to standard output whose\n"
+    "finished blocks are the sectors that matter, so that a failing disk is imaged\n"
+    "where it counts: with --metadata sector 2, the volume header and both copies\n"
+    "of the table and the directory; with -n LIST or --all the sectors of those\n"
+    "recordings' clusters, in chain order. Both may be given.\n"
+    "\n" RESCUE
+    "\n" STATUSES;
 
 const char kExtractHelp[] =
     EXTRACT_USAGE
@@ -74,7 +105,9 @@ const char kExtractHelp[] =
     "                   'melvir check' reports it (named lost-CLUSTER.ts)\n"
     "  --all-lost       every lost recording 'melvir check' finds\n"
     "  --force          replace existing output files\n"
-    COMMON
+    COMMON RESCUE
+    "  --report FILE    with --rescue: one JSON object per recording, its output,\n"
+    "                   bytes written, unreadable [[offset, length], ...], chain_end\n"
     "  --quiet          no completion notices, no progress bar, no summary\n"
     "\n"
     "A file is written as NAME.part and renamed to NAME once the whole recording\n"
@@ -98,6 +131,7 @@ const char kCheckHelp[] =
     "\n"
     "  --json           the same as one JSON object\n"
     COMMON
+    "  --mapfile FILE   a GNU ddrescue mapfile of the one SOURCE, an image\n"
     "\n" SOURCES "\n"
     "Exit status: 0 nothing found; 3 problems found; 1 no recorder disk, or it\n"
     "could not be read; 2 usage error; 130 stopped by Ctrl-C.\n";
@@ -114,6 +148,7 @@ const char kMainHelp[] =
     "  info         the disk's geometry\n"
     "  extract      recordings as .ts files (or to standard output)\n"
     "  check        a read-only consistency report, and lost recordings\n"
+    "  domain       a ddrescue domain mapfile of the sectors that matter\n"
     "  help         this text, or a command's own: melvir help extract\n"
     "\n"
     "Options may come before or after the sources; -- ends the options.\n"
@@ -121,7 +156,7 @@ const char kMainHelp[] =
     "\n" SOURCES "\n" STATUSES;
 
 const char kMainUsage[] =
-    LIST_USAGE INFO_USAGE EXTRACT_USAGE CHECK_USAGE "       melvir help [COMMAND] | --help | --version\n";
+    LIST_USAGE INFO_USAGE EXTRACT_USAGE CHECK_USAGE DOMAIN_USAGE "       melvir help [COMMAND] | --help | --version\n";
 
 bool Refuse(Options* o, const char* format, const char* word) {
   FormatText(o->error, sizeof o->error, format, word);
@@ -164,6 +199,7 @@ bool CommandWord(const char* word, Command* command) {
   else if (Is(word, "info")) *command = kInfo;
   else if (Is(word, "extract")) *command = kExtract;
   else if (Is(word, "check")) *command = kCheck;
+  else if (Is(word, "domain")) *command = kDomain;
   else return false;
   return true;
 }
@@ -197,13 +233,14 @@ Taken Bad(Options* o, const char* format, const char* word) {
 Taken ValueOption(int argc, char** argv, int* i, Options* o) {
   struct Spec {
     const char* name;
-    bool list, info, extract, check;
+    bool list, info, extract, check, domain;
   };
   static const Spec kSpecs[] = {
-      {"--trace-file", true, true, true, true}, {"--charset", true, true, true, true},
-      {"--name", false, false, true, false},    {"-n", false, false, true, false},
-      {"-o", false, false, true, false},        {"-d", false, false, true, false},
-      {"--lost", false, false, true, false},
+      {"--trace-file", true, true, true, true, true}, {"--charset", true, true, true, true, false},
+      {"--name", false, false, true, false, false},   {"-n", false, false, true, false, true},
+      {"-o", false, false, true, false, false},       {"-d", false, false, true, false, false},
+      {"--lost", false, false, true, false, false},   {"--mapfile", true, true, true, true, false},
+      {"--copy", true, false, true, false, true},     {"--report", false, false, true, false, false},
   };
   const char* arg = argv[*i];
   for (const Spec& spec : kSpecs) {
@@ -212,7 +249,8 @@ Taken ValueOption(int argc, char** argv, int* i, Options* o) {
                  (arg[length] == 0 || arg[length] == '=' || spec.name[1] != '-');
     if (!named) continue;
     bool allowed = (o->command == kList && spec.list) || (o->command == kInfo && spec.info) ||
-                   (o->command == kExtract && spec.extract) || (o->command == kCheck && spec.check);
+                   (o->command == kExtract && spec.extract) || (o->command == kCheck && spec.check) ||
+                   (o->command == kDomain && spec.domain);
     if (!allowed) return Bad(o, "unknown option '%s'", arg);
     const char* value = nullptr;
     if (!TakeValue(argc, argv, i, spec.name, &value) || !*value)
@@ -229,7 +267,12 @@ Taken ValueOption(int argc, char** argv, int* i, Options* o) {
       const char* end;
       if (!ParseNumber(value, &end, &o->lostCluster) || *end)
         return Bad(o, "--lost takes a cluster number from 1 on, not '%s'", value);
-    } else if (Is(spec.name, "-o")) o->outputFile = value;
+    } else if (Is(spec.name, "--copy")) {
+      if (!Is(value, "1") && !Is(value, "2")) return Bad(o, "--copy takes 1 or 2, not '%s'", value);
+      o->firstCopy = u32(value[0] - '0');
+    } else if (Is(spec.name, "--mapfile")) o->mapfile = value;
+    else if (Is(spec.name, "--report")) o->report = value;
+    else if (Is(spec.name, "-o")) o->outputFile = value;
     else o->outputDir = value;
     return kTaken;
   }
@@ -247,6 +290,12 @@ bool ParseOption(int argc, char** argv, int* i, Options* o) {
   if (Is(arg, "--trace")) { o->trace = true; return true; }
   if (Is(arg, "--quiet")) { o->quiet = true; return true; }
   if (Is(arg, "--json") && o->command != kExtract) { o->json = true; return true; }
+  if (Is(arg, "--rescue") && (o->command == kList || o->command == kExtract || o->command == kDomain)) {
+    o->rescue = true;
+    return true;
+  }
+  if (Is(arg, "--metadata") && o->command == kDomain) { o->metadata = true; return true; }
+  if (Is(arg, "--all") && o->command == kDomain) { o->all = true; return true; }
   if (o->command == kExtract) {
     if (Is(arg, "--force")) { o->force = true; return true; }
     if (Is(arg, "--all")) { o->all = true; return true; }
@@ -306,6 +355,15 @@ bool ParseArgs(int argc, char** argv, Options* o) {
     }
   }
   if (o->trace && o->traceFile) return Refuse(o, "%s", "--trace and --trace-file exclude each other");
+  if (o->mapfile && o->sourceCount != 1)
+    return Refuse(o, "%s", "--mapfile describes one image: give exactly one SOURCE");
+  if (o->report && !o->rescue) return Refuse(o, "%s", "--report goes with --rescue");
+  if (o->command == kDomain) {
+    if (o->sourceCount != 1) return Refuse(o, "%s", "domain takes exactly one SOURCE");
+    if (!o->metadata && !o->all && !o->rangeCount)
+      return Refuse(o, "%s", "domain takes --metadata, -n LIST or --all (or several)");
+    if (o->all && o->rangeCount) return Refuse(o, "%s", "-n and --all exclude each other");
+  }
   return o->command != kExtract || CheckExtract(o);
 }
 
@@ -320,6 +378,7 @@ const char* HelpText(Command command) {
     case kInfo: return kInfoHelp;
     case kExtract: return kExtractHelp;
     case kCheck: return kCheckHelp;
+    case kDomain: return kDomainHelp;
     default: return kMainHelp;
   }
 }
@@ -330,6 +389,7 @@ const char* UsageText(Command command) {
     case kInfo: return INFO_USAGE;
     case kExtract: return EXTRACT_USAGE;
     case kCheck: return CHECK_USAGE;
+    case kDomain: return DOMAIN_USAGE;
     default: return kMainUsage;
   }
 }

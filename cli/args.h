@@ -5,7 +5,7 @@
 #include "cli/charset.h"
 #include "platform/types.h"
 
-enum Command { kNoCommand, kList, kInfo, kExtract, kCheck, kHelp, kVersion };
+enum Command { kNoCommand, kList, kInfo, kExtract, kCheck, kDomain, kHelp, kVersion };
 
 const u32 kMaxSources = 17;  // as many drives as the probe looks at
 const u32 kMaxRanges = 64;   // pieces of one -n list
@@ -31,6 +31,11 @@ struct Options {
   const char* namePattern;  // --name, or null
   u32 lostCluster;          // --lost: the first cluster of a lost recording; 0 when not given
   bool allLost;             // --all-lost
+  bool rescue;              // --rescue: read past damage
+  u32 firstCopy;            // --copy: 1 or 2 (0: not given)
+  const char* mapfile;      // --mapfile, or null
+  const char* report;       // --report, or null
+  bool metadata;            // domain --metadata
   const char* outputFile;   // -o, or null ("-": standard output)
   const char* outputDir;    // -d, or null
   const char* sources[kMaxSources];  // point into argv, which outlives the run

@@ -9,6 +9,7 @@
 #include "cli/args.h"
 #include "cli/charset.h"
 #include "cli/names.h"
+#include "disk/chain_walk.h"
 #include "disk/recorder_disk.h"
 
 struct Recording {
@@ -16,6 +17,10 @@ struct Recording {
   RecordingEntry entry;             // as the directory walk gave it
   char decoded[kDecodedNameSize];   // the name field decoded into UTF-8
   char file[kFileNameSize];         // NAME.ts, safe and unique over the directory
+  char damage[64];                  // how its chain is damaged ("cycle at cluster 12"), or ""
+  ChainWalk walk;                   // with --rescue: how the walk of its chain ended
+  bool unreadableKnown;             // a mapfile gave unreadableBytes
+  u64 unreadableBytes;
 };
 
 struct Catalog {

@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -8,6 +9,9 @@
 #include "cli/check_report.h"
 #include "cli/cli_port.h"
 #include "cli/copy.h"
+#include "cli/domain_mapfile.h"
+#include "cli/rescue_mode.h"
+#include "disk/rescue.h"
 #include "cli/json.h"
 #include "cli/os.h"
 #include "cli/output_file.h"
@@ -156,10 +160,36 @@ int ListCommand(const Options& o, const Catalog& c) {
     WriteJsonUtf8(stdout, r.decoded);
     std::fputs(", \"source\": ", stdout);
     WriteJsonUtf8(stdout, c.source);
+    if (r.unreadableKnown)
+      std::printf(", \"unreadable_bytes\": %llu", static_cast<unsigned long long>(r.unreadableBytes));
+    if (r.damage[0]) {
+      std::fputs(", \"damaged\": ", stdout);
+      WriteJsonString(stdout, r.damage);
+    }
     std::fputs(&r == &c.recordings.back() ? "}\n" : "},\n", stdout);
   }
   if (o.json) std::fputs("]\n", stdout);
   return c.scanFailed ? kExitFailed : kExitDone;
+}
+
+int DomainCommand(const Options& o, const Catalog& c) {
+  std::vector<const Recording*> rows;
+  if ((o.all || o.rangeCount) && !Select(o, c, &rows)) return kExitFailed;
+  std::vector<SectorRun> runs;
+  if (o.metadata) MetadataSectorRuns(AppendSectorRun, &runs);
+  for (const Recording* r : rows) {
+    if (!RecordingSectorRuns(r->entry.firstCluster, r->entry.clusters, AppendSectorRun, &runs)) {
+      Say("recording %u: its chain cannot be followed to its end; the sectors up to there are given%s",
+          r->number, RescueHint(o));
+      NoteDamage();
+    }
+  }
+  u64 size = 0;
+  if (!DriveSize(g_disk.device, &size)) {
+    Say("%s: its size is not known", c.source);
+    return kExitFailed;
+  }
+  return WriteDomainMapfile(stdout, runs, size) ? kExitDone : kExitFailed;
 }
 
 int CheckDiskCommand(const Options& o, const Catalog& c) {
@@ -212,6 +242,11 @@ int ExtractCommand(const Options& o, const Catalog& c) {
     Say("%s: cannot make this folder: %s", d.folder, reason);
     return kExitFailed;
   }
+  std::FILE* report = nullptr;
+  if (o.report && !(report = std::fopen(o.report, "w"))) {
+    Say("%s: cannot create the report: %s", o.report, std::strerror(errno));
+    return kExitFailed;
+  }
   CatchInterrupt();
   u32 extracted = 0, skipped = 0, failed = 0;
   for (const Recording* row : rows) {
@@ -243,14 +278,21 @@ int ExtractCommand(const Options& o, const Catalog& c) {
       ++skipped;
       continue;
     }
-    CopyTarget target = {path, d.stream, o.quiet};
+    CopyTarget target = {path, d.stream, o.quiet, o.rescue, report, RescueHint(o)};
     CopyOutcome outcome = CopyRecording(r, target);
-    if (outcome == kCopyStopped) return kExitStopped;
+    if (outcome == kCopyStopped) {
+      if (report) std::fclose(report);
+      return kExitStopped;
+    }
     if (outcome == kCopyDone) ++extracted;
     else ++failed;
   }
   if (several && !o.quiet)
     Say("%u recording%s: %u extracted, %u skipped, %u failed", u32(rows.size()),
         rows.size() == 1 ? "" : "s", extracted, skipped, failed);
+  if (report && std::fclose(report) != 0) {
+    Say("%s: cannot write the report: %s", o.report, std::strerror(errno));
+    return kExitFailed;
+  }
   return failed || c.scanFailed ? kExitFailed : kExitDone;
 }

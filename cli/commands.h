@@ -26,5 +26,6 @@ int ListCommand(const Options& options, const Catalog& catalog);
 int InfoCommand(const Options& options, const Catalog& catalog);
 int ExtractCommand(const Options& options, const Catalog& catalog);
 int CheckDiskCommand(const Options& options, const Catalog& catalog);
+int DomainCommand(const Options& options, const Catalog& catalog);
 
 #endif

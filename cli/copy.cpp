@@ -7,7 +7,10 @@
 #include "cli/os.h"
 #include "cli/output_file.h"
 #include "cli/progress.h"
+#include "cli/rescue_mode.h"
+#include "cli/rescue_report.h"
 #include "disk/block_form.h"
+#include "disk/rescue.h"
 #include "platform/platform.h"
 
 namespace {
@@ -23,12 +26,14 @@ alignas(4096) u8 g_stage[kStage];
 // first bytes of blocks 0 to 3 settle it for every later block.
 struct FormPlan {
   u8 firstBytes[kSyncBlocks];
+  bool unread[kSyncBlocks];  // the block's first sector could not be read: it does not count
   u32 known;  // blocks the recording has among the first four
 };
 
 BlockForm FormAfter(const FormPlan& plan, u64 blocks) {
   BlockForm f = NewBlockForm();
-  for (u64 i = 0; i < blocks && i < plan.known; ++i) SeeBlockStart(&f, plan.firstBytes[i]);
+  for (u64 i = 0; i < blocks && i < plan.known; ++i)
+    if (!plan.unread[i]) SeeBlockStart(&f, plan.firstBytes[i]);
   return f;
 }
 
@@ -42,24 +47,50 @@ u64 OutputOffset(const FormPlan& plan, u64 blocks) {
   return offset;
 }
 
+ReadDamage g_damage;
+
+// Opens the recording and moves past its first bytes bytes; false on a
+// failure (never with rescue); *at the bytes moved past.
+bool OpenAt(const Recording& r, bool rescue, u64 bytes, u64* at) {
+  if (rescue) {
+    if (!OpenEntryRescue(r.entry.firstCluster, r.entry.clusters)) return false;
+    SkipEntryRescue(bytes, at, &g_damage);
+    return true;
+  }
+  return OpenEntry(r.entry.firstCluster) && SkipEntryData(bytes, at);
+}
+
+// Reads length bytes of the recording on into g_block; with rescue the
+// damage met is in g_damage.
+bool ReadOn(bool rescue, u32 length, u32* got) {
+  if (!rescue) return ReadEntryData(g_block, length, got);
+  return ReadEntryRescue(g_block, length, got, &g_damage);
+}
+
 // Reads block index of the recording into g_block; *got 0 past its end.
-bool ReadBlock(const Recording& r, u64 index, u32 length, u32* got) {
+// *firstUnread: with rescue, its first sector could not be read.
+bool ReadBlock(const Recording& r, bool rescue, u64 index, u32 length, u32* got,
+               bool* firstUnread) {
   u64 skipped;
-  if (!OpenEntry(r.entry.firstCluster)) return false;
-  if (!SkipEntryData(index * kBlockBytes, &skipped)) return false;
+  *firstUnread = false;
+  if (!OpenAt(r, rescue, index * kBlockBytes, &skipped)) return false;
   if (skipped < index * kBlockBytes) {
     *got = 0;
     return true;
   }
-  return ReadEntryData(g_block, length, got);
+  if (!ReadOn(rescue, length, got)) return false;
+  *firstUnread = rescue && g_damage.runCount && g_damage.runs[0].offset == index * kBlockBytes;
+  return true;
 }
 
-bool PlanForm(const Recording& r, FormPlan* plan) {
+bool PlanForm(const Recording& r, bool rescue, FormPlan* plan) {
   plan->known = 0;
   for (u32 i = 0; i < kSyncBlocks; ++i) {
     u32 got;
-    if (!ReadBlock(r, i, kSectorSize, &got)) return false;
+    bool unread;
+    if (!ReadBlock(r, rescue, i, kSectorSize, &got, &unread)) return false;
     if (got == 0) break;
+    plan->unread[plan->known] = unread;
     plan->firstBytes[plan->known++] = g_block[0];
   }
   return true;
@@ -104,8 +135,9 @@ void SayFailure(const Run& run, u32 id, const char* reason) {
   char text[100], kept[1200];
   LoadText(id, text, sizeof text);
   Kept(run, kept, sizeof kept);
-  if (run.target->stream) Say("%s: %s: %s", Shown(run.target->path), text, reason);
-  else Say("%s: %s: %s; %s", run.target->path, text, reason, kept);
+  const char* hint = id == IDS_INPUT_ERROR ? run.target->hint : "";
+  if (run.target->stream) Say("%s: %s: %s%s", Shown(run.target->path), text, reason, hint);
+  else Say("%s: %s: %s; %s%s", run.target->path, text, reason, kept, hint);
 }
 
 void SaySystemFailure(const Run& run, u32 id, u32 error) {
@@ -149,7 +181,8 @@ bool PlanResume(Run* run, const FormPlan& plan, u64* fromBlock) {
   u64 compareBlock = whole ? whole - 1 : 0;
   u64 at = OutputOffset(plan, compareBlock);
   u32 got;
-  if (!ReadBlock(*run->recording, compareBlock, kBlockBytes, &got)) {
+  bool unread;
+  if (!ReadBlock(*run->recording, run->target->rescue, compareBlock, kBlockBytes, &got, &unread)) {
     char reason[200];
     InputReason(reason, sizeof reason);
     run->flushed = held;
@@ -177,6 +210,21 @@ bool PlanResume(Run* run, const FormPlan& plan, u64* fromBlock) {
   return true;
 }
 
+// The damage line and the --report object of a recording read past damage.
+void FinishRecord(const Recording& r, const CopyTarget& t, const BlockForm& form, u64 length,
+                  RescueRecord* record) {
+  record->bytesWritten = length;
+  record->blockForm = form.blockMode;
+  if (!WalkIsWhole(r.walk) && r.walk.clusters) NoteChainDamage(record, r.walk);
+  char summary[300];
+  FormatDamageSummary(*record, summary, sizeof summary);
+  if (summary[0]) {
+    NoteDamage();
+    Say("%s: %s", Shown(t.path), summary);
+  }
+  if (t.report && !WriteRescueReport(t.report, *record)) Say("%s", "cannot write the report");
+}
+
 CopyOutcome Fail(Run* run) {
   u32 error;
   if (run->open) {
@@ -200,7 +248,10 @@ CopyOutcome CopyRecording(const Recording& r, const CopyTarget& t) {
   char reason[200];
   FormPlan plan;
   u64 fromBlock = 0;
-  if (!PlanForm(r, &plan)) {
+  static RescueRecord record;
+  record = RescueRecord{};
+  record.output = t.path;
+  if (!PlanForm(r, t.rescue, &plan)) {
     InputReason(reason, sizeof reason);
     SayFailure(run, IDS_INPUT_ERROR, reason);
     return kCopyFailed;
@@ -227,7 +278,7 @@ CopyOutcome CopyRecording(const Recording& r, const CopyTarget& t) {
   ProgressLabel(label);
   BlockForm form = FormAfter(plan, fromBlock);
   u64 skipped;
-  if (!OpenEntry(r.entry.firstCluster) || !SkipEntryData(fromBlock * kBlockBytes, &skipped)) {
+  if (!OpenAt(r, t.rescue, fromBlock * kBlockBytes, &skipped)) {
     InputReason(reason, sizeof reason);
     SayFailure(run, IDS_INPUT_ERROR, reason);
     return Fail(&run);
@@ -242,15 +293,25 @@ CopyOutcome CopyRecording(const Recording& r, const CopyTarget& t) {
       return kCopyStopped;
     }
     u32 n;
-    if (!ReadEntryData(g_block, kBlockBytes, &n)) {
+    if (!ReadOn(t.rescue, kBlockBytes, &n)) {
       InputReason(reason, sizeof reason);
       Flush(&run, run.staged, &error);
       SayFailure(run, IDS_INPUT_ERROR, reason);
       return Fail(&run);
     }
     if (n == 0) break;
-    SeeBlockStart(&form, g_block[0]);
-    if (!Put(&run, g_block, StreamBytes(form, n), &error)) {
+    // A block whose first sector could not be read neither counts towards
+    // block mode nor turns it off.
+    bool firstUnread = t.rescue && g_damage.runCount && g_damage.runs[0].offset == bytesRead;
+    if (!firstUnread) SeeBlockStart(&form, g_block[0]);
+    u32 kept = StreamBytes(form, n);
+    if (t.rescue) {
+      AddReadDamage(&record, g_damage, bytesRead, kept, run.written);
+      NoteBrokenStep(&record, g_damage);
+      if (form.blockMode) record.badPackets += CountBadPackets(g_block, kept);
+      if (g_damage.runCount) AdviseImaging();
+    }
+    if (!Put(&run, g_block, kept, &error)) {
       SaySystemFailure(run, IDS_WRITE_ERROR, error);
       return Fail(&run);
     }
@@ -280,5 +341,6 @@ CopyOutcome CopyRecording(const Recording& r, const CopyTarget& t) {
     LoadText(IDS_DONE, done, sizeof done);
     Say("%s: %s", Shown(t.path), done);
   }
+  if (t.rescue) FinishRecord(r, t, form, length, &record);
   return kCopyDone;
 }

@@ -4,6 +4,8 @@
 #ifndef MELVIR_CLI_COPY_H
 #define MELVIR_CLI_COPY_H
 
+#include <cstdio>
+
 #include "cli/catalog.h"
 
 enum CopyOutcome { kCopyDone, kCopyFailed, kCopyStopped };
@@ -12,6 +14,9 @@ struct CopyTarget {
   const char* path;  // the output's final name; "-" for standard output
   bool stream;       // standard output, a FIFO or the null device: no .part
   bool quiet;        // no progress display, no completion notice
+  bool rescue;       // read past damage: unreadable sectors become zeros
+  std::FILE* report; // with rescue: one JSON object per recording, or null
+  const char* hint;  // added to an input failure's message
 };
 
 CopyOutcome CopyRecording(const Recording& recording, const CopyTarget& target);

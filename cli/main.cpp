@@ -10,6 +10,7 @@
 #include "cli/cli_port.h"
 #include "cli/commands.h"
 #include "cli/os.h"
+#include "cli/rescue_mode.h"
 #include "cli/sources.h"
 #include "disk/recorder_disk.h"
 #include "platform/platform.h"
@@ -61,8 +62,10 @@ int Run(const Options& o) {
   if (int status = CheckOutputChoice(o)) return status;
   if (!CheckSources(o)) return kExitFailed;
   if (o.sourceCount) SetDriveTable(o.sources, o.sourceCount);
+  if (!PrepareMapfile(o)) return kExitUsage;
   static Catalog catalog;
   if (!FindDisk(o, &catalog)) return kExitFailed;
+  StartRescue(o);
   // The check and the lost recordings read the disk their own way.
   bool lost = o.lostCluster || o.allLost;
   if (o.command != kCheck && !lost) ReadCatalog(o, &catalog);
@@ -70,9 +73,11 @@ int Run(const Options& o) {
   if (o.command == kList) status = ListCommand(o, catalog);
   else if (o.command == kInfo) status = InfoCommand(o, catalog);
   else if (o.command == kCheck) status = CheckDiskCommand(o, catalog);
+  else if (o.command == kDomain) status = DomainCommand(o, catalog);
   else status = ExtractCommand(o, catalog);
   CloseDisk();
-  return status;
+  // Damage met along the way is told only where nothing worse is.
+  return status == kExitDone && DamageMet() ? kExitDamaged : status;
 }
 
 #ifdef _WIN32
@@ -109,6 +114,7 @@ int main(int argc, char** argv) {
                  : options.command == kInfo    ? "info"
                  : options.command == kExtract ? "extract"
                  : options.command == kCheck   ? "check"
+                 : options.command == kDomain  ? "domain"
                                                : "");
     return kExitUsage;
   }

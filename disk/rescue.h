@@ -65,6 +65,11 @@ bool OpenEntryRescue(u32 first, u32 clusters);
 // only for an invalid length.
 bool ReadEntryRescue(void* buffer, u32 length, u32* got, ReadDamage* damage);
 
+// Moves the cursor length bytes on as reading would, without reading data
+// (for resuming a copy); *skipped falls short where the recording ends, a
+// failed step being told in damage.
+void SkipEntryRescue(u64 length, u64* skipped, ReadDamage* damage);
+
 // ---- Sectors that matter -----------------------------------------------------
 
 // Receives runs of absolute sectors [first, first + count).

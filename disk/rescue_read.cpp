@@ -125,3 +125,21 @@ bool ReadEntryRescue(void* buffer, u32 length, u32* got, ReadDamage* damage) {
   *got = length - remaining;
   return true;
 }
+
+void SkipEntryRescue(u64 length, u64* skipped, ReadDamage* damage) {
+  damage->runCount = 0;
+  damage->chainBroken = false;
+  u64 remaining = length;
+  while (remaining > 0 && !g_rescue.ended) {
+    if (g_disk.clusterOffset >= g_disk.usableClusterBytes && !NextCluster(damage)) {
+      g_rescue.ended = true;
+      break;
+    }
+    u32 left = g_disk.usableClusterBytes - g_disk.clusterOffset;
+    u32 chunk = left < remaining ? left : u32(remaining);
+    g_disk.clusterOffset += chunk;
+    g_rescue.delivered += chunk;
+    remaining -= chunk;
+  }
+  *skipped = length - remaining;
+}
