@@ -368,7 +368,7 @@ TEST_F(CliTest, ADamagedDirectoryEndsTheScanWithAnError) {
   EXPECT_FALSE(r.timedOut);
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "1  Good  0Mo\n");
-  EXPECT_EQ(r.err, "melvir: Error detected while scanning files\n");
+  EXPECT_EQ(r.err, "melvir: Error detected while scanning files (--rescue reads past damage)\n");
   // --quiet is the Windows program's /V: no message, the list as far as it
   // goes, and still the status of a short list.
   ChildResult q = RunMelvir({"list", "--quiet", img}, 20);
@@ -393,7 +393,8 @@ TEST_F(CliTest, AnUnreadableRecordingFailsItsExtractionOnly) {
   EXPECT_EQ(r.status, 1);
   std::string cut = ReadWholeFile(Path("Cut.ts.part"));
   EXPECT_EQ(r.err, "melvir: Cut.ts: Input file access error: the disk or image ends before the "
-                   "recording does; " + std::to_string(cut.size()) + " bytes kept in Cut.ts.part\n");
+                   "recording does; " + std::to_string(cut.size()) + " bytes kept in Cut.ts.part"
+                   " (--rescue reads past damage)\n");
   EXPECT_FALSE(Exists(Path("Cut.ts")));
   std::string full = Extracted(testdisk::ExpectedStream(d, layout_, 1));
   EXPECT_LT(cut.size(), full.size());
