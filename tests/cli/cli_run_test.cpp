@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 
@@ -374,6 +375,194 @@ TEST_F(CliRunTest, CheckFindsALostRecordingThatExtractsAsItWasListed) {
   EXPECT_EQ(wrong.status, 1);
   EXPECT_EQ(wrong.err, "melvir: cluster " + std::to_string(first + 1) +
                            " is not the first cluster of a lost recording ('melvir check' lists them)\n");
+}
+
+}  // namespace
+
+namespace {
+
+// ---- rescue -----------------------------------------------------------------------------
+
+// A mapfile of an image with the given sectors unreadable, written by hand
+// in ddrescue's form: every other sector finished.
+void WriteMap(const std::string& path, uint64_t imageBytes, std::vector<uint64_t> bad) {
+  std::string text = "# a mapfile\n0x00000000     +               1\n";
+  std::sort(bad.begin(), bad.end());
+  uint64_t at = 0;
+  char line[96];
+  for (uint64_t s : bad) {
+    if (s * 512 > at) {
+      std::snprintf(line, sizeof line, "0x%llX 0x%llX +\n", (unsigned long long)at,
+                    (unsigned long long)(s * 512 - at));
+      text += line;
+    }
+    std::snprintf(line, sizeof line, "0x%llX 0x200 -\n", (unsigned long long)(s * 512));
+    text += line;
+    at = s * 512 + 512;
+  }
+  std::snprintf(line, sizeof line, "0x%llX 0x%llX +\n", (unsigned long long)at,
+                (unsigned long long)(imageBytes - at));
+  text += line;
+  WriteWholeFile(path, text);
+}
+
+// The unreadable runs of a --report line: [[offset, length], ...].
+std::vector<std::pair<uint64_t, uint64_t>> ReportedRuns(const std::string& line) {
+  std::vector<std::pair<uint64_t, uint64_t>> runs;
+  size_t at = line.find("\"unreadable\": [");
+  for (at = line.find('[', at + 15); at != std::string::npos && line[at] == '[';) {
+    unsigned long long offset = 0, length = 0;
+    std::sscanf(line.c_str() + at, "[%llu, %llu]", &offset, &length);
+    runs.push_back({offset, length});
+    at = line.find(']', at) + 1;
+    if (line[at] == ',') at += 2;
+  }
+  return runs;
+}
+
+TEST_F(CliRunTest, RescueChangesNothingOnAHealthyDisk) {
+  Disk d;
+  d.order = testdisk::kWordSwapped;
+  d.entries.push_back(PatternRecording("Plain", 20, 1, true));
+  d.entries.push_back(BigBlockForm("Blocks", 6, 32768));
+  std::string img = Image(d);
+  for (const char* form : {"--json", "--quiet"}) {
+    ChildResult plain = RunMelvir({"list", form, img});
+    ChildResult rescued = RunMelvir({"list", form, "--rescue", img});
+    EXPECT_EQ(plain.status, 0);
+    EXPECT_EQ(rescued.status, 0) << form;
+    EXPECT_EQ(plain.out, rescued.out) << form;
+  }
+  ASSERT_EQ(RunMelvir({"extract", "--all", "-d", "plain", "--quiet", img}).status, 0);
+  ChildResult r = RunMelvir({"extract", "--all", "-d", "rescued", "--quiet", "--rescue", img});
+  EXPECT_EQ(r.status, 0) << r.err;
+  for (const char* f : {"Plain.ts", "Blocks.ts"})
+    EXPECT_TRUE(ReadWholeFile(Path("plain/") + f) == ReadWholeFile(Path("rescued/") + f)) << f;
+}
+
+TEST_F(CliRunTest, RescueReadsPastUnreadableMetadata) {
+  Disk d;
+  d.entries.push_back(PatternRecording("One", 40, 3));
+  d.entries.push_back(PatternRecording("Two", 20, 4));
+  std::string img = Image(d);
+  const testdisk::Layout l = layout_;
+  ChildResult healthy = RunMelvir({"list", img});
+  struct Case {
+    const char* name;
+    std::vector<uint64_t> bad;
+    std::string out, err;
+  };
+  const Case cases[] = {
+      {"copy-1 table sector", {l.TableSector(0, 1)}, healthy.out,
+       "melvir: allocation table sector 0 unreadable, read from its mirror copy\n"},
+      {"copy-1 directory sector", {l.DirectorySector(0, 1)}, healthy.out,
+       "melvir: directory sector 0 unreadable, read from its mirror copy\n"},
+      {"both copies of the directory sector", {l.DirectorySector(0, 1), l.DirectorySector(0, 2)},
+       "", "melvir: directory sector 0 unreadable in both copies\n"
+           "melvir: directory sector 0 unreadable: entries 0 to 6 lost\n"},
+  };
+  for (const Case& c : cases) {
+    WriteMap(Path("disk.map"), l.imageSize, c.bad);
+    ChildResult plain = RunMelvir({"list", "--mapfile", "disk.map", img});
+    EXPECT_EQ(plain.status, 1) << c.name;
+    EXPECT_EQ(plain.err, "melvir: Error detected while scanning files (--rescue reads past damage)\n")
+        << c.name;
+    ChildResult r = RunMelvir({"list", "--rescue", "--mapfile", "disk.map", img});
+    EXPECT_EQ(r.status, 3) << c.name;
+    EXPECT_EQ(r.out, c.out) << c.name;
+    EXPECT_EQ(r.err, c.err) << c.name;
+  }
+  WriteWholeFile(Path("bad.map"), "0 + 1\n0 0x200 +\n0x200 0x200 x\n");
+  ChildResult refused = RunMelvir({"list", "--mapfile", "bad.map", img});
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_EQ(refused.err.rfind("melvir: bad.map:3: ", 0), 0u) << refused.err;
+}
+
+TEST_F(CliRunTest, RescueWritesUnreadableSectorsAsZerosAtTheirPlace) {
+  Disk d;
+  d.sectorsPerCluster = 256;
+  d.entries.push_back(BigBlockForm("Blocks", 8, 130560));
+  d.entries.push_back(PatternRecording("Plain", 6, 2, true));
+  std::string img = Image(d);
+  const testdisk::Layout l = layout_;
+  auto sectorOf = [&](size_t entry, uint32_t cluster, uint32_t sector) {
+    return l.ClusterByte(l.chains[entry][cluster]) / 512 + sector;
+  };
+  ASSERT_EQ(RunMelvir({"extract", "--all", "-d", "healthy", "--quiet", img}).status, 0);
+  // A cluster's first and last sectors, the skipped 256th, one cut away by
+  // the block form, and one inside a block.
+  std::vector<uint64_t> bad = {sectorOf(0, 0, 0),   sectorOf(0, 2, 254), sectorOf(0, 3, 255),
+                               sectorOf(0, 1, 254), sectorOf(1, 4, 17)};
+  WriteMap(Path("disk.map"), l.imageSize, bad);
+  ChildResult plain = RunMelvir({"extract", "-n", "2", "--mapfile", "disk.map", "-d", "plain", img});
+  EXPECT_EQ(plain.status, 1);
+  EXPECT_NE(plain.err.find("Input file access error: Input/output error"), std::string::npos) << plain.err;
+  ChildResult r = RunMelvir({"extract", "--all", "--rescue", "--mapfile", "disk.map", "--report",
+                             "report.json", "-d", "rescued", "--quiet", img});
+  EXPECT_EQ(r.status, 3) << r.err;
+  std::vector<std::string> report = Lines(ReadWholeFile(Path("report.json")));
+  ASSERT_EQ(report.size(), 2u);
+  const char* files[] = {"Blocks.ts", "Plain.ts"};
+  for (size_t i = 0; i < 2; ++i) {
+    std::string expected = ReadWholeFile(Path("healthy/") + files[i]);
+    std::vector<std::pair<uint64_t, uint64_t>> runs = ReportedRuns(report[i]);
+    EXPECT_FALSE(runs.empty()) << report[i];
+    for (auto& run : runs) {
+      ASSERT_LE(run.first + run.second, expected.size()) << report[i];
+      std::fill(expected.begin() + long(run.first), expected.begin() + long(run.first + run.second), '\0');
+    }
+    EXPECT_TRUE(ReadWholeFile(Path("rescued/") + files[i]) == expected) << files[i] << report[i];
+  }
+  // Block form: the first sector of block 0 is zeros at output 0; sector 254
+  // of cluster 2 lies in block 2, after two blocks of 129344 stream bytes;
+  // sector 254 of cluster 1 falls in the filler block form cuts away.
+  std::vector<std::pair<uint64_t, uint64_t>> runs = ReportedRuns(report[0]);
+  ASSERT_EQ(runs.size(), 2u) << report[0];
+  EXPECT_EQ(runs[0], (std::pair<uint64_t, uint64_t>(0, 512)));
+  uint64_t read = 2 * 130560 + 254 * 512;  // recording offset of the bad sector
+  EXPECT_EQ(runs[1].first, 2 * 129344 + (read - 2 * 131072));
+  EXPECT_NE(r.err.find("melvir: rescued/Plain.ts: 1 unreadable sector (512 bytes) written as zeros"),
+            std::string::npos) << r.err;
+}
+
+TEST_F(CliRunTest, ADamagedChainIsListedAsFarAsItGoesAndCopiedOnce) {
+  Disk d;
+  d.clusterCount = 100;
+  d.entries.push_back(PatternRecording("A", 3, 1));
+  Entry loop = PatternRecording("Loop", 0, 2);
+  loop.chain = {10, 11, 12, 13};
+  d.entries.push_back(loop);
+  d.entries.push_back(PatternRecording("C", 2, 3));
+  d.tableOverrides.push_back({13, 11});
+  std::string img = Image(d);
+  ChildResult plain = RunMelvir({"list", img});
+  EXPECT_EQ(plain.status, 1);
+  EXPECT_EQ(plain.out, "1  A  0Mo\n");
+  ChildResult r = RunMelvir({"list", "--rescue", "--json", img});
+  EXPECT_EQ(r.status, 3);
+  EXPECT_EQ(r.err, "melvir: recording 2 \"Loop\": chain damaged at cluster 13 (cycle)\n");
+  EXPECT_NE(r.out.find("\"clusters\": 4, \"allocated_bytes\": 131072, \"decoded_name\": \"Loop\""),
+            std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\"damaged\": \"cycle at cluster 13\""), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\"decoded_name\": \"C\""), std::string::npos) << r.out;
+  ChildResult x = RunMelvir({"extract", "-n", "2", "--rescue", "--quiet", img});
+  EXPECT_EQ(x.status, 3);
+  std::vector<uint8_t> stream = testdisk::ExpectedStream(d, layout_, 1);  // the 4 clusters once
+  EXPECT_TRUE(ReadWholeFile(Path("Loop.ts")) == std::string(stream.begin(), stream.end()));
+}
+
+TEST_F(CliRunTest, ADomainMapfileCoversTheMetadataAndTheChosenRecordings) {
+  Disk d;
+  d.entries.push_back(PatternRecording("Wanted", 8, 1, true));
+  d.entries.push_back(PatternRecording("Other", 8, 2));
+  std::string img = Image(d);
+  ChildResult domain = RunMelvir({"domain", "--metadata", "-n", "1", img});
+  ASSERT_EQ(domain.status, 0) << domain.err;
+  // Read through its own domain, as a partial image would be, the chosen
+  // recording comes out whole and the other does not.
+  WriteWholeFile(Path("domain.map"), domain.out);
+  EXPECT_EQ(RunMelvir({"extract", "-n", "1", "--mapfile", "domain.map", "--quiet", img}).status, 0);
+  EXPECT_EQ(RunMelvir({"extract", "-n", "2", "--mapfile", "domain.map", "--quiet", img}).status, 1);
 }
 
 }  // namespace
