@@ -1,9 +1,10 @@
 // Reading a recording's bytes in order, cluster by cluster, straight into
 // the caller's buffer.
+#include "disk/layout.h"
 #include "disk/recorder_disk.h"
 
 bool OpenEntry(u32 first) {
-  if (first > g_disk.clusterCount) return false;
+  if (ChainEnded(first)) return false;
   g_disk.currentCluster = first;
   g_disk.clusterOffset = 0;
   g_disk.chainSteps = 0;
@@ -13,7 +14,7 @@ bool OpenEntry(u32 first) {
 
 bool ReadEntryData(void* buffer, u32 length, u32* got) {
   if (length % kSectorSize != 0) return false;
-  if (g_disk.currentCluster > g_disk.clusterCount) {
+  if (ChainEnded(g_disk.currentCluster)) {
     *got = 0;
     return true;
   }
@@ -26,14 +27,16 @@ bool ReadEntryData(void* buffer, u32 length, u32* got) {
       u64 step = ++g_disk.chainSteps;
       if (ChainTooLong(step)) return false;
       if (!GetNextCluster(&g_disk.currentCluster)) return false;
-      if (g_disk.currentCluster > g_disk.clusterCount) break;
+      if (ChainEnded(g_disk.currentCluster)) break;
       g_disk.clusterOffset = 0;
       if (MeetsCycleMark(step, g_disk.currentCluster, &g_disk.cycleMark)) return false;
     }
     u32 left = g_disk.usableClusterBytes - g_disk.clusterOffset;
     u32 chunk = left < remaining ? left : remaining;
-    u32 sector = (g_disk.currentCluster - 1) * g_disk.sectorsPerCluster + g_disk.dataStart;
-    u64 position = u64(sector) * kSectorSize + g_disk.clusterOffset;
+    // Cluster 0 and clusters past sector 2^32 - 1 are no part of the data
+    // area: reading them would copy the disk's metadata into the recording.
+    u64 position;
+    if (!ClusterPosition(g_disk.currentCluster, g_disk.clusterOffset, &position)) return false;
     u32 n = 0;
     if (chunk > 0) {
       if (!SeekFile(g_disk.device, position)) return false;
