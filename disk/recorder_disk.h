@@ -72,7 +72,9 @@ inline bool MeetsCycleMark(u64 step, u32 cluster, u32* mark) {
 // Discovery and geometry.
 bool FindRecorderDisk(bool trace);
 void CloseDisk();
+// The Info text of the record as it stands, or of a copy of it.
 void FormatDiskInfo(char* text);
+void FormatDiskInfoOf(const RecorderDisk* disk, char* text);
 
 // Metadata sectors: sector s of the allocation table or the directory into
 // the sector buffer, from copy 1.
