@@ -34,7 +34,7 @@
 #define TEXT_SAVE_FILTER "MPEG2 Transport Stream\0*.TS;*.TS2\0All files\0*.*"
 
 #define MELVIR_CAPTION "MELVIR"
-#define MELVIR_VERSION "1.0"
-#define MELVIR_TITLE "MELVIR 1.0"
+
+#include "version.h"
 
 #endif

@@ -82,6 +82,8 @@ hashes=$(sha256sum "$sample" "$work/long.img")
 "$melvir" info /dev/null "$sample" > "$work/info.txt"
 lines=$(wc -l < "$work/list.txt")
 
+scenario templates
+
 map "$sample"
 scenario browse "$(winpath "$work/list.txt")" "$(winpath "$work/info.txt")" \
   "$(winpath "$root/res/readme.txt")"
