@@ -28,3 +28,6 @@ set_target_properties(MELVIR PROPERTIES OUTPUT_NAME MELVIR SUFFIX .EXE)
 
 # The test driver that works MELVIR.EXE's windows under Wine.
 add_executable(gui_driver tests/wine/gui_driver.cpp)
+# The output writer on this platform, on volumes of larger sectors.
+add_executable(output_check tests/wine/output_check.cpp)
+target_link_libraries(output_check PRIVATE melvir_core)
