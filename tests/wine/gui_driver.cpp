@@ -459,6 +459,25 @@ int main(int argc, char** argv) {
     Sleep(2500);
     Press(box, IDOK);
     Sleep(300);
+    PostMessageA(main, WM_COMMAND, MAKEWPARAM(kReadMeMenu, 0), 0);
+    HWND readMe = WaitWindow("#32770", "MELVIR Read Me", "Read Me");
+    Sleep(500);
+    std::printf("READY readme\n");
+    Sleep(2500);
+    Press(readMe, 111);
+    WaitFor([&] { return !IsWindow(readMe); });
+    PostMessageA(main, WM_COMMAND, MAKEWPARAM(kAboutMenu, 0), 0);
+    HWND about = nullptr;
+    WaitFor([&] {
+      about = Find("#32770", "");
+      return about && GetDlgItem(about, IDOK);
+    });
+    Sleep(500);
+    std::printf("READY about\n");
+    Sleep(2500);
+    Press(about, IDOK);
+    WaitFor([&] { return !IsWindow(about); });
+    Sleep(300);
     HWND dialog = BeginExtraction(main, std::atoi(rest[0]), rest[1]);
     Sleep(1500);
     std::printf("READY extract\n");
