@@ -8,10 +8,12 @@ add_custom_command(
   COMMAND sh -c "sed 's/$/\\r/' '${CMAKE_SOURCE_DIR}/res/readme.txt' > '${MELVIR_README_BIN}' && printf '\\000' >> '${MELVIR_README_BIN}'"
   DEPENDS ${CMAKE_SOURCE_DIR}/res/readme.txt
   VERBATIM)
+set(MELVIR_VERSION_H ${CMAKE_BINARY_DIR}/melvir_version.h)
+configure_file(${CMAKE_SOURCE_DIR}/res/version.h.in ${MELVIR_VERSION_H} @ONLY)
+set(MELVIR_VERSION_DEPENDS ${MELVIR_VERSION_H} ${CMAKE_SOURCE_DIR}/res/version.rc2)
 # The manifest asks for the rights raw drives need.
 set(MELVIR_EXECUTION_LEVEL requireAdministrator)
 configure_file(res/app.manifest.in ${CMAKE_BINARY_DIR}/melvir.manifest @ONLY)
-set(MELVIR_VERSION_DEPENDS ${CMAKE_SOURCE_DIR}/res/version.h ${CMAKE_SOURCE_DIR}/res/version.rc2)
 set_source_files_properties(res/melvir.rc PROPERTIES
   OBJECT_DEPENDS "${MELVIR_README_BIN};${CMAKE_SOURCE_DIR}/res/melvir.ico;${CMAKE_SOURCE_DIR}/res/strings.h;${CMAKE_SOURCE_DIR}/res/resource.h;${CMAKE_BINARY_DIR}/melvir.manifest;${MELVIR_VERSION_DEPENDS}")
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_SOURCE_DIR}/res -I${CMAKE_BINARY_DIR}")

@@ -21,7 +21,4 @@ void FormatPublishedDiskInfo(char* text);
 // ends with the port's extractDone. Argument ignored; returns 0.
 u32 ExtractThread(void* argument);
 
-const u32 kBlockStreamBytes = 129344;  // 688 packets of 188 bytes per block
-const u8 kSyncByte = 0x47;
-
 #endif

@@ -76,27 +76,40 @@ void LoadGeometry() {
   g_disk.dataStart = Field32(h + kDataStart);
 }
 
+DriveProbe g_probes[kLastDrive + 1];
+const char* g_traceLogPath = kTraceLogName;
+
+// Notes where the probe of the drive now open stopped; false but for kProbeFound.
+bool ProbeStops(ProbeStep step) {
+  DriveProbe& p = g_probes[g_disk.diskNumber];
+  p.step = step;
+  p.error = step == kProbeFound ? 0 : LastSystemError();
+  return step == kProbeFound;
+}
+
 // Examines the drive now open; false means it is not a recorder disk.
 bool ProbeOpenDrive() {
   g_disk.cachedSector = kNoSector;
   g_disk.wordSwap = false;
-  if (!ReadSector(kTableSector)) return false;
+  if (!ReadSector(kTableSector)) return ProbeStops(kProbeTableUnreadable);
   if (HasMagic("aPTr")) {
     g_disk.wordSwap = true;
     g_disk.cachedSector = kNoSector;
-    if (!ReadSector(kTableSector)) return false;
+    if (!ReadSector(kTableSector)) return ProbeStops(kProbeTableUnreadable);
   }
   if (HasMagic("ParT"))
     g_disk.bigEndian = true;
   else if (HasMagic("TraP"))
     g_disk.bigEndian = false;
   else
-    return false;
+    return ProbeStops(kProbeNoMagic);
   u32 headerSector;
-  if (!FindPartition(&headerSector)) return false;
-  if (!ReadSector(headerSector) || !HeaderValid()) return false;
+  if (!FindPartition(&headerSector)) return ProbeStops(kProbeNoPartition);
+  if (!ReadSector(headerSector)) return ProbeStops(kProbeHeaderUnreadable);
+  if (!HeaderValid()) return ProbeStops(kProbeHeaderInvalid);
   LoadGeometry();
-  return true;
+  g_disk.headerSector = headerSector;
+  return ProbeStops(kProbeFound);
 }
 
 void CloseTrace() {
@@ -117,13 +130,17 @@ bool FindRecorderDisk(bool trace) {
   CloseDevice();
   CloseTrace();
   FileHandle log;
-  if (trace && CreateLogFile(kTraceLogName, &log)) {
+  if (trace && CreateLogFile(g_traceLogPath, &log)) {
     g_disk.traceLog = log;
     g_disk.trace = true;
   }
   for (g_disk.diskNumber = 0; g_disk.diskNumber <= kLastDrive; ++g_disk.diskNumber) {
     FileHandle device;
-    if (!OpenDrive(g_disk.diskNumber, &device)) continue;
+    g_probes[g_disk.diskNumber] = DriveProbe{kProbeNotOpened, 0};
+    if (!OpenDrive(g_disk.diskNumber, &device)) {
+      g_probes[g_disk.diskNumber].error = LastSystemError();
+      continue;
+    }
     g_disk.device = device;
     if (ProbeOpenDrive()) return true;
     CloseDevice();
@@ -131,6 +148,10 @@ bool FindRecorderDisk(bool trace) {
   CloseTrace();
   return false;
 }
+
+void SetTraceLogPath(const char* path) { g_traceLogPath = path; }
+
+const DriveProbe& ProbeOf(u32 drive) { return g_probes[drive]; }
 
 void CloseDisk() {
   CloseDevice();

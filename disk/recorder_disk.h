@@ -19,6 +19,7 @@ struct RecorderDisk {
   FileHandle device;                   // kNoFile when none is open
   u32 diskNumber;
   u32 partitionIndex;
+  u32 headerSector;                    // the volume header's sector
   bool wordSwap;
   bool bigEndian;
   u32 cachedSector;                    // kNoSector: nothing cached
@@ -71,6 +72,21 @@ inline bool MeetsCycleMark(u64 step, u32 cluster, u32* mark) {
 
 // Discovery and geometry.
 bool FindRecorderDisk(bool trace);
+// Where the trace log is created (MELVIR.LOG in the current folder unless
+// set); the path must outlive the discovery.
+void SetTraceLogPath(const char* path);
+// How far the last discovery got with each drive, for front ends that say
+// why a source is no recorder disk. error: the system's error code of the
+// failed open or read, 0 when none was given.
+enum ProbeStep {
+  kProbeNotOpened, kProbeTableUnreadable, kProbeNoMagic, kProbeNoPartition,
+  kProbeHeaderUnreadable, kProbeHeaderInvalid, kProbeFound
+};
+struct DriveProbe {
+  ProbeStep step;
+  u32 error;
+};
+const DriveProbe& ProbeOf(u32 drive);
 void CloseDisk();
 // The Info text of the record as it stands, or of a copy of it.
 void FormatDiskInfo(char* text);
@@ -87,6 +103,23 @@ bool GetNextCluster(u32* cluster);
 // Directory.
 bool ResetDirectory();
 bool GetNextEntry(char* text, u32* start, u32* sizeMiB);
+// What GetNextEntry yields, and more: the entry's number in the directory,
+// its raw name (up to its NUL) and its chain's cluster count. firstCluster 0:
+// the directory is exhausted.
+struct RecordingEntry {
+  u32 entry;
+  u32 firstCluster;
+  u32 clusters;
+  u32 sizeMiB;
+  u8 raw[64];
+  u32 rawLength;
+  char name[65];               // sanitised: bytes outside 0x20..0x7E as "."
+  char text[kEntryTextSize];   // "%s  %uMo"
+};
+bool GetNextRecording(RecordingEntry* recording);
+// Counts the clusters of the chain starting at first (the walk of a listing).
+bool CountChain(u32 first, u32* count);
+
 
 // One directory entry as it stands on the disk: its raw name (up to its
 // NUL, at most 64 bytes), type and first cluster. False when its directory
@@ -99,9 +132,19 @@ struct DirEntry {
 };
 u64 DirectoryEntryCount();
 bool ReadDirEntry(u32 index, DirEntry* entry);
+// The entry of 72 bytes at `at`, inside a directory sector.
+void DecodeDirEntry(const u8* at, DirEntry* entry);
 
 // Recording data.
 bool OpenEntry(u32 first);
 bool ReadEntryData(void* buffer, u32 length, u32* got);
+// Why the last ReadEntryData or SkipEntryData failed: a device read or seek
+// (the platform's LastSystemError tells more), a read that came back short
+// (the disk or image ends early), or a chain step that failed or looped.
+enum DataFailure { kDataFailNone, kDataFailDevice, kDataFailShort, kDataFailChain };
+DataFailure LastDataFailure();
+// Moves the cursor length bytes on, as reading them would, following the
+// chain without reading any data; *skipped falls short at the chain's end.
+bool SkipEntryData(u64 length, u64* skipped);
 
 #endif

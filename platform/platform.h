@@ -23,6 +23,19 @@ void SetDriveTable(const char* const* paths, u32 count);
 // Opens drive number for reading only, sharing read and write with others.
 bool OpenDrive(u32 number, FileHandle* out);
 
+// The path drive number stands for (an image, a device), into out; false
+// when there is no such drive.
+bool DriveName(u32 number, char* out, u32 size);
+
+// The system's error code for the last failed drive open, seek or read, or
+// log creation, of this thread (errno, or GetLastError on Windows); 0 when it gave none.
+u32 LastSystemError();
+void ClearSystemError();
+// The system's text for an error code, into out.
+void SystemErrorText(u32 code, char* out, u32 size);
+// The error says the caller lacks the rights (EACCES/EPERM, ERROR_ACCESS_DENIED).
+bool IsAccessDenied(u32 code);
+
 // Seeks to an absolute byte position (64-bit).
 bool SeekFile(FileHandle file, u64 position);
 

@@ -61,41 +61,69 @@ void ListDevices() {
 
 int Fd(FileHandle f) { return static_cast<int>(f); }
 
+thread_local u32 t_lastError = 0;
+
+// Notes the failure's errno (EIO for an injected one); returns false.
+bool Failed(int error) {
+  t_lastError = u32(error);
+  return false;
+}
+
+// The path of drive number, or null.
+const char* DrivePath(u32 number) {
+  const char* path;
+  if (TabledDrivePath(number, &path)) return path;
+  if (!g_devicesListed) ListDevices();
+  return number < g_deviceCount ? g_devices[number] : nullptr;
+}
+
 }  // namespace
+
+bool DriveName(u32 number, char* out, u32 size) {
+  const char* path = DrivePath(number);
+  if (!path) return false;
+  FormatText(out, size, "%s", path);
+  return true;
+}
+
+u32 LastSystemError() { return t_lastError; }
+void ClearSystemError() { t_lastError = 0; }
+
+void SystemErrorText(u32 code, char* out, u32 size) {
+  FormatText(out, size, "%s", std::strerror(int(code)));
+}
+
+bool IsAccessDenied(u32 code) { return code == EACCES || code == EPERM; }
 
 bool OpenDrive(u32 number, FileHandle* out) {
   FaultMode mode;
-  if (FaultHit(kCallOpenDrive, &mode)) return false;
-  const char* path;
-  if (TabledDrivePath(number, &path)) {
-    if (!path) return false;
-  } else {
-    if (!g_devicesListed) ListDevices();
-    if (number >= g_deviceCount) return false;
-    path = g_devices[number];
-  }
+  if (FaultHit(kCallOpenDrive, &mode)) return Failed(EIO);
+  const char* path = DrivePath(number);
+  if (!path) return Failed(ENOENT);
   int fd = open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) return Failed(errno);
   *out = fd;
   return true;
 }
 
 bool SeekFile(FileHandle file, u64 position) {
   FaultMode mode;
-  if (FaultHit(kCallSeek, &mode)) return false;
-  if (position > static_cast<u64>(INT64_MAX)) return false;
-  return lseek(Fd(file), static_cast<off_t>(position), SEEK_SET) != static_cast<off_t>(-1);
+  if (FaultHit(kCallSeek, &mode)) return Failed(EIO);
+  if (position > static_cast<u64>(INT64_MAX)) return Failed(EINVAL);
+  if (lseek(Fd(file), static_cast<off_t>(position), SEEK_SET) == static_cast<off_t>(-1))
+    return Failed(errno);
+  return true;
 }
 
 bool ReadBytes(FileHandle file, void* buffer, u32 length, u32* got) {
   bool fail;
   length = FaultLength(kCallRead, length, &fail);
-  if (fail) return false;
+  if (fail) return Failed(EIO);
   u32 done = 0;
   while (done < length) {
     ssize_t n = read(Fd(file), static_cast<u8*>(buffer) + done, length - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
+    if (n < 0) return Failed(errno);
     if (n == 0) break;
     done += static_cast<u32>(n);
   }
@@ -122,9 +150,9 @@ bool CloseFile(FileHandle file) {
 
 bool CreateLogFile(const char* path, FileHandle* out) {
   FaultMode mode;
-  if (FaultHit(kCallCreateLog, &mode)) return false;
+  if (FaultHit(kCallCreateLog, &mode)) return Failed(EIO);
   int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
+  if (fd < 0) return Failed(errno);
   *out = fd;
   return true;
 }

@@ -22,39 +22,71 @@ std::atomic<FileHandle> g_unbufferedOutput{kNoFile};
 
 }  // namespace
 
+namespace {
+thread_local u32 t_lastError = 0;
+
+bool Failed(DWORD error) {
+  t_lastError = u32(error);
+  return false;
+}
+}  // namespace
+
+bool DriveName(u32 number, char* out, u32 size) {
+  const char* path;
+  if (!TabledDrivePath(number, &path)) {
+    if (number > 16) return false;
+    FormatText(out, size, "\\\\.\\PhysicalDrive%u", number);
+    return true;
+  }
+  if (!path) return false;
+  FormatText(out, size, "%s", path);
+  return true;
+}
+
+u32 LastSystemError() { return t_lastError; }
+void ClearSystemError() { t_lastError = 0; }
+
+void SystemErrorText(u32 code, char* out, u32 size) {
+  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                           code, 0, out, size, nullptr);
+  while (n > 0 && (out[n - 1] == '\r' || out[n - 1] == '\n' || out[n - 1] == '.')) out[--n] = 0;
+  if (n == 0) FormatText(out, size, "system error %u", code);
+}
+
+bool IsAccessDenied(u32 code) { return code == ERROR_ACCESS_DENIED; }
+
 bool OpenDrive(u32 number, FileHandle* out) {
   FaultMode mode;
-  if (FaultHit(kCallOpenDrive, &mode)) return false;
-  char name[32];
-  const char* path = name;
-  if (TabledDrivePath(number, &path)) {
-    if (!path) return false;
-  } else {
-    FormatText(name, sizeof name, "\\\\.\\PhysicalDrive%u", number);
-  }
+  if (FaultHit(kCallOpenDrive, &mode)) return Failed(ERROR_READ_FAULT);
+  char name[1024];
+  wchar_t wide[1024];
+  if (!DriveName(number, name, sizeof name)) return Failed(ERROR_FILE_NOT_FOUND);
+  // Paths are UTF-8, as the command line gives them.
+  if (!MultiByteToWideChar(CP_UTF8, 0, name, -1, wide, 1024)) return Failed(GetLastError());
   // Read access only; other readers and writers of the drive are not locked out.
-  HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+  HANDLE h = CreateFileW(wide, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                          OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
+  if (h == INVALID_HANDLE_VALUE) return Failed(GetLastError());
   *out = F(h);
   return true;
 }
 
 bool SeekFile(FileHandle file, u64 position) {
   FaultMode mode;
-  if (FaultHit(kCallSeek, &mode)) return false;
+  if (FaultHit(kCallSeek, &mode)) return Failed(ERROR_SEEK);
   LARGE_INTEGER to;
   to.QuadPart = static_cast<LONGLONG>(position);
-  if (position > 0x7FFFFFFFFFFFFFFFull) return false;
-  return SetFilePointerEx(H(file), to, nullptr, FILE_BEGIN) != 0;
+  if (position > 0x7FFFFFFFFFFFFFFFull) return Failed(ERROR_NEGATIVE_SEEK);
+  if (!SetFilePointerEx(H(file), to, nullptr, FILE_BEGIN)) return Failed(GetLastError());
+  return true;
 }
 
 bool ReadBytes(FileHandle file, void* buffer, u32 length, u32* got) {
   bool fail;
   length = FaultLength(kCallRead, length, &fail);
-  if (fail) return false;
+  if (fail) return Failed(ERROR_READ_FAULT);
   DWORD n = 0;
-  if (!::ReadFile(H(file), buffer, length, &n, nullptr)) return false;
+  if (!::ReadFile(H(file), buffer, length, &n, nullptr)) return Failed(GetLastError());
   *got = n;
   return true;
 }
@@ -84,10 +116,12 @@ bool CloseFile(FileHandle file) {
 
 bool CreateLogFile(const char* path, FileHandle* out) {
   FaultMode mode;
-  if (FaultHit(kCallCreateLog, &mode)) return false;
-  HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+  if (FaultHit(kCallCreateLog, &mode)) return Failed(ERROR_WRITE_FAULT);
+  wchar_t wide[1024];
+  if (!MultiByteToWideChar(CP_UTF8, 0, path, -1, wide, 1024)) return Failed(GetLastError());
+  HANDLE h = CreateFileW(wide, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                          nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
+  if (h == INVALID_HANDLE_VALUE) return Failed(GetLastError());
   *out = F(h);
   return true;
 }
