@@ -249,7 +249,13 @@ bool WriteBytes(FileHandle file, const void* buffer, u32 length, u32* written) {
   if (fail) return false;
   u32 done = 0;
   while (done < length) {
-    ssize_t n = write(Fd(file), static_cast<const u8*>(buffer) + done, length - done);
+    ssize_t n;
+    if (RefusesUnbufferedLength(length - done) && (fcntl(Fd(file), F_GETFL) & O_DIRECT)) {
+      n = -1;
+      errno = EINVAL;  // a forced sector size, as direct I/O refuses part sectors
+    } else {
+      n = write(Fd(file), static_cast<const u8*>(buffer) + done, length - done);
+    }
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && errno == EINVAL) {
       // Direct I/O refused this length or alignment (a file system with
