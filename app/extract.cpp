@@ -4,18 +4,20 @@
 #include "app/runs.h"
 #include "app/state.h"
 #include "app/ui_port.h"
+#include "disk/block_form.h"
 #include "disk/recorder_disk.h"
 #include "output/writer.h"
 
 namespace {
 
 const u32 kMiB = 1048576;
-const u32 kSyncBlocks = 4;  // blocks that must start with 0x47 to settle block mode
 
 // Position of the progress bar for progressSum = 100 x MiB read. A listed
-// size of 0 MiB means less than half a MiB, so any whole MiB read is 100%.
+// size of 0 MiB tells nothing of the length: clusters under 1 KiB list every
+// recording as 0 Mo, however long. The bar then stays at 0 for the whole run
+// rather than show the end after the first MiB.
 u32 ProgressPosition(u32 progressSum, u32 sizeMiB) {
-  return sizeMiB ? progressSum / sizeMiB : 100;
+  return sizeMiB ? progressSum / sizeMiB : 0;
 }
 
 // Copies the recording; false when the run ended on a failure (without the
@@ -38,8 +40,8 @@ bool CopyRecording(const UiPort* ui) {
     return false;
   }
   u8* block = g_app.readBuffer;
-  bool blockMode = true;
-  u32 syncCount = 0, progressSum = 0, lastPosition = 0, bytesSinceStep = 0;
+  BlockForm form = NewBlockForm();
+  u32 progressSum = 0, lastPosition = 0, bytesSinceStep = 0;
   while (!TestFlag(g_app.abortFlag)) {
     u32 n;
     if (!ReadEntryData(block, kReadBufferSize, &n)) {
@@ -49,15 +51,9 @@ bool CopyRecording(const UiPort* ui) {
       return false;
     }
     if (n == 0) break;
-    if (blockMode) {
-      if (block[0] == kSyncByte) {
-        if (syncCount < kSyncBlocks) ++syncCount;
-      } else if (syncCount < kSyncBlocks) {
-        blockMode = false;
-      }
-    }
+    SeeBlockStart(&form, block[0]);
     bytesSinceStep += n;  // counted as read, before the cut
-    if (blockMode && n >= kBlockStreamBytes) n = kBlockStreamBytes;
+    n = StreamBytes(form, n);
     if (!WriteOutput(block, n)) {
       CloseOutput();  // the writer has shown its message and set the abort flag
       return false;

@@ -21,6 +21,7 @@
 #include <string>
 
 #include "app/runs.h"
+#include "disk/block_form.h"
 #include "app/state.h"
 #include "output/writer.h"
 #include "platform/platform.h"

@@ -2,31 +2,57 @@
 #ifndef MELVIR_CLI_ARGS_H
 #define MELVIR_CLI_ARGS_H
 
+#include "cli/charset.h"
 #include "platform/types.h"
 
-enum Command { kNoCommand, kList, kInfo, kExtract, kHelp, kVersion };
+enum Command { kNoCommand, kList, kInfo, kExtract, kCheck, kDomain, kHelp, kVersion };
 
 const u32 kMaxSources = 17;  // as many drives as the probe looks at
+const u32 kMaxRanges = 64;   // pieces of one -n list
+
+// A piece of -n: recordings first to last, 1-based, inclusive.
+struct NumberRange {
+  u32 first;
+  u32 last;
+};
 
 struct Options {
   Command command;
+  Command helpTopic;        // with kHelp: the command asked about (kNoCommand: all)
   bool json;
   bool trace;
   bool quiet;
   bool force;
   bool all;
-  u32 number;               // extract -n, 1-based; 0 when not given
-  const char* outputFile;   // -o, or null
+  const char* traceFile;    // --trace-file, or null
+  Charset charset;
+  NumberRange ranges[kMaxRanges];  // -n
+  u32 rangeCount;
+  const char* namePattern;  // --name, or null
+  u32 lostCluster;          // --lost: the first cluster of a lost recording; 0 when not given
+  bool allLost;             // --all-lost
+  bool rescue;              // --rescue: read past damage
+  u32 firstCopy;            // --copy: 1 or 2 (0: not given)
+  const char* mapfile;      // --mapfile, or null
+  const char* report;       // --report, or null
+  bool metadata;            // domain --metadata
+  const char* outputFile;   // -o, or null ("-": standard output)
   const char* outputDir;    // -d, or null
   const char* sources[kMaxSources];  // point into argv, which outlives the run
   u32 sourceCount;
-  char error[160];          // why the line was refused
+  char error[200];          // why the line was refused
 };
 
 // Reads argv into *options; false (with options->error) on a usage error.
 bool ParseArgs(int argc, char** argv, Options* options);
 
-extern const char kUsageText[];  // after a usage error
-extern const char kHelpText[];   // for --help
+// More than one recording may be selected: --all, --name, or an -n list
+// that is more than one number.
+bool SelectsSeveral(const Options& options);
+
+// The help text of a command (kNoCommand: the whole program's); the usage
+// lines alone after a usage error.
+const char* HelpText(Command command);
+const char* UsageText(Command command);
 
 #endif

@@ -1,170 +1,298 @@
 #include "cli/commands.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
-#include "app/runs.h"
-#include "app/state.h"
+#include "cli/check_command.h"
+#include "cli/check_report.h"
 #include "cli/cli_port.h"
+#include "cli/copy.h"
+#include "cli/domain_mapfile.h"
+#include "cli/rescue_mode.h"
+#include "disk/rescue.h"
 #include "cli/json.h"
-#include "cli/names.h"
 #include "cli/os.h"
+#include "cli/output_file.h"
+#include "cli/pattern.h"
 #include "disk/recorder_disk.h"
 #include "platform/platform.h"
 
 namespace {
 
-u32 RowCount() { return g_app.recordings.rowCount.load(std::memory_order_acquire); }
-
-// The recording's name for row i; the whole list text should it not carry
-// the size suffix (it always does).
-void RowName(u32 i, char* name, u32 size) {
-  const char* text = ListLine(i);
-  if (!NameFromListText(text, g_app.recordings.rows[i].sizeMiB, name, size))
-    FormatText(name, size, "%s", text);
+u32 Digits(u64 n) {
+  u32 d = 1;
+  while (n >= 10) {
+    n /= 10;
+    ++d;
+  }
+  return d;
 }
 
-struct Target {
-  u32 row;
-  char path[kOutputPathSize];
-};
-
-struct Plan {
-  Target targets[kMaxRecordings];
-  u32 count;
-  NameSet names;
-};
-
-bool PlanTarget(const Options& o, u32 row, Plan* plan) {
-  Target& t = plan->targets[plan->count++];
-  t.row = row;
-  if (o.outputFile) {
-    if (FormatText(t.path, sizeof t.path, "%s", o.outputFile) == std::strlen(o.outputFile))
-      return true;
-    Say("%s: output path too long (at most %u characters)", o.outputFile, kOutputPathSize - 1);
-    return false;
-  }
-  char name[kListTextSize], stem[kFileNameSize], file[kFileNameSize];
-  RowName(row, name, sizeof name);
-  SafeStem(name, stem, sizeof stem);
-  UniqueFileName(&plan->names, stem, file, sizeof file);
-  if (JoinPath(o.outputDir, file, t.path, sizeof t.path)) return true;
-  Say("%s: output path too long (at most %u characters)", file, kOutputPathSize - 1);
-  return false;
+const char* ByteOrderName() {
+  if (g_disk.wordSwap) return "word-swapped";
+  return g_disk.bigEndian ? "big-endian" : "little-endian";
 }
 
-// An output that would destroy a source, or replace a file unasked, is
-// refused before anything is written.
-bool CheckTarget(const Options& o, const Target& t) {
-  bool onSource = IsDiskDevice(t.path);
-  for (u32 i = 0; i < o.sourceCount && !onSource; ++i) onSource = SameFile(t.path, o.sources[i]);
-  if (onSource) {
-    Say("%s: is a disk or source, never written to", t.path);
+// The bytes from the volume header to the end of the data area.
+double PartitionGiB() {
+  u64 end = u64(g_disk.dataStart) + u64(g_disk.clusterCount) * g_disk.sectorsPerCluster;
+  u64 sectors = end > g_disk.headerSector ? end - g_disk.headerSector : 0;
+  return double(sectors) * kSectorSize / (1024.0 * 1024.0 * 1024.0);
+}
+
+// ---- extract: which recordings, and where each goes ------------------------
+
+// The lost recordings asked for, as rows of their own.
+bool SelectLost(const Options& o, std::vector<const Recording*>* rows) {
+  static CheckFindings findings;
+  static std::vector<Recording> lost;
+  if (!RunCheck(&findings)) {
+    Say("%s", "not enough memory for the allocation table");
     return false;
   }
-  if (!o.force && PathExists(t.path)) {
-    Say("%s: exists; use --force to replace it", t.path);
+  for (const LostChain& c : findings.lost) {
+    if (c.kind != kLostRecording || (o.lostCluster && c.first != o.lostCluster)) continue;
+    lost.emplace_back();
+    LostRecording(c.first, c.clusters, c.sizeMiB, &lost.back());
+  }
+  if (o.lostCluster && lost.empty()) {
+    Say("cluster %u is not the first cluster of a lost recording ('melvir check' lists them)",
+        o.lostCluster);
+    return false;
+  }
+  for (const Recording& r : lost) rows->push_back(&r);
+  return true;
+}
+
+bool Select(const Options& o, const Catalog& c, std::vector<const Recording*>* rows) {
+  if (o.lostCluster || o.allLost) return SelectLost(o, rows);
+  u32 count = u32(c.recordings.size());
+  for (u32 i = 0; i < o.rangeCount; ++i) {
+    for (u64 n = o.ranges[i].first; n <= o.ranges[i].last; ++n) {
+      if (n > count) {
+        Say("no recording %llu: the disk lists %u", static_cast<unsigned long long>(n), count);
+        return false;
+      }
+      rows->push_back(&c.recordings[n - 1]);
+    }
+  }
+  for (u32 i = 0; i < count && (o.all || o.namePattern); ++i)
+    if (o.all || MatchesPattern(o.namePattern, c.recordings[i].decoded))
+      rows->push_back(&c.recordings[i]);
+  if (o.namePattern && rows->empty()) {
+    Say("no recording's name matches '%s'", o.namePattern);
     return false;
   }
   return true;
 }
 
-enum Outcome { kDone, kFailed, kStopped };
 
-Outcome ExtractRow(const Options& o, const Target& t) {
-  const RecordingInfo& row = g_app.recordings.rows[t.row];
-  Selection& sel = g_app.selection;
-  sel.firstCluster = row.firstCluster;
-  sel.sizeMiB = row.sizeMiB;
-  FormatText(sel.text, sizeof sel.text, "%s", ListLine(t.row));
-  sel.valid = true;
-  FormatText(g_app.outputPath, sizeof g_app.outputPath, "%s", t.path);
-  u32 errorsBefore = ErrorCount();
-  ClearFlag(g_app.abortFlag);
-  if (Interrupted()) SetFlag(g_app.abortFlag);  // a Ctrl-C just before the clear
-  BeginExtraction(t.path, row.sizeMiB, !o.quiet && StderrIsTerminal());
-  ExtractThread(nullptr);
-  char notice[100];
-  bool finished = EndExtraction(notice, sizeof notice);
-  if (Interrupted()) {
-    u64 kept = 0;
-    if (FileSize(t.path, &kept))
-      Say("stopped; %llu bytes kept in %s", static_cast<unsigned long long>(kept), t.path);
-    else
-      Say("stopped; nothing written to %s", t.path);
-    return kStopped;
+}  // namespace
+
+int CheckOutputChoice(const Options& o) {
+  Destination d;
+  int status = kExitDone;
+  if (o.command != kExtract || PlanDestination(o, SelectsSeveral(o), &d, &status)) return kExitDone;
+  if (status == kExitUsage) std::fputs(UsageText(kExtract), stderr);
+  return status;
+}
+
+// Works out where -o and -d send the output; false with the status to exit with.
+bool PlanDestination(const Options& o, bool several, Destination* d, int* status) {
+  d->folder = o.outputDir;
+  d->stream = false;
+  *status = kExitFailed;
+  const char* file = o.outputFile;
+  if (file) {
+    u32 n = u32(std::strlen(file));
+    TargetKind kind = std::strcmp(file, "-") == 0 ? kTargetStream : KindOfTarget(file);
+    if (kind == kTargetFolder || file[n - 1] == '/' || file[n - 1] == '\\') {
+      d->folder = file;
+    } else if (several) {
+      Say("%s", "-o names one file; with several recordings use -d DIR or -o DIR/");
+      *status = kExitUsage;
+      return false;
+    } else if (kind == kTargetDevice) {
+      Say("%s: is a device, never written to", file);
+      return false;
+    } else if (std::strcmp(file, "-") == 0 && StandardOutputIsTerminal()) {
+      Say("%s", "-o - writes the stream to standard output, which is a terminal");
+      *status = kExitUsage;
+      return false;
+    } else {
+      d->stream = kind == kTargetStream;
+    }
   }
-  if (!finished || ErrorCount() != errorsBefore) return kFailed;
-  if (!o.quiet) Say("%s: %s", t.path, notice);
-  return kDone;
+  if (d->folder && KindOfTarget(d->folder) != kTargetFolder &&
+      KindOfTarget(d->folder) != kTargetMissing) {
+    Say("%s: not a folder", d->folder);
+    return false;
+  }
+  return true;
+}
+
+namespace {
+
+bool OnSource(const Options& o, const char* path) {
+  if (IsDiskDevice(path)) return true;
+  for (u32 i = 0; i < o.sourceCount; ++i)
+    if (SameFile(path, o.sources[i])) return true;
+  return false;
 }
 
 }  // namespace
 
-int ListCommand(const Options& o, bool scanFailed) {
-  u32 rows = RowCount();
-  if (!TestFlag(g_app.diskOpen)) return kExitFailed;
-  if (o.json) std::fputs(rows ? "[\n" : "[", stdout);
-  for (u32 i = 0; i < rows; ++i) {
+int ListCommand(const Options& o, const Catalog& c) {
+  u32 width = Digits(c.recordings.size());
+  if (o.json) std::fputs(c.recordings.empty() ? "[" : "[\n", stdout);
+  for (const Recording& r : c.recordings) {
     if (!o.json) {
-      std::printf("%s\n", ListLine(i));
+      std::printf("%*u  %s  %uMo\n", int(width), r.number, r.decoded, r.entry.sizeMiB);
       continue;
     }
-    char name[kListTextSize];
-    RowName(i, name, sizeof name);
-    const RecordingInfo& row = g_app.recordings.rows[i];
     std::fputs("  ", stdout);
-    WriteJsonRecording(stdout, i + 1, name, row.firstCluster, row.sizeMiB, ListLine(i));
-    std::fputs(i + 1 < rows ? ",\n" : "\n", stdout);
+    WriteJsonRecording(stdout, r.number, r.entry.name, r.entry.firstCluster, r.entry.sizeMiB,
+                       r.entry.text);
+    std::printf(", \"clusters\": %u, \"allocated_bytes\": %llu, \"decoded_name\": ",
+                r.entry.clusters, static_cast<unsigned long long>(AllocatedBytes(r)));
+    WriteJsonUtf8(stdout, r.decoded);
+    std::fputs(", \"source\": ", stdout);
+    WriteJsonUtf8(stdout, c.source);
+    if (r.unreadableKnown)
+      std::printf(", \"unreadable_bytes\": %llu", static_cast<unsigned long long>(r.unreadableBytes));
+    if (r.damage[0]) {
+      std::fputs(", \"damaged\": ", stdout);
+      WriteJsonString(stdout, r.damage);
+    }
+    std::fputs(&r == &c.recordings.back() ? "}\n" : "},\n", stdout);
   }
   if (o.json) std::fputs("]\n", stdout);
-  bool written = std::fflush(stdout) == 0 && !std::ferror(stdout);
-  if (!written) Say("%s", "cannot write the list");
-  return scanFailed || !written ? kExitFailed : kExitDone;
+  return c.scanFailed ? kExitFailed : kExitDone;
 }
 
-int InfoCommand(bool scanFailed) {
-  if (!TestFlag(g_app.diskOpen)) return kExitFailed;
-  char text[kDiskInfoSize];
-  FormatDiskInfo(text);
-  for (char* p = text; *p; ++p)
-    if (*p == '\r') *p = '\n';
-  std::printf("%s\n", text);
-  bool written = std::fflush(stdout) == 0 && !std::ferror(stdout);
-  return scanFailed || !written ? kExitFailed : kExitDone;
-}
-
-int ExtractCommand(const Options& o, bool scanFailed) {
-  if (!TestFlag(g_app.diskOpen)) return kExitFailed;
-  u32 rows = RowCount();
-  static Plan plan;  // 100 paths: kept off the stack
-  plan.count = 0;
-  plan.names.count = 0;
-  bool ok = true;
-  if (o.number > rows) {
-    Say("no recording %u: the disk lists %u", o.number, rows);
+int DomainCommand(const Options& o, const Catalog& c) {
+  std::vector<const Recording*> rows;
+  if ((o.all || o.rangeCount) && !Select(o, c, &rows)) return kExitFailed;
+  std::vector<SectorRun> runs;
+  if (o.metadata) MetadataSectorRuns(AppendSectorRun, &runs);
+  for (const Recording* r : rows) {
+    if (!RecordingSectorRuns(r->entry.firstCluster, r->entry.clusters, AppendSectorRun, &runs)) {
+      Say("recording %u: its chain cannot be followed to its end; the sectors up to there are given%s",
+          r->number, RescueHint(o));
+      NoteDamage();
+    }
+  }
+  u64 size = 0;
+  if (!DriveSize(g_disk.device, &size)) {
+    Say("%s: its size is not known", c.source);
     return kExitFailed;
   }
-  u32 first = o.all ? 0 : o.number - 1, end = o.all ? rows : o.number;
-  for (u32 row = first; row < end; ++row) ok = PlanTarget(o, row, &plan) && ok;
-  if (!ok) return kExitFailed;
-  for (u32 i = 0; i < plan.count; ++i) ok = CheckTarget(o, plan.targets[i]) && ok;
-  if (ok && o.outputDir && plan.count && !MakeFolder(o.outputDir)) {
-    Say("%s: cannot make this folder", o.outputDir);
-    ok = false;
+  return WriteDomainMapfile(stdout, runs, size) ? kExitDone : kExitFailed;
+}
+
+int CheckDiskCommand(const Options& o, const Catalog& c) {
+  return CheckCommand(o.json, o.charset, c.source, stdout);
+}
+
+int InfoCommand(const Options& o, const Catalog& c) {
+  char text[kDiskInfoSize];
+  FormatDiskInfo(text);
+  u32 clusterBytes = g_disk.sectorsPerCluster * kSectorSize;
+  if (!o.json) {
+    for (char* p = text; *p; ++p)
+      if (*p == '\r') *p = '\n';
+    std::printf("%s\n", text);
+    std::printf("Byte order: %s\nCluster bytes: %u\nPartition spans: %.2f GiB\nRecordings: %u\n",
+                ByteOrderName(), clusterBytes, PartitionGiB(), u32(c.recordings.size()));
+    return c.scanFailed ? kExitFailed : kExitDone;
   }
-  if (!ok) return kExitFailed;
-  if (plan.count == 0 && !o.quiet) Say("%s", "the disk holds no recordings");
+  std::printf("{\"hard_disk\": %u, \"partition\": %u, \"sectors_per_cluster\": %u, "
+              "\"cluster_count\": %u, \"table_start\": %u, \"table_interleave\": %u, "
+              "\"table_size\": %u, \"directory_start\": %u, \"directory_interleave\": %u, "
+              "\"directory_size\": %u, \"data_start\": %u, \"byte_order\": \"%s\", "
+              "\"cluster_bytes\": %u, \"usable_cluster_bytes\": %u, \"partition_gib\": %.2f, "
+              "\"recordings\": %u, \"source\": ",
+              g_disk.diskNumber, g_disk.partitionIndex + 1, g_disk.sectorsPerCluster,
+              g_disk.clusterCount, g_disk.tableStart, g_disk.tableInterleave, g_disk.tableSize,
+              g_disk.directoryStart, g_disk.directoryInterleave, g_disk.directorySize,
+              g_disk.dataStart, ByteOrderName(), clusterBytes, g_disk.usableClusterBytes,
+              PartitionGiB(), u32(c.recordings.size()));
+  WriteJsonUtf8(stdout, c.source);
+  std::fputs("}\n", stdout);
+  return c.scanFailed ? kExitFailed : kExitDone;
+}
+
+int ExtractCommand(const Options& o, const Catalog& c) {
+  std::vector<const Recording*> rows;
+  if (!Select(o, c, &rows)) return kExitFailed;
+  bool several = SelectsSeveral(o);
+  Destination d;
+  int status;
+  if (!PlanDestination(o, several || rows.size() > 1, &d, &status)) return status;
+  if (rows.empty()) {
+    if (!o.quiet) Say("%s", o.allLost ? "no lost recordings found" : "the disk holds no recordings");
+    return c.scanFailed ? kExitFailed : kExitDone;
+  }
+  u32 error;
+  if (d.folder && !MakeFolders(d.folder, &error)) {
+    char reason[200];
+    SystemErrorText(error, reason, sizeof reason);
+    Say("%s: cannot make this folder: %s", d.folder, reason);
+    return kExitFailed;
+  }
+  std::FILE* report = nullptr;
+  if (o.report && !(report = std::fopen(o.report, "w"))) {
+    Say("%s: cannot create the report: %s", o.report, std::strerror(errno));
+    return kExitFailed;
+  }
   CatchInterrupt();
-  bool failed = scanFailed;
-  for (u32 i = 0; i < plan.count; ++i) {
-    if (Interrupted()) {  // between two files: the next one is not even created
-      Say("stopped before %s", plan.targets[i].path);
+  u32 extracted = 0, skipped = 0, failed = 0;
+  for (const Recording* row : rows) {
+    const Recording& r = *row;
+    char path[1100];
+    bool joined = d.folder || !o.outputFile ? JoinPath(d.folder, r.file, path, sizeof path)
+                                            : FormatText(path, sizeof path, "%s", o.outputFile) <
+                                                  sizeof path - 1;
+    if (Interrupted()) {
+      Say("stopped before %s", joined ? path : r.file);
       return kExitStopped;
     }
-    Outcome outcome = ExtractRow(o, plan.targets[i]);
-    if (outcome == kStopped) return kExitStopped;
-    if (outcome == kFailed) failed = true;
+    if (!joined) {
+      Say("%s: output path too long", r.file);
+      ++failed;
+      continue;
+    }
+    if (!d.stream && OnSource(o, path)) {
+      Say("%s: is a disk or source, never written to", path);
+      ++failed;
+      continue;
+    }
+    if (!d.stream && !o.force && KindOfTarget(path) != kTargetMissing) {
+      if (!several) {
+        Say("%s: exists; use --force to replace it", path);
+        return kExitFailed;
+      }
+      Say("%s: exists, skipped (--force replaces it)", path);
+      ++skipped;
+      continue;
+    }
+    CopyTarget target = {path, d.stream, o.quiet, o.rescue, report, RescueHint(o)};
+    CopyOutcome outcome = CopyRecording(r, target);
+    if (outcome == kCopyStopped) {
+      if (report) std::fclose(report);
+      return kExitStopped;
+    }
+    if (outcome == kCopyDone) ++extracted;
+    else ++failed;
   }
-  return failed ? kExitFailed : kExitDone;
+  if (several && !o.quiet)
+    Say("%u recording%s: %u extracted, %u skipped, %u failed", u32(rows.size()),
+        rows.size() == 1 ? "" : "s", extracted, skipped, failed);
+  if (report && std::fclose(report) != 0) {
+    Say("%s: cannot write the report: %s", o.report, std::strerror(errno));
+    return kExitFailed;
+  }
+  return failed || c.scanFailed ? kExitFailed : kExitDone;
 }

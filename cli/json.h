@@ -12,7 +12,12 @@
 // the text holds.
 void WriteJsonString(std::FILE* out, const char* text);
 
-// One recording of the list as a JSON object (no trailing comma or newline).
+// Writes UTF-8 text as a JSON string: quotes, backslashes and control
+// codes escaped, everything else as it is.
+void WriteJsonUtf8(std::FILE* out, const char* text);
+
+// The first members of one recording's JSON object, from its opening brace
+// on: the caller adds more and closes it.
 void WriteJsonRecording(std::FILE* out, u32 index, const char* name, u32 firstCluster,
                         u32 sizeMiB, const char* text);
 

@@ -1,66 +1,130 @@
-// melvir: the command-line front end. It drives the same scan and
-// extraction runs as the Windows program, through its own port.
+// melvir: the command-line front end over the portable core.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "app/messages.h"
-#include "app/runs.h"
 #include "app/state.h"
 #include "cli/args.h"
+#include "cli/catalog.h"
 #include "cli/cli_port.h"
 #include "cli/commands.h"
 #include "cli/os.h"
+#include "cli/rescue_mode.h"
+#include "cli/sources.h"
 #include "disk/recorder_disk.h"
 #include "platform/platform.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace {
 
-// With --trace the scan replaces MELVIR.LOG in the current folder: that
-// file must not be one of the disks being read.
-bool TraceLogIsSource(const Options& o) {
-  for (u32 i = 0; i < o.sourceCount; ++i)
-    if (SameFile(o.sources[i], kTraceLogName)) return true;
-  return false;
+// What went to standard output must have arrived: a full disk or a closed
+// pipe is a failure, not a silent success.
+int Finish(int status) {
+  if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return status;
+  int error = errno;
+  Say("cannot write to standard output: %s", error ? std::strerror(error) : "write error");
+  return status == kExitStopped || status == kExitUsage ? status : kExitFailed;
+}
+
+// The trace log replaces the file it names: never one of the disks being
+// read, and a log that cannot be made is said before the scan.
+bool PrepareTrace(const Options& o, const char** path) {
+  *path = o.traceFile ? o.traceFile : kTraceLogName;
+  for (u32 i = 0; i < o.sourceCount; ++i) {
+    if (SameFile(o.sources[i], *path)) {
+      Say("%s is a source; the trace log would replace it", *path);
+      return false;
+    }
+  }
+  FileHandle log;
+  if (!CreateLogFile(*path, &log)) {
+    char reason[200];
+    SystemErrorText(LastSystemError(), reason, sizeof reason);
+    Say("%s: cannot create the trace log: %s", *path, reason);
+    return false;
+  }
+  CloseFile(log);
+  return true;
 }
 
 int Run(const Options& o) {
   InstallCliPort();
-  if (!AllocateBuffers()) {
-    ShowError(IDS_NO_BUFFER);
-    return kExitFailed;
-  }
-  if (o.trace && TraceLogIsSource(o)) {
-    Say("%s is a source; --trace would replace it", kTraceLogName);
-    return kExitFailed;
-  }
-  g_app.traceOption = o.trace;
   g_app.quietOption = o.quiet;
+  if (o.trace || o.traceFile) {
+    const char* path;
+    if (!PrepareTrace(o, &path)) return kExitFailed;
+    SetTraceLogPath(path);
+  }
+  if (int status = CheckOutputChoice(o)) return status;
+  if (!CheckSources(o)) return kExitFailed;
   if (o.sourceCount) SetDriveTable(o.sources, o.sourceCount);
-  ScanThread(nullptr);
-  // Quiet hides the scan's error message, not its outcome.
-  bool scanFailed = ErrorCount() != 0 || TestFlag(g_app.scanFailed);
+  if (!PrepareMapfile(o)) return kExitUsage;
+  static Catalog catalog;
+  if (!FindDisk(o, &catalog)) return kExitFailed;
+  StartRescue(o);
+  // The check and the lost recordings read the disk their own way.
+  bool lost = o.lostCluster || o.allLost;
+  if (o.command != kCheck && !lost) ReadCatalog(o, &catalog);
   int status = kExitFailed;
-  if (o.command == kList) status = ListCommand(o, scanFailed);
-  else if (o.command == kInfo) status = InfoCommand(scanFailed);
-  else status = ExtractCommand(o, scanFailed);
-  if (TestFlag(g_app.diskOpen)) CloseDisk();
-  return status;
+  if (o.command == kList) status = ListCommand(o, catalog);
+  else if (o.command == kInfo) status = InfoCommand(o, catalog);
+  else if (o.command == kCheck) status = CheckDiskCommand(o, catalog);
+  else if (o.command == kDomain) status = DomainCommand(o, catalog);
+  else status = ExtractCommand(o, catalog);
+  CloseDisk();
+  // Damage met along the way is told only where nothing worse is.
+  return status == kExitDone && DamageMet() ? kExitDamaged : status;
 }
+
+#ifdef _WIN32
+// The arguments as UTF-8, from the wide-character command line, so that any
+// file name reaches the wide-character file interface intact.
+char** Utf8Arguments(int* argc) {
+  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), argc);
+  if (!wide) return nullptr;
+  char** argv = new char*[*argc + 1];
+  for (int i = 0; i < *argc; ++i) {
+    int n = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+    argv[i] = new char[n > 0 ? n : 1];
+    if (n <= 0 || !WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, argv[i], n, nullptr, nullptr))
+      argv[i][0] = 0;
+  }
+  argv[*argc] = nullptr;
+  LocalFree(wide);
+  return argv;
+}
+#endif
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  static Options options;  // its 17 source pointers and error text
+#ifdef _WIN32
+  SetConsoleOutputCP(CP_UTF8);  // decoded names are UTF-8
+  if (char** utf8 = Utf8Arguments(&argc)) argv = utf8;
+#endif
+  static Options options;
   if (!ParseArgs(argc, argv, &options)) {
-    std::fprintf(stderr, "melvir: %s\n%s", options.error, kUsageText);
+    std::fprintf(stderr, "melvir: %s\n%sTry 'melvir help%s%s' for more.\n", options.error,
+                 UsageText(options.command), options.command == kNoCommand ? "" : " ",
+                 options.command == kList      ? "list"
+                 : options.command == kInfo    ? "info"
+                 : options.command == kExtract ? "extract"
+                 : options.command == kCheck   ? "check"
+                 : options.command == kDomain  ? "domain"
+                                               : "");
     return kExitUsage;
   }
   if (options.command == kHelp) {
-    std::fputs(kHelpText, stdout);
-    return kExitDone;
+    std::fputs(HelpText(options.helpTopic), stdout);
+    return Finish(kExitDone);
   }
   if (options.command == kVersion) {
     std::printf("melvir %s\n", MELVIR_VERSION);
-    return kExitDone;
+    return Finish(kExitDone);
   }
-  return Run(options);
+  return Finish(Run(options));
 }

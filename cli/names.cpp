@@ -2,27 +2,23 @@
 
 #include <cstring>
 
+#include "cli/utf8.h"
 #include "platform/platform.h"
 
 namespace {
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
 
-bool SameIgnoringCase(const char* a, const char* b) {
-  for (; *a && *b; ++a, ++b)
-    if (Lower(*a) != Lower(*b)) return false;
-  return *a == *b;
-}
-
 // Windows takes these as devices whatever follows a dot: "nul.ts" is NUL,
-// and so is "NUL .x". Returns the length of the device word, 0 for none.
+// and so is "NUL .x"; the ports also with a superscript digit ("COM\u00B9").
+// Returns the length of the device word, 0 for none.
 u32 DeviceNameLength(const char* stem) {
   static const char* const kDevices[] = {"con", "prn", "aux", "nul"};
   u32 length = 0;
   while (stem[length] && stem[length] != '.') ++length;
   while (length > 0 && stem[length - 1] == ' ') --length;
-  if (length < 3 || length > 4) return 0;
-  char base[5];
+  if (length < 3 || length > 5) return 0;
+  char base[6];
   for (u32 i = 0; i < length; ++i) base[i] = Lower(stem[i]);
   base[length] = 0;
   if (length == 3) {
@@ -30,12 +26,22 @@ u32 DeviceNameLength(const char* stem) {
       if (std::strcmp(base, d) == 0) return length;
     return 0;
   }
-  bool port = std::strncmp(base, "com", 3) == 0 || std::strncmp(base, "lpt", 3) == 0;
-  return port && base[3] >= '0' && base[3] <= '9' ? length : 0;
+  if (std::strncmp(base, "com", 3) != 0 && std::strncmp(base, "lpt", 3) != 0) return 0;
+  const char* number = base + 3;
+  if (length == 4) return *number >= '0' && *number <= '9' ? length : 0;
+  bool superscript = std::strcmp(number, "\xC2\xB9") == 0 || std::strcmp(number, "\xC2\xB2") == 0 ||
+                     std::strcmp(number, "\xC2\xB3") == 0;
+  return superscript ? length : 0;
 }
 
-bool Unsafe(unsigned char c) {
-  return c < 0x20 || c > 0x7E || std::strchr("/\\:*?\"<>|", c) != nullptr;
+// Characters no file name gets: those Windows refuses, control codes, what
+// did not decode, and the invisible ones that break a line or turn the text
+// direction (a name could show as something else in a file list).
+bool Unsafe(u32 c) {
+  if (c < 0x80) return c < 0x20 || c == 0x7F || std::strchr("/\\:*?\"<>|", int(c)) != nullptr;
+  return c <= 0x9F || c == kReplacement || c == 0x2028 || c == 0x2029 ||
+         (c >= 0x200E && c <= 0x200F) || (c >= 0x202A && c <= 0x202E) ||
+         (c >= 0x2066 && c <= 0x2069);
 }
 
 bool Trimmed(char c) { return c == '.' || c == ' '; }
@@ -57,8 +63,18 @@ bool NameFromListText(const char* text, u32 sizeMiB, char* name, u32 size) {
 void SafeStem(const char* name, char* stem, u32 size) {
   // Room is kept for the '_' a device name gets.
   u32 n = 0;
-  for (const char* p = name; *p && n + 2 < size; ++p)
-    stem[n++] = Unsafe(static_cast<unsigned char>(*p)) ? '_' : *p;
+  const u8* p = reinterpret_cast<const u8*>(name);
+  for (u32 left = u32(std::strlen(name)); left > 0;) {
+    u32 c, used = ReadUtf8(p, left, &c);
+    bool safe = !Unsafe(c);
+    u32 length = safe ? used : 1;
+    if (n + length + 2 > size) break;
+    if (safe) std::memcpy(stem + n, p, used);
+    else stem[n] = '_';
+    n += length;
+    p += used;
+    left -= used;
+  }
   u32 start = 0;
   while (start < n && Trimmed(stem[start])) ++start;
   while (n > start && Trimmed(stem[n - 1])) --n;
@@ -73,19 +89,6 @@ void SafeStem(const char* name, char* stem, u32 size) {
     std::memmove(stem + device + 1, stem + device, n - device + 1);
     stem[device] = '_';
   }
-}
-
-bool UniqueFileName(NameSet* set, const char* stem, char* file, u32 size) {
-  if (set->count == kMaxRecordings) return false;
-  for (u32 copy = 1;; ++copy) {
-    if (copy == 1) FormatText(file, size, "%s.ts", stem);
-    else FormatText(file, size, "%s (%u).ts", stem, copy);
-    bool taken = false;
-    for (u32 i = 0; i < set->count && !taken; ++i) taken = SameIgnoringCase(set->names[i], file);
-    if (!taken) break;
-  }
-  FormatText(set->names[set->count++], kFileNameSize, "%s", file);
-  return true;
 }
 
 bool JoinPath(const char* folder, const char* file, char* path, u32 size) {

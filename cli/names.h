@@ -3,31 +3,51 @@
 #ifndef MELVIR_CLI_NAMES_H
 #define MELVIR_CLI_NAMES_H
 
-#include "app/state.h"
+#include "cli/charset.h"
 #include "platform/types.h"
 
-const u32 kFileNameSize = 80;  // a 64-character name, " (100)", ".ts", NUL
+// A decoded name, the '_' a device name gets, " (4294967295)", ".ts".
+const u32 kFileNameSize = kDecodedNameSize + 1 + 13 + 3;
 
 // The recording's name: its list text without the "  %uMo" size suffix.
 // False when the text does not end in that suffix for sizeMiB.
 bool NameFromListText(const char* text, u32 sizeMiB, char* name, u32 size);
 
-// name made into a file name stem: the characters / \ : * ? " < > | and
-// control or non-ASCII bytes become '_', leading and trailing dots and
-// blanks go, an empty result becomes "recording", and a Windows device name
-// (CON, NUL, COM1 ...) gets a '_' appended.
+// name (UTF-8, as DecodeName gives it) made into a file name stem: letters
+// beyond ASCII stay; U+FFFD, bytes that are no UTF-8, control codes and the
+// characters / \ : * ? " < > | become '_'; leading and trailing dots and
+// blanks go; an empty result becomes "recording"; and a Windows device name
+// (CON, NUL, COM1 ...) gets a '_' appended. A stem cut short by size ends at
+// a whole character.
 void SafeStem(const char* name, char* stem, u32 size);
 
 // The file names chosen so far in this run, compared without regard to case
-// (as Windows file systems do).
+// over every letter (as Windows file systems do: "CAFÉ.ts" is "café.ts").
+// It holds any number of names. All zero is an empty set; setting count to
+// 0 empties it again and keeps its memory.
+struct NameEntry {
+  u32 keyStart;  // offset of its key in the pool
+  u32 next;      // for a stem: the copy number to try next
+};
 struct NameSet {
-  char names[kMaxRecordings][kFileNameSize];
-  u32 count;
+  u32 count;     // entries held: each file name, and each stem it came from
+  u32 held;      // count as last left here: a count set lower is noticed
+  u32 capacity;  // entries allocated
+  NameEntry* entries;
+  char* pool;  // keys, NUL-terminated, one after another
+  u32 poolSize;
+  u32* slots;  // by hash of key: entry index + 1, or 0 when free
+  u32 slotCount;
 };
 
 // stem + ".ts", or stem + " (2).ts", " (3).ts" ... when taken in *set;
-// adds the result to *set. False when the set is full.
+// adds the result to *set. False when memory runs out or file is too small.
 bool UniqueFileName(NameSet* set, const char* stem, char* file, u32 size);
+
+void FreeNameSet(NameSet* set);
+
+// A letter's case-folded form (a code point), as names are compared.
+u32 FoldLetter(u32 codePoint);
 
 // folder + separator + file into path; false when it does not fit.
 bool JoinPath(const char* folder, const char* file, char* path, u32 size);

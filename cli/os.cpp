@@ -28,6 +28,10 @@ bool Interrupted() { return g_interrupted.load(); }
 
 #ifdef _WIN32
 
+WidePath::WidePath(const char* utf8) {
+  if (!MultiByteToWideChar(CP_UTF8, 0, utf8, -1, text, sizeof text / sizeof text[0])) text[0] = 0;
+}
+
 bool StderrIsTerminal() {
   DWORD mode;
   return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
@@ -40,26 +44,22 @@ u32 TerminalColumns() {
   return columns > 0 ? u32(columns) : 80;
 }
 
-bool PathExists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
-
-bool IsFolder(const char* path) {
-  DWORD a = GetFileAttributesA(path);
-  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+bool PathExists(const char* path) {
+  WidePath wide(path);
+  return GetFileAttributesW(wide.text) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool MakeFolder(const char* path) { return CreateDirectoryA(path, nullptr) || IsFolder(path); }
-
-bool FileSize(const char* path, u64* size) {
-  WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return false;
-  *size = (u64(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-  return true;
+bool IsFolder(const char* path) {
+  WidePath wide(path);
+  DWORD a = GetFileAttributesW(wide.text);
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 namespace {
 bool FileIdentity(const char* path, BY_HANDLE_FILE_INFORMATION* info) {
   // No access rights asked: enough to read the identity, even of a drive.
-  HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+  WidePath wide(path);
+  HANDLE h = CreateFileW(wide.text, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   bool ok = GetFileInformationByHandle(h, info) != 0;
@@ -106,14 +106,6 @@ bool IsFolder(const char* path) {
   return stat(path, &s) == 0 && S_ISDIR(s.st_mode);
 }
 
-bool MakeFolder(const char* path) { return mkdir(path, 0777) == 0 || IsFolder(path); }
-
-bool FileSize(const char* path, u64* size) {
-  struct stat s;
-  if (stat(path, &s) != 0) return false;
-  *size = u64(s.st_size);
-  return true;
-}
 
 bool SameFile(const char* a, const char* b) {
   struct stat x, y;

@@ -5,13 +5,19 @@
 
 #include "platform/types.h"
 
+#ifdef _WIN32
+// A UTF-8 path as the wide-character file interface takes it.
+struct WidePath {
+  explicit WidePath(const char* utf8);
+  wchar_t text[1024];
+};
+#endif
+
 bool StderrIsTerminal();
 u32 TerminalColumns();  // of the terminal on stderr; 80 when unknown
 
 bool PathExists(const char* path);
 bool IsFolder(const char* path);
-bool MakeFolder(const char* path);  // true when it exists as a folder afterwards
-bool FileSize(const char* path, u64* size);
 // Both name one existing file (hard links and other spellings included).
 bool SameFile(const char* a, const char* b);
 // A raw disk rather than a file: never a place to write a recording.

@@ -1,9 +1,34 @@
 // Reading a recording's bytes in order, cluster by cluster, straight into
 // the caller's buffer.
+#include "disk/layout.h"
 #include "disk/recorder_disk.h"
 
+namespace {
+
+DataFailure g_failure = kDataFailNone;
+
+bool Fail(DataFailure why) {
+  g_failure = why;
+  return false;
+}
+
+// Moves the cursor to the next cluster of the chain. At the chain's end the
+// current cluster is left at the end-of-chain value. A cyclic table would
+// otherwise deliver data (or, with empty clusters, spin) for ever.
+bool StepCluster() {
+  u64 step = ++g_disk.chainSteps;
+  if (ChainTooLong(step)) return Fail(kDataFailChain);
+  if (!GetNextCluster(&g_disk.currentCluster)) return Fail(kDataFailChain);
+  if (ChainEnded(g_disk.currentCluster)) return true;
+  g_disk.clusterOffset = 0;
+  if (MeetsCycleMark(step, g_disk.currentCluster, &g_disk.cycleMark)) return Fail(kDataFailChain);
+  return true;
+}
+
+}  // namespace
+
 bool OpenEntry(u32 first) {
-  if (first > g_disk.clusterCount) return false;
+  if (ChainEnded(first)) return false;
   g_disk.currentCluster = first;
   g_disk.clusterOffset = 0;
   g_disk.chainSteps = 0;
@@ -13,7 +38,7 @@ bool OpenEntry(u32 first) {
 
 bool ReadEntryData(void* buffer, u32 length, u32* got) {
   if (length % kSectorSize != 0) return false;
-  if (g_disk.currentCluster > g_disk.clusterCount) {
+  if (ChainEnded(g_disk.currentCluster)) {
     *got = 0;
     return true;
   }
@@ -21,23 +46,21 @@ bool ReadEntryData(void* buffer, u32 length, u32* got) {
   u32 remaining = length;
   while (remaining > 0) {
     if (g_disk.clusterOffset >= g_disk.usableClusterBytes) {
-      // A cyclic table would otherwise deliver data (or, with empty
-      // clusters, spin) for ever.
-      u64 step = ++g_disk.chainSteps;
-      if (ChainTooLong(step)) return false;
-      if (!GetNextCluster(&g_disk.currentCluster)) return false;
-      if (g_disk.currentCluster > g_disk.clusterCount) break;
-      g_disk.clusterOffset = 0;
-      if (MeetsCycleMark(step, g_disk.currentCluster, &g_disk.cycleMark)) return false;
+      if (!StepCluster()) return false;
+      if (ChainEnded(g_disk.currentCluster)) break;
     }
     u32 left = g_disk.usableClusterBytes - g_disk.clusterOffset;
     u32 chunk = left < remaining ? left : remaining;
-    u32 sector = (g_disk.currentCluster - 1) * g_disk.sectorsPerCluster + g_disk.dataStart;
-    u64 position = u64(sector) * kSectorSize + g_disk.clusterOffset;
+    // Cluster 0 and clusters past sector 2^32 - 1 are no part of the data
+    // area: reading them would copy the disk's metadata into the recording.
+    u64 position;
+    if (!ClusterPosition(g_disk.currentCluster, g_disk.clusterOffset, &position))
+      return Fail(kDataFailChain);
     u32 n = 0;
     if (chunk > 0) {
-      if (!SeekFile(g_disk.device, position)) return false;
-      if (!ReadBytes(g_disk.device, out, chunk, &n) || n != chunk) return false;
+      if (!SeekFile(g_disk.device, position)) return Fail(kDataFailDevice);
+      if (!ReadBytes(g_disk.device, out, chunk, &n)) return Fail(kDataFailDevice);
+      if (n != chunk) return Fail(kDataFailShort);
       if (g_disk.wordSwap) SwapWordBytes(out, chunk);
     }
     g_disk.clusterOffset += chunk;
@@ -45,5 +68,23 @@ bool ReadEntryData(void* buffer, u32 length, u32* got) {
     remaining -= chunk;
   }
   *got = length - remaining;
+  return true;
+}
+
+DataFailure LastDataFailure() { return g_failure; }
+
+bool SkipEntryData(u64 length, u64* skipped) {
+  u64 remaining = length;
+  while (remaining > 0 && !ChainEnded(g_disk.currentCluster)) {
+    if (g_disk.clusterOffset >= g_disk.usableClusterBytes) {
+      if (!StepCluster()) return false;
+      if (ChainEnded(g_disk.currentCluster)) break;
+    }
+    u32 left = g_disk.usableClusterBytes - g_disk.clusterOffset;
+    u32 chunk = left < remaining ? left : u32(remaining);
+    g_disk.clusterOffset += chunk;
+    remaining -= chunk;
+  }
+  *skipped = length - remaining;
   return true;
 }

@@ -4,16 +4,16 @@
 
 namespace {
 
-
 // Non-printable bytes become "." so the name is safe to show and to log.
-void SanitiseName(const u8* raw, char* name) {
+void SanitiseName(const u8* raw, u32 length, char* name) {
   u32 i = 0;
-  for (; i < kDirNameSize && raw[i] != 0; ++i)
+  for (; i < length && i < kDirNameSize && raw[i] != 0; ++i)
     name[i] = (raw[i] >= 0x20 && raw[i] <= 0x7E) ? static_cast<char>(raw[i]) : '.';
   name[i] = 0;
 }
 
-// Counts the clusters of the chain starting at first.
+}  // namespace
+
 bool CountChain(u32 first, u32* count) {
   u64 n = 0;
   u32 mark = first;
@@ -26,46 +26,67 @@ bool CountChain(u32 first, u32* count) {
   return true;
 }
 
-}  // namespace
-
 bool ResetDirectory() {
   g_disk.directoryCursor = 0;
   return true;
 }
 
-bool GetNextEntry(char* text, u32* start, u32* sizeMiB) {
-  char name[kDirNameSize + 1];
+bool GetNextRecording(RecordingEntry* r) {
   char line[160];
-  u32 first;
   for (;;) {
     u32 s = g_disk.directoryCursor / kDirEntriesPerSector;
     if (s >= g_disk.directorySize) {
-      *start = 0;
+      r->firstCluster = 0;
       return true;
     }
     u32 e = g_disk.directoryCursor++;
     if (!ReadDirectorySector(s)) return false;
     const u8* entry = g_disk.sector + (e % kDirEntriesPerSector) * kDirEntrySize;
-    SanitiseName(entry, name);
+    SanitiseName(entry, kDirNameSize, r->name);
+    r->entry = e;
+    r->rawLength = 0;
+    while (r->rawLength < kDirNameSize && entry[r->rawLength] != 0) {
+      r->raw[r->rawLength] = entry[r->rawLength];
+      ++r->rawLength;
+    }
     u16 type = Field16(entry + kDirType);
     if (type == kRecordingType) {
-      first = Field32(entry + kDirFirstCluster);
-      if (first <= g_disk.clusterCount) break;
+      u32 first = Field32(entry + kDirFirstCluster);
+      if (first <= g_disk.clusterCount) {
+        r->firstCluster = first;
+        break;
+      }
     }
     if (g_disk.trace && type != 0) {
-      u32 n = FormatText(line, sizeof line, "GetNextEntry skips: (%04X) %s\r\n", type, name);
+      u32 n = FormatText(line, sizeof line, "GetNextEntry skips: (%04X) %s\r\n", type, r->name);
       WriteTrace(line, n);
     }
   }
-  *start = first;
-  u32 clusters;
-  if (!CountChain(first, &clusters)) return false;
-  u32 size = ((g_disk.usableClusterBytes / 1024) * clusters + 511) / 1024;
-  *sizeMiB = size;
-  FormatText(text, kEntryTextSize, "%s  %uMo", name, size);
+  if (!CountChain(r->firstCluster, &r->clusters)) return false;
+  r->sizeMiB = ListSizeMiB(r->clusters);
+  FormatText(r->text, kEntryTextSize, "%s  %uMo", r->name, r->sizeMiB);
   if (g_disk.trace) {
-    u32 n = FormatText(line, sizeof line, "GetNextEntry returns: %s (start=%08X)\r\n", text, first);
+    u32 n = FormatText(line, sizeof line, "GetNextEntry returns: %s (start=%08X)\r\n", r->text,
+                       r->firstCluster);
     WriteTrace(line, n);
   }
   return true;
+}
+
+bool GetNextEntry(char* text, u32* start, u32* sizeMiB) {
+  RecordingEntry r;
+  r.firstCluster = *start;  // left as it was by a failure before an entry is taken
+  bool ok = GetNextRecording(&r);
+  *start = r.firstCluster;
+  if (!ok || r.firstCluster == 0) return ok;
+  *sizeMiB = r.sizeMiB;
+  FormatText(text, kEntryTextSize, "%s", r.text);
+  return true;
+}
+
+void FormatEntryText(const DirEntry& entry, u32 clusters, char* text, u32* sizeMiB) {
+  char name[kDirNameSize + 1];
+  SanitiseName(entry.name, entry.nameLength, name);
+  *sizeMiB = ListSizeMiB(clusters);
+  FormatText(text, kEntryTextSize, "%s  %uMo", name, *sizeMiB);
 }

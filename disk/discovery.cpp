@@ -76,27 +76,40 @@ void LoadGeometry() {
   g_disk.dataStart = Field32(h + kDataStart);
 }
 
+DriveProbe g_probes[kLastDrive + 1];
+const char* g_traceLogPath = kTraceLogName;
+
+// Notes where the probe of the drive now open stopped; false but for kProbeFound.
+bool ProbeStops(ProbeStep step) {
+  DriveProbe& p = g_probes[g_disk.diskNumber];
+  p.step = step;
+  p.error = step == kProbeFound ? 0 : LastSystemError();
+  return step == kProbeFound;
+}
+
 // Examines the drive now open; false means it is not a recorder disk.
 bool ProbeOpenDrive() {
   g_disk.cachedSector = kNoSector;
   g_disk.wordSwap = false;
-  if (!ReadSector(kTableSector)) return false;
+  if (!ReadSector(kTableSector)) return ProbeStops(kProbeTableUnreadable);
   if (HasMagic("aPTr")) {
     g_disk.wordSwap = true;
     g_disk.cachedSector = kNoSector;
-    if (!ReadSector(kTableSector)) return false;
+    if (!ReadSector(kTableSector)) return ProbeStops(kProbeTableUnreadable);
   }
   if (HasMagic("ParT"))
     g_disk.bigEndian = true;
   else if (HasMagic("TraP"))
     g_disk.bigEndian = false;
   else
-    return false;
+    return ProbeStops(kProbeNoMagic);
   u32 headerSector;
-  if (!FindPartition(&headerSector)) return false;
-  if (!ReadSector(headerSector) || !HeaderValid()) return false;
+  if (!FindPartition(&headerSector)) return ProbeStops(kProbeNoPartition);
+  if (!ReadSector(headerSector)) return ProbeStops(kProbeHeaderUnreadable);
+  if (!HeaderValid()) return ProbeStops(kProbeHeaderInvalid);
   LoadGeometry();
-  return true;
+  g_disk.headerSector = headerSector;
+  return ProbeStops(kProbeFound);
 }
 
 void CloseTrace() {
@@ -116,14 +129,19 @@ bool FindRecorderDisk(bool trace) {
   // A second discovery must not leak what a first one left open.
   CloseDevice();
   CloseTrace();
+  g_disk.badMetadataCount = 0;  // they were another drive's
   FileHandle log;
-  if (trace && CreateLogFile(kTraceLogName, &log)) {
+  if (trace && CreateLogFile(g_traceLogPath, &log)) {
     g_disk.traceLog = log;
     g_disk.trace = true;
   }
   for (g_disk.diskNumber = 0; g_disk.diskNumber <= kLastDrive; ++g_disk.diskNumber) {
     FileHandle device;
-    if (!OpenDrive(g_disk.diskNumber, &device)) continue;
+    g_probes[g_disk.diskNumber] = DriveProbe{kProbeNotOpened, 0};
+    if (!OpenDrive(g_disk.diskNumber, &device)) {
+      g_probes[g_disk.diskNumber].error = LastSystemError();
+      continue;
+    }
     g_disk.device = device;
     if (ProbeOpenDrive()) return true;
     CloseDevice();
@@ -132,19 +150,24 @@ bool FindRecorderDisk(bool trace) {
   return false;
 }
 
+void SetTraceLogPath(const char* path) { g_traceLogPath = path; }
+
+const DriveProbe& ProbeOf(u32 drive) { return g_probes[drive]; }
+
 void CloseDisk() {
   CloseDevice();
   CloseTrace();
 }
 
-void FormatDiskInfo(char* text) {
+void FormatDiskInfo(char* text) { FormatDiskInfoOf(&g_disk, text); }
+
+void FormatDiskInfoOf(const RecorderDisk* d, char* text) {
   FormatText(text, kDiskInfoSize,
              "Hard disk: %u Partition: %u\rCluster size: %u, Clusters count: %u\r"
              "Allocation table start: %u\rTable interleave: %u\rTable size: %u\r"
              "Directory start: %u\rDirectory interleave: %u\rDirectory size: %u\r"
              "Data start: %u",
-             g_disk.diskNumber, g_disk.partitionIndex + 1, g_disk.sectorsPerCluster,
-             g_disk.clusterCount, g_disk.tableStart, g_disk.tableInterleave, g_disk.tableSize,
-             g_disk.directoryStart, g_disk.directoryInterleave, g_disk.directorySize,
-             g_disk.dataStart);
+             d->diskNumber, d->partitionIndex + 1, d->sectorsPerCluster, d->clusterCount,
+             d->tableStart, d->tableInterleave, d->tableSize, d->directoryStart,
+             d->directoryInterleave, d->directorySize, d->dataStart);
 }

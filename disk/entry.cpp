@@ -9,12 +9,15 @@ u64 DirectoryEntryCount() { return u64(g_disk.directorySize) * kDirEntriesPerSec
 bool ReadDirEntry(u32 index, DirEntry* out) {
   if (index >= DirectoryEntryCount()) return false;
   if (!ReadDirectorySector(index / kDirEntriesPerSector)) return false;
-  const u8* entry = g_disk.sector + (index % kDirEntriesPerSector) * kDirEntrySize;
+  DecodeDirEntry(g_disk.sector + (index % kDirEntriesPerSector) * kDirEntrySize, out);
+  return true;
+}
+
+void DecodeDirEntry(const u8* entry, DirEntry* out) {
   u32 n = 0;
   while (n < kDirNameSize && entry[n] != 0) ++n;
   std::memcpy(out->name, entry, n);
   out->nameLength = n;
   out->type = Field16(entry + kDirType);
   out->firstCluster = Field32(entry + kDirFirstCluster);
-  return true;
 }

@@ -29,12 +29,16 @@ inline u16 Field16(const u8* at) {
 }
 
 // Both structures are stored as two copies interleaved in groups of k
-// sectors; this is the absolute sector of sector s of copy 1. Copy 2's
-// sector s lies one interleave further on.
-inline u32 InterleavedSector(u32 start, u32 k, u32 s) { return start + s % k + (s / k) * k * 2; }
-inline u32 CopySector(u32 start, u32 k, u32 s, u32 copy) {
-  return InterleavedSector(start, k, s) + (copy == 2 ? k : 0);
+// sectors; this is the absolute sector of sector s of copy 1 or 2 (copy 2's
+// lies one interleave further on), in 64 bits so that a check can tell a
+// sector past 2^32 - 1. The reader's 32-bit sector numbers wrap there.
+inline u64 WideCopySector(u32 start, u32 k, u32 s, u32 copy) {
+  return u64(start) + s % k + u64(s / k) * k * 2 + (copy == 2 ? k : 0);
 }
+inline u32 CopySector(u32 start, u32 k, u32 s, u32 copy) {
+  return static_cast<u32>(WideCopySector(start, k, s, copy));
+}
+inline u32 InterleavedSector(u32 start, u32 k, u32 s) { return CopySector(start, k, s, 1); }
 
 // Device byte position of byte offset of cluster. False for cluster 0,
 // which lies before the data area, and for a cluster whose sectors pass
@@ -46,6 +50,12 @@ inline bool ClusterPosition(u32 cluster, u32 offset, u64* position) {
   if (last > 0xFFFFFFFFull) return false;
   *position = first * kSectorSize + offset;
   return true;
+}
+
+// A chain's size as the recording list shows it: the usable cluster bytes
+// in whole KiB times the clusters, rounded to MiB, in 32-bit arithmetic.
+inline u32 ListSizeMiB(u32 clusters) {
+  return ((g_disk.usableClusterBytes / 1024) * clusters + 511) / 1024;
 }
 
 #endif

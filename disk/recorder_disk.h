@@ -14,11 +14,25 @@ const u32 kDiskInfoSize = 300;      // room FormatDiskInfo needs
 const u32 kEntryTextSize = 76;      // longest list text and its NUL
 const char kTraceLogName[] = "MELVIR.LOG";
 
+// Rescue reading of the allocation table and the directory: told each time
+// a sector's first copy could not be read, with the copy it was read from
+// instead, or 0 when neither copy reads. Each sector is told once while the
+// record of bad sectors has room.
+enum MetadataArea { kTableArea, kDirectoryArea };
+typedef void (*MirrorHook)(MetadataArea area, u32 s, u32 copyRead);
+const u32 kBadMetadataSlots = 64;
+struct BadMetadata {
+  MetadataArea area;
+  u32 s;
+  u32 copies;  // bit 1: copy 1 failed, bit 2: copy 2 failed
+};
+
 struct RecorderDisk {
   alignas(512) u8 sector[kSectorSize];  // the last sector read
   FileHandle device;                   // kNoFile when none is open
   u32 diskNumber;
   u32 partitionIndex;
+  u32 headerSector;                    // the volume header's sector
   bool wordSwap;
   bool bigEndian;
   u32 cachedSector;                    // kNoSector: nothing cached
@@ -35,6 +49,15 @@ struct RecorderDisk {
   u32 directoryInterleave;
   u32 directorySize;
   u32 dataStart;
+  // Rescue: off, table and directory sectors come from firstCopy alone and a
+  // failed read is final (the Windows program's way, copy 1). On, a sector
+  // whose first copy fails is read from the other; sectors found bad are
+  // remembered, so a dying disk is not asked for them again.
+  bool mirrorFallback;
+  u32 firstCopy;  // 1 or 2; 0 means 1
+  MirrorHook onMirror;
+  u32 badMetadataCount;
+  BadMetadata badMetadata[kBadMetadataSlots];
   // Cursors.
   u32 directoryCursor;
   u32 currentCluster;
@@ -51,9 +74,14 @@ u16 SwapShort(u16 raw);
 bool ReadSector(u32 sector);
 void SwapWordBytes(void* data, u32 length);
 void WriteTrace(const char* line, u32 length);
-// A chain has at most clusterCount + 1 clusters (cluster 0 included); more
-// steps than that mean the table holds a cycle.
-inline bool ChainTooLong(u64 steps) { return steps > u64(g_disk.clusterCount) + 1; }
+// A chain has at most clusterCount clusters: more steps than that mean the
+// table is damaged (a cycle, or a walk through table entry 0).
+inline bool ChainTooLong(u64 steps) { return steps > g_disk.clusterCount; }
+// Past the last cluster of a chain. 0xFFFFFFFF is the end even when the
+// header counts that many clusters.
+inline bool ChainEnded(u32 cluster) {
+  return cluster == kEndOfChain || cluster > g_disk.clusterCount;
+}
 // A chain never holds a cluster twice. Comparing the cluster of each step
 // with the one met at the last power-of-two step finds a cycle within a few
 // times its length, where the bound above would let a damaged header's huge
@@ -66,11 +94,28 @@ inline bool MeetsCycleMark(u64 step, u32 cluster, u32* mark) {
 
 // Discovery and geometry.
 bool FindRecorderDisk(bool trace);
+// Where the trace log is created (MELVIR.LOG in the current folder unless
+// set); the path must outlive the discovery.
+void SetTraceLogPath(const char* path);
+// How far the last discovery got with each drive, for front ends that say
+// why a source is no recorder disk. error: the system's error code of the
+// failed open or read, 0 when none was given.
+enum ProbeStep {
+  kProbeNotOpened, kProbeTableUnreadable, kProbeNoMagic, kProbeNoPartition,
+  kProbeHeaderUnreadable, kProbeHeaderInvalid, kProbeFound
+};
+struct DriveProbe {
+  ProbeStep step;
+  u32 error;
+};
+const DriveProbe& ProbeOf(u32 drive);
 void CloseDisk();
+// The Info text of the record as it stands, or of a copy of it.
 void FormatDiskInfo(char* text);
+void FormatDiskInfoOf(const RecorderDisk* disk, char* text);
 
 // Metadata sectors: sector s of the allocation table or the directory into
-// the sector buffer, from copy 1.
+// the sector buffer, from the copy the rescue fields above choose.
 bool ReadTableSector(u32 s);
 bool ReadDirectorySector(u32 s);
 
@@ -80,6 +125,23 @@ bool GetNextCluster(u32* cluster);
 // Directory.
 bool ResetDirectory();
 bool GetNextEntry(char* text, u32* start, u32* sizeMiB);
+// What GetNextEntry yields, and more: the entry's number in the directory,
+// its raw name (up to its NUL) and its chain's cluster count. firstCluster 0:
+// the directory is exhausted.
+struct RecordingEntry {
+  u32 entry;
+  u32 firstCluster;
+  u32 clusters;
+  u32 sizeMiB;
+  u8 raw[64];
+  u32 rawLength;
+  char name[65];               // sanitised: bytes outside 0x20..0x7E as "."
+  char text[kEntryTextSize];   // "%s  %uMo"
+};
+bool GetNextRecording(RecordingEntry* recording);
+// Counts the clusters of the chain starting at first (the walk of a listing).
+bool CountChain(u32 first, u32* count);
+
 
 // One directory entry as it stands on the disk: its raw name (up to its
 // NUL, at most 64 bytes), type and first cluster. False when its directory
@@ -92,9 +154,19 @@ struct DirEntry {
 };
 u64 DirectoryEntryCount();
 bool ReadDirEntry(u32 index, DirEntry* entry);
+// The entry of 72 bytes at `at`, inside a directory sector.
+void DecodeDirEntry(const u8* at, DirEntry* entry);
 
 // Recording data.
 bool OpenEntry(u32 first);
 bool ReadEntryData(void* buffer, u32 length, u32* got);
+// Why the last ReadEntryData or SkipEntryData failed: a device read or seek
+// (the platform's LastSystemError tells more), a read that came back short
+// (the disk or image ends early), or a chain step that failed or looped.
+enum DataFailure { kDataFailNone, kDataFailDevice, kDataFailShort, kDataFailChain };
+DataFailure LastDataFailure();
+// Moves the cursor length bytes on, as reading them would, following the
+// chain without reading any data; *skipped falls short at the chain's end.
+bool SkipEntryData(u64 length, u64* skipped);
 
 #endif

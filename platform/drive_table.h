@@ -1,8 +1,11 @@
-// The drive table a front end may set (SetDriveTable, platform.h): shared by
-// both implementations of OpenDrive.
+// The drive table a front end may set (SetDriveTable, platform.h) and the
+// maps drives are served through (SetDriveMap, drive_map.h): shared by both
+// implementations of the drive calls.
 #ifndef MELVIR_PLATFORM_DRIVE_TABLE_H
 #define MELVIR_PLATFORM_DRIVE_TABLE_H
 
+#include "platform/drive_map.h"
+#include "platform/platform.h"
 #include "platform/types.h"
 
 struct MemoryDrive;
@@ -23,5 +26,12 @@ void SetDriveSources(const DriveSource* sources, u32 count);
 
 // True when the table gives drive number as a drive held in memory.
 bool TabledMemoryDrive(u32 number, MemoryDrive** drive);
+
+// The implementations tell which handle a drive was opened as and when a
+// handle is closed; HandleMap then gives the map a handle's reads go
+// through, null for every other handle (one test when nothing is mapped).
+void NoteDriveOpened(u32 number, FileHandle handle);
+void NoteHandleClosed(FileHandle handle);
+const DriveMap* HandleMap(FileHandle handle);
 
 #endif

@@ -107,6 +107,11 @@ bool SeekMemory(FileHandle file, u64 position) {
   return true;
 }
 
+u64 MemoryPosition(FileHandle file) {
+  Slot* s = SlotOf(file);
+  return s ? s->position : 0;
+}
+
 bool ReadMemory(FileHandle file, void* buffer, u32 length, u32* got) {
   Slot* s = SlotOf(file);
   if (!s || !s->drive) return false;

@@ -60,6 +60,7 @@ bool OutputSinkSet();
 bool LogSinkSet();
 bool CreateSinkFile(bool log, FileHandle* out);
 bool SeekMemory(FileHandle file, u64 position);
+u64 MemoryPosition(FileHandle file);  // where SeekMemory and reads left it
 bool ReadMemory(FileHandle file, void* buffer, u32 length, u32* got);
 bool WriteMemory(FileHandle file, const void* buffer, u32 length, u32* written);
 bool MemorySize(FileHandle file, u64* size);

@@ -23,6 +23,19 @@ void SetDriveTable(const char* const* paths, u32 count);
 // Opens drive number for reading only, sharing read and write with others.
 bool OpenDrive(u32 number, FileHandle* out);
 
+// The path drive number stands for (an image, a device), into out; false
+// when there is no such drive.
+bool DriveName(u32 number, char* out, u32 size);
+
+// The system's error code for the last failed drive open, seek or read, or
+// log creation, of this thread (errno, or GetLastError on Windows); 0 when it gave none.
+u32 LastSystemError();
+void ClearSystemError();
+// The system's text for an error code, into out.
+void SystemErrorText(u32 code, char* out, u32 size);
+// The error says the caller lacks the rights (EACCES/EPERM, ERROR_ACCESS_DENIED).
+bool IsAccessDenied(u32 code);
+
 // Seeks to an absolute byte position (64-bit).
 bool SeekFile(FileHandle file, u64 position);
 
@@ -35,6 +48,21 @@ bool DriveSize(FileHandle file, u64* size);
 // Closes a drive, log or output file; false when the close failed.
 bool CloseFile(FileHandle file);
 
+// ---- Reading a failing drive ------------------------------------------------
+
+// True when the drive is a disk device rather than an image or other file.
+bool IsBlockDevice(FileHandle file);
+
+// The unit a drive is read again in: a disk device's logical sector size
+// (512 when unknown), 512 for an image.
+u32 DirectReadUnit(FileHandle file);
+
+// Reads at position past the system's cache where a disk device has one, so
+// that a sector read again comes from the disk, not from a cached copy.
+// position and length are multiples of DirectReadUnit, buffer is aligned to
+// it (at most 4096). Leaves the position SeekFile set undefined.
+bool ReadDirect(FileHandle file, u64 position, void* buffer, u32 length, u32* got);
+
 // ---- Trace log -------------------------------------------------------------
 
 // Creates (replacing) a text file for writing, not shared with others.
@@ -46,8 +74,9 @@ bool WriteBytes(FileHandle file, const void* buffer, u32 length, u32* written);
 // ---- Output file -----------------------------------------------------------
 
 // Creates (replacing) a file for unbuffered writing: writes must be whole
-// 512-byte sectors from page-aligned memory. Where the file system refuses
-// unbuffered writes the file is written through the ordinary interface.
+// 512-byte sectors from page-aligned memory. Where the volume's sectors are
+// not 512 bytes, or the file system refuses unbuffered writes, the file is
+// written through the ordinary interface.
 bool CreateOutputFile(const char* path, FileHandle* out);
 
 // ---- Formatting ------------------------------------------------------------

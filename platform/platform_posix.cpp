@@ -63,45 +63,85 @@ void ListDevices() {
 
 int Fd(FileHandle f) { return static_cast<int>(f); }
 
+void CloseDirectTwin(FileHandle file);
+
+thread_local u32 t_lastError = 0;
+
+// Notes the failure's errno (EIO for an injected one); returns false.
+bool Failed(int error) {
+  t_lastError = u32(error);
+  return false;
+}
+
+// The path of drive number, or null.
+const char* DrivePath(u32 number) {
+  const char* path;
+  if (TabledDrivePath(number, &path)) return path;
+  if (!g_devicesListed) ListDevices();
+  return number < g_deviceCount ? g_devices[number] : nullptr;
+}
+
 }  // namespace
+
+bool DriveName(u32 number, char* out, u32 size) {
+  const char* path = DrivePath(number);
+  if (!path) return false;
+  FormatText(out, size, "%s", path);
+  return true;
+}
+
+u32 LastSystemError() { return t_lastError; }
+void ClearSystemError() { t_lastError = 0; }
+
+void SystemErrorText(u32 code, char* out, u32 size) {
+  FormatText(out, size, "%s", std::strerror(int(code)));
+}
+
+bool IsAccessDenied(u32 code) { return code == EACCES || code == EPERM; }
 
 bool OpenDrive(u32 number, FileHandle* out) {
   FaultMode mode;
-  if (FaultHit(kCallOpenDrive, &mode)) return false;
+  if (FaultHit(kCallOpenDrive, &mode)) return Failed(EIO);
   MemoryDrive* memory;
-  if (TabledMemoryDrive(number, &memory)) return OpenMemoryDrive(memory, out);
-  const char* path;
-  if (TabledDrivePath(number, &path)) {
-    if (!path) return false;
-  } else {
-    if (!g_devicesListed) ListDevices();
-    if (number >= g_deviceCount) return false;
-    path = g_devices[number];
+  if (TabledMemoryDrive(number, &memory)) {
+    if (!OpenMemoryDrive(memory, out)) return Failed(EMFILE);
+    NoteDriveOpened(number, *out);
+    return true;
   }
+  const char* path = DrivePath(number);
+  if (!path) return Failed(ENOENT);
   int fd = open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) return Failed(errno);
+  NoteDriveOpened(number, fd);
   *out = fd;
   return true;
 }
 
 bool SeekFile(FileHandle file, u64 position) {
   FaultMode mode;
-  if (FaultHit(kCallSeek, &mode)) return false;
-  if (IsMemoryHandle(file)) return SeekMemory(file, position);
-  if (position > static_cast<u64>(INT64_MAX)) return false;
-  return lseek(Fd(file), static_cast<off_t>(position), SEEK_SET) != static_cast<off_t>(-1);
+  if (FaultHit(kCallSeek, &mode)) return Failed(EIO);
+  if (position > static_cast<u64>(INT64_MAX)) return Failed(EINVAL);
+  if (IsMemoryHandle(file)) return SeekMemory(file, position) ? true : Failed(EBADF);
+  if (lseek(Fd(file), static_cast<off_t>(position), SEEK_SET) == static_cast<off_t>(-1))
+    return Failed(errno);
+  return true;
 }
 
 bool ReadBytes(FileHandle file, void* buffer, u32 length, u32* got) {
   bool fail;
   length = FaultLength(kCallRead, length, &fail);
-  if (fail) return false;
-  if (IsMemoryHandle(file)) return ReadMemory(file, buffer, length, got);
+  if (fail) return Failed(EIO);
+  if (const DriveMap* map = HandleMap(file)) {
+    off_t at = IsMemoryHandle(file) ? off_t(MemoryPosition(file)) : lseek(Fd(file), 0, SEEK_CUR);
+    if (at < 0) return Failed(errno);
+    if (!MapReadable(*map, u64(at), length)) return Failed(EIO);  // as the disk's own read did
+  }
+  if (IsMemoryHandle(file)) return ReadMemory(file, buffer, length, got) ? true : Failed(EIO);
   u32 done = 0;
   while (done < length) {
     ssize_t n = read(Fd(file), static_cast<u8*>(buffer) + done, length - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
+    if (n < 0) return Failed(errno);
     if (n == 0) break;
     done += static_cast<u32>(n);
   }
@@ -122,17 +162,97 @@ bool DriveSize(FileHandle file, u64* size) {
 bool CloseFile(FileHandle file) {
   FaultMode mode;
   bool fail = FaultHit(kCallClose, &mode);
+  NoteHandleClosed(file);
+  CloseDirectTwin(file);
   // The descriptor is released even when the close is made to fail.
   bool ok = IsMemoryHandle(file) ? CloseMemory(file) : close(Fd(file)) == 0;
   return ok && !fail;
 }
 
+// ---- Reading a failing drive ------------------------------------------------
+
+namespace {
+
+// The second descriptor of a disk device, opened with O_DIRECT the first
+// time a sector is read again, so that the ordinary reads keep the cache.
+// Images are remembered too, with no twin: one test per re-read.
+struct DirectTwin {
+  int fd, twin;  // twin -1: an image, or O_DIRECT refused: the plain descriptor serves
+};
+const u32 kTwins = 4;
+DirectTwin g_twins[kTwins];
+u32 g_twinCount = 0;
+
+bool IsBlockFd(int fd) {
+  struct stat s;
+  return fstat(fd, &s) == 0 && S_ISBLK(s.st_mode);
+}
+
+int DirectFd(int fd) {
+  for (u32 i = 0; i < g_twinCount; ++i)
+    if (g_twins[i].fd == fd) return g_twins[i].twin < 0 ? fd : g_twins[i].twin;
+  if (g_twinCount == kTwins) return fd;
+  int twin = -1;
+  if (IsBlockFd(fd)) {
+    char path[40];
+    std::snprintf(path, sizeof path, "/proc/self/fd/%d", fd);
+    twin = open(path, O_RDONLY | O_DIRECT | O_CLOEXEC);
+  }
+  g_twins[g_twinCount++] = {fd, twin};
+  return twin < 0 ? fd : twin;
+}
+
+void CloseDirectTwin(FileHandle file) {
+  for (u32 i = 0; i < g_twinCount; ++i)
+    if (g_twins[i].fd == Fd(file)) {
+      if (g_twins[i].twin >= 0) close(g_twins[i].twin);
+      g_twins[i] = g_twins[--g_twinCount];
+      return;
+    }
+}
+
+}  // namespace
+
+bool IsBlockDevice(FileHandle file) { return IsBlockFd(Fd(file)); }
+
+u32 DirectReadUnit(FileHandle file) {
+  int size = 0;
+  if (!IsBlockFd(Fd(file)) || ioctl(Fd(file), BLKSSZGET, &size) != 0 || size < 512) return 512;
+  return u32(size);
+}
+
+bool ReadDirect(FileHandle file, u64 position, void* buffer, u32 length, u32* got) {
+  bool fail;
+  length = FaultLength(kCallRead, length, &fail);
+  if (fail) return Failed(EIO);
+  if (position > static_cast<u64>(INT64_MAX)) return Failed(EINVAL);
+  if (const DriveMap* map = HandleMap(file))
+    if (!MapReadable(*map, position, length)) return Failed(EIO);
+  if (IsMemoryHandle(file))
+    return SeekMemory(file, position) && ReadMemory(file, buffer, length, got) ? true : Failed(EIO);
+  int fd = DirectFd(Fd(file));
+  u32 done = 0;
+  while (done < length) {
+    ssize_t n = pread(fd, static_cast<u8*>(buffer) + done, length - done, off_t(position + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno == EINVAL && fd != Fd(file)) {
+      fd = Fd(file);  // alignment refused: the cached descriptor, same bytes
+      continue;
+    }
+    if (n < 0) return Failed(errno);
+    if (n == 0) break;
+    done += static_cast<u32>(n);
+  }
+  *got = done;
+  return true;
+}
+
 bool CreateLogFile(const char* path, FileHandle* out) {
   FaultMode mode;
-  if (FaultHit(kCallCreateLog, &mode)) return false;
-  if (LogSinkSet()) return CreateSinkFile(true, out);
+  if (FaultHit(kCallCreateLog, &mode)) return Failed(EIO);
+  if (LogSinkSet()) return CreateSinkFile(true, out) ? true : Failed(EMFILE);
   int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
+  if (fd < 0) return Failed(errno);
   *out = fd;
   return true;
 }
@@ -144,7 +264,13 @@ bool WriteBytes(FileHandle file, const void* buffer, u32 length, u32* written) {
   if (IsMemoryHandle(file)) return WriteMemory(file, buffer, length, written);
   u32 done = 0;
   while (done < length) {
-    ssize_t n = write(Fd(file), static_cast<const u8*>(buffer) + done, length - done);
+    ssize_t n;
+    if (RefusesUnbufferedLength(length - done) && (fcntl(Fd(file), F_GETFL) & O_DIRECT)) {
+      n = -1;
+      errno = EINVAL;  // a forced sector size, as direct I/O refuses part sectors
+    } else {
+      n = write(Fd(file), static_cast<const u8*>(buffer) + done, length - done);
+    }
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && errno == EINVAL) {
       // Direct I/O refused this length or alignment (a file system with

@@ -9,51 +9,104 @@
 #include "platform/memory_files.h"
 #include "platform/platform.h"
 
+#include <atomic>
+
 namespace {
 
 
 HANDLE H(FileHandle f) { return reinterpret_cast<HANDLE>(f); }
 FileHandle F(HANDLE h) { return reinterpret_cast<FileHandle>(h); }
 
+// The output file when it was opened unbuffered (one at a time), for the
+// forced sector size of the tests.
+std::atomic<FileHandle> g_unbufferedOutput{kNoFile};
+
 }  // namespace
+
+namespace {
+thread_local u32 t_lastError = 0;
+
+bool Failed(DWORD error) {
+  t_lastError = u32(error);
+  return false;
+}
+}  // namespace
+
+bool DriveName(u32 number, char* out, u32 size) {
+  const char* path;
+  if (!TabledDrivePath(number, &path)) {
+    if (number > 16) return false;
+    FormatText(out, size, "\\\\.\\PhysicalDrive%u", number);
+    return true;
+  }
+  if (!path) return false;
+  FormatText(out, size, "%s", path);
+  return true;
+}
+
+u32 LastSystemError() { return t_lastError; }
+void ClearSystemError() { t_lastError = 0; }
+
+void SystemErrorText(u32 code, char* out, u32 size) {
+  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                           code, 0, out, size, nullptr);
+  while (n > 0 && (out[n - 1] == '\r' || out[n - 1] == '\n' || out[n - 1] == '.')) out[--n] = 0;
+  if (n == 0) FormatText(out, size, "system error %u", code);
+}
+
+bool IsAccessDenied(u32 code) { return code == ERROR_ACCESS_DENIED; }
 
 bool OpenDrive(u32 number, FileHandle* out) {
   FaultMode mode;
-  if (FaultHit(kCallOpenDrive, &mode)) return false;
+  if (FaultHit(kCallOpenDrive, &mode)) return Failed(ERROR_READ_FAULT);
   MemoryDrive* memory;
-  if (TabledMemoryDrive(number, &memory)) return OpenMemoryDrive(memory, out);
-  char name[32];
-  const char* path = name;
-  if (TabledDrivePath(number, &path)) {
-    if (!path) return false;
-  } else {
-    FormatText(name, sizeof name, "\\\\.\\PhysicalDrive%u", number);
+  if (TabledMemoryDrive(number, &memory)) {
+    if (!OpenMemoryDrive(memory, out)) return Failed(ERROR_TOO_MANY_OPEN_FILES);
+    NoteDriveOpened(number, *out);
+    return true;
   }
+  char name[1024];
+  wchar_t wide[1024];
+  if (!DriveName(number, name, sizeof name)) return Failed(ERROR_FILE_NOT_FOUND);
+  // Paths are UTF-8, as the command line gives them.
+  if (!MultiByteToWideChar(CP_UTF8, 0, name, -1, wide, 1024)) return Failed(GetLastError());
   // Read access only; other readers and writers of the drive are not locked out.
-  HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+  HANDLE h = CreateFileW(wide, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                          OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
+  if (h == INVALID_HANDLE_VALUE) return Failed(GetLastError());
+  NoteDriveOpened(number, F(h));
   *out = F(h);
   return true;
 }
 
 bool SeekFile(FileHandle file, u64 position) {
   FaultMode mode;
-  if (FaultHit(kCallSeek, &mode)) return false;
-  if (IsMemoryHandle(file)) return SeekMemory(file, position);
+  if (FaultHit(kCallSeek, &mode)) return Failed(ERROR_SEEK);
   LARGE_INTEGER to;
   to.QuadPart = static_cast<LONGLONG>(position);
-  if (position > 0x7FFFFFFFFFFFFFFFull) return false;
-  return SetFilePointerEx(H(file), to, nullptr, FILE_BEGIN) != 0;
+  if (position > 0x7FFFFFFFFFFFFFFFull) return Failed(ERROR_NEGATIVE_SEEK);
+  if (IsMemoryHandle(file)) return SeekMemory(file, position) ? true : Failed(ERROR_INVALID_HANDLE);
+  if (!SetFilePointerEx(H(file), to, nullptr, FILE_BEGIN)) return Failed(GetLastError());
+  return true;
 }
 
 bool ReadBytes(FileHandle file, void* buffer, u32 length, u32* got) {
   bool fail;
   length = FaultLength(kCallRead, length, &fail);
-  if (fail) return false;
-  if (IsMemoryHandle(file)) return ReadMemory(file, buffer, length, got);
+  if (fail) return Failed(ERROR_READ_FAULT);
+  if (const DriveMap* map = HandleMap(file)) {
+    LARGE_INTEGER zero, at;
+    zero.QuadPart = 0;
+    if (IsMemoryHandle(file))
+      at.QuadPart = LONGLONG(MemoryPosition(file));
+    else if (!SetFilePointerEx(H(file), zero, &at, FILE_CURRENT))
+      return Failed(GetLastError());
+    // A bad sector of a real disk gives this error.
+    if (!MapReadable(*map, u64(at.QuadPart), length)) return Failed(ERROR_CRC);
+  }
+  if (IsMemoryHandle(file)) return ReadMemory(file, buffer, length, got) ? true : Failed(ERROR_CRC);
   DWORD n = 0;
-  if (!::ReadFile(H(file), buffer, length, &n, nullptr)) return false;
+  if (!::ReadFile(H(file), buffer, length, &n, nullptr)) return Failed(GetLastError());
   *got = n;
   return true;
 }
@@ -74,19 +127,47 @@ bool DriveSize(FileHandle file, u64* size) {
 }
 
 bool CloseFile(FileHandle file) {
+  FileHandle open = file;
+  g_unbufferedOutput.compare_exchange_strong(open, kNoFile);
   FaultMode mode;
   bool fail = FaultHit(kCallClose, &mode);
+  NoteHandleClosed(file);
   bool ok = IsMemoryHandle(file) ? CloseMemory(file) : CloseHandle(H(file)) != 0;
   return ok && !fail;
 }
 
+bool IsBlockDevice(FileHandle file) {
+  GET_LENGTH_INFORMATION length;
+  DWORD got = 0;
+  return DeviceIoControl(H(file), IOCTL_DISK_GET_LENGTH_INFO, nullptr, 0, &length, sizeof length,
+                         &got, nullptr) != 0;
+}
+
+u32 DirectReadUnit(FileHandle file) {
+  DISK_GEOMETRY geometry;
+  DWORD got = 0;
+  if (!DeviceIoControl(H(file), IOCTL_DISK_GET_DRIVE_GEOMETRY, nullptr, 0, &geometry,
+                       sizeof geometry, &got, nullptr) ||
+      geometry.BytesPerSector < 512)
+    return 512;
+  return geometry.BytesPerSector;
+}
+
+// Reads of a physical drive do not pass through the file cache, so the
+// ordinary read is already a read of the disk.
+bool ReadDirect(FileHandle file, u64 position, void* buffer, u32 length, u32* got) {
+  return SeekFile(file, position) && ReadBytes(file, buffer, length, got);
+}
+
 bool CreateLogFile(const char* path, FileHandle* out) {
   FaultMode mode;
-  if (FaultHit(kCallCreateLog, &mode)) return false;
-  if (LogSinkSet()) return CreateSinkFile(true, out);
-  HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+  if (FaultHit(kCallCreateLog, &mode)) return Failed(ERROR_WRITE_FAULT);
+  if (LogSinkSet()) return CreateSinkFile(true, out) ? true : Failed(ERROR_TOO_MANY_OPEN_FILES);
+  wchar_t wide[1024];
+  if (!MultiByteToWideChar(CP_UTF8, 0, path, -1, wide, 1024)) return Failed(GetLastError());
+  HANDLE h = CreateFileW(wide, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                          nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
+  if (h == INVALID_HANDLE_VALUE) return Failed(GetLastError());
   *out = F(h);
   return true;
 }
@@ -96,20 +177,42 @@ bool WriteBytes(FileHandle file, const void* buffer, u32 length, u32* written) {
   length = FaultLength(kCallWrite, length, &fail);
   if (fail) return false;
   if (IsMemoryHandle(file)) return WriteMemory(file, buffer, length, written);
+  if (file == g_unbufferedOutput.load() && RefusesUnbufferedLength(length)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
   DWORD n = 0;
   if (!::WriteFile(H(file), buffer, length, &n, nullptr)) return false;
   *written = n;
   return true;
 }
 
+namespace {
+// Bytes per sector of the volume that will hold path; 0 when unknown.
+u32 OutputSectorSize(const char* path) {
+  if (u32 forced = ForcedOutputSectorSize()) return forced;
+  char root[MAX_PATH];
+  DWORD sectorsPerCluster, bytesPerSector, freeClusters, clusters;
+  if (!GetVolumePathNameA(path, root, sizeof root) ||
+      !GetDiskFreeSpaceA(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters))
+    return 0;
+  return bytesPerSector;
+}
+}  // namespace
+
 bool CreateOutputFile(const char* path, FileHandle* out) {
   FaultMode mode;
   if (FaultHit(kCallCreateOutput, &mode)) return false;
   if (OutputSinkSet()) return CreateSinkFile(false, out);
-  HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_NO_BUFFERING, nullptr);
+  // Unbuffered writes must be whole sectors of the volume, and the last
+  // write of a recording is whole 512-byte sectors only: on a volume of
+  // other (or unknown) sectors the file is written through the cache.
+  bool unbuffered = OutputSectorSize(path) == 512;
+  DWORD flags = FILE_ATTRIBUTE_NORMAL | (unbuffered ? FILE_FLAG_NO_BUFFERING : 0);
+  HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, flags, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   *out = F(h);
+  if (unbuffered) g_unbufferedOutput.store(*out);
   return true;
 }
 

@@ -34,7 +34,8 @@
 #define TEXT_SAVE_FILTER "MPEG2 Transport Stream\0*.TS;*.TS2\0All files\0*.*"
 
 #define MELVIR_CAPTION "MELVIR"
-#define MELVIR_VERSION "1.0"
-#define MELVIR_TITLE "MELVIR 1.0"
+/* MELVIR_VERSION comes from the build (the CMake project's version), and so
+   does the About box's MELVIR_TITLE (melvir_version.h, made from version.h.in). */
+#define MELVIR_COPYRIGHT "Copyright (C) 2026 the MELVIR project"
 
 #endif

@@ -27,7 +27,7 @@ for img in sample.img sample-swapped.img; do
   out=$work/${img%.img}.ts
   listed=$("$build/cli/melvir" list "$build/sample/$img")
   listed=${listed%%$'\n'*}
-  [[ $listed == "Test card 8s  1Mo" ]] || fail "$img: first line is '$listed'"
+  [[ $listed == "1  Test card 8s  1Mo" ]] || fail "$img: first line is '$listed'"
   "$build/cli/melvir" extract -n 1 -o "$out" --quiet "$build/sample/$img"
   cmp -s "$out" "$root/tests/data/clip.ts" || fail "$img: the extracted stream is not the clip"
 

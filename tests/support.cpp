@@ -47,6 +47,18 @@ void InstallRecordingUi() {
   SetUiPort(&kRecordingPort);
 }
 
+bool ListAll(std::vector<Listed>* out) {
+  ResetDirectory();
+  for (int guard = 0; guard < 10000; ++guard) {
+    char text[kEntryTextSize];
+    u32 start = 0, size = 0;
+    if (!GetNextEntry(text, &start, &size)) return false;
+    if (start == 0) return true;
+    out->push_back({text, start, size});
+  }
+  return false;
+}
+
 void ResetDiskRecord() {
   CloseDisk();
   g_disk = RecorderDisk{};

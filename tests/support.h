@@ -36,6 +36,17 @@ class ScratchTest : public ::testing::Test {
 std::string ReadWholeFile(const std::string& path);
 void WriteWholeFile(const std::string& path, const std::string& bytes);
 
+// One recording as GetNextEntry gives it.
+struct Listed {
+  std::string text;
+  unsigned start, size;
+  bool operator==(const Listed& o) const {
+    return text == o.text && start == o.start && size == o.size;
+  }
+};
+// Lists the whole directory; stops at the first failure.
+bool ListAll(std::vector<Listed>* out);
+
 // Puts the recorder disk record back as it is at program start.
 void ResetDiskRecord();
 

@@ -27,9 +27,15 @@ bool Drain(int fd, std::string* text) {
 
 ChildResult RunMelvir(const std::vector<std::string>& args, int timeoutSeconds,
                       const Watch& watch) {
+  std::vector<std::string> argv{MelvirPath()};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return RunProgram(argv, timeoutSeconds, watch);
+}
+
+ChildResult RunProgram(const std::vector<std::string>& args, int timeoutSeconds,
+                       const Watch& watch) {
   ChildResult result;
-  std::string path = MelvirPath();
-  std::vector<char*> argv{const_cast<char*>(path.c_str())};
+  std::vector<char*> argv;
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   int out[2], err[2];
@@ -43,7 +49,7 @@ ChildResult RunMelvir(const std::vector<std::string>& args, int timeoutSeconds,
     close(out[0]);
     close(err[0]);
     signal(SIGINT, SIG_DFL);
-    execv(argv[0], argv.data());
+    execvp(argv[0], argv.data());
     _exit(127);
   }
   close(out[1]);

@@ -24,5 +24,8 @@ std::string MelvirPath();
 // Runs melvir with args in the current folder, no standard input.
 ChildResult RunMelvir(const std::vector<std::string>& args, int timeoutSeconds = 60,
                       const Watch& watch = nullptr);
+// Runs any program (argv[0] a path) the same way.
+ChildResult RunProgram(const std::vector<std::string>& argv, int timeoutSeconds = 60,
+                       const Watch& watch = nullptr);
 
 #endif

@@ -33,7 +33,6 @@ struct Reader {
       unsigned char c = static_cast<unsigned char>(s[i]);
       if (c == '"') { ++i; return true; }
       if (c < 0x20) return Fail("raw control character in string");
-      if (c >= 0x80) return Fail("byte above 0x7F (the output must be ASCII)");
       if (c != '\\') { *out += char(c); continue; }
       if (++i >= s.size()) return Fail("unterminated escape");
       switch (s[i]) {

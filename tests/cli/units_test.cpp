@@ -73,6 +73,59 @@ TEST(CliNames, FileNamesAreUniqueRegardlessOfCase) {
   }
 }
 
+TEST(CliNames, DecodedLettersStayInStems) {
+  const struct {
+    const char* name;
+    const char* stem;
+  } cases[] = {
+      {"Caf\xC3\xA9 cr\xC3\xA8me", "Caf\xC3\xA9 cr\xC3\xA8me"},
+      {"\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82",
+       "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82"},
+      {"a\xEF\xBF\xBD" "b", "a_b"},                // U+FFFD
+      {"a\xC2\x85" "b", "a_b"},                    // a C1 control code
+      {"photo\xE2\x80\xAEst.exe", "photo_st.exe"},  // right-to-left override
+      {"\xC2\xA0" "x\xC2\xA0", "\xC2\xA0" "x\xC2\xA0"},  // only ASCII blanks are trimmed
+      {"COM\xC2\xB9", "COM\xC2\xB9_"},
+      {"COM\xC2\xB9x", "COM\xC2\xB9x"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Stem(c.name), c.stem) << c.name;
+  char stem[8];  // room for 5 bytes and a device '_': "ab" and one 3-byte letter
+  SafeStem("ab\xE2\x82\xAC\xE2\x82\xAC", stem, sizeof stem);
+  EXPECT_STREQ(stem, "ab\xE2\x82\xAC");
+}
+
+TEST(CliNames, FileNamesClashOverAccentedLettersAndHaveNoLimit) {
+  NameSet set = {};
+  char file[kFileNameSize];
+  const char* stems[] = {"CAF\xC3\x89", "caf\xC3\xA9", "\xCE\xA3\xCE\x9F\xCE\xA6\xCE\x99\xCE\x91",
+                         "\xCF\x83\xCE\xBF\xCF\x86\xCE\xB9\xCE\xB1", "Film (2)", "Film", "film"};
+  const char* files[] = {"CAF\xC3\x89.ts",
+                         "caf\xC3\xA9 (2).ts",
+                         "\xCE\xA3\xCE\x9F\xCE\xA6\xCE\x99\xCE\x91.ts",
+                         "\xCF\x83\xCE\xBF\xCF\x86\xCE\xB9\xCE\xB1 (2).ts",
+                         "Film (2).ts",
+                         "Film.ts",
+                         "film (3).ts"};
+  for (int i = 0; i < 7; ++i) {
+    ASSERT_TRUE(UniqueFileName(&set, stems[i], file, sizeof file));
+    EXPECT_STREQ(file, files[i]);
+  }
+  for (int i = 0; i < 1000; ++i) {
+    char stem[16];
+    std::snprintf(stem, sizeof stem, "R%d", i % 400);
+    ASSERT_TRUE(UniqueFileName(&set, stem, file, sizeof file)) << i;
+    char expected[32];
+    if (i < 400) std::snprintf(expected, sizeof expected, "R%d.ts", i);
+    else std::snprintf(expected, sizeof expected, "R%d (%d).ts", i % 400, i / 400 + 1);
+    ASSERT_STREQ(file, expected);
+  }
+  set.count = 0;  // emptied: every name is free again
+  ASSERT_TRUE(UniqueFileName(&set, "film", file, sizeof file));
+  EXPECT_STREQ(file, "film.ts");
+  EXPECT_FALSE(UniqueFileName(&set, "longer than this", file, 16));
+  FreeNameSet(&set);
+}
+
 TEST(CliNames, NameIsTheListTextLessItsOwnSizeSuffix) {
   char name[80];
   ASSERT_TRUE(NameFromListText("Film  5Mo  12Mo", 12, name, sizeof name));

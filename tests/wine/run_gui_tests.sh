@@ -78,9 +78,12 @@ hashes=$(sha256sum "$sample" "$work/long.img")
 
 # What the Windows program must show: the native program's view of the same
 # disk as drive 1.
-"$melvir" list "$sample" > "$work/list.txt"
-"$melvir" info /dev/null "$sample" > "$work/info.txt"
+"$melvir" list "$sample" | sed 's/^ *[0-9][0-9]*  //' > "$work/list.txt"  # without its numbers
+# Info shows the lines up to the data start; the command line says more.
+"$melvir" info /dev/null "$sample" | sed '/^Data start:/q' > "$work/info.txt"
 lines=$(wc -l < "$work/list.txt")
+
+scenario templates
 
 map "$sample"
 scenario browse "$(winpath "$work/list.txt")" "$(winpath "$work/info.txt")" \

@@ -1,0 +1,130 @@
+#include "cli/catalog.h"
+
+#include <cstring>
+
+#include "app/messages.h"
+#include "cli/cli_port.h"
+#include "cli/rescue_mode.h"
+#include "cli/rescue_report.h"
+#include "cli/sources.h"
+#include "cli/unreadable.h"
+#include "disk/layout.h"
+#include "disk/rescue.h"
+#include "platform/platform.h"
+
+namespace {
+
+void Describe(const Options& o, const RecordingEntry& entry, NameSet* names, Recording* r) {
+  r->entry = entry;
+  DecodeName(entry.raw, entry.rawLength, o.charset, r->decoded, sizeof r->decoded);
+  char stem[kFileNameSize];
+  SafeStem(r->decoded, stem, sizeof stem);
+  UniqueFileName(names, stem, r->file, sizeof r->file);
+}
+
+}  // namespace
+
+bool FindDisk(const Options& o, Catalog* catalog) {
+  catalog->recordings.clear();
+  catalog->scanFailed = false;
+  if (!FindRecorderDisk(o.trace || o.traceFile)) {
+    ReportProbes(o, false);
+    ShowError(IDS_NO_DRIVE);
+    return false;
+  }
+  ReportProbes(o, true);
+  catalog->drive = g_disk.diskNumber;
+  if (!DriveName(catalog->drive, catalog->source, sizeof catalog->source)) catalog->source[0] = 0;
+  return true;
+}
+
+namespace {
+
+Recording* NewRow(Catalog* catalog) {
+  catalog->recordings.emplace_back();
+  Recording& r = catalog->recordings.back();
+  r.number = u32(catalog->recordings.size());
+  return &r;
+}
+
+// Every entry the directory still gives: a directory sector unreadable in
+// both copies loses its seven entries, a damaged chain is listed as far as
+// it can be walked, and the scan goes on.
+void ReadCatalogPastDamage(const Options& o, Catalog* catalog, NameSet* names) {
+  u64 count = DirectoryEntryCount();
+  for (u64 i = 0; i < count; ++i) {
+    DirEntry e;
+    if (!ReadDirEntry(u32(i), &e)) {
+      u64 s = i / kDirEntriesPerSector;
+      Say("directory sector %llu unreadable: entries %llu to %llu lost",
+          static_cast<unsigned long long>(s), static_cast<unsigned long long>(s * 7),
+          static_cast<unsigned long long>(s * 7 + 6));
+      NoteDamage();
+      i = s * kDirEntriesPerSector + kDirEntriesPerSector - 1;
+      continue;
+    }
+    if (e.type != kRecordingType || e.firstCluster > g_disk.clusterCount) continue;
+    ChainWalk walk;
+    WalkChain(e.firstCluster, &walk);
+    RecordingEntry entry = {};
+    entry.entry = u32(i);
+    entry.firstCluster = e.firstCluster;
+    entry.clusters = walk.clusters;
+    std::memcpy(entry.raw, e.name, e.nameLength);
+    entry.rawLength = e.nameLength;
+    FormatEntryText(e, walk.clusters, entry.text, &entry.sizeMiB);
+    if (!NameFromListText(entry.text, entry.sizeMiB, entry.name, sizeof entry.name))
+      entry.name[0] = 0;
+    Recording* r = NewRow(catalog);
+    Describe(o, entry, names, r);
+    r->walk = walk;
+    if (!WalkIsWhole(walk)) {
+      FormatChainDamage(walk, r->damage, sizeof r->damage);
+      Say("recording %u \"%s\": chain damaged at cluster %u (%s)", r->number, r->decoded,
+          walk.last, ChainEndText(walk.end));
+      NoteDamage();
+    }
+  }
+}
+
+}  // namespace
+
+void ReadCatalog(const Options& o, Catalog* catalog) {
+  static NameSet names;
+  names.count = 0;
+  if (o.rescue) {
+    ReadCatalogPastDamage(o, catalog, &names);
+  } else {
+    ResetDirectory();
+    for (;;) {
+      RecordingEntry entry;
+      if (!GetNextRecording(&entry)) {
+        catalog->scanFailed = true;
+        char text[100];
+        LoadText(IDS_SCAN_ERROR, text, sizeof text);
+        if (!o.quiet) Say("%s%s", text, RescueHint(o));
+        break;
+      }
+      if (entry.firstCluster == 0) break;
+      Describe(o, entry, &names, NewRow(catalog));
+    }
+  }
+  if (const DriveMap* map = ActiveMap()) {
+    for (Recording& r : catalog->recordings)
+      r.unreadableKnown = RecordingUnreadableBytes(*map, r.entry.firstCluster, r.entry.clusters,
+                                                   &r.unreadableBytes);
+  }
+}
+
+void LostRecording(u32 first, u32 clusters, u32 sizeMiB, Recording* r) {
+  *r = Recording{};
+  r->entry.firstCluster = first;
+  r->entry.clusters = clusters;
+  r->entry.sizeMiB = sizeMiB;
+  FormatText(r->entry.name, sizeof r->entry.name, "lost-%u", first);
+  FormatText(r->entry.text, sizeof r->entry.text, "%s  %uMo", r->entry.name, sizeMiB);
+  FormatText(r->decoded, sizeof r->decoded, "%s", r->entry.name);
+  FormatText(r->file, sizeof r->file, "%s.ts", r->entry.name);
+}
+
+u64 AllocatedBytes(const Recording& r) { return u64(r.entry.clusters) * g_disk.usableClusterBytes; }

@@ -1,0 +1,346 @@
+#include "cli/copy.h"
+
+#include <cstring>
+
+#include "app/messages.h"
+#include "cli/cli_port.h"
+#include "cli/os.h"
+#include "cli/output_file.h"
+#include "cli/progress.h"
+#include "cli/rescue_mode.h"
+#include "cli/rescue_report.h"
+#include "disk/block_form.h"
+#include "disk/rescue.h"
+#include "platform/platform.h"
+
+namespace {
+
+const u32 kMiB = 1048576;
+const u32 kStage = 0x100000;  // output staged in 1 MiB writes
+
+alignas(4096) u8 g_block[kBlockBytes];
+alignas(4096) u8 g_compare[kBlockBytes];
+alignas(4096) u8 g_stage[kStage];
+
+// The block-form decision as it stands after each of the first blocks: the
+// first bytes of blocks 0 to 3 settle it for every later block.
+struct FormPlan {
+  u8 firstBytes[kSyncBlocks];
+  bool unread[kSyncBlocks];  // the block's first sector could not be read: it does not count
+  u32 known;  // blocks the recording has among the first four
+};
+
+BlockForm FormAfter(const FormPlan& plan, u64 blocks) {
+  BlockForm f = NewBlockForm();
+  for (u64 i = 0; i < blocks && i < plan.known; ++i)
+    if (!plan.unread[i]) SeeBlockStart(&f, plan.firstBytes[i]);
+  return f;
+}
+
+// Output bytes of the first blocks whole blocks (every block but the last
+// reads whole).
+u64 OutputOffset(const FormPlan& plan, u64 blocks) {
+  u64 offset = 0;
+  for (u64 i = 0; i < blocks && i < kSyncBlocks; ++i)
+    offset += StreamBytes(FormAfter(plan, i + 1), kBlockBytes);
+  if (blocks > kSyncBlocks) offset += (blocks - kSyncBlocks) * StreamBytes(FormAfter(plan, kSyncBlocks), kBlockBytes);
+  return offset;
+}
+
+ReadDamage g_damage;
+
+// Opens the recording and moves past its first bytes bytes; false on a
+// failure (never with rescue); *at the bytes moved past.
+bool OpenAt(const Recording& r, bool rescue, u64 bytes, u64* at) {
+  if (rescue) {
+    if (!OpenEntryRescue(r.entry.firstCluster, r.entry.clusters)) return false;
+    SkipEntryRescue(bytes, at, &g_damage);
+    return true;
+  }
+  return OpenEntry(r.entry.firstCluster) && SkipEntryData(bytes, at);
+}
+
+// Reads length bytes of the recording on into g_block; with rescue the
+// damage met is in g_damage.
+bool ReadOn(bool rescue, u32 length, u32* got) {
+  if (!rescue) return ReadEntryData(g_block, length, got);
+  return ReadEntryRescue(g_block, length, got, &g_damage);
+}
+
+// Reads block index of the recording into g_block; *got 0 past its end.
+// *firstUnread: with rescue, its first sector could not be read.
+bool ReadBlock(const Recording& r, bool rescue, u64 index, u32 length, u32* got,
+               bool* firstUnread) {
+  u64 skipped;
+  *firstUnread = false;
+  if (!OpenAt(r, rescue, index * kBlockBytes, &skipped)) return false;
+  if (skipped < index * kBlockBytes) {
+    *got = 0;
+    return true;
+  }
+  if (!ReadOn(rescue, length, got)) return false;
+  *firstUnread = rescue && g_damage.runCount && g_damage.runs[0].offset == index * kBlockBytes;
+  return true;
+}
+
+bool PlanForm(const Recording& r, bool rescue, FormPlan* plan) {
+  plan->known = 0;
+  for (u32 i = 0; i < kSyncBlocks; ++i) {
+    u32 got;
+    bool unread;
+    if (!ReadBlock(r, rescue, i, kSectorSize, &got, &unread)) return false;
+    if (got == 0) break;
+    plan->unread[plan->known] = unread;
+    plan->firstBytes[plan->known++] = g_block[0];
+  }
+  return true;
+}
+
+// The system's reason for a failed read of the recording.
+void InputReason(char* out, u32 size) {
+  switch (LastDataFailure()) {
+    case kDataFailDevice:
+      SystemErrorText(LastSystemError(), out, size);
+      return;
+    case kDataFailShort:
+      FormatText(out, size, "%s", "the disk or image ends before the recording does");
+      return;
+    default:
+      FormatText(out, size, "%s", "its allocation chain cannot be followed");
+  }
+}
+
+struct Run {
+  const Recording* recording;
+  const CopyTarget* target;
+  char part[1100];        // where the bytes go: NAME.part, or the target itself
+  OutputFile out;
+  bool open;
+  u64 written;            // stream bytes handed to the output so far, staged included
+  u64 flushed;            // of those, written to the file
+  u32 staged;
+};
+
+bool IsStandardOutput(const char* path) { return path[0] == '-' && path[1] == 0; }
+
+// The output as messages name it.
+const char* Shown(const char* path) { return IsStandardOutput(path) ? "standard output" : path; }
+
+void Kept(const Run& run, char* out, u32 size) {
+  FormatText(out, size, "%llu bytes kept in %s", static_cast<unsigned long long>(run.flushed),
+             run.part);
+}
+
+void SayFailure(const Run& run, u32 id, const char* reason) {
+  char text[100], kept[1200];
+  LoadText(id, text, sizeof text);
+  Kept(run, kept, sizeof kept);
+  const char* hint = id == IDS_INPUT_ERROR ? run.target->hint : "";
+  if (run.target->stream) Say("%s: %s: %s%s", Shown(run.target->path), text, reason, hint);
+  else Say("%s: %s: %s; %s%s", run.target->path, text, reason, kept, hint);
+}
+
+void SaySystemFailure(const Run& run, u32 id, u32 error) {
+  char reason[200];
+  SystemErrorText(error, reason, sizeof reason);
+  SayFailure(run, id, reason);
+}
+
+bool Flush(Run* run, u32 length, u32* error) {
+  if (length == 0) return true;
+  if (!WriteOutputFile(&run->out, g_stage, length, error)) return false;
+  run->flushed += length;
+  std::memmove(g_stage, g_stage + length, run->staged - length);
+  run->staged -= length;
+  return true;
+}
+
+bool Put(Run* run, const u8* data, u32 length, u32* error) {
+  while (length > 0) {
+    u32 room = kStage - run->staged;
+    u32 n = length < room ? length : room;
+    std::memcpy(g_stage + run->staged, data, n);
+    run->staged += n;
+    run->written += n;
+    data += n;
+    length -= n;
+    if (run->staged == kStage && !Flush(run, kStage, error)) return false;
+  }
+  return true;
+}
+
+// Looks at an earlier run's NAME.part: the block it resumes from (0 for a
+// fresh start). A .part that does not match the disk is kept as
+// NAME.part.old.
+bool PlanResume(Run* run, const FormPlan& plan, u64* fromBlock) {
+  *fromBlock = 0;
+  u64 held;
+  if (!SizeOfFile(run->part, &held) || held == 0) return true;
+  u64 whole = 0;
+  while (OutputOffset(plan, whole + 1) <= held && whole < (u64(1) << 40)) ++whole;
+  u64 compareBlock = whole ? whole - 1 : 0;
+  u64 at = OutputOffset(plan, compareBlock);
+  u32 got;
+  bool unread;
+  if (!ReadBlock(*run->recording, run->target->rescue, compareBlock, kBlockBytes, &got, &unread)) {
+    char reason[200];
+    InputReason(reason, sizeof reason);
+    run->flushed = held;
+    SayFailure(*run, IDS_INPUT_ERROR, reason);
+    return false;
+  }
+  u32 length = StreamBytes(FormAfter(plan, compareBlock + 1), got);
+  if (!whole && held < length) length = u32(held);
+  u32 error = 0;
+  bool same = length > 0 && ReadFileAt(run->part, at, g_compare, length, &error) &&
+              std::memcmp(g_compare, g_block, length) == 0;
+  if (same) {
+    *fromBlock = whole;
+    return true;
+  }
+  char old[1200];
+  FormatText(old, sizeof old, "%s.old", run->part);
+  for (u32 n = 2; KindOfTarget(old) != kTargetMissing; ++n)
+    FormatText(old, sizeof old, "%s.old%u", run->part, n);
+  if (!RenameFile(run->part, old, &error)) {
+    SaySystemFailure(*run, IDS_CREATE_ERROR, error);
+    return false;
+  }
+  Say("%s: does not match the disk; kept as %s, copying afresh", run->part, old);
+  return true;
+}
+
+// The damage line and the --report object of a recording read past damage.
+void FinishRecord(const Recording& r, const CopyTarget& t, const BlockForm& form, u64 length,
+                  RescueRecord* record) {
+  record->bytesWritten = length;
+  record->blockForm = form.blockMode;
+  if (!WalkIsWhole(r.walk) && r.walk.clusters) NoteChainDamage(record, r.walk);
+  char summary[300];
+  FormatDamageSummary(*record, summary, sizeof summary);
+  if (summary[0]) {
+    NoteDamage();
+    Say("%s: %s", Shown(t.path), summary);
+  }
+  if (t.report && !WriteRescueReport(t.report, *record)) Say("%s", "cannot write the report");
+}
+
+CopyOutcome Fail(Run* run) {
+  u32 error;
+  if (run->open) {
+    Flush(run, run->staged, &error);  // what was copied is kept
+    CloseOutputFile(&run->out, !run->target->stream, &error);
+    run->open = false;
+  }
+  EndProgress();
+  return kCopyFailed;
+}
+
+}  // namespace
+
+CopyOutcome CopyRecording(const Recording& r, const CopyTarget& t) {
+  static Run run;
+  run = Run{};
+  run.recording = &r;
+  run.target = &t;
+  FormatText(run.part, sizeof run.part, t.stream ? "%s" : "%s.part", t.path);
+  u32 error = 0;
+  char reason[200];
+  FormPlan plan;
+  u64 fromBlock = 0;
+  static RescueRecord record;
+  record = RescueRecord{};
+  record.output = t.path;
+  if (!PlanForm(r, t.rescue, &plan)) {
+    InputReason(reason, sizeof reason);
+    SayFailure(run, IDS_INPUT_ERROR, reason);
+    return kCopyFailed;
+  }
+  if (!t.stream && !PlanResume(&run, plan, &fromBlock)) return kCopyFailed;  // said
+  u64 offset = OutputOffset(plan, fromBlock);
+  if (IsStandardOutput(t.path)) {
+    run.open = OpenStandardOutput(&run.out);
+  } else {
+    run.open = OpenOutputFile(run.part, fromBlock == 0, offset, t.stream, &run.out, &error);
+  }
+  if (!run.open) {
+    SaySystemFailure(run, IDS_CREATE_ERROR, error);
+    return kCopyFailed;
+  }
+  run.written = run.flushed = offset;
+  if (fromBlock && !t.quiet)
+    Say("%s: resuming after %llu bytes", run.part, static_cast<unsigned long long>(offset));
+
+  char format[48], label[160];
+  LoadText(IDS_EXTRACTING, format, sizeof format);
+  FormatText(label, sizeof label, format, r.entry.text);
+  StartProgress(!t.quiet && StderrIsTerminal(), r.entry.sizeMiB);
+  ProgressLabel(label);
+  BlockForm form = FormAfter(plan, fromBlock);
+  u64 skipped;
+  if (!OpenAt(r, t.rescue, fromBlock * kBlockBytes, &skipped)) {
+    InputReason(reason, sizeof reason);
+    SayFailure(run, IDS_INPUT_ERROR, reason);
+    return Fail(&run);
+  }
+  u64 bytesRead = fromBlock * kBlockBytes;
+  for (;;) {
+    if (Interrupted()) {
+      Fail(&run);
+      char kept[1200];
+      Kept(run, kept, sizeof kept);
+      Say("stopped; %s", kept);
+      return kCopyStopped;
+    }
+    u32 n;
+    if (!ReadOn(t.rescue, kBlockBytes, &n)) {
+      InputReason(reason, sizeof reason);
+      Flush(&run, run.staged, &error);
+      SayFailure(run, IDS_INPUT_ERROR, reason);
+      return Fail(&run);
+    }
+    if (n == 0) break;
+    // A block whose first sector could not be read neither counts towards
+    // block mode nor turns it off.
+    bool firstUnread = t.rescue && g_damage.runCount && g_damage.runs[0].offset == bytesRead;
+    if (!firstUnread) SeeBlockStart(&form, g_block[0]);
+    u32 kept = StreamBytes(form, n);
+    if (t.rescue) {
+      AddReadDamage(&record, g_damage, bytesRead, kept, run.written);
+      NoteBrokenStep(&record, g_damage);
+      if (form.blockMode) record.badPackets += CountBadPackets(g_block, kept);
+      if (g_damage.runCount) AdviseImaging();
+    }
+    if (!Put(&run, g_block, kept, &error)) {
+      SaySystemFailure(run, IDS_WRITE_ERROR, error);
+      return Fail(&run);
+    }
+    bytesRead += n;
+    u32 mib = u32(bytesRead / kMiB);
+    ProgressPercent(r.entry.sizeMiB ? u32(u64(mib) * 100 / r.entry.sizeMiB) : 0);
+    ProgressMiB(mib);
+  }
+  // The output keeps whole 512-byte units, as the Windows program's does.
+  u64 length = run.written / kSectorSize * kSectorSize;
+  if (!Flush(&run, u32(length - run.flushed), &error)) {
+    SaySystemFailure(run, IDS_WRITE_ERROR, error);
+    return Fail(&run);
+  }
+  run.open = false;
+  EndProgress();
+  if (!CloseOutputFile(&run.out, !t.stream, &error)) {
+    SaySystemFailure(run, IDS_CLOSE_ERROR, error);
+    return kCopyFailed;
+  }
+  if (!t.stream && !RenameFile(run.part, t.path, &error)) {
+    SaySystemFailure(run, IDS_CLOSE_ERROR, error);
+    return kCopyFailed;
+  }
+  if (!t.quiet) {
+    char done[100];
+    LoadText(IDS_DONE, done, sizeof done);
+    Say("%s: %s", Shown(t.path), done);
+  }
+  if (t.rescue) FinishRecord(r, t, form, length, &record);
+  return kCopyDone;
+}

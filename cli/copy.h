@@ -1,0 +1,24 @@
+// One recording copied to one output: resumable into NAME.part for a
+// regular file, straight to a stream otherwise; every failure said with its
+// reason and the bytes kept.
+#ifndef MELVIR_CLI_COPY_H
+#define MELVIR_CLI_COPY_H
+
+#include <cstdio>
+
+#include "cli/catalog.h"
+
+enum CopyOutcome { kCopyDone, kCopyFailed, kCopyStopped };
+
+struct CopyTarget {
+  const char* path;  // the output's final name; "-" for standard output
+  bool stream;       // standard output, a FIFO or the null device: no .part
+  bool quiet;        // no progress display, no completion notice
+  bool rescue;       // read past damage: unreadable sectors become zeros
+  std::FILE* report; // with rescue: one JSON object per recording, or null
+  const char* hint;  // added to an input failure's message
+};
+
+CopyOutcome CopyRecording(const Recording& recording, const CopyTarget& target);
+
+#endif

@@ -1,0 +1,175 @@
+# bash completion for melvir: commands, the options of each command, and
+# their values. Installed as share/bash-completion/completions/melvir.
+# Blocks between "# BEGIN name" and "# END name" belong to optional
+# features and can be removed as a whole.
+
+# The commands, then the options of command $1, one word each.
+_melvir_commands() {
+  local commands="list info extract help"
+  # BEGIN rescue
+  commands+=" domain"
+  # END rescue
+  # BEGIN check
+  commands+=" check"
+  # END check
+  echo "$commands"
+}
+
+_melvir_options() {
+  local common="--charset --trace --trace-file --quiet"
+  local options=""
+  case $1 in
+    list | info) options="--json $common" ;;
+    extract) options="-n --all --name -o -d --force $common" ;;
+  esac
+  # BEGIN rescue
+  case $1 in
+    list | extract) options+=" --rescue --copy --mapfile" ;;
+    info) options+=" --mapfile" ;;
+    domain) options="--metadata -n --all" ;;
+  esac
+  [[ $1 == extract ]] && options+=" --report"
+  # END rescue
+  # BEGIN check
+  case $1 in
+    check) options="--json --mapfile --charset" ;;
+    extract) options+=" --lost --all-lost" ;;
+  esac
+  # END check
+  echo "$options --help --version"
+}
+
+# Whether option $1 takes the next word as its value.
+_melvir_takes_value() {
+  case $1 in
+    -n | --name | -o | -d | --charset | --trace-file) return 0 ;;
+    # BEGIN rescue
+    --copy | --mapfile | --report) return 0 ;;
+    # END rescue
+    # BEGIN check
+    --lost) return 0 ;;
+    # END check
+  esac
+  return 1
+}
+
+# Files, or with $1 = -d folders only, as completions.
+_melvir_files() {
+  compopt -o filenames 2> /dev/null
+  if [[ $1 == -d ]]; then
+    mapfile -t COMPREPLY < <(compgen -d -- "$cur")
+  else
+    mapfile -t COMPREPLY < <(compgen -f -- "$cur")
+  fi
+}
+
+# A word as typed, for test -f: a leading ~/, quotes around it, backslashes.
+_melvir_dequote() {
+  local w=$1
+  # shellcheck disable=SC2088  # the word as typed holds a literal ~
+  [[ $w == "~/"* ]] && w=$HOME/${w#"~/"}
+  if [[ $w == \'*\' || $w == \"*\" ]]; then
+    w=${w:1:${#w}-2}
+  else
+    w=${w//\\/}
+  fi
+  printf '%s' "$w"
+}
+
+# Recording numbers for -n. Only an image file is listed: running list on a
+# device would read a disk (perhaps a failing one) at every Tab.
+_melvir_numbers() {
+  local -a sources=()
+  local i word options_end=0
+  # Every word but the one being completed: a SOURCE may follow the options.
+  for ((i = 2; i < ${#COMP_WORDS[@]}; i++)); do
+    ((i == COMP_CWORD)) && continue
+    word=${COMP_WORDS[i]}
+    if ((options_end)) || [[ $word != -?* ]]; then
+      sources+=("$(_melvir_dequote "$word")")
+    elif [[ $word == -- ]]; then
+      options_end=1
+    elif _melvir_takes_value "$word"; then
+      ((i++))
+    fi
+  done
+  ((${#sources[@]})) || return 0
+  local source
+  for source in "${sources[@]}"; do
+    [[ -f $source ]] || return 0
+  done
+  local numbers
+  numbers=$("${COMP_WORDS[0]}" list --json -- "${sources[@]}" 2> /dev/null |
+    sed -n 's/.*"index": *\([0-9][0-9]*\).*/\1/p')
+  # After a comma or a dash the list goes on: complete the last number only.
+  local head=""
+  [[ $cur == *[,-]* ]] && head=${cur%"${cur##*[,-]}"}
+  mapfile -t COMPREPLY < <(compgen -P "$head" -W "$numbers" -- "${cur#"$head"}")
+}
+
+_melvir() {
+  local cur=${COMP_WORDS[COMP_CWORD]}
+  local prev=${COMP_WORDS[COMP_CWORD - 1]}
+  COMPREPLY=()
+
+  if ((COMP_CWORD == 1)); then
+    mapfile -t COMPREPLY < <(compgen -W "$(_melvir_commands) --help --version" -- "$cur")
+    return 0
+  fi
+  local command=${COMP_WORDS[1]}
+  if [[ $command == help ]]; then
+    ((COMP_CWORD == 2)) && mapfile -t COMPREPLY < <(compgen -W "$(_melvir_commands)" -- "$cur")
+    return 0
+  fi
+
+  # An option's value.
+  case $prev in
+    -n)
+      _melvir_numbers
+      return 0
+      ;;
+    --charset)
+      mapfile -t COMPREPLY < <(compgen -W "ISO-8859-1 ISO-8859-15 CP1252 UTF-8 dvb" -- "$cur")
+      return 0
+      ;;
+    -o)
+      _melvir_files
+      [[ -z $cur ]] && COMPREPLY+=(-)
+      return 0
+      ;;
+    -d)
+      _melvir_files -d
+      return 0
+      ;;
+    --trace-file)
+      _melvir_files
+      return 0
+      ;;
+  esac
+  # BEGIN rescue
+  case $prev in
+    --copy)
+      mapfile -t COMPREPLY < <(compgen -W "2" -- "$cur")
+      return 0
+      ;;
+    --mapfile | --report)
+      _melvir_files
+      return 0
+      ;;
+  esac
+  # END rescue
+  _melvir_takes_value "$prev" && return 0  # a value nothing can guess
+
+  # An option, unless "--" came before; otherwise a SOURCE.
+  local i
+  for ((i = 2; i < COMP_CWORD; i++)); do
+    [[ ${COMP_WORDS[i]} == -- ]] && { _melvir_files; return 0; }
+  done
+  if [[ $cur == -* ]]; then
+    mapfile -t COMPREPLY < <(compgen -W "$(_melvir_options "$command")" -- "$cur")
+    return 0
+  fi
+  _melvir_files
+}
+
+complete -F _melvir melvir melvir-cli melvir-cli.exe

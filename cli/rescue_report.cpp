@@ -1,0 +1,112 @@
+#include "cli/rescue_report.h"
+
+#include "cli/json.h"
+
+namespace {
+
+const u32 kPacket = 188;
+const u8 kSync = 0x47;
+
+void AddOutputRun(RescueRecord* record, u64 offset, u64 length) {
+  std::vector<OutputRun>& runs = record->unreadable;
+  if (!runs.empty() && runs.back().offset + runs.back().length == offset)
+    runs.back().length += length;
+  else
+    runs.push_back({offset, length});
+}
+
+}  // namespace
+
+void AddReadDamage(RescueRecord* record, const ReadDamage& damage, u64 readOffset, u32 kept,
+                   u64 outputOffset) {
+  for (u32 i = 0; i < damage.runCount; ++i) {
+    u64 from = damage.runs[i].offset - readOffset;
+    u64 to = from + damage.runs[i].length;
+    if (from >= kept) continue;
+    if (to > kept) to = kept;
+    AddOutputRun(record, outputOffset + from, to - from);
+    record->unreadableSectors += (to - from + 511) / 512;
+  }
+}
+
+void NoteChainDamage(RescueRecord* record, const ChainWalk& walk) {
+  if (WalkIsWhole(walk)) return;
+  record->chainDamaged = true;
+  record->walk = walk;
+}
+
+void NoteBrokenStep(RescueRecord* record, const ReadDamage& damage) {
+  if (!damage.chainBroken) return;
+  record->chainDamaged = true;
+  record->walk.end = damage.brokenHow;
+  record->walk.last = damage.brokenAfter;
+  record->walk.next = 0;
+}
+
+u64 UnreadableBytes(const RescueRecord& record) {
+  u64 n = 0;
+  for (const OutputRun& r : record.unreadable) n += r.length;
+  return n;
+}
+
+u64 CountBadPackets(const u8* data, u32 length) {
+  u64 bad = 0;
+  for (u32 at = 0; at < length; at += kPacket) bad += data[at] != kSync;
+  return bad;
+}
+
+const char* ChainEndText(ChainEnd end) {
+  switch (end) {
+    case kChainEnd: return "end marker";
+    case kChainAboveCount: return "successor above the cluster count";
+    case kChainZero: return "step to cluster 0";
+    case kChainCycle: return "cycle";
+    case kChainUnreadable: return "table sector unreadable";
+    case kChainPastTable: return "step past the table";
+    case kChainBeyondDisk: return "cluster past the disk";
+    case kChainNotChecked: return "not checked";
+  }
+  return "damaged";
+}
+
+void FormatChainDamage(const ChainWalk& walk, char* text, u32 size) {
+  if (walk.end == kChainZero && walk.last == 0)
+    FormatText(text, size, "first cluster 0");
+  else
+    FormatText(text, size, "%s at cluster %u", ChainEndText(walk.end), walk.last);
+}
+
+void FormatDamageSummary(const RescueRecord& record, char* text, u32 size) {
+  u64 bytes = UnreadableBytes(record);
+  u32 n = 0;
+  text[0] = 0;
+  if (bytes)
+    n = FormatText(text, size, "%llu unreadable sector%s (%llu bytes) written as zeros",
+                   (unsigned long long)record.unreadableSectors,
+                   record.unreadableSectors == 1 ? "" : "s", (unsigned long long)bytes);
+  if (record.chainDamaged)
+    FormatText(text + n, size - n, "%schain ends early at cluster %u", n ? "; " : "",
+               record.walk.last);
+}
+
+bool WriteRescueReport(std::FILE* out, const RescueRecord& record) {
+  std::fputs("{\"output\": ", out);
+  WriteJsonUtf8(out, record.output.c_str());  // output paths are UTF-8
+  std::fprintf(out, ", \"bytes_written\": %llu, \"unreadable\": [",
+               (unsigned long long)record.bytesWritten);
+  for (size_t i = 0; i < record.unreadable.size(); ++i)
+    std::fprintf(out, "%s[%llu, %llu]", i ? ", " : "",
+                 (unsigned long long)record.unreadable[i].offset,
+                 (unsigned long long)record.unreadable[i].length);
+  std::fputc(']', out);
+  if (record.chainDamaged) {
+    char damaged[80];
+    FormatChainDamage(record.walk, damaged, sizeof damaged);
+    std::fprintf(out, ", \"chain_end\": %u, \"damaged\": ", record.walk.last);
+    WriteJsonString(out, damaged);
+  }
+  if (record.blockForm)
+    std::fprintf(out, ", \"bad_packets\": %llu", (unsigned long long)record.badPackets);
+  std::fputs("}\n", out);
+  return !std::ferror(out);
+}

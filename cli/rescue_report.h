@@ -1,0 +1,60 @@
+// What a rescue extraction met, for its closing line and for --report: the
+// output ranges written as zeros, where a damaged chain ended, and, for the
+// recorder's block form, the packets that lost their sync byte.
+#ifndef MELVIR_CLI_RESCUE_REPORT_H
+#define MELVIR_CLI_RESCUE_REPORT_H
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "disk/rescue.h"
+
+struct OutputRun {
+  u64 offset, length;  // in the output file
+};
+
+struct RescueRecord {
+  std::string output;
+  u64 bytesWritten = 0;
+  std::vector<OutputRun> unreadable;  // in order, adjacent ones merged
+  u64 unreadableSectors = 0;          // sectors with bytes in those runs
+  bool chainDamaged = false;          // the chain ended early
+  ChainWalk walk = {};                // how (when chainDamaged)
+  bool blockForm = false;
+  u64 badPackets = 0;                 // block form: 188-byte packets not starting with 0x47
+};
+
+// Adds the damage of one read whose first byte is recording offset
+// readOffset and whose first kept bytes were written at output offset
+// outputOffset (kept: the bytes left after a block-form cut). Zeros in the
+// part cut away never reach the output and are not counted.
+void AddReadDamage(RescueRecord* record, const ReadDamage& damage, u64 readOffset, u32 kept,
+                   u64 outputOffset);
+
+// The chain damage a walk found, from the one that failed: how, and after
+// the read a failed step, where.
+void NoteChainDamage(RescueRecord* record, const ChainWalk& walk);
+void NoteBrokenStep(RescueRecord* record, const ReadDamage& damage);
+
+u64 UnreadableBytes(const RescueRecord& record);
+
+// Packets of 188 bytes from data[0] on whose first byte is not 0x47.
+u64 CountBadPackets(const u8* data, u32 length);
+
+// "cycle", "step to cluster 0", ... : why a walk ended early.
+const char* ChainEndText(ChainEnd end);
+// "cycle at cluster 1234", or "first cluster 0".
+void FormatChainDamage(const ChainWalk& walk, char* text, u32 size);
+
+// "3 unreadable sectors (1536 bytes) written as zeros; chain ends early at
+// cluster 1234" (each part only when it applies; empty when none does).
+void FormatDamageSummary(const RescueRecord& record, char* text, u32 size);
+
+// The record as one JSON object on one line: output, bytes_written,
+// unreadable [[offset, length], ...], and chain_end (the last cluster
+// copied) with damaged (its description) when the chain ended early,
+// bad_packets for the block form. False on a write error.
+bool WriteRescueReport(std::FILE* out, const RescueRecord& record);
+
+#endif

@@ -1,0 +1,186 @@
+// Every entry's chain walked over the table held in memory: its length, how
+// it ends, and the clusters it shares with an earlier entry's chain.
+#include "disk/check_state.h"
+#include "disk/layout.h"
+
+bool ClusterOnDisk(u32 cluster) {
+  u64 position;
+  if (!ClusterPosition(cluster, 0, &position)) return false;
+  u64 sectors = g_disk.sectorsPerCluster ? g_disk.sectorsPerCluster : 1;
+  return position / kSectorSize + sectors <= g_check.diskSectors;
+}
+
+bool StepChain(u32 c, u32* next, ChainEnd* end) {
+  *next = 0;
+  if (!ClusterOnDisk(c))
+    *end = kChainBeyondDisk;
+  else if (u64(c) >= u64(g_disk.tableSize) * kTableEntriesPerSector)
+    *end = kChainPastTable;
+  else if (c >= g_check.held)
+    *end = kChainNotChecked;
+  else if (TestBit(g_check.tableBad, c / kTableEntriesPerSector))
+    *end = kChainUnreadable;
+  else {
+    // The end marker ends a chain even under a cluster count that reaches it,
+    // as it ends the recording list's walk.
+    u32 v = g_check.successor[c];
+    *next = v;
+    if (v != 0 && v != kEndOfChain && v <= g_disk.clusterCount) return true;
+    *end = v == 0 ? kChainZero : v == kEndOfChain ? kChainEnd : kChainAboveCount;
+  }
+  return false;
+}
+
+// Brent's cycle finding: no memory per cluster, and a cycle is found within
+// a few times the chain's length, however large the cluster count.
+void WalkHeldChain(u32 first, ChainWalk* w) {
+  *w = ChainWalk();
+  w->first = first;
+  u32 tortoise = first, hare = first, next;
+  u64 index = 0, power = 1, lambda = 0;
+  for (;;) {
+    ChainEnd end;
+    if (!StepChain(hare, &next, &end)) {
+      w->clusters = static_cast<u32>(index + 1);
+      w->last = hare;
+      w->end = end;
+      if (end == kChainAboveCount) w->next = next;
+      return;
+    }
+    hare = next;
+    ++index;
+    ++lambda;
+    if (hare == tortoise) break;
+    if (lambda == power) {
+      tortoise = hare;
+      power <<= 1;
+      lambda = 0;
+    }
+  }
+  // A cycle of lambda clusters. Two walkers lambda apart meet where it closes.
+  ChainEnd ignored;
+  u32 a = first, b = first, before = first;
+  for (u64 i = 0; i < lambda; ++i) {
+    before = b;
+    StepChain(b, &b, &ignored);
+  }
+  u64 mu = 0;
+  while (a != b) {
+    StepChain(a, &a, &ignored);
+    before = b;
+    StepChain(b, &b, &ignored);
+    ++mu;
+  }
+  w->clusters = static_cast<u32>(mu + lambda);
+  w->last = before;
+  w->end = kChainCycle;
+  w->next = a;
+}
+
+namespace {
+
+// Marks the walk's clusters as on an entry's chain; those an earlier entry
+// marked are shared with it.
+void MarkChain(const ChainWalk& w, CheckEntry* e) {
+  u32 c = w.first;
+  ChainEnd ignored;
+  for (u32 i = 0; i < w.clusters; ++i) {
+    if (c < g_check.held) {
+      if (!TestBit(g_check.onChain, c)) {
+        SetBit(g_check.onChain, c);
+      } else {
+        if (e->sharedClusters++ == 0) e->sharedFrom = c;
+      }
+    }
+    if (i + 1 < w.clusters) StepChain(c, &c, &ignored);
+  }
+}
+
+bool Walkable(const DirEntry& raw) {
+  return raw.type != 0 && raw.firstCluster != 0 && raw.firstCluster <= g_disk.clusterCount;
+}
+
+// Names the first entry, in directory order, whose chain holds each
+// recorded cluster: for a cross-link always an earlier one than the entry
+// that found it, since that entry found it marked.
+void ResolveFrom(u32 s, const u8* data, bool) {
+  for (u32 i = 0; i < kDirEntriesPerSector; ++i) {
+    DirEntry raw;
+    DecodeDirEntry(data + i * kDirEntrySize, &raw);
+    if (!Walkable(raw)) continue;
+    u32 slot = s * kDirEntriesPerSector + i;
+    ChainWalk w;
+    WalkHeldChain(raw.firstCluster, &w);
+    u32 c = w.first;
+    ChainEnd ignored;
+    for (u32 n = 0; n < w.clusters; ++n) {
+      if (c < g_check.held && TestBit(g_check.joins, c)) {
+        for (u32 r = 0; r < g_check.recordCount; ++r) {
+          JoinRecord& j = g_check.records[r];
+          if (j.cluster == c && j.owner == kNoEntry) j.owner = slot;
+        }
+      }
+      if (n + 1 < w.clusters) StepChain(c, &c, &ignored);
+    }
+  }
+}
+
+}  // namespace
+
+void CheckEntries(u32 s, const u8* data, bool fromCopy2) {
+  CheckReport* report = g_check.report;
+  for (u32 i = 0; i < kDirEntriesPerSector; ++i) {
+    CheckEntry e = CheckEntry();
+    DecodeDirEntry(data + i * kDirEntrySize, &e.raw);
+    if (e.raw.type == 0) continue;
+    e.slot = s * kDirEntriesPerSector + i;
+    e.fromCopy2 = fromCopy2;
+    e.recording = kNoEntry;
+    ++report->entries;
+    bool recording = e.raw.type == kRecordingType;
+    if (recording) ++report->recordings;
+    u32 first = e.raw.firstCluster;
+    e.walk.first = first;
+    if (Walkable(e.raw)) {
+      WalkHeldChain(first, &e.walk);
+      MarkChain(e.walk, &e);
+      if (recording) e.recording = ++g_check.recordings;
+    } else if (first == 0) {
+      e.walk.end = kChainZero;
+    } else {
+      e.walk.end = kChainAboveCount;
+      e.walk.next = first;
+    }
+    e.sizeMiB = ListSizeMiB(e.walk.clusters);
+    if (e.sharedClusters) {
+      ++report->crossLinks;
+      RecordJoin(false, e.slot, e.sharedFrom, e.sharedClusters);
+    }
+    g_check.sink->entry(g_check.sink->context, e);
+  }
+}
+
+void RecordJoin(bool lost, u32 from, u32 cluster, u32 clusters) {
+  if (g_check.recordCount == kJoinRecords) {
+    ++g_check.report->unresolved;
+    return;
+  }
+  g_check.records[g_check.recordCount++] = JoinRecord{lost, from, cluster, clusters, kNoEntry};
+  SetBit(g_check.joins, cluster);
+}
+
+void ResolveJoins() {
+  if (g_check.recordCount == 0) return;
+  ReadDirectoryCopies(nullptr, ResolveFrom);
+  const CheckSink& sink = *g_check.sink;
+  for (u32 r = 0; r < g_check.recordCount; ++r) {
+    const JoinRecord& j = g_check.records[r];
+    if (j.lost) {
+      LostChain chain = {kLostIntoListed, j.from, j.clusters, ListSizeMiB(j.clusters), j.owner, j.cluster};
+      sink.lost(sink.context, chain);
+    } else {
+      CrossLink link = {j.from, j.owner, j.cluster, j.clusters};
+      sink.crossLink(sink.context, link);
+    }
+  }
+}

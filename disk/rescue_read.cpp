@@ -1,0 +1,145 @@
+// Reading a recording past damage: a cluster piece that fails is read again
+// unit by unit, and the units that still fail become zeros at their own
+// place, so the stream keeps its length and later packets their positions.
+#include <cstring>
+
+#include "disk/layout.h"
+#include "disk/rescue.h"
+
+namespace {
+
+const u32 kMaxUnit = 4096;
+
+struct RescueCursor {
+  u32 clustersLeft;  // after the current one
+  bool ended;
+  u64 delivered;     // recording bytes delivered since the open
+  u32 unit;
+};
+RescueCursor g_rescue = {0, true, 0, kSectorSize};
+alignas(kMaxUnit) u8 g_unit[kMaxUnit];
+
+void AddRun(ReadDamage* damage, u64 offset, u32 length) {
+  ReadDamage::Run* last = damage->runCount ? &damage->runs[damage->runCount - 1] : nullptr;
+  // Runs of at least a sector with readable sectors between them cannot
+  // outnumber the array; a full array would only widen its last run.
+  if (last && (last->offset + last->length == offset || damage->runCount == kMaxDamageRuns)) {
+    last->length = u32(offset + length - last->offset);
+    return;
+  }
+  damage->runs[damage->runCount++] = {offset, length};
+}
+
+// The piece of length bytes at device position into out, unit by unit;
+// stream is the recording offset of its first byte.
+void RereadPiece(u64 position, u8* out, u32 length, u64 stream, ReadDamage* damage) {
+  const u64 unit = g_rescue.unit;
+  const u64 end = position + length;
+  for (u64 at = position / unit * unit; at < end; at += unit) {
+    u64 from = at > position ? at : position;
+    u64 to = at + unit < end ? at + unit : end;
+    u32 got = 0;
+    u8* place = out + (from - position);
+    if (ReadDirect(g_disk.device, at, g_unit, u32(unit), &got) && got >= to - at) {
+      std::memcpy(place, g_unit + (from - at), size_t(to - from));
+    } else {
+      std::memset(place, 0, size_t(to - from));
+      AddRun(damage, stream + (from - position), u32(to - from));
+    }
+  }
+}
+
+// One cluster piece: read whole, and again unit by unit when that fails.
+void ReadPiece(u8* out, u32 length, ReadDamage* damage) {
+  u64 position;
+  u64 stream = g_rescue.delivered;
+  if (!ClusterPosition(g_disk.currentCluster, g_disk.clusterOffset, &position)) {
+    // Past the sectors a 32-bit sector number reaches: nothing to read.
+    std::memset(out, 0, length);
+    AddRun(damage, stream, length);
+    return;
+  }
+  u32 n = 0;
+  if (!SeekFile(g_disk.device, position) || !ReadBytes(g_disk.device, out, length, &n) ||
+      n != length)
+    RereadPiece(position, out, length, stream, damage);
+  if (g_disk.wordSwap) SwapWordBytes(out, length);
+}
+
+// Moves to the next cluster of the chain; false at the end of the recording,
+// with a failed step told in damage.
+bool NextCluster(ReadDamage* damage) {
+  if (g_rescue.clustersLeft == 0) return false;
+  u32 next;
+  ChainEnd why;
+  if (!ChainStep(g_disk.currentCluster, &next, &why)) {
+    if (why == kChainEnd || why == kChainAboveCount) return false;
+    damage->chainBroken = true;
+    damage->brokenAfter = g_disk.currentCluster;
+    damage->brokenHow = why;
+    return false;
+  }
+  g_disk.currentCluster = next;
+  g_disk.clusterOffset = 0;
+  --g_rescue.clustersLeft;
+  return true;
+}
+
+u32 ReadUnit() {
+  u32 unit = DirectReadUnit(g_disk.device);
+  // Units the buffer cannot hold, or no power of two: sectors, through the cache.
+  return unit <= kMaxUnit && (unit & (unit - 1)) == 0 ? unit : kSectorSize;
+}
+
+}  // namespace
+
+bool OpenEntryRescue(u32 first, u32 clusters) {
+  if (first == 0 || first > g_disk.clusterCount) return false;
+  g_disk.currentCluster = first;
+  g_disk.clusterOffset = 0;
+  g_rescue = {clusters ? clusters - 1 : 0, clusters == 0, 0, ReadUnit()};
+  return true;
+}
+
+bool ReadEntryRescue(void* buffer, u32 length, u32* got, ReadDamage* damage) {
+  damage->runCount = 0;
+  damage->chainBroken = false;
+  damage->brokenAfter = 0;
+  damage->brokenHow = kChainEnd;
+  if (length % kSectorSize != 0 || length > kRescueReadMax) return false;
+  u8* out = static_cast<u8*>(buffer);
+  u32 remaining = length;
+  while (remaining > 0 && !g_rescue.ended) {
+    if (g_disk.clusterOffset >= g_disk.usableClusterBytes && !NextCluster(damage)) {
+      g_rescue.ended = true;
+      break;
+    }
+    u32 left = g_disk.usableClusterBytes - g_disk.clusterOffset;
+    u32 chunk = left < remaining ? left : remaining;
+    if (chunk > 0) ReadPiece(out, chunk, damage);
+    g_disk.clusterOffset += chunk;
+    g_rescue.delivered += chunk;
+    out += chunk;
+    remaining -= chunk;
+  }
+  *got = length - remaining;
+  return true;
+}
+
+void SkipEntryRescue(u64 length, u64* skipped, ReadDamage* damage) {
+  damage->runCount = 0;
+  damage->chainBroken = false;
+  u64 remaining = length;
+  while (remaining > 0 && !g_rescue.ended) {
+    if (g_disk.clusterOffset >= g_disk.usableClusterBytes && !NextCluster(damage)) {
+      g_rescue.ended = true;
+      break;
+    }
+    u32 left = g_disk.usableClusterBytes - g_disk.clusterOffset;
+    u32 chunk = left < remaining ? left : u32(remaining);
+    g_disk.clusterOffset += chunk;
+    g_rescue.delivered += chunk;
+    remaining -= chunk;
+  }
+  *skipped = length - remaining;
+}

@@ -1,0 +1,45 @@
+// A GNU ddrescue mapfile of an image, and the drives served through one: a
+// read that touches a 512-byte sector not wholly inside a finished ("+")
+// block fails as the original disk's read did, whatever the image holds
+// there. The disk code above only ever sees the failed read.
+#ifndef MELVIR_PLATFORM_DRIVE_MAP_H
+#define MELVIR_PLATFORM_DRIVE_MAP_H
+
+#include <vector>
+
+#include "platform/types.h"
+
+struct ByteRun {
+  u64 begin, end;  // [begin, end)
+};
+
+// The finished blocks of a mapfile, sorted, adjacent ones merged. Built once
+// at start-up; only read afterwards.
+struct DriveMap {
+  std::vector<ByteRun> readable;
+};
+
+// Parses mapfile text for an image of imageSize bytes. A malformed file is
+// refused: *line is then the 1-based line at fault (0: the file as a whole)
+// and reason says what is wrong.
+bool ParseMapfile(const char* text, size_t length, u64 imageSize, DriveMap* map, u32* line,
+                  char* reason, u32 reasonSize);
+
+// Reads and parses the mapfile at path. On refusal error holds
+// "PATH:LINE: reason", or "PATH: reason" when it cannot be read.
+bool LoadMapfile(const char* path, u64 imageSize, DriveMap* map, char* error, u32 errorSize);
+
+// True when every sector that [position, position + length) touches lies
+// wholly inside a finished block.
+bool MapReadable(const DriveMap& map, u64 position, u64 length);
+
+// Bytes of [position, position + length) lying in sectors that a read
+// through the map fails on.
+u64 MapUnreadableBytes(const DriveMap& map, u64 position, u64 length);
+
+// Serves drive number (of the drive table) through map from now on; null
+// serves it plainly again. The map is not copied: it must outlive every
+// later OpenDrive of that number. False when too many drives are mapped.
+bool SetDriveMap(u32 drive, const DriveMap* map);
+
+#endif

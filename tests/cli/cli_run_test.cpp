@@ -1,0 +1,568 @@
+// The command line as a terminal user meets it: sources and their reasons,
+// resumable runs, decoded names, output targets and the conventions.
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+
+#include "child.h"
+#include "support.h"
+
+using testdisk::Disk;
+using testdisk::Entry;
+using testdisk::PatternRecording;
+
+namespace {
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1)
+    lines.push_back(text.substr(start, nl - start));
+  return lines;
+}
+
+bool Exists(const std::string& path) {
+  struct stat s;
+  return lstat(path.c_str(), &s) == 0;
+}
+
+uint64_t SizeOf(const std::string& path) {
+  struct stat s;
+  return stat(path.c_str(), &s) == 0 ? uint64_t(s.st_size) : 0;
+}
+
+// A block-form recording of `blocks` blocks whose stream is a sync byte every
+// 188 and pattern bytes between, produced piece by piece (no image in memory).
+Entry BigBlockForm(const std::string& name, uint32_t blocks, uint32_t clusterBytes) {
+  Entry e;
+  e.name = name;
+  e.clusters = uint32_t((uint64_t(blocks) * 131072 + clusterBytes - 1) / clusterBytes);
+  testdisk::Content pattern = testdisk::PatternContent(7);
+  e.content = [pattern](uint64_t offset, uint8_t* out, size_t n) {
+    for (size_t i = 0; i < n;) {
+      uint64_t at = offset + i, block = at / 131072, in = at % 131072;
+      size_t run = size_t(std::min<uint64_t>(n - i, (in < 129344 ? 129344 : 131072) - in));
+      if (in >= 129344) {
+        std::fill(out + i, out + i + run, 0xFF);
+      } else {
+        uint64_t stream = block * 129344 + in;
+        pattern(stream, out + i, run);
+        for (size_t k = 0; k < run; ++k)
+          if ((stream + k) % 188 == 0) out[i + k] = 0x47;
+      }
+      i += run;
+    }
+  };
+  return e;
+}
+
+class CliRunTest : public ScratchTest {
+ protected:
+  std::string Image(const Disk& disk, const std::string& name = "disk.img") {
+    layout_ = Build(disk, name);
+    return Path(name);
+  }
+  testdisk::Layout layout_;
+};
+
+// ---- sources and reasons ------------------------------------------------------
+
+TEST_F(CliRunTest, ASourceThatIsNoDiskIsNamedWithItsReason) {
+  Disk d;
+  d.entries.push_back(PatternRecording("One", 2, 1));
+  std::string img = Image(d);
+  WriteWholeFile(Path("empty.img"), "");
+  WriteWholeFile(Path("zeros.img"), std::string(8 * 512, '\0'));
+  mkdir(Path("folder").c_str(), 0755);
+  struct Case {
+    std::string source, err;
+  };
+  const Case cases[] = {
+      {"/nonexistent", "melvir: /nonexistent: cannot open: No such file or directory\n"},
+      {Path("folder"), "melvir: " + Path("folder") + ": cannot open: is a folder, not a disk or image\n"},
+      {Path("empty.img"), "melvir: " + Path("empty.img") + ": not a recorder disk: too short to be a recorder disk (0 bytes)\n"},
+      {"/dev/null", "melvir: /dev/null: not a recorder disk: too short to be a recorder disk (it ends before sector 3)\n"},
+      {Path("zeros.img"), "melvir: " + Path("zeros.img") + ": not a recorder disk: no partition table magic in sector 2\n"},
+  };
+  for (const Case& c : cases) {
+    // A mistyped name never lets the next image be used: the run ends first.
+    ChildResult r = RunMelvir({"list", c.source, img});
+    bool opens = c.err.find("cannot open") == std::string::npos;
+    EXPECT_EQ(r.status, opens ? 0 : 1) << c.source;
+    EXPECT_EQ(r.err, c.err + (opens ? "melvir: recorder disk on " + img + " (drive 1)\n" : ""))
+        << c.source;
+    EXPECT_EQ(r.out, opens ? "1  One  0Mo\n" : "") << c.source;
+    ChildResult alone = RunMelvir({"list", c.source});
+    EXPECT_EQ(alone.status, 1) << c.source;
+    EXPECT_EQ(alone.err, c.err + (opens ? "melvir: No DVB-T drive found\n" : "")) << c.source;
+  }
+}
+
+TEST_F(CliRunTest, ADeniedSourceOrOutputGivesTheSystemsReason) {
+  if (geteuid() != 0 || access("/usr/bin/setpriv", X_OK) != 0)
+    GTEST_SKIP() << "needs root and setpriv to run melvir as an unprivileged user";
+  Disk d;
+  d.entries.push_back(PatternRecording("One", 2, 1));
+  std::string img = Image(d);
+  chmod(dir_.c_str(), 0777);
+  chmod(img.c_str(), 0600);
+  mkdir(Path("locked").c_str(), 0555);
+  auto asNobody = [&](std::vector<std::string> args) {
+    std::vector<std::string> argv = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
+                                     MelvirPath()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return RunProgram(argv);
+  };
+  ChildResult r = asNobody({"list", img});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "melvir: " + img + ": cannot open: Permission denied\n");
+  chmod(img.c_str(), 0644);
+  ChildResult w = asNobody({"extract", "-n", "1", "-d", Path("locked"), img});
+  EXPECT_EQ(w.status, 1);
+  EXPECT_EQ(w.err, "melvir: " + Path("locked/One.ts") +
+                       ": Unable to create output file: Permission denied; 0 bytes kept in " +
+                       Path("locked/One.ts.part") + "\n");
+  ChildResult t = asNobody({"list", "--trace-file", Path("locked/t.log"), img});
+  EXPECT_EQ(t.status, 1);
+  EXPECT_EQ(t.err, "melvir: " + Path("locked/t.log") + ": cannot create the trace log: Permission denied\n");
+}
+
+// ---- resumable runs ---------------------------------------------------------------
+
+TEST_F(CliRunTest, AnInterruptedRunIsCompletedByTheSameCommand) {
+  Disk d;
+  d.sectorsPerCluster = 256;
+  d.clusterCount = 4000;
+  d.entries.push_back(PatternRecording("First", 20, 1));
+  d.entries.push_back(BigBlockForm("Broadcast", 2000, 130560));  // 262 MB, block form
+  d.entries.push_back(PatternRecording("Last", 20, 3, true));
+  std::string img = Image(d);
+  ChildResult whole = RunMelvir({"extract", "--all", "-d", "whole", "--quiet", img}, 120);
+  ASSERT_EQ(whole.status, 0) << whole.err;
+
+  std::string part = Path("again/Broadcast.ts.part");
+  bool sent = false;
+  ChildResult stopped = RunMelvir({"extract", "--all", "-d", "again", img}, 120, [&](pid_t child) {
+    if (!sent && SizeOf(part) >= 40 * 1048576) {
+      kill(child, SIGINT);
+      sent = true;
+    }
+  });
+  ASSERT_TRUE(sent) << stopped.err;
+  EXPECT_EQ(stopped.status, 130);
+  EXPECT_NE(stopped.err.find("stopped; " + std::to_string(SizeOf(part)) + " bytes kept in " +
+                             "again/Broadcast.ts.part"),
+            std::string::npos)
+      << stopped.err;
+  EXPECT_FALSE(Exists(Path("again/Broadcast.ts")));
+  EXPECT_FALSE(Exists(Path("again/Last.ts")));
+
+  ChildResult resumed = RunMelvir({"extract", "--all", "-d", "again", img}, 120);
+  EXPECT_EQ(resumed.status, 0) << resumed.err;
+  std::vector<std::string> lines = Lines(resumed.err);
+  ASSERT_EQ(lines.size(), 5u) << resumed.err;
+  EXPECT_EQ(lines[0], "melvir: again/First.ts: exists, skipped (--force replaces it)");
+  EXPECT_EQ(lines[1].rfind("melvir: again/Broadcast.ts.part: resuming after ", 0), 0u) << lines[1];
+  EXPECT_EQ(lines[4], "melvir: 3 recordings: 2 extracted, 1 skipped, 0 failed");
+  for (const char* f : {"First.ts", "Broadcast.ts", "Last.ts"})
+    EXPECT_TRUE(ReadWholeFile(Path("again/") + f) == ReadWholeFile(Path("whole/") + f)) << f;
+  EXPECT_FALSE(Exists(part));
+}
+
+TEST_F(CliRunTest, APartThatDoesNotMatchTheDiskIsKeptAside) {
+  Disk d;
+  d.entries.push_back(BigBlockForm("Film", 12, 32768));
+  std::string img = Image(d);
+  ASSERT_EQ(RunMelvir({"extract", "-n", "1", "-o", "good.ts", img}).status, 0);
+  std::string good = ReadWholeFile(Path("good.ts"));
+  struct Case {
+    const char* name;
+    size_t keep;    // bytes of the good output the .part holds
+    long flip;      // a byte changed, or -1
+    bool kept;      // the .part does not match and is kept as .part.old
+  };
+  const Case cases[] = {
+      {"a whole number of blocks", 5 * 129344, -1, false},
+      {"blocks and a piece", 7 * 129344 + 1000, -1, false},
+      {"less than a block", 4000, -1, false},
+      {"a changed byte in the last whole block", 6 * 129344 + 10, 5 * 129344 + 3, true},
+      {"a changed byte in the first piece", 300, 20, true},
+  };
+  for (const Case& c : cases) {
+    std::string held = good.substr(0, c.keep);
+    if (c.flip >= 0) held[size_t(c.flip)] ^= 0x55;
+    std::remove(Path("Film.ts").c_str());
+    std::remove(Path("Film.ts.part.old").c_str());
+    WriteWholeFile(Path("Film.ts.part"), held);
+    ChildResult r = RunMelvir({"extract", "-n", "1", "--quiet", img});
+    EXPECT_EQ(r.status, 0) << c.name << r.err;
+    EXPECT_TRUE(ReadWholeFile(Path("Film.ts")) == good) << c.name;
+    EXPECT_FALSE(Exists(Path("Film.ts.part"))) << c.name;
+    EXPECT_EQ(Exists(Path("Film.ts.part.old")), c.kept) << c.name;
+    if (c.kept) {
+      EXPECT_TRUE(ReadWholeFile(Path("Film.ts.part.old")) == held) << c.name;
+    }
+  }
+}
+
+TEST_F(CliRunTest, AFullFileSystemSaysWhyAndWhatWasKept) {
+  mkdir(Path("small").c_str(), 0755);
+  if (mount("tmpfs", Path("small").c_str(), "tmpfs", 0, "size=1m") != 0)
+    GTEST_SKIP() << "cannot mount a small tmpfs here (needs root): " << strerror(errno);
+  Disk d;
+  d.entries.push_back(PatternRecording("Big", 128, 2));  // 4 MiB
+  std::string img = Image(d);
+  ChildResult r = RunMelvir({"extract", "-n", "1", "-d", "small", "--quiet", img});
+  uint64_t kept = SizeOf(Path("small/Big.ts.part"));
+  umount(Path("small").c_str());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_GT(kept, 0u);
+  EXPECT_EQ(r.err, "melvir: small/Big.ts: Output file write error: No space left on device; " +
+                       std::to_string(kept) + " bytes kept in small/Big.ts.part\n");
+}
+
+// ---- names and charsets ------------------------------------------------------------
+
+TEST_F(CliRunTest, FileNamesComeFromTheDecodedNameWhateverIsSelected) {
+  Disk d;
+  d.entries.push_back(PatternRecording("Caf\xE9 cr\xE8me", 2, 1));
+  d.entries.push_back(PatternRecording("CAF\xC9 CR\xC8ME", 2, 2));
+  d.entries.push_back(PatternRecording("\x05\xDDstanbul", 2, 3));  // a broadcast selector: ISO 8859-9
+  std::string img = Image(d);
+  ChildResult l = RunMelvir({"list", img});
+  EXPECT_EQ(l.out, "1  Caf\xC3\xA9 cr\xC3\xA8me  0Mo\n2  CAF\xC3\x89 CR\xC3\x88ME  0Mo\n"
+                   "3  \xEF\xBF\xBD\xC3\x9Dstanbul  0Mo\n");
+  // Broadcast coding: the selector byte picks the table; without one, ISO 6937.
+  ChildResult dvb = RunMelvir({"list", "--charset", "dvb", img});
+  EXPECT_EQ(Lines(dvb.out)[2], "3  \xC4\xB0stanbul  0Mo");
+  ChildResult one = RunMelvir({"extract", "-n", "2", "-d", "one", "--quiet", img});
+  EXPECT_EQ(one.status, 0) << one.err;
+  ChildResult all = RunMelvir({"extract", "--all", "-d", "all", "--quiet", img});
+  EXPECT_EQ(all.status, 0) << all.err;
+  // The second clashes with the first over decoded letters, so it is " (2)"
+  // however it is chosen.
+  EXPECT_TRUE(Exists(Path("one/CAF\xC3\x89 CR\xC3\x88ME (2).ts")));
+  for (const char* f : {"Caf\xC3\xA9 cr\xC3\xA8me.ts", "CAF\xC3\x89 CR\xC3\x88ME (2).ts", "_\xC3\x9Dstanbul.ts"})
+    EXPECT_TRUE(Exists(Path("all/") + f)) << f;
+  ChildResult byName = RunMelvir({"extract", "--name", "caf\xC3\x89*", "-d", "named", "--quiet", img});
+  EXPECT_EQ(byName.status, 0) << byName.err;
+  EXPECT_TRUE(Exists(Path("named/Caf\xC3\xA9 cr\xC3\xA8me.ts")));
+  EXPECT_TRUE(Exists(Path("named/CAF\xC3\x89 CR\xC3\x88ME (2).ts")));
+}
+
+// ---- output targets -------------------------------------------------------------------
+
+TEST_F(CliRunTest, OutputTargets) {
+  Disk d;
+  d.entries.push_back(PatternRecording("Film", 4, 1));
+  d.entries.push_back(PatternRecording("Other", 4, 2));
+  std::string img = Image(d);
+  ASSERT_EQ(RunMelvir({"extract", "-n", "1", "-o", "ref.ts", "--quiet", img}).status, 0);
+  std::string ref = ReadWholeFile(Path("ref.ts"));
+  ASSERT_EQ(mkfifo(Path("fifo").c_str(), 0644), 0);
+  WriteWholeFile(Path("file"), "x");
+  mkdir(Path("folder").c_str(), 0755);
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string file;  // where ref's bytes must be, or ""
+    std::string err;
+  };
+  const Case cases[] = {
+      {{"-n", "1", "-o", "-"}, 0, "", ""},
+      {{"-n", "1", "-o", "/dev/null"}, 0, "", ""},
+      {{"-n", "1", "-o", "folder"}, 0, "folder/Film.ts", ""},
+      {{"-n", "1", "-o", "new/"}, 0, "new/Film.ts", ""},
+      {{"-n", "1", "-d", "a/b/c"}, 0, "a/b/c/Film.ts", ""},
+      {{"-n", "1", "-d", "file"}, 1, "", "melvir: file: not a folder\n"},
+      {{"-n", "1-2", "-o", "x.ts"}, 2, "", ""},
+      {{"-n", "1", "-o", "/dev/zero"}, 1, "", "melvir: /dev/zero: is a device, never written to\n"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"extract", "--quiet"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    args.push_back(img);
+    ChildResult r = RunMelvir(args);
+    std::string shown = c.args[2] + " " + c.args[3];
+    EXPECT_EQ(r.status, c.status) << shown << r.err;
+    if (!c.err.empty()) {
+      EXPECT_EQ(r.err, c.err) << shown;
+    }
+    EXPECT_TRUE(r.out == (c.args[3] == "-" ? ref : "")) << shown;
+    if (!c.file.empty()) {
+      EXPECT_TRUE(ReadWholeFile(Path(c.file)) == ref) << shown;
+    }
+  }
+  // A FIFO takes the stream as it is, without --force.
+  std::string fromFifo;
+  ChildResult r = RunProgram({"sh", "-c", "cat fifo > fromfifo & " + MelvirPath() +
+                                          " extract -n 1 --quiet -o fifo " + img + "; wait"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(ReadWholeFile(Path("fromfifo")) == ref);
+}
+
+// ---- conventions ------------------------------------------------------------------
+
+TEST_F(CliRunTest, Conventions) {
+  Disk d;
+  d.entries.push_back(PatternRecording("-dash", 2, 1));
+  std::string img = Image(d);
+  std::string melvir = MelvirPath();
+  ChildResult h1 = RunMelvir({"help", "extract"});
+  ChildResult h2 = RunMelvir({"extract", "--help"});
+  EXPECT_EQ(h1.status, 0);
+  EXPECT_EQ(h1.out, h2.out);
+  EXPECT_EQ(h1.out.rfind("usage: melvir extract", 0), 0u);
+  EXPECT_EQ(h1.out.find("melvir list"), std::string::npos);  // its own help only
+  EXPECT_EQ(RunMelvir({"list", "--version"}).out, RunMelvir({"--version"}).out);
+  // Options after the source; "--" ends them.
+  ChildResult after = RunMelvir({"list", img, "--json"});
+  EXPECT_EQ(after.out.rfind("[\n  {\"index\": 1", 0), 0u) << after.out;
+  ChildResult dashed = RunMelvir({"extract", "--quiet", "-n", "1", "--", img});
+  EXPECT_EQ(dashed.status, 0) << dashed.err;
+  EXPECT_TRUE(Exists(Path("-dash.ts")));
+  for (const std::string& command : {std::string("--help"), "list " + img, "info --json " + img}) {
+    ChildResult full = RunProgram({"sh", "-c", melvir + " " + command + " > /dev/full"});
+    EXPECT_EQ(full.status, 1) << command;
+    EXPECT_EQ(full.err, "melvir: cannot write to standard output: No space left on device\n")
+        << command;
+  }
+  ChildResult traced = RunMelvir({"list", "--trace-file", "elsewhere.log", img});
+  EXPECT_EQ(traced.status, 0);
+  EXPECT_NE(ReadWholeFile(Path("elsewhere.log")).find("GetNextEntry returns: -dash  0Mo"),
+            std::string::npos);
+  EXPECT_FALSE(Exists(Path("MELVIR.LOG")));
+}
+
+}  // namespace
+
+namespace {
+
+// ---- check and lost recordings ---------------------------------------------------------
+
+TEST_F(CliRunTest, CheckFindsALostRecordingThatExtractsAsItWasListed) {
+  Disk listed;
+  listed.entries.push_back(PatternRecording("Kept", 4, 3));
+  listed.entries.push_back(BigBlockForm("Gone", 6, 32768));
+  Disk deleted = listed;
+  deleted.entries[1].type = 0;  // the same clusters, no longer named
+  std::string before = Image(listed, "listed.img");
+  uint32_t first = layout_.chains[1][0];
+  std::string after = Image(deleted, "deleted.img");
+
+  ChildResult healthy = RunMelvir({"check", before});
+  EXPECT_EQ(healthy.status, 0) << healthy.out;
+  EXPECT_EQ(Lines(healthy.out)[0], "2 recordings, no problems found");
+  ChildResult found = RunMelvir({"check", after});
+  EXPECT_EQ(found.status, 3) << found.out;
+  EXPECT_EQ(Lines(found.out)[0], "1 recording, 1 lost recording found");
+
+  ASSERT_EQ(RunMelvir({"extract", "-n", "2", "-o", "as-listed.ts", "--quiet", before}).status, 0);
+  ChildResult lost = RunMelvir({"extract", "--lost", std::to_string(first), "--quiet", after});
+  EXPECT_EQ(lost.status, 0) << lost.err;
+  std::string file = "lost-" + std::to_string(first) + ".ts";
+  EXPECT_TRUE(ReadWholeFile(Path(file)) == ReadWholeFile(Path("as-listed.ts")));
+  ChildResult all = RunMelvir({"extract", "--all-lost", "-d", "lost", "--quiet", after});
+  EXPECT_EQ(all.status, 0) << all.err;
+  EXPECT_TRUE(ReadWholeFile(Path("lost/") + file) == ReadWholeFile(Path("as-listed.ts")));
+  // Only the head of a lost recording is taken.
+  ChildResult wrong = RunMelvir({"extract", "--lost", std::to_string(first + 1), after});
+  EXPECT_EQ(wrong.status, 1);
+  EXPECT_EQ(wrong.err, "melvir: cluster " + std::to_string(first + 1) +
+                           " is not the first cluster of a lost recording ('melvir check' lists them)\n");
+}
+
+}  // namespace
+
+namespace {
+
+// ---- rescue -----------------------------------------------------------------------------
+
+// A mapfile of an image with the given sectors unreadable, written by hand
+// in ddrescue's form: every other sector finished.
+void WriteMap(const std::string& path, uint64_t imageBytes, std::vector<uint64_t> bad) {
+  std::string text = "# a mapfile\n0x00000000     +               1\n";
+  std::sort(bad.begin(), bad.end());
+  uint64_t at = 0;
+  char line[96];
+  for (uint64_t s : bad) {
+    if (s * 512 > at) {
+      std::snprintf(line, sizeof line, "0x%llX 0x%llX +\n", (unsigned long long)at,
+                    (unsigned long long)(s * 512 - at));
+      text += line;
+    }
+    std::snprintf(line, sizeof line, "0x%llX 0x200 -\n", (unsigned long long)(s * 512));
+    text += line;
+    at = s * 512 + 512;
+  }
+  std::snprintf(line, sizeof line, "0x%llX 0x%llX +\n", (unsigned long long)at,
+                (unsigned long long)(imageBytes - at));
+  text += line;
+  WriteWholeFile(path, text);
+}
+
+// The unreadable runs of a --report line: [[offset, length], ...].
+std::vector<std::pair<uint64_t, uint64_t>> ReportedRuns(const std::string& line) {
+  std::vector<std::pair<uint64_t, uint64_t>> runs;
+  size_t at = line.find("\"unreadable\": [");
+  for (at = line.find('[', at + 15); at != std::string::npos && line[at] == '[';) {
+    unsigned long long offset = 0, length = 0;
+    std::sscanf(line.c_str() + at, "[%llu, %llu]", &offset, &length);
+    runs.push_back({offset, length});
+    at = line.find(']', at) + 1;
+    if (line[at] == ',') at += 2;
+  }
+  return runs;
+}
+
+TEST_F(CliRunTest, RescueChangesNothingOnAHealthyDisk) {
+  Disk d;
+  d.order = testdisk::kWordSwapped;
+  d.entries.push_back(PatternRecording("Plain", 20, 1, true));
+  d.entries.push_back(BigBlockForm("Blocks", 6, 32768));
+  std::string img = Image(d);
+  for (const char* form : {"--json", "--quiet"}) {
+    ChildResult plain = RunMelvir({"list", form, img});
+    ChildResult rescued = RunMelvir({"list", form, "--rescue", img});
+    EXPECT_EQ(plain.status, 0);
+    EXPECT_EQ(rescued.status, 0) << form;
+    EXPECT_EQ(plain.out, rescued.out) << form;
+  }
+  ASSERT_EQ(RunMelvir({"extract", "--all", "-d", "plain", "--quiet", img}).status, 0);
+  ChildResult r = RunMelvir({"extract", "--all", "-d", "rescued", "--quiet", "--rescue", img});
+  EXPECT_EQ(r.status, 0) << r.err;
+  for (const char* f : {"Plain.ts", "Blocks.ts"})
+    EXPECT_TRUE(ReadWholeFile(Path("plain/") + f) == ReadWholeFile(Path("rescued/") + f)) << f;
+}
+
+TEST_F(CliRunTest, RescueReadsPastUnreadableMetadata) {
+  Disk d;
+  d.entries.push_back(PatternRecording("One", 40, 3));
+  d.entries.push_back(PatternRecording("Two", 20, 4));
+  std::string img = Image(d);
+  const testdisk::Layout l = layout_;
+  ChildResult healthy = RunMelvir({"list", img});
+  struct Case {
+    const char* name;
+    std::vector<uint64_t> bad;
+    std::string out, err;
+  };
+  const Case cases[] = {
+      {"copy-1 table sector", {l.TableSector(0, 1)}, healthy.out,
+       "melvir: allocation table sector 0 unreadable, read from its mirror copy\n"},
+      {"copy-1 directory sector", {l.DirectorySector(0, 1)}, healthy.out,
+       "melvir: directory sector 0 unreadable, read from its mirror copy\n"},
+      {"both copies of the directory sector", {l.DirectorySector(0, 1), l.DirectorySector(0, 2)},
+       "", "melvir: directory sector 0 unreadable in both copies\n"
+           "melvir: directory sector 0 unreadable: entries 0 to 6 lost\n"},
+  };
+  for (const Case& c : cases) {
+    WriteMap(Path("disk.map"), l.imageSize, c.bad);
+    ChildResult plain = RunMelvir({"list", "--mapfile", "disk.map", img});
+    EXPECT_EQ(plain.status, 1) << c.name;
+    EXPECT_EQ(plain.err, "melvir: Error detected while scanning files (--rescue reads past damage)\n")
+        << c.name;
+    ChildResult r = RunMelvir({"list", "--rescue", "--mapfile", "disk.map", img});
+    EXPECT_EQ(r.status, 3) << c.name;
+    EXPECT_EQ(r.out, c.out) << c.name;
+    EXPECT_EQ(r.err, c.err) << c.name;
+  }
+  WriteWholeFile(Path("bad.map"), "0 + 1\n0 0x200 +\n0x200 0x200 x\n");
+  ChildResult refused = RunMelvir({"list", "--mapfile", "bad.map", img});
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_EQ(refused.err.rfind("melvir: bad.map:3: ", 0), 0u) << refused.err;
+}
+
+TEST_F(CliRunTest, RescueWritesUnreadableSectorsAsZerosAtTheirPlace) {
+  Disk d;
+  d.sectorsPerCluster = 256;
+  d.entries.push_back(BigBlockForm("Blocks", 8, 130560));
+  d.entries.push_back(PatternRecording("Plain", 6, 2, true));
+  std::string img = Image(d);
+  const testdisk::Layout l = layout_;
+  auto sectorOf = [&](size_t entry, uint32_t cluster, uint32_t sector) {
+    return l.ClusterByte(l.chains[entry][cluster]) / 512 + sector;
+  };
+  ASSERT_EQ(RunMelvir({"extract", "--all", "-d", "healthy", "--quiet", img}).status, 0);
+  // A cluster's first and last sectors, the skipped 256th, one cut away by
+  // the block form, and one inside a block.
+  std::vector<uint64_t> bad = {sectorOf(0, 0, 0),   sectorOf(0, 2, 254), sectorOf(0, 3, 255),
+                               sectorOf(0, 1, 254), sectorOf(1, 4, 17)};
+  WriteMap(Path("disk.map"), l.imageSize, bad);
+  ChildResult plain = RunMelvir({"extract", "-n", "2", "--mapfile", "disk.map", "-d", "plain", img});
+  EXPECT_EQ(plain.status, 1);
+  EXPECT_NE(plain.err.find("Input file access error: Input/output error"), std::string::npos) << plain.err;
+  ChildResult r = RunMelvir({"extract", "--all", "--rescue", "--mapfile", "disk.map", "--report",
+                             "report.json", "-d", "rescued", "--quiet", img});
+  EXPECT_EQ(r.status, 3) << r.err;
+  std::vector<std::string> report = Lines(ReadWholeFile(Path("report.json")));
+  ASSERT_EQ(report.size(), 2u);
+  const char* files[] = {"Blocks.ts", "Plain.ts"};
+  for (size_t i = 0; i < 2; ++i) {
+    std::string expected = ReadWholeFile(Path("healthy/") + files[i]);
+    std::vector<std::pair<uint64_t, uint64_t>> runs = ReportedRuns(report[i]);
+    EXPECT_FALSE(runs.empty()) << report[i];
+    for (auto& run : runs) {
+      ASSERT_LE(run.first + run.second, expected.size()) << report[i];
+      std::fill(expected.begin() + long(run.first), expected.begin() + long(run.first + run.second), '\0');
+    }
+    EXPECT_TRUE(ReadWholeFile(Path("rescued/") + files[i]) == expected) << files[i] << report[i];
+  }
+  // Block form: the first sector of block 0 is zeros at output 0; sector 254
+  // of cluster 2 lies in block 2, after two blocks of 129344 stream bytes;
+  // sector 254 of cluster 1 falls in the filler block form cuts away.
+  std::vector<std::pair<uint64_t, uint64_t>> runs = ReportedRuns(report[0]);
+  ASSERT_EQ(runs.size(), 2u) << report[0];
+  EXPECT_EQ(runs[0], (std::pair<uint64_t, uint64_t>(0, 512)));
+  uint64_t read = 2 * 130560 + 254 * 512;  // recording offset of the bad sector
+  EXPECT_EQ(runs[1].first, 2 * 129344 + (read - 2 * 131072));
+  EXPECT_NE(r.err.find("melvir: rescued/Plain.ts: 1 unreadable sector (512 bytes) written as zeros"),
+            std::string::npos) << r.err;
+}
+
+TEST_F(CliRunTest, ADamagedChainIsListedAsFarAsItGoesAndCopiedOnce) {
+  Disk d;
+  d.clusterCount = 100;
+  d.entries.push_back(PatternRecording("A", 3, 1));
+  Entry loop = PatternRecording("Loop", 0, 2);
+  loop.chain = {10, 11, 12, 13};
+  d.entries.push_back(loop);
+  d.entries.push_back(PatternRecording("C", 2, 3));
+  d.tableOverrides.push_back({13, 11});
+  std::string img = Image(d);
+  ChildResult plain = RunMelvir({"list", img});
+  EXPECT_EQ(plain.status, 1);
+  EXPECT_EQ(plain.out, "1  A  0Mo\n");
+  ChildResult r = RunMelvir({"list", "--rescue", "--json", img});
+  EXPECT_EQ(r.status, 3);
+  EXPECT_EQ(r.err, "melvir: recording 2 \"Loop\": chain damaged at cluster 13 (cycle)\n");
+  EXPECT_NE(r.out.find("\"clusters\": 4, \"allocated_bytes\": 131072, \"decoded_name\": \"Loop\""),
+            std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\"damaged\": \"cycle at cluster 13\""), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\"decoded_name\": \"C\""), std::string::npos) << r.out;
+  ChildResult x = RunMelvir({"extract", "-n", "2", "--rescue", "--quiet", img});
+  EXPECT_EQ(x.status, 3);
+  std::vector<uint8_t> stream = testdisk::ExpectedStream(d, layout_, 1);  // the 4 clusters once
+  EXPECT_TRUE(ReadWholeFile(Path("Loop.ts")) == std::string(stream.begin(), stream.end()));
+}
+
+TEST_F(CliRunTest, ADomainMapfileCoversTheMetadataAndTheChosenRecordings) {
+  Disk d;
+  d.entries.push_back(PatternRecording("Wanted", 8, 1, true));
+  d.entries.push_back(PatternRecording("Other", 8, 2));
+  std::string img = Image(d);
+  ChildResult domain = RunMelvir({"domain", "--metadata", "-n", "1", img});
+  ASSERT_EQ(domain.status, 0) << domain.err;
+  // Read through its own domain, as a partial image would be, the chosen
+  // recording comes out whole and the other does not.
+  WriteWholeFile(Path("domain.map"), domain.out);
+  EXPECT_EQ(RunMelvir({"extract", "-n", "1", "--mapfile", "domain.map", "--quiet", img}).status, 0);
+  EXPECT_EQ(RunMelvir({"extract", "-n", "2", "--mapfile", "domain.map", "--quiet", img}).status, 1);
+}
+
+}  // namespace
