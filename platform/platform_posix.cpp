@@ -65,13 +65,8 @@ int Fd(FileHandle f) { return static_cast<int>(f); }
 
 void CloseDirectTwin(FileHandle file);
 
-thread_local u32 t_lastError = 0;
-
 // Notes the failure's errno (EIO for an injected one); returns false.
-bool Failed(int error) {
-  t_lastError = u32(error);
-  return false;
-}
+bool Failed(int error) { return NoteSystemError(u32(error)); }
 
 // The path of drive number, or null.
 const char* DrivePath(u32 number) {
@@ -89,9 +84,6 @@ bool DriveName(u32 number, char* out, u32 size) {
   FormatText(out, size, "%s", path);
   return true;
 }
-
-u32 LastSystemError() { return t_lastError; }
-void ClearSystemError() { t_lastError = 0; }
 
 void SystemErrorText(u32 code, char* out, u32 size) {
   FormatText(out, size, "%s", std::strerror(int(code)));

@@ -24,12 +24,7 @@ std::atomic<FileHandle> g_unbufferedOutput{kNoFile};
 }  // namespace
 
 namespace {
-thread_local u32 t_lastError = 0;
-
-bool Failed(DWORD error) {
-  t_lastError = u32(error);
-  return false;
-}
+bool Failed(DWORD error) { return NoteSystemError(u32(error)); }
 }  // namespace
 
 bool DriveName(u32 number, char* out, u32 size) {
@@ -43,9 +38,6 @@ bool DriveName(u32 number, char* out, u32 size) {
   FormatText(out, size, "%s", path);
   return true;
 }
-
-u32 LastSystemError() { return t_lastError; }
-void ClearSystemError() { t_lastError = 0; }
 
 void SystemErrorText(u32 code, char* out, u32 size) {
   DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
