@@ -16,6 +16,7 @@
 #include "app/runs.h"
 #include "app/state.h"
 #include "fuzz/compact_input.h"
+#include "platform/drive_map.h"
 #include "platform/drive_table.h"
 #include "platform/fault.h"
 #include "platform/memory_files.h"
@@ -94,6 +95,22 @@ TEST_F(MemoryFilesTest, DriveReadsItsExtentsOverZerosUpToItsSize) {
   Read(0, 1000, 2, &got);
   EXPECT_EQ(got, -1);
   drive.readLimit = 0;
+
+  // Re-reads past the cache, and drive maps, serve it as they serve an image.
+  u8 sector[512];
+  u32 n = 0;
+  ASSERT_TRUE(OpenDrive(0, &h));
+  EXPECT_TRUE(ReadDirect(h, 512, sector, 512, &n));
+  EXPECT_EQ(n, 512u);
+  EXPECT_EQ(sector[1000 - 512], 1);
+  EXPECT_TRUE(CloseFile(h));
+  DriveMap map;
+  map.readable = {{0, 512}};
+  ASSERT_TRUE(SetDriveMap(0, &map));
+  EXPECT_EQ(Read(0, 10, 2, &got), (Bytes{0, 0}));
+  Read(0, 1000, 2, &got);
+  EXPECT_EQ(got, -1) << "outside the map's finished blocks";
+  SetDriveMap(0, nullptr);
 
   // Injected failures reach memory drives as they reach files.
   ResetFaultCounts();
