@@ -186,8 +186,16 @@ extern "C" int LLVMFuzzerTestOneInput(const u8* data, size_t size) {
   g_extracted = 0;
   g_log = FileSink{};
 
+  // As StartScan, without the thread: Info keeps the record as it was.
+  ClearFlag(g_app.infoPublished);
+  g_app.infoBeforeScan = g_disk;
   ScanThread(nullptr);
   if (g_scanDone != 1) Fail("the scan did not end with exactly one done message");
+  // Info, asked during or after the scan, shows the disk as discovery left it.
+  char info[kDiskInfoSize], published[kDiskInfoSize];
+  FormatDiskInfo(info);
+  FormatPublishedDiskInfo(published);
+  if (std::strcmp(info, published) != 0) Fail("Info differs from the disk as discovery left it");
   u32 rows = g_app.recordings.rowCount.load();
   if (rows > kMaxRecordings) Fail("more rows than the table holds");
   if (g_lineTooLong) Fail("a list line is longer than 75 characters");
@@ -206,7 +214,6 @@ extern "C" int LLVMFuzzerTestOneInput(const u8* data, size_t size) {
   }
   if ((options & kExtraExtract) && g_extracted < kExtractBudget) Extract(g_input.extra, 1, "extra");
 
-  char info[kDiskInfoSize];
   FormatDiskInfo(info);
   if (std::strlen(info) >= kDiskInfoSize) Fail("the Info text overflows");
 
