@@ -48,7 +48,7 @@ const u32 kMaxExtractions = 8;
 // Enough for both output buffers to be handed over and written in turn.
 const u32 kExtractBudgetMiB = 3;
 const u64 kExtractBudget = u64(kExtractBudgetMiB) << 20;
-const u32 kReadLimit = 2048, kTracedReadLimit = 256;
+const u32 kReadLimit = 2048, kTracedReadLimit = 32;
 
 CompactInput g_input;
 MemoryDrive g_emptyDrive = {0, nullptr, 0, 0, 0, 0};
