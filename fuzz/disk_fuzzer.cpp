@@ -19,11 +19,11 @@
 // each metadata read formats a 34-line dump: a directory as long as the
 // disk would otherwise cost a second a run. Later rows, longer recordings
 // and later reads take the same paths as earlier ones; the bounds keep
-// every input quick. Checked after each run: the disk was never
-// written to (libFuzzer checks that the input bytes are unchanged), every
-// drive and file handle opened was closed and no descriptor is left, the
-// list lines match the table, outputs are whole sectors written the
-// unbuffered way.
+// every input quick. Checked after each run: the disk was never written to
+// (libFuzzer checks that the input bytes are unchanged), every drive and
+// file handle opened was closed and no descriptor is left, the list lines
+// match the table, outputs are whole sectors written the unbuffered way,
+// and the Info shown during the scan is the disk as discovery left it.
 #include <unistd.h>
 
 #include <cstdio>
