@@ -139,6 +139,26 @@ bool ReadBytes(FileHandle file, void* buffer, u32 length, u32* got) {
   return true;
 }
 
+bool ReadAt(FileHandle file, u64 position, void* buffer, u32 length, u32* got) {
+  bool fail;
+  length = FaultLength(kCallRead, length, &fail);
+  if (fail) return Failed(EIO);
+  if (position > static_cast<u64>(INT64_MAX)) return Failed(EINVAL);
+  if (const DriveMap* map = HandleMap(file))
+    if (!MapReadable(*map, position, length)) return Failed(EIO);  // as the disk's own read did
+  u32 done = 0;
+  while (done < length) {
+    ssize_t n = pread(Fd(file), static_cast<u8*>(buffer) + done, length - done,
+                      off_t(position + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return Failed(errno);
+    if (n == 0) break;
+    done += static_cast<u32>(n);
+  }
+  *got = done;
+  return true;
+}
+
 bool DriveSize(FileHandle file, u64* size) {
   struct stat s;
   if (fstat(int(file), &s) != 0) return false;
@@ -171,13 +191,16 @@ struct DirectTwin {
 const u32 kTwins = 4;
 DirectTwin g_twins[kTwins];
 u32 g_twinCount = 0;
+// Threads reading one mounted disk past damage may meet its first re-read
+// together.
+pthread_mutex_t g_twinLock = PTHREAD_MUTEX_INITIALIZER;
 
 bool IsBlockFd(int fd) {
   struct stat s;
   return fstat(fd, &s) == 0 && S_ISBLK(s.st_mode);
 }
 
-int DirectFd(int fd) {
+int DirectFdLocked(int fd) {
   for (u32 i = 0; i < g_twinCount; ++i)
     if (g_twins[i].fd == fd) return g_twins[i].twin < 0 ? fd : g_twins[i].twin;
   if (g_twinCount == kTwins) return fd;
@@ -191,13 +214,22 @@ int DirectFd(int fd) {
   return twin < 0 ? fd : twin;
 }
 
+int DirectFd(int fd) {
+  pthread_mutex_lock(&g_twinLock);
+  int direct = DirectFdLocked(fd);
+  pthread_mutex_unlock(&g_twinLock);
+  return direct;
+}
+
 void CloseDirectTwin(FileHandle file) {
+  pthread_mutex_lock(&g_twinLock);
   for (u32 i = 0; i < g_twinCount; ++i)
     if (g_twins[i].fd == Fd(file)) {
       if (g_twins[i].twin >= 0) close(g_twins[i].twin);
       g_twins[i] = g_twins[--g_twinCount];
-      return;
+      break;
     }
+  pthread_mutex_unlock(&g_twinLock);
 }
 
 }  // namespace
