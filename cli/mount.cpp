@@ -8,9 +8,12 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "cli/cli_port.h"
 #include "cli/commands.h"
@@ -38,6 +41,7 @@ int GetAttr(const char* path, struct stat* st, struct fuse_file_info*) {
     st->st_nlink = 1;
     st->st_size = off_t(node.file->size);
     st->st_blocks = blkcnt_t((node.file->size + 511) / 512);
+    st->st_blksize = 1 << 20;
   }
   return 0;
 }
@@ -66,12 +70,44 @@ int Open(const char* path, struct fuse_file_info* fi) {
   return 0;
 }
 
-int Read(const char*, char* buffer, size_t size, off_t offset, struct fuse_file_info* fi) {
+// A reply straight from the device where the bytes lie there as they are
+// (the kernel then moves them without a copy through this process), from
+// memory otherwise.
+int ReadBuf(const char*, struct fuse_bufvec** reply, size_t size, off_t offset,
+            struct fuse_file_info* fi) {
   alignas(kMaxRereadUnit) thread_local u8 unit[kMaxRereadUnit];
+  thread_local std::vector<DeviceStretch> stretches;
   if (offset < 0 || fi->fh >= g_table.files.size()) return -EINVAL;
-  u32 length = size > 0x40000000u ? 0x40000000u : u32(size);
-  return int(ReadMountFile(g_table, g_table.files[fi->fh], u64(offset),
-                           reinterpret_cast<u8*>(buffer), length, unit));
+  const MountFile& f = g_table.files[fi->fh];
+  u64 at = u64(offset);
+  u32 length = at >= f.size ? 0 : u32(std::min<u64>(std::min<size_t>(size, 1u << 30), f.size - at));
+  bool direct = DeviceStretches(g_table, f, at, length, &stretches);
+  size_t count = direct ? stretches.size() : 1;
+  size_t bytes = sizeof(fuse_bufvec) + (count ? count - 1 : 0) * sizeof(fuse_buf);
+  fuse_bufvec* v = static_cast<fuse_bufvec*>(std::calloc(1, bytes));
+  if (!v) return -ENOMEM;
+  v->count = count;
+  if (direct) {
+    for (size_t i = 0; i < count; ++i) {
+      v->buf[i].size = stretches[i].length;
+      v->buf[i].flags = fuse_buf_flags(FUSE_BUF_IS_FD | FUSE_BUF_FD_SEEK);
+      v->buf[i].fd = int(g_disk.device);
+      v->buf[i].pos = off_t(stretches[i].position);
+    }
+  } else {
+    void* memory = std::malloc(length ? length : 1);
+    long got = memory ? ReadMountFile(g_table, f, at, static_cast<u8*>(memory), length, unit)
+                      : -ENOMEM;
+    if (got < 0) {
+      std::free(memory);
+      std::free(v);
+      return int(got);
+    }
+    v->buf[0].mem = memory;
+    v->buf[0].size = size_t(got);
+  }
+  *reply = v;
+  return 0;
 }
 
 int StatFs(const char*, struct statvfs* st) {
@@ -95,7 +131,8 @@ int RefuseRemove(const char*) { return -EROFS; }
 int RefuseRename(const char*, const char*, unsigned int) { return -EROFS; }
 int RefuseTruncate(const char*, off_t, struct fuse_file_info*) { return -EROFS; }
 
-void* Init(struct fuse_conn_info*, struct fuse_config* cfg) {
+void* Init(struct fuse_conn_info* conn, struct fuse_config* cfg) {
+  conn->want |= conn->capable & (FUSE_CAP_SPLICE_WRITE | FUSE_CAP_SPLICE_MOVE);
   cfg->kernel_cache = 1;
   cfg->entry_timeout = cfg->attr_timeout = cfg->negative_timeout = 3600;
   return nullptr;
@@ -107,7 +144,7 @@ struct fuse_operations Operations() {
   ops.getattr = GetAttr;
   ops.readdir = ReadDir;
   ops.open = Open;
-  ops.read = Read;
+  ops.read_buf = ReadBuf;
   ops.statfs = StatFs;
   ops.write = RefuseWrite;
   ops.create = RefuseCreate;
@@ -179,12 +216,14 @@ int MountCommand(const Options& o, const Catalog& c) {
   struct fuse* fuse = fuse_new(&args, &ops, sizeof ops, nullptr);
   if (!fuse) {
     Say("%s", "cannot start the FUSE file system");
+    fuse_opt_free_args(&args);
     return kExitFailed;
   }
   if (fuse_mount(fuse, o.mountPoint) != 0) {
     Say("%s: cannot mount here (mounting needs the rights to use /dev/fuse and fusermount3, "
         "and a folder of one's own)", o.mountPoint);
     fuse_destroy(fuse);
+    fuse_opt_free_args(&args);
     return kExitFailed;
   }
   struct fuse_session* session = fuse_get_session(fuse);
@@ -203,5 +242,6 @@ int MountCommand(const Options& o, const Catalog& c) {
   }
   fuse_unmount(fuse);
   fuse_destroy(fuse);
+  fuse_opt_free_args(&args);
   return status;
 }

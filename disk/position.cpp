@@ -47,26 +47,34 @@ const ClusterRun* RunOf(const ChainIndex& x, u64 cluster) {
   return after - 1;
 }
 
-// Recording bytes [offset, offset + length) into out. On a word-swapped disk
-// offset and length are even.
-bool ReadSpan(const ChainIndex& x, u64 offset, u8* out, u32 length, bool pastDamage,
-              u8* unitBuffer, ReadDamage* damage) {
+}  // namespace
+
+bool FirstStretch(const ChainIndex& x, u64 offset, u32 length, u64* position, u32* n) {
   const u32 usable = g_disk.usableClusterBytes;
   // Clusters with no sector left out adjoin on the device when their
   // numbers do: a run of them is one stretch.
   const bool adjoin = u64(usable) == u64(g_disk.sectorsPerCluster) * kSectorSize;
-  const ClusterRun* run = RunOf(x, offset / usable);
+  u64 cluster = offset / usable;
+  const ClusterRun* run = RunOf(x, cluster);
+  u64 stretchEnd = (adjoin ? run->index + run->count : cluster + 1) * usable;
+  *n = u32(std::min<u64>(length, stretchEnd - offset));
+  u32 number = run->first + u32(cluster - run->index);
+  u32 lastNumber = number + u32((offset + *n - 1) / usable - cluster);
+  u64 last;
+  return ClusterPosition(number, u32(offset % usable), position) &&
+         ClusterPosition(lastNumber, 0, &last);
+}
+
+namespace {
+
+// Recording bytes [offset, offset + length) into out. On a word-swapped disk
+// offset and length are even.
+bool ReadSpan(const ChainIndex& x, u64 offset, u8* out, u32 length, bool pastDamage,
+              u8* unitBuffer, ReadDamage* damage) {
   while (length > 0) {
-    u64 cluster = offset / usable;
-    while (cluster >= run->index + run->count) ++run;
-    u64 stretchEnd = (adjoin ? run->index + run->count : cluster + 1) * usable;
-    u32 n = u32(std::min<u64>(length, stretchEnd - offset));
-    u32 number = run->first + u32(cluster - run->index);
-    u32 lastNumber = number + u32((offset + n - 1) / usable - cluster);
-    u64 position, lastPosition;
-    bool placed = ClusterPosition(number, u32(offset % usable), &position) &&
-                  ClusterPosition(lastNumber, 0, &lastPosition);
-    u32 read = 0;
+    u64 position = 0;
+    u32 n, read = 0;
+    bool placed = FirstStretch(x, offset, length, &position, &n);
     if (!placed || !ReadAt(g_disk.device, position, out, n, &read) || read != n) {
       if (!pastDamage) return false;
       if (placed) {

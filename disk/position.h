@@ -30,6 +30,11 @@ struct ChainIndex {
   u64 bytes;               // the recording's bytes: its clusters' usable bytes
 };
 
+// The first stretch of recording bytes [offset, offset + length), offset
+// below index.bytes: its device position and how many of the bytes lie on
+// adjoining sectors from there. False when it lies past sector 2^32 - 1.
+bool FirstStretch(const ChainIndex& index, u64 offset, u32 length, u64* position, u32* n);
+
 // Reads up to length bytes of the recording from its byte offset (before
 // any block-form cut) into buffer, with one device read per stretch of
 // consecutive sectors, word swap applied; *got falls short only at the
