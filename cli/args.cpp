@@ -24,7 +24,7 @@ namespace {
 
 #define MOUNT_USAGE                                                                       \
   "usage: melvir mount [--rescue] [--mapfile FILE] [--charset NAME] [--background]\n"   \
-  "                    [--quiet] [SOURCE...] MOUNTPOINT\n"
+  "                    [--trace | --trace-file FILE] [--quiet] [SOURCE...] MOUNTPOINT\n"
 
 #define STATUSES                                                                        \
   "Exit status: 0 done; 1 failure (no recorder disk, a source that cannot be\n"        \
@@ -157,7 +157,7 @@ const char kMountHelp[] =
     "                   read that meets one fails (EIO)\n"
     "  --mapfile FILE   a GNU ddrescue mapfile of the one SOURCE, an image; implies\n"
     "                   --rescue\n"
-    "  --charset NAME   how names are coded (see 'melvir help list')\n"
+    COMMON
     "  --quiet          no word once mounted\n"
     "\n"
     "On a device, desktop thumbnailers and indexers may read every file: imaging\n"
@@ -284,7 +284,8 @@ Taken ValueOption(int argc, char** argv, int* i, Options* o) {
     bool allowed = (o->command == kList && spec.list) || (o->command == kInfo && spec.info) ||
                    (o->command == kExtract && spec.extract) || (o->command == kCheck && spec.check) ||
                    (o->command == kDomain && spec.domain) ||
-                   (o->command == kMount && (Is(spec.name, "--charset") || Is(spec.name, "--mapfile")));
+                   (o->command == kMount && (Is(spec.name, "--charset") || Is(spec.name, "--mapfile") ||
+                                               Is(spec.name, "--trace-file")));
     if (!allowed) return Bad(o, "unknown option '%s'", arg);
     const char* value = nullptr;
     if (!TakeValue(argc, argv, i, spec.name, &value) || !*value)
