@@ -139,24 +139,45 @@ bool ReadBytes(FileHandle file, void* buffer, u32 length, u32* got) {
   return true;
 }
 
-bool ReadAt(FileHandle file, u64 position, void* buffer, u32 length, u32* got) {
+namespace {
+
+// What every positional read checks first: an injected fault, a position
+// off_t cannot hold, a sector the drive's map says is unreadable. False, the
+// error noted, when the read is to fail; *length may be cut by a fault.
+bool MayRead(FileHandle file, u64 position, u32* length) {
   bool fail;
-  length = FaultLength(kCallRead, length, &fail);
+  *length = FaultLength(kCallRead, *length, &fail);
   if (fail) return Failed(EIO);
   if (position > static_cast<u64>(INT64_MAX)) return Failed(EINVAL);
   if (const DriveMap* map = HandleMap(file))
-    if (!MapReadable(*map, position, length)) return Failed(EIO);  // as the disk's own read did
+    if (!MapReadable(*map, position, *length)) return Failed(EIO);  // as the disk's own read did
+  return true;
+}
+
+// pread until length bytes or the end of the file. fd may be an O_DIRECT
+// twin: where it refuses the alignment, plain (the same file) reads instead.
+bool ReadFully(int fd, int plain, u64 position, void* buffer, u32 length, u32* got) {
   u32 done = 0;
   while (done < length) {
-    ssize_t n = pread(Fd(file), static_cast<u8*>(buffer) + done, length - done,
-                      off_t(position + done));
+    ssize_t n = pread(fd, static_cast<u8*>(buffer) + done, length - done, off_t(position + done));
     if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno == EINVAL && fd != plain) {
+      fd = plain;  // alignment refused: the cached descriptor, same bytes
+      continue;
+    }
     if (n < 0) return Failed(errno);
     if (n == 0) break;
     done += static_cast<u32>(n);
   }
   *got = done;
   return true;
+}
+
+}  // namespace
+
+bool ReadAt(FileHandle file, u64 position, void* buffer, u32 length, u32* got) {
+  return MayRead(file, position, &length) &&
+         ReadFully(Fd(file), Fd(file), position, buffer, length, got);
 }
 
 bool DriveSize(FileHandle file, u64* size) {
@@ -243,27 +264,8 @@ u32 DirectReadUnit(FileHandle file) {
 }
 
 bool ReadDirect(FileHandle file, u64 position, void* buffer, u32 length, u32* got) {
-  bool fail;
-  length = FaultLength(kCallRead, length, &fail);
-  if (fail) return Failed(EIO);
-  if (position > static_cast<u64>(INT64_MAX)) return Failed(EINVAL);
-  if (const DriveMap* map = HandleMap(file))
-    if (!MapReadable(*map, position, length)) return Failed(EIO);
-  int fd = DirectFd(Fd(file));
-  u32 done = 0;
-  while (done < length) {
-    ssize_t n = pread(fd, static_cast<u8*>(buffer) + done, length - done, off_t(position + done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno == EINVAL && fd != Fd(file)) {
-      fd = Fd(file);  // alignment refused: the cached descriptor, same bytes
-      continue;
-    }
-    if (n < 0) return Failed(errno);
-    if (n == 0) break;
-    done += static_cast<u32>(n);
-  }
-  *got = done;
-  return true;
+  return MayRead(file, position, &length) &&
+         ReadFully(DirectFd(Fd(file)), Fd(file), position, buffer, length, got);
 }
 
 bool CreateLogFile(const char* path, FileHandle* out) {
