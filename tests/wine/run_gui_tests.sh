@@ -35,33 +35,8 @@ sleep 1
 [[ -d $WINEPREFIX/dosdevices ]] || timeout 120 "$wine" wineboot -i > /dev/null 2>&1 || true
 wine_server_start
 
-winpath() { echo "Z:${1//\//\\}"; }
-failures=0
-drive() {  # drive NAME ARGS...: one run of the driver, bounded in time
-  # Into a file, not a pipe: Wine's own helper processes live on with the
-  # server and would hold a pipe open.
-  local status=0
-  (cd "$work" && timeout 180 "$wine" "$driver" "$1" "$(winpath "$exe")" "${@:2}") \
-    > "$work/scenario.log" 2>&1 || status=$?
-  cat "$work/scenario.log"
-  return "$status"
-}
-scenario() {  # scenario NAME ARGS...
-  echo "-- $1"
-  if drive "$@"; then return; fi
-  # A lost connection to wineserver is Wine's failure, not the program's:
-  # that alone earns one more try.
-  if grep -q "wine client error" "$work/scenario.log"; then
-    echo "-- $1 again: Wine lost its server"
-    if drive "$@"; then return; fi
-  fi
-  echo "FAILED: $1"
-  failures=$((failures + 1))
-}
-check() {  # check DESCRIPTION COMMAND...
-  if "${@:2}"; then echo "ok: $1"; else echo "FAIL: $1"; failures=$((failures + 1)); fi
-}
-map() { ln -sfn "$1" "$WINEPREFIX/dosdevices/physicaldrive1"; }
+# shellcheck source=driver_steps.sh
+. "$root/tests/wine/driver_steps.sh"
 
 # A long recording, for Stop: 6 GiB that read as zeros, in block form.
 cat > "$work/long.disk" << 'DESC'
