@@ -15,7 +15,10 @@ drive() {  # drive NAME ARGS...: one run of the driver, bounded in time
   # server and would hold a pipe open.
   local status=0
   (cd "$work" && timeout 180 "$wine" "$driver" "$1" "$(winpath "$exe")" "${@:2}") \
-    > "$work/scenario.log" 2>&1 || status=$?
+    > "$work/scenario.log" 2> "$work/wine.log" || status=$?
+  # Wine's messages follow the driver's; its trace, when WINEDEBUG asks for
+  # one, stays in wine.log.
+  grep -av ':trace:' "$work/wine.log" >> "$work/scenario.log" || true
   cat "$work/scenario.log"
   return "$status"
 }

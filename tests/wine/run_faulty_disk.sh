@@ -101,18 +101,40 @@ sleep 1
 wine_server_start
 
 # ---- MELVIR.EXE: the first failure ends the scan or the run -----------------------
+# Each scenario runs with Wine's trace of file calls; this is what each read
+# of the process that opened the drive returned: "LENGTH SUCCESS (GOT)" or
+# "LENGTH STATUS".
+traced=-all,+pid,trace+file
+reads() {
+  awk -F: '
+    !pid && index($0, "PhysicalDrive1\" GENERIC_READ") { pid = $1 }
+    $1 != pid { next }
+    $5 ~ /^ReadFile / { split($5, w, " "); asked[$2] = w[4] }
+    $5 ~ /^NtReadFile = / { sub(/^NtReadFile = /, "", $5); print asked[$2], $5 }
+  ' "$work/wine.log"
+}
+# The reads that failed, and those that returned less than asked.
+failed() { reads | awk '$2 != "SUCCESS"'; }
+short() { reads | awk '$2 == "SUCCESS" && $3 != "(" $1 ")"'; }
+
 status=0
 "$melvir" list "$work/scan/disk.img" > "$work/scan-list.txt" 2> /dev/null || status=$?
 check "natively the scan of the served disk fails (status $status)" test "$status" = 1
 # The window lists each line's text without its number.
 sed -i -E 's/^ *[0-9]+  //' "$work/scan-list.txt"
 map "$work/scan/disk.img"
-scenario scanerror "$(winpath "$work/scan-list.txt")"
+WINEDEBUG=$traced scenario scanerror "$(winpath "$work/scan-list.txt")"
+check "the scan met one failed read of the table sector: $(failed)" \
+  test "$(failed)" = "512 0xc00000a3"
+check "no read of it came back short" test -z "$(short)"
 
 "$melvir" extract --quiet -n 3 -o "$work/late-healthy.ts" "$image"
 mkdir "$work/gui"
 map "$work/data/disk.img"
-scenario readerror 2 "$(winpath "$work/gui/late.ts")"
+WINEDEBUG=$traced scenario readerror 2 "$(winpath "$work/gui/late.ts")"
+check "the run met one failed read of a cluster: $(failed)" \
+  test "$(failed)" = "32768 0xc00000a3"
+check "no read of it came back short" test -z "$(short)"
 kept=$(stat -c %s "$work/gui/late.ts" 2> /dev/null || echo missing)
 check "the run kept $kept bytes, all read before the bad sector" \
   test "$kept" != missing -a "$kept" -le $((640 * 512))
