@@ -63,7 +63,8 @@ INT_PTR CALLBACK ExtractDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 INT_PTR CALLBACK ReadMeDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   switch (message) {
     case WM_INITDIALOG: {
-      HANDLE icon = LoadImageA(g_instance, "MELVIR", IMAGE_ICON, 16, 16, 0);
+      // Shared: the system keeps one copy however often Read Me opens.
+      HANDLE icon = LoadImageA(g_instance, "MELVIR", IMAGE_ICON, 16, 16, LR_SHARED);
       SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
       HRSRC found = FindResourceA(g_instance, "README", "TEXT");
       HGLOBAL loaded = found ? LoadResource(g_instance, found) : nullptr;

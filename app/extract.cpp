@@ -13,9 +13,11 @@ namespace {
 const u32 kMiB = 1048576;
 
 // Position of the progress bar for progressSum = 100 x MiB read. A listed
-// size of 0 MiB means less than half a MiB, so any whole MiB read is 100%.
+// size of 0 MiB tells nothing of the length: clusters under 1 KiB list every
+// recording as 0 Mo, however long. The bar then stays at 0 for the whole run
+// rather than show the end after the first MiB.
 u32 ProgressPosition(u32 progressSum, u32 sizeMiB) {
-  return sizeMiB ? progressSum / sizeMiB : 100;
+  return sizeMiB ? progressSum / sizeMiB : 0;
 }
 
 // Copies the recording; false when the run ended on a failure (without the

@@ -10,8 +10,12 @@ add_custom_command(
   VERBATIM)
 set(MELVIR_VERSION_H ${CMAKE_BINARY_DIR}/melvir_version.h)
 configure_file(${CMAKE_SOURCE_DIR}/res/version.h.in ${MELVIR_VERSION_H} @ONLY)
+set(MELVIR_VERSION_DEPENDS ${MELVIR_VERSION_H} ${CMAKE_SOURCE_DIR}/res/version.rc2)
+# The manifest asks for the rights raw drives need.
+set(MELVIR_EXECUTION_LEVEL requireAdministrator)
+configure_file(res/app.manifest.in ${CMAKE_BINARY_DIR}/melvir.manifest @ONLY)
 set_source_files_properties(res/melvir.rc PROPERTIES
-  OBJECT_DEPENDS "${MELVIR_README_BIN};${MELVIR_VERSION_H};${CMAKE_SOURCE_DIR}/res/melvir.ico;${CMAKE_SOURCE_DIR}/res/strings.h;${CMAKE_SOURCE_DIR}/res/resource.h")
+  OBJECT_DEPENDS "${MELVIR_README_BIN};${CMAKE_SOURCE_DIR}/res/melvir.ico;${CMAKE_SOURCE_DIR}/res/strings.h;${CMAKE_SOURCE_DIR}/res/resource.h;${CMAKE_BINARY_DIR}/melvir.manifest;${MELVIR_VERSION_DEPENDS}")
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_SOURCE_DIR}/res -I${CMAKE_BINARY_DIR}")
 
 add_executable(MELVIR WIN32
@@ -26,3 +30,6 @@ set_target_properties(MELVIR PROPERTIES OUTPUT_NAME MELVIR SUFFIX .EXE)
 
 # The test driver that works MELVIR.EXE's windows under Wine.
 add_executable(gui_driver tests/wine/gui_driver.cpp)
+# The output writer on this platform, on volumes of larger sectors.
+add_executable(output_check tests/wine/output_check.cpp)
+target_link_libraries(output_check PRIVATE melvir_core)

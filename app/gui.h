@@ -23,7 +23,8 @@ INT_PTR CALLBACK ExtractDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 INT_PTR CALLBACK ReadMeDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK AboutDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Makes the scan and extraction threads talk to these windows.
+// Makes the scan and extraction threads talk to these windows and take
+// their texts from the string-table resource.
 void InstallWin32UiPort();
 
 #endif

@@ -3,6 +3,7 @@
 #include <commdlg.h>
 
 #include "app/gui.h"
+#include "app/runs.h"
 #include "app/state.h"
 #include "disk/recorder_disk.h"
 #include "res/resource.h"
@@ -60,7 +61,7 @@ void Extract(HWND window) {
 
 void ShowInfo(HWND window) {
   char text[kDiskInfoSize];
-  FormatDiskInfo(text);
+  FormatPublishedDiskInfo(text);
   MessageBoxA(window, text, MELVIR_CAPTION, MB_OK);
 }
 

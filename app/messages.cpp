@@ -33,6 +33,7 @@ void IgnoreProgress(u32) {}
 const UiPort kSilentPort = {Ignore, Ignore, Nothing, Ignore, Ignore,
                             IgnoreProgress, Nothing, Nothing, Nothing, nullptr};
 std::atomic<const UiPort*> g_port{&kSilentPort};
+std::atomic<TextSource> g_textSource{nullptr};
 
 }  // namespace
 
@@ -40,7 +41,10 @@ void SetUiPort(const UiPort* port) { g_port.store(port ? port : &kSilentPort); }
 
 const UiPort* CurrentUiPort() { return g_port.load(); }
 
+void SetTextSource(TextSource source) { g_textSource.store(source); }
+
 u32 LoadText(u32 id, char* buffer, u32 size) {
+  if (TextSource source = g_textSource.load()) return source(id, buffer, size);
   if (size == 0) return 0;
   buffer[0] = 0;
   for (const StringEntry& s : kStrings) {

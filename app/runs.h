@@ -9,6 +9,14 @@
 // 100 rows); ends with the port's scanDone. Argument ignored; returns 0.
 u32 ScanThread(void* argument);
 
+// Starts ScanThread, first keeping a copy of the disk record for Info.
+bool StartScan();
+
+// The Info text for the user-interface thread, which may ask while the scan
+// fills the disk record: the record as it was when the scan was started
+// until discovery has finished, then as discovery left it.
+void FormatPublishedDiskInfo(char* text);
+
 // Copies the selected recording (g_app.selection) to g_app.outputPath;
 // ends with the port's extractDone. Argument ignored; returns 0.
 u32 ExtractThread(void* argument);

@@ -4,6 +4,29 @@
 #include "app/state.h"
 #include "app/ui_port.h"
 #include "disk/recorder_disk.h"
+#include "platform/platform.h"
+
+namespace {
+// Once per started scan: the copy is written before the flag is set and
+// never again while the flag stays set, so a reader that sees the flag reads
+// a finished copy.
+void PublishDiskInfo() {
+  if (TestFlag(g_app.infoPublished)) return;
+  g_app.infoAfterDiscovery = g_disk;
+  SetFlag(g_app.infoPublished);
+}
+}  // namespace
+
+bool StartScan() {
+  ClearFlag(g_app.infoPublished);
+  g_app.infoBeforeScan = g_disk;
+  return StartThread(ScanThread, nullptr);
+}
+
+void FormatPublishedDiskInfo(char* text) {
+  FormatDiskInfoOf(
+      TestFlag(g_app.infoPublished) ? &g_app.infoAfterDiscovery : &g_app.infoBeforeScan, text);
+}
 
 u32 ScanThread(void*) {
   const UiPort* ui = CurrentUiPort();
@@ -11,7 +34,9 @@ u32 ScanThread(void*) {
   ui->resetList();
   table.rowCount.store(0, std::memory_order_release);
   ClearFlag(g_app.scanFailed);
-  if (!FindRecorderDisk(g_app.traceOption)) {
+  bool found = FindRecorderDisk(g_app.traceOption);
+  PublishDiskInfo();
+  if (!found) {
     ShowError(IDS_NO_DRIVE);
   } else {
     SetFlag(g_app.diskOpen);
@@ -34,3 +59,4 @@ u32 ScanThread(void*) {
   ui->scanDone();
   return 0;
 }
+

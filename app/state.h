@@ -4,6 +4,7 @@
 
 #include <atomic>
 
+#include "disk/recorder_disk.h"
 #include "platform/types.h"
 
 // A byte flag shared between threads: setting it publishes every write the
@@ -54,6 +55,11 @@ struct AppState {
   u8* bufferA;
   u8* bufferB;
   RecordingTable recordings;
+  // What Info shows: the disk record when the scan was started, then, once
+  // infoPublished is set, as discovery left it (app/scan.cpp).
+  RecorderDisk infoBeforeScan;
+  RecorderDisk infoAfterDiscovery;
+  Flag infoPublished;
 };
 
 extern AppState g_app;

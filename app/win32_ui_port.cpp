@@ -1,9 +1,10 @@
 // The user-interface port of the Windows program: messages sent to its
-// windows, and message boxes owned by the main window.
+// windows, message boxes owned by the main window, texts from its resources.
 #include <windows.h>
 #include <commctrl.h>
 
 #include "app/gui.h"
+#include "app/messages.h"
 #include "app/ui_port.h"
 #include "res/strings.h"
 
@@ -33,9 +34,21 @@ void ScanDone() { SendMessageA(g_mainWindow, WM_THREAD_DONE, 0, 0); }
 
 void ExtractDone() { SendMessageA(g_extractDialog, WM_THREAD_DONE, 0, 0); }
 
+// The texts come from the program's string-table resource, as every other
+// text it shows.
+u32 LoadResourceText(u32 id, char* buffer, u32 size) {
+  if (size == 0) return 0;
+  buffer[0] = 0;
+  int n = LoadStringA(g_instance, id, buffer, static_cast<int>(size));
+  return n > 0 ? static_cast<u32>(n) : 0;
+}
+
 const UiPort kWin32Port = {ShowErrorBox, ShowNotice, ResetList,   AddListLine, SetStatus,
                            SetProgress,  DisableStop, ScanDone, ExtractDone, nullptr};
 
 }  // namespace
 
-void InstallWin32UiPort() { SetUiPort(&kWin32Port); }
+void InstallWin32UiPort() {
+  SetTextSource(LoadResourceText);
+  SetUiPort(&kWin32Port);
+}

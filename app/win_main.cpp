@@ -57,7 +57,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int show) {
   g_fileList = GetDlgItem(g_mainWindow, IDC_FILE_LIST);
   g_startButton = GetDlgItem(g_mainWindow, IDC_START);
   ShowWindow(g_mainWindow, show);
-  StartThread(ScanThread, nullptr);
+  StartScan();
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
     if (!IsDialogMessageA(g_mainWindow, &msg)) {

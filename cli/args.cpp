@@ -9,7 +9,7 @@ namespace {
 #define LIST_USAGE                                                                      \
   "usage: melvir list [--json] [--charset NAME] [--rescue] [--copy 2] [--mapfile FILE]\n"  \
   "                   [--trace | --trace-file FILE] [--quiet] [SOURCE...]\n"
-#define DOMAIN_USAGE "usage: melvir domain [--metadata] [-n LIST | --all] [--rescue] [--copy 2] SOURCE\n"
+#define DOMAIN_USAGE "usage: melvir domain [--metadata] [-n LIST | --all] [--rescue] [--copy 2] [--mapfile FILE] SOURCE\n"
 #define CHECK_USAGE                                                                       \
   "usage: melvir check [--json] [--charset NAME] [--mapfile FILE] [--trace | --trace-file FILE]\n" \
   "                    [SOURCE...]\n"
@@ -272,7 +272,7 @@ Taken ValueOption(int argc, char** argv, int* i, Options* o) {
       {"--trace-file", true, true, true, true, true}, {"--charset", true, true, true, true, false},
       {"--name", false, false, true, false, false},   {"-n", false, false, true, false, true},
       {"-o", false, false, true, false, false},       {"-d", false, false, true, false, false},
-      {"--lost", false, false, true, false, false},   {"--mapfile", true, true, true, true, false},
+      {"--lost", false, false, true, false, false},   {"--mapfile", true, true, true, true, true},
       {"--copy", true, false, true, false, true},     {"--report", false, false, true, false, false},
   };
   const char* arg = argv[*i];

@@ -250,7 +250,8 @@ int ExtractCommand(const Options& o, const Catalog& c) {
     return kExitFailed;
   }
   std::FILE* report = nullptr;
-  if (o.report && !(report = std::fopen(o.report, "w"))) {
+  // Binary: the same bytes, LF line ends, on every system.
+  if (o.report && !(report = std::fopen(o.report, "wb"))) {
     Say("%s: cannot create the report: %s", o.report, std::strerror(errno));
     return kExitFailed;
   }

@@ -8,6 +8,6 @@ bool GetNextCluster(u32* cluster) {
   if (s >= g_disk.tableSize) return false;
   if (!ReadTableSector(s)) return false;
   u32 next = Field32(g_disk.sector + 4 * slot);
-  *cluster = next > g_disk.clusterCount ? kEndOfChain : next;
+  *cluster = ChainEnded(next) ? kEndOfChain : next;
   return true;
 }

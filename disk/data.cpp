@@ -1,5 +1,6 @@
 // Reading a recording's bytes in order, cluster by cluster, straight into
 // the caller's buffer.
+#include "disk/layout.h"
 #include "disk/recorder_disk.h"
 
 namespace {
@@ -12,13 +13,13 @@ bool Fail(DataFailure why) {
 }
 
 // Moves the cursor to the next cluster of the chain. At the chain's end the
-// current cluster is left above the cluster count. A cyclic table would
+// current cluster is left at the end-of-chain value. A cyclic table would
 // otherwise deliver data (or, with empty clusters, spin) for ever.
 bool StepCluster() {
   u64 step = ++g_disk.chainSteps;
   if (ChainTooLong(step)) return Fail(kDataFailChain);
   if (!GetNextCluster(&g_disk.currentCluster)) return Fail(kDataFailChain);
-  if (g_disk.currentCluster > g_disk.clusterCount) return true;
+  if (ChainEnded(g_disk.currentCluster)) return true;
   g_disk.clusterOffset = 0;
   if (MeetsCycleMark(step, g_disk.currentCluster, &g_disk.cycleMark)) return Fail(kDataFailChain);
   return true;
@@ -27,7 +28,7 @@ bool StepCluster() {
 }  // namespace
 
 bool OpenEntry(u32 first) {
-  if (first > g_disk.clusterCount) return false;
+  if (ChainEnded(first)) return false;
   g_disk.currentCluster = first;
   g_disk.clusterOffset = 0;
   g_disk.chainSteps = 0;
@@ -37,7 +38,7 @@ bool OpenEntry(u32 first) {
 
 bool ReadEntryData(void* buffer, u32 length, u32* got) {
   if (length % kSectorSize != 0) return false;
-  if (g_disk.currentCluster > g_disk.clusterCount) {
+  if (ChainEnded(g_disk.currentCluster)) {
     *got = 0;
     return true;
   }
@@ -46,12 +47,15 @@ bool ReadEntryData(void* buffer, u32 length, u32* got) {
   while (remaining > 0) {
     if (g_disk.clusterOffset >= g_disk.usableClusterBytes) {
       if (!StepCluster()) return false;
-      if (g_disk.currentCluster > g_disk.clusterCount) break;
+      if (ChainEnded(g_disk.currentCluster)) break;
     }
     u32 left = g_disk.usableClusterBytes - g_disk.clusterOffset;
     u32 chunk = left < remaining ? left : remaining;
-    u32 sector = (g_disk.currentCluster - 1) * g_disk.sectorsPerCluster + g_disk.dataStart;
-    u64 position = u64(sector) * kSectorSize + g_disk.clusterOffset;
+    // Cluster 0 and clusters past sector 2^32 - 1 are no part of the data
+    // area: reading them would copy the disk's metadata into the recording.
+    u64 position;
+    if (!ClusterPosition(g_disk.currentCluster, g_disk.clusterOffset, &position))
+      return Fail(kDataFailChain);
     u32 n = 0;
     if (chunk > 0) {
       if (!SeekFile(g_disk.device, position)) return Fail(kDataFailDevice);
@@ -71,10 +75,10 @@ DataFailure LastDataFailure() { return g_failure; }
 
 bool SkipEntryData(u64 length, u64* skipped) {
   u64 remaining = length;
-  while (remaining > 0 && g_disk.currentCluster <= g_disk.clusterCount) {
+  while (remaining > 0 && !ChainEnded(g_disk.currentCluster)) {
     if (g_disk.clusterOffset >= g_disk.usableClusterBytes) {
       if (!StepCluster()) return false;
-      if (g_disk.currentCluster > g_disk.clusterCount) break;
+      if (ChainEnded(g_disk.currentCluster)) break;
     }
     u32 left = g_disk.usableClusterBytes - g_disk.clusterOffset;
     u32 chunk = left < remaining ? left : u32(remaining);

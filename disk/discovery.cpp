@@ -159,14 +159,15 @@ void CloseDisk() {
   CloseTrace();
 }
 
-void FormatDiskInfo(char* text) {
+void FormatDiskInfo(char* text) { FormatDiskInfoOf(&g_disk, text); }
+
+void FormatDiskInfoOf(const RecorderDisk* d, char* text) {
   FormatText(text, kDiskInfoSize,
              "Hard disk: %u Partition: %u\rCluster size: %u, Clusters count: %u\r"
              "Allocation table start: %u\rTable interleave: %u\rTable size: %u\r"
              "Directory start: %u\rDirectory interleave: %u\rDirectory size: %u\r"
              "Data start: %u",
-             g_disk.diskNumber, g_disk.partitionIndex + 1, g_disk.sectorsPerCluster,
-             g_disk.clusterCount, g_disk.tableStart, g_disk.tableInterleave, g_disk.tableSize,
-             g_disk.directoryStart, g_disk.directoryInterleave, g_disk.directorySize,
-             g_disk.dataStart);
+             d->diskNumber, d->partitionIndex + 1, d->sectorsPerCluster, d->clusterCount,
+             d->tableStart, d->tableInterleave, d->tableSize, d->directoryStart,
+             d->directoryInterleave, d->directorySize, d->dataStart);
 }

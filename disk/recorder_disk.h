@@ -74,9 +74,14 @@ u16 SwapShort(u16 raw);
 bool ReadSector(u32 sector);
 void SwapWordBytes(void* data, u32 length);
 void WriteTrace(const char* line, u32 length);
-// A chain has at most clusterCount + 1 clusters (cluster 0 included); more
-// steps than that mean the table holds a cycle.
-inline bool ChainTooLong(u64 steps) { return steps > u64(g_disk.clusterCount) + 1; }
+// A chain has at most clusterCount clusters: more steps than that mean the
+// table is damaged (a cycle, or a walk through table entry 0).
+inline bool ChainTooLong(u64 steps) { return steps > g_disk.clusterCount; }
+// Past the last cluster of a chain. 0xFFFFFFFF is the end even when the
+// header counts that many clusters.
+inline bool ChainEnded(u32 cluster) {
+  return cluster == kEndOfChain || cluster > g_disk.clusterCount;
+}
 // A chain never holds a cluster twice. Comparing the cluster of each step
 // with the one met at the last power-of-two step finds a cycle within a few
 // times its length, where the bound above would let a damaged header's huge
@@ -105,7 +110,9 @@ struct DriveProbe {
 };
 const DriveProbe& ProbeOf(u32 drive);
 void CloseDisk();
+// The Info text of the record as it stands, or of a copy of it.
 void FormatDiskInfo(char* text);
+void FormatDiskInfoOf(const RecorderDisk* disk, char* text);
 
 // Metadata sectors: sector s of the allocation table or the directory into
 // the sector buffer, from the copy the rescue fields above choose.

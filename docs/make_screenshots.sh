@@ -1,10 +1,18 @@
 #!/usr/bin/env bash
 # Takes the README's screenshots of MELVIR.EXE (x86_64) under Wine, in a
 # Wine virtual desktop on Xvfb so that the windows get their frames:
-# docs/main-window.png, docs/info.png, docs/extraction.png.
+# docs/main-window.png, docs/info.png, docs/readme.png, docs/about.png,
+# docs/extraction.png.
 #
-#   bash docs/make_screenshots.sh NATIVE_BUILD WIN64_BUILD   (needs imagemagick)
+#   bash docs/make_screenshots.sh NATIVE_BUILD WIN64_BUILD
+#
+# Needs imagemagick (import) and fonts-wine, whose Marlett font draws the
+# caption buttons (without it they show as the letters "0 1 r").
 set -euo pipefail
+for need in imagemagick fonts-wine; do
+  dpkg-query -W -f='${Status}' "$need" 2> /dev/null | grep -q 'install ok installed' ||
+    { echo "make_screenshots: apt-get install $need first" >&2; exit 1; }
+done
 native=$(cd "$1" && pwd)
 win64=$(cd "$2" && pwd)
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -18,6 +26,8 @@ trap 'kill $xvfb 2> /dev/null || true; rm -rf "$work"' EXIT
 export DISPLAY=$display
 sleep 1
 [[ -d $WINEPREFIX/dosdevices ]] || timeout 120 "$wine" wineboot -i > /dev/null 2>&1 || true
+# This Wine looks for its own fonts only in the prefix's Fonts folder.
+cp -n /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
 "$wine" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d shots /f > /dev/null 2>&1
 "$wine" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v shots /d 800x600 /f > /dev/null 2>&1
 
@@ -42,6 +52,8 @@ shot() { import -display "$display" -window root -crop 612x396+0+0 +repage "$roo
   case $line in
     "READY main"*) shot main-window ;;
     "READY info"*) shot info ;;
+    "READY readme"*) shot readme ;;
+    "READY about"*) shot about ;;
     "READY extract"*) shot extraction ;;
     FAIL*) echo "$line" >&2 ;;
   esac

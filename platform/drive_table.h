@@ -19,4 +19,8 @@ void NoteDriveOpened(u32 number, FileHandle handle);
 void NoteHandleClosed(FileHandle handle);
 const DriveMap* HandleMap(FileHandle handle);
 
+// Keeps code as this thread's last system error (LastSystemError) and
+// returns false, for the implementations' failure paths.
+bool NoteSystemError(u32 code);
+
 #endif

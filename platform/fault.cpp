@@ -7,6 +7,7 @@ std::atomic<u32> g_counts[kCallKinds];
 std::atomic<int> g_armedKind{-1};
 std::atomic<u32> g_armedAt{0};
 std::atomic<int> g_armedMode{kFaultFail};
+std::atomic<u32> g_outputSectorSize{0};
 }  // namespace
 
 void ArmFault(PlatformCall kind, u32 occurrence, FaultMode mode) {
@@ -15,7 +16,19 @@ void ArmFault(PlatformCall kind, u32 occurrence, FaultMode mode) {
   g_armedKind.store(kind);
 }
 
-void DisarmFault() { g_armedKind.store(-1); }
+void DisarmFault() {
+  g_armedKind.store(-1);
+  g_outputSectorSize.store(0);
+}
+
+void ForceOutputSectorSize(u32 bytes) { g_outputSectorSize.store(bytes); }
+
+u32 ForcedOutputSectorSize() { return g_outputSectorSize.load(); }
+
+bool RefusesUnbufferedLength(u32 length) {
+  u32 sector = g_outputSectorSize.load();
+  return sector != 0 && length % sector != 0;
+}
 
 u32 FaultCallCount(PlatformCall kind) { return g_counts[kind].load(); }
 

@@ -23,7 +23,16 @@ enum FaultMode { kFaultFail, kFaultShort };
 
 // Arms one fault: the occurrence-th call (0-based) of kind fails in mode.
 void ArmFault(PlatformCall kind, u32 occurrence, FaultMode mode);
+// Disarms the fault and the forced sector size below.
 void DisarmFault();
+
+// Makes every output file lie on a volume of sectors of bytes (0: the real
+// volume's): CreateOutputFile sees that size, and an unbuffered write whose
+// length is not whole sectors of it is refused, as Windows refuses it.
+void ForceOutputSectorSize(u32 bytes);
+u32 ForcedOutputSectorSize();
+// For the implementations: an unbuffered write of length must be refused.
+bool RefusesUnbufferedLength(u32 length);
 
 // Calls of kind made since the last ResetFaultCounts.
 u32 FaultCallCount(PlatformCall kind);

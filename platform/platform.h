@@ -79,8 +79,9 @@ bool WriteBytes(FileHandle file, const void* buffer, u32 length, u32* written);
 // ---- Output file -----------------------------------------------------------
 
 // Creates (replacing) a file for unbuffered writing: writes must be whole
-// 512-byte sectors from page-aligned memory. Where the file system refuses
-// unbuffered writes the file is written through the ordinary interface.
+// 512-byte sectors from page-aligned memory. Where the volume's sectors are
+// not 512 bytes, or the file system refuses unbuffered writes, the file is
+// written through the ordinary interface.
 bool CreateOutputFile(const char* path, FileHandle* out);
 
 // ---- Formatting ------------------------------------------------------------

@@ -63,13 +63,8 @@ int Fd(FileHandle f) { return static_cast<int>(f); }
 
 void CloseDirectTwin(FileHandle file);
 
-thread_local u32 t_lastError = 0;
-
 // Notes the failure's errno (EIO for an injected one); returns false.
-bool Failed(int error) {
-  t_lastError = u32(error);
-  return false;
-}
+bool Failed(int error) { return NoteSystemError(u32(error)); }
 
 // The path of drive number, or null.
 const char* DrivePath(u32 number) {
@@ -87,9 +82,6 @@ bool DriveName(u32 number, char* out, u32 size) {
   FormatText(out, size, "%s", path);
   return true;
 }
-
-u32 LastSystemError() { return t_lastError; }
-void ClearSystemError() { t_lastError = 0; }
 
 void SystemErrorText(u32 code, char* out, u32 size) {
   FormatText(out, size, "%s", std::strerror(int(code)));
@@ -283,7 +275,13 @@ bool WriteBytes(FileHandle file, const void* buffer, u32 length, u32* written) {
   if (fail) return false;
   u32 done = 0;
   while (done < length) {
-    ssize_t n = write(Fd(file), static_cast<const u8*>(buffer) + done, length - done);
+    ssize_t n;
+    if (RefusesUnbufferedLength(length - done) && (fcntl(Fd(file), F_GETFL) & O_DIRECT)) {
+      n = -1;
+      errno = EINVAL;  // a forced sector size, as direct I/O refuses part sectors
+    } else {
+      n = write(Fd(file), static_cast<const u8*>(buffer) + done, length - done);
+    }
     if (n < 0 && errno == EINTR) continue;
     if (n < 0 && errno == EINVAL) {
       // Direct I/O refused this length or alignment (a file system with

@@ -8,21 +8,22 @@
 #include "platform/fault.h"
 #include "platform/platform.h"
 
+#include <atomic>
+
 namespace {
 
 
 HANDLE H(FileHandle f) { return reinterpret_cast<HANDLE>(f); }
 FileHandle F(HANDLE h) { return reinterpret_cast<FileHandle>(h); }
 
+// The output file when it was opened unbuffered (one at a time), for the
+// forced sector size of the tests.
+std::atomic<FileHandle> g_unbufferedOutput{kNoFile};
+
 }  // namespace
 
 namespace {
-thread_local u32 t_lastError = 0;
-
-bool Failed(DWORD error) {
-  t_lastError = u32(error);
-  return false;
-}
+bool Failed(DWORD error) { return NoteSystemError(u32(error)); }
 }  // namespace
 
 bool DriveName(u32 number, char* out, u32 size) {
@@ -36,9 +37,6 @@ bool DriveName(u32 number, char* out, u32 size) {
   FormatText(out, size, "%s", path);
   return true;
 }
-
-u32 LastSystemError() { return t_lastError; }
-void ClearSystemError() { t_lastError = 0; }
 
 void SystemErrorText(u32 code, char* out, u32 size) {
   DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
@@ -129,6 +127,8 @@ bool DriveSize(FileHandle file, u64* size) {
 }
 
 bool CloseFile(FileHandle file) {
+  FileHandle open = file;
+  g_unbufferedOutput.compare_exchange_strong(open, kNoFile);
   FaultMode mode;
   bool fail = FaultHit(kCallClose, &mode);
   NoteHandleClosed(file);
@@ -175,19 +175,41 @@ bool WriteBytes(FileHandle file, const void* buffer, u32 length, u32* written) {
   bool fail;
   length = FaultLength(kCallWrite, length, &fail);
   if (fail) return false;
+  if (file == g_unbufferedOutput.load() && RefusesUnbufferedLength(length)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
   DWORD n = 0;
   if (!::WriteFile(H(file), buffer, length, &n, nullptr)) return false;
   *written = n;
   return true;
 }
 
+namespace {
+// Bytes per sector of the volume that will hold path; 0 when unknown.
+u32 OutputSectorSize(const char* path) {
+  if (u32 forced = ForcedOutputSectorSize()) return forced;
+  char root[MAX_PATH];
+  DWORD sectorsPerCluster, bytesPerSector, freeClusters, clusters;
+  if (!GetVolumePathNameA(path, root, sizeof root) ||
+      !GetDiskFreeSpaceA(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters))
+    return 0;
+  return bytesPerSector;
+}
+}  // namespace
+
 bool CreateOutputFile(const char* path, FileHandle* out) {
   FaultMode mode;
   if (FaultHit(kCallCreateOutput, &mode)) return false;
-  HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_NO_BUFFERING, nullptr);
+  // Unbuffered writes must be whole sectors of the volume, and the last
+  // write of a recording is whole 512-byte sectors only: on a volume of
+  // other (or unknown) sectors the file is written through the cache.
+  bool unbuffered = OutputSectorSize(path) == 512;
+  DWORD flags = FILE_ATTRIBUTE_NORMAL | (unbuffered ? FILE_FLAG_NO_BUFFERING : 0);
+  HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, flags, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   *out = F(h);
+  if (unbuffered) g_unbufferedOutput.store(*out);
   return true;
 }
 

@@ -36,5 +36,6 @@
 #define MELVIR_CAPTION "MELVIR"
 /* MELVIR_VERSION comes from the build (the CMake project's version), and so
    does the About box's MELVIR_TITLE (melvir_version.h, made from version.h.in). */
+#define MELVIR_COPYRIGHT "Copyright (C) 2026 the MELVIR project"
 
 #endif

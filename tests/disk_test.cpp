@@ -602,6 +602,58 @@ TEST_F(DiskTest, CycleFailsTheListingAndTheReadInsteadOfHanging) {
     }
 }
 
+// On the chain 1, 2, 3 of 1 MiB clusters (so the listed size counts them),
+// redirected by table entries: the cluster count bounds every walk, cluster 0
+// included; the data reader never reads cluster 0, which lies before the data
+// area, nor a cluster whose sectors pass 2^32 - 1, which would wrap to the
+// start of the disk; and 0xFFFFFFFF ends a chain even where the header counts
+// that many clusters.
+TEST_F(DiskTest, WalksStopAtTheClusterCountAndReadOnlyClustersOfTheDataArea) {
+  const uint32_t kEnd = 0xFFFFFFFF, kWraps = 0x200001;  // (kWraps - 1) x 2048 = 2^32
+  struct Case {
+    const char* what;
+    uint32_t clusterCount, tableSize, dataStart;  // 0: the builder's choice; 4096 puts
+                                                  // "cluster 0" inside the image
+    std::vector<std::pair<uint32_t, uint32_t>> successors;
+    int listedMiB;        // -1: the listing fails
+    bool readOk;
+    size_t clustersRead;  // before the end or the failure
+  };
+  const Case cases[] = {
+      {"1, 0, 2, 3 on a disk of 3 clusters", 3, 0, 4096, {{1, 0}, {0, 2}}, -1, false, 1},
+      {"1, 2, 3, 1 ... on a disk of 3 clusters", 3, 0, 0, {{3, 1}}, -1, false, 4},
+      {"1, 0, 2, 3 on a disk of 100 clusters", 100, 0, 4096, {{1, 0}, {0, 2}}, 4, false, 1},
+      {"1 then a cluster past sector 2^32 - 1", kWraps, 0, 0, {{1, kWraps}, {kWraps, kEnd}}, 2,
+       false, 1},
+      {"1, 2, 3 with a cluster count of 0xFFFFFFFF", kEnd, 8, 200, {}, 3, true, 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ResetDiskRecord();
+    Disk d;
+    d.sectorsPerCluster = 2048;
+    d.clusterCount = c.clusterCount;
+    d.tableSize = c.tableSize;
+    d.dataStart = c.dataStart;
+    d.entries = {PatternRecording("three", 0, 7)};
+    d.entries[0].chain = {1, 2, 3};
+    d.tableOverrides = c.successors;
+    Layout l = BuildAndMap(d);
+    ASSERT_TRUE(FindRecorderDisk(false));
+    std::vector<Listed> listed;
+    EXPECT_EQ(ListAll(&listed), c.listedMiB >= 0);
+    if (c.listedMiB >= 0 && listed.size() == 1) {
+      EXPECT_EQ(listed[0].size, u32(c.listedMiB));
+    }
+    std::vector<uint8_t> all;
+    EXPECT_EQ(ReadAll(1, l.usableClusterBytes, &all), c.readOk);
+    EXPECT_EQ(all.size(), c.clustersRead * l.usableClusterBytes);
+    std::vector<uint8_t> stream = testdisk::ExpectedStream(d, l, 0);
+    size_t n = std::min(all.size(), stream.size());
+    EXPECT_TRUE(std::equal(all.begin(), all.begin() + n, stream.begin()));
+  }
+}
+
 TEST_F(DiskTest, ZeroInterleaveFailsInsteadOfDividingByZero) {
   for (bool table : {true, false}) {
     ResetDiskRecord();

@@ -83,6 +83,22 @@ TEST_F(WriterTest, FileHoldsTheStreamRoundedDownWhateverTheAppendSizes) {
   EXPECT_FALSE(WriteOutput(stream_.data(), 10));  // refused once closed
 }
 
+// Unbuffered writes of part sectors are refused on a volume of larger
+// sectors; the file still holds the whole stream rounded down to 512 bytes.
+TEST_F(WriterTest, VolumesOfLargerSectorsGetTheWholeFileToo) {
+  for (u32 sector : {512u, 4096u}) {
+    SCOPED_TRACE(sector);
+    InstallRecordingUi();
+    ForceOutputSectorSize(sector);
+    offset_ = 0;
+    ASSERT_TRUE(OpenOutput(Path("out.ts").c_str()));
+    ASSERT_TRUE(Append(kMiB + 3 * 512 + 100));
+    EXPECT_TRUE(CloseOutput());
+    EXPECT_EQ(Out(), Expected(kMiB + 3 * 512));
+    EXPECT_TRUE(g_ui.errors.empty());
+  }
+}
+
 TEST_F(WriterTest, FailedBufferWriteIsReportedOnceAndRefusesEverythingAfter) {
   // The first buffer write fails; the producer learns it at a later hand-over.
   ArmFault(kCallWrite, 0, kFaultFail);

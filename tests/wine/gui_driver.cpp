@@ -4,11 +4,14 @@
 //
 //   gui_driver browse  MELVIR.EXE LIST.txt INFO.txt README.txt
 //   gui_driver extract MELVIR.EXE LINE OUTPUT
+//   gui_driver readerror MELVIR.EXE LINE OUTPUT  (the recording has an unreadable sector)
+//   gui_driver scanerror MELVIR.EXE LIST.txt     (the lines listed before an unreadable sector)
 //   gui_driver stop    MELVIR.EXE LINE OUTPUT
 //   gui_driver trace   MELVIR.EXE LINES
 //   gui_driver syntax  MELVIR.EXE LINES
 //   gui_driver nodisk  MELVIR.EXE
 //   gui_driver scanwait MELVIR.EXE LINES        (on a disk whose scan takes seconds)
+//   gui_driver templates MELVIR.EXE              (the dialog templates' styles)
 //   gui_driver pose    MELVIR.EXE LINE OUTPUT   (holds each view for a screenshot)
 #include <windows.h>
 
@@ -335,13 +338,14 @@ HWND StartListing(const char* exe, int line) {
   return main;
 }
 
-void Extract(const char* exe, char** argv) {
+// An extraction that ends with the message ending.
+void Extract(const char* exe, char** argv, const char* ending) {
   int line = std::atoi(argv[0]);
   HWND main = StartListing(exe, line);
   const char* name = argv[1];
   bool bare = std::strrchr(name, '.') < std::strrchr(name, '\\');
   HWND dialog = BeginExtraction(main, line, name, bare);
-  Answer("File extraction done!", IDOK);
+  Answer(ending, IDOK);
   Check(WaitFor([&] { return !IsWindow(dialog); }), "the extraction dialog closes");
   Quit(main);
 }
@@ -370,6 +374,21 @@ void Stop(const char* exe, char** argv) {
   Quit(main);
 }
 
+// A scan that meets an unreadable sector ends on its message; what was
+// listed before it stays.
+void ScanError(const char* exe, const char* listFile) {
+  std::vector<std::string> expected = Lines(ReadFile(listFile));
+  Start(exe, "");
+  HWND main = MainWindow();
+  Answer("Error detected while scanning files", IDOK);
+  std::vector<std::string> listed = ListLines(main);
+  if (listed != expected)
+    for (const std::string& l : listed) std::printf("listed: [%s]\n", l.c_str());
+  Check(listed == expected, "the list keeps the " + std::to_string(expected.size()) +
+                                " line(s) read before the failure");
+  Quit(main);
+}
+
 void ListsAndQuits(const char* exe, const char* args, size_t lines) {
   HWND main = MainWindow();
   WaitForList(main, lines);
@@ -377,6 +396,37 @@ void ListsAndQuits(const char* exe, const char* args, size_t lines) {
   Quit(main);
   (void)exe;
   (void)args;
+}
+
+// The styles of the dialog templates as built, read from the program's
+// resources: exactly those of the design, DS_SETFONT aside (the templates
+// name their font).
+void Templates(const char* exe) {
+  struct Template {
+    const char* name;
+    DWORD style;
+  };
+  const Template kTemplates[] = {
+      {"MELVIR", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX},
+      {"README", WS_POPUP | WS_CAPTION | WS_SYSMENU},
+      {"ABOUT", WS_POPUP | WS_DLGFRAME},
+      {"EXTRACT", WS_POPUP | WS_CAPTION},
+  };
+  HMODULE module = LoadLibraryExA(exe, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (!module) Fail(std::string("cannot load the resources of ") + exe);
+  for (const Template& t : kTemplates) {
+    HRSRC found = FindResourceA(module, t.name, reinterpret_cast<LPCSTR>(RT_DIALOG));
+    HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+    const DLGTEMPLATE* dialog = loaded ? static_cast<const DLGTEMPLATE*>(LockResource(loaded)) : nullptr;
+    if (!dialog) Fail(std::string("no dialog template ") + t.name);
+    char shown[128];
+    std::snprintf(shown, sizeof shown, "%s: style %08lX, extended %08lX (designed: %08lX, 0)",
+                  t.name, static_cast<unsigned long>(dialog->style),
+                  static_cast<unsigned long>(dialog->dwExtendedStyle),
+                  static_cast<unsigned long>(t.style | DS_SETFONT));
+    Check(dialog->style == (t.style | DS_SETFONT) && dialog->dwExtendedStyle == 0, shown);
+  }
+  FreeLibrary(module);
 }
 
 }  // namespace
@@ -391,7 +441,11 @@ int main(int argc, char** argv) {
   if (scenario == "browse" && more == 3) {
     Browse(exe, rest);
   } else if (scenario == "extract" && more == 2) {
-    Extract(exe, rest);
+    Extract(exe, rest, "File extraction done!");
+  } else if (scenario == "readerror" && more == 2) {
+    Extract(exe, rest, "Input file access error");
+  } else if (scenario == "scanerror" && more == 1) {
+    ScanError(exe, rest[0]);
   } else if (scenario == "stop" && more == 2) {
     Stop(exe, rest);
   } else if (scenario == "trace" && more == 1) {
@@ -410,6 +464,8 @@ int main(int argc, char** argv) {
     Quit(main);
   } else if (scenario == "scanwait" && more == 1) {
     ScanWait(exe, std::atoi(rest[0]));
+  } else if (scenario == "templates" && more == 0) {
+    Templates(exe);
   } else if (scenario == "pose" && more == 2) {
     Start(exe, "");
     HWND main = MainWindow();
@@ -424,6 +480,25 @@ int main(int argc, char** argv) {
     std::printf("READY info\n");
     Sleep(2500);
     Press(box, IDOK);
+    Sleep(300);
+    PostMessageA(main, WM_COMMAND, MAKEWPARAM(kReadMeMenu, 0), 0);
+    HWND readMe = WaitWindow("#32770", "MELVIR Read Me", "Read Me");
+    Sleep(500);
+    std::printf("READY readme\n");
+    Sleep(2500);
+    Press(readMe, 111);
+    WaitFor([&] { return !IsWindow(readMe); });
+    PostMessageA(main, WM_COMMAND, MAKEWPARAM(kAboutMenu, 0), 0);
+    HWND about = nullptr;
+    WaitFor([&] {
+      about = Find("#32770", "");
+      return about && GetDlgItem(about, IDOK);
+    });
+    Sleep(500);
+    std::printf("READY about\n");
+    Sleep(2500);
+    Press(about, IDOK);
+    WaitFor([&] { return !IsWindow(about); });
     Sleep(300);
     HWND dialog = BeginExtraction(main, std::atoi(rest[0]), rest[1]);
     Sleep(1500);
