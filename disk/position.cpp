@@ -18,7 +18,7 @@ bool IndexChain(u32 first, u32 clusters, bool pastDamage, ClusterRunSink sink, v
     u32 next = c;
     ChainEnd why;
     bool stepped = pastDamage ? ChainStep(c, &next, &why)
-                              : GetNextCluster(&next) && next <= g_disk.clusterCount;
+                              : GetNextCluster(&next) && !ChainEnded(next);
     if (!stepped) {
       sink(context, run);
       *collected = i;
