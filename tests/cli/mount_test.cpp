@@ -510,6 +510,25 @@ TEST_F(MountTest, AMountPointMustBeAnEmptyFolder) {
   EXPECT_EQ(none.err.rfind("melvir: mount needs a MOUNTPOINT, after the sources\n", 0), 0u) << none.err;
 }
 
+TEST_F(MountTest, MountingWithoutTheRightsIsRefused) {
+  if (geteuid() != 0 || access("/usr/bin/setpriv", X_OK) != 0)
+    GTEST_SKIP() << "needs root and setpriv to run melvir as an unprivileged user";
+  Disk d;
+  d.entries.push_back(PatternRecording("One", 2, 1));
+  Build(d);
+  chmod(dir_.c_str(), 0755);
+  chmod(Path("disk.img").c_str(), 0644);
+  // A folder of root's, on which nobody may mount.
+  ChildResult r = RunProgram({"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", MelvirPath(),
+                              "mount", Path("disk.img"), mnt_}, 30);
+  EXPECT_EQ(r.status, 1) << r.err;
+  std::string said = "melvir: " + mnt_ + ": cannot mount here (mounting needs the rights to use /dev/fuse "
+                     "and fusermount3, and a folder of one's own)\n";
+  ASSERT_GE(r.err.size(), said.size()) << r.err;
+  EXPECT_EQ(r.err.substr(r.err.size() - said.size()), said);  // after FUSE's own words
+  EXPECT_FALSE(IsMounted(mnt_));
+}
+
 TEST_F(MountTest, MountingADeviceWarnsOfThumbnailers) {
   std::string loop;
   FILE* p = popen(("losetup -r -f --show '" + SampleImage("sample.img") + "' 2>/dev/null").c_str(), "r");
