@@ -41,7 +41,7 @@ int GetAttr(const char* path, struct stat* st, struct fuse_file_info*) {
     st->st_nlink = 1;
     st->st_size = off_t(node.file->size);
     st->st_blocks = blkcnt_t((node.file->size + 511) / 512);
-    st->st_blksize = 1 << 20;
+    st->st_blksize = 1 << 20;  // cat and cp read this much at a time
   }
   return 0;
 }
