@@ -466,9 +466,10 @@ TEST_F(CliRunTest, RescueWritesUnreadableSectorsAsZerosAtTheirPlace) {
   };
   ASSERT_EQ(RunMelvir({"extract", "--all", "-d", "healthy", "--quiet", img}).status, 0);
   // A cluster's first and last sectors, the skipped 256th, one cut away by
-  // the block form, and one inside a block.
+  // the block form, one inside a block, and the very first sector of a
+  // recording not in block form (which must not be taken for one).
   std::vector<uint64_t> bad = {sectorOf(0, 0, 0),   sectorOf(0, 2, 254), sectorOf(0, 3, 255),
-                               sectorOf(0, 1, 254), sectorOf(1, 4, 17)};
+                               sectorOf(0, 1, 254), sectorOf(1, 4, 17), sectorOf(1, 0, 0)};
   WriteMap(Path("disk.map"), l.imageSize, bad);
   ChildResult plain = RunMelvir({"extract", "-n", "2", "--mapfile", "disk.map", "-d", "plain", img});
   EXPECT_EQ(plain.status, 1);
@@ -497,7 +498,7 @@ TEST_F(CliRunTest, RescueWritesUnreadableSectorsAsZerosAtTheirPlace) {
   EXPECT_EQ(runs[0], (std::pair<uint64_t, uint64_t>(0, 512)));
   uint64_t read = 2 * 130560 + 254 * 512;  // recording offset of the bad sector
   EXPECT_EQ(runs[1].first, 2 * 129344 + (read - 2 * 131072));
-  EXPECT_NE(r.err.find("melvir: rescued/Plain.ts: 1 unreadable sector (512 bytes) written as zeros"),
+  EXPECT_NE(r.err.find("melvir: rescued/Plain.ts: 2 unreadable sectors (1024 bytes) written as zeros"),
             std::string::npos) << r.err;
 }
 
