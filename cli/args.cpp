@@ -22,6 +22,10 @@ namespace {
   "                      [--copy 2] [--mapfile FILE] [--report FILE]\n"                     \
   "                      [--trace | --trace-file FILE] [--quiet] [SOURCE...]\n"
 
+#define MOUNT_USAGE                                                                       \
+  "usage: melvir mount [--rescue] [--mapfile FILE] [--charset NAME] [--background]\n"   \
+  "                    [--trace | --trace-file FILE] [--quiet] [SOURCE...] MOUNTPOINT\n"
+
 #define STATUSES                                                                        \
   "Exit status: 0 done; 1 failure (no recorder disk, a source that cannot be\n"        \
   "opened, a recording that could not be copied); 2 usage error; 3 done, but\n"        \
@@ -136,6 +140,33 @@ const char kCheckHelp[] =
     "Exit status: 0 nothing found; 3 problems found; 1 no recorder disk, or it\n"
     "could not be read; 2 usage error; 130 stopped by Ctrl-C.\n";
 
+const char kMountHelp[] =
+    MOUNT_USAGE
+    "\n"
+    "Shows the recorder disk as a read-only folder on MOUNTPOINT (an empty folder),\n"
+    "through FUSE: one file per recording, named as extract --all names it and\n"
+    "holding exactly the bytes extract writes, so players and ffmpeg can seek in it\n"
+    "and cp can copy it; lost/ with the lost recordings 'melvir check' finds; and\n"
+    "INFO.txt with the info text. Nothing can be written, renamed or removed.\n"
+    "Runs until 'fusermount3 -u MOUNTPOINT' or Ctrl-C unmounts it.\n"
+    "\n"
+    "  --background     detach once mounted (messages are then not shown)\n"
+    "  --rescue         read past damage: mirror copies of the table and the\n"
+    "                   directory, damaged chains as far as they go, unreadable\n"
+    "                   sectors read as zeros and named on stderr; without it a\n"
+    "                   read that meets one fails (EIO)\n"
+    "  --mapfile FILE   a GNU ddrescue mapfile of the one SOURCE, an image; implies\n"
+    "                   --rescue\n"
+    COMMON
+    "  --quiet          no word once mounted\n"
+    "\n"
+    "On a device, desktop thumbnailers and indexers may read every file: imaging\n"
+    "a failing disk first spares it.\n"
+    "\n" SOURCES "\n"
+    "Exit status: 0 unmounted; 1 failure (no recorder disk, a MOUNTPOINT that is\n"
+    "not an empty folder, no FUSE, no rights to mount); 2 usage error; 3\n"
+    "unmounted, but damage was met.\n";
+
 const char kMainHelp[] =
     "usage: melvir COMMAND [OPTION...] [SOURCE...]\n"
     "       melvir help [COMMAND] | --help | --version\n"
@@ -149,6 +180,7 @@ const char kMainHelp[] =
     "  extract      recordings as .ts files (or to standard output)\n"
     "  check        a read-only consistency report, and lost recordings\n"
     "  domain       a ddrescue domain mapfile of the sectors that matter\n"
+    "  mount        the recordings as a read-only folder (FUSE)\n"
     "  help         this text, or a command's own: melvir help extract\n"
     "\n"
     "Options may come before or after the sources; -- ends the options.\n"
@@ -156,7 +188,7 @@ const char kMainHelp[] =
     "\n" SOURCES "\n" STATUSES;
 
 const char kMainUsage[] =
-    LIST_USAGE INFO_USAGE EXTRACT_USAGE CHECK_USAGE DOMAIN_USAGE "       melvir help [COMMAND] | --help | --version\n";
+    LIST_USAGE INFO_USAGE EXTRACT_USAGE CHECK_USAGE DOMAIN_USAGE MOUNT_USAGE "       melvir help [COMMAND] | --help | --version\n";
 
 bool Refuse(Options* o, const char* format, const char* word) {
   FormatText(o->error, sizeof o->error, format, word);
@@ -200,6 +232,7 @@ bool CommandWord(const char* word, Command* command) {
   else if (Is(word, "extract")) *command = kExtract;
   else if (Is(word, "check")) *command = kCheck;
   else if (Is(word, "domain")) *command = kDomain;
+  else if (Is(word, "mount")) *command = kMount;
   else return false;
   return true;
 }
@@ -250,7 +283,9 @@ Taken ValueOption(int argc, char** argv, int* i, Options* o) {
     if (!named) continue;
     bool allowed = (o->command == kList && spec.list) || (o->command == kInfo && spec.info) ||
                    (o->command == kExtract && spec.extract) || (o->command == kCheck && spec.check) ||
-                   (o->command == kDomain && spec.domain);
+                   (o->command == kDomain && spec.domain) ||
+                   (o->command == kMount && (Is(spec.name, "--charset") || Is(spec.name, "--mapfile") ||
+                                               Is(spec.name, "--trace-file")));
     if (!allowed) return Bad(o, "unknown option '%s'", arg);
     const char* value = nullptr;
     if (!TakeValue(argc, argv, i, spec.name, &value) || !*value)
@@ -289,8 +324,10 @@ bool ParseOption(int argc, char** argv, int* i, Options* o) {
   if (Is(arg, "--version")) { o->command = kVersion; return true; }
   if (Is(arg, "--trace")) { o->trace = true; return true; }
   if (Is(arg, "--quiet")) { o->quiet = true; return true; }
-  if (Is(arg, "--json") && o->command != kExtract) { o->json = true; return true; }
-  if (Is(arg, "--rescue") && (o->command == kList || o->command == kExtract || o->command == kDomain)) {
+  if (Is(arg, "--json") && o->command != kExtract && o->command != kMount) { o->json = true; return true; }
+  if (Is(arg, "--background") && o->command == kMount) { o->background = true; return true; }
+  if (Is(arg, "--rescue") && (o->command == kList || o->command == kExtract || o->command == kDomain ||
+                              o->command == kMount)) {
     o->rescue = true;
     return true;
   }
@@ -354,6 +391,11 @@ bool ParseArgs(int argc, char** argv, Options* o) {
       o->sources[o->sourceCount++] = arg;
     }
   }
+  if (o->command == kMount) {
+    if (o->sourceCount == 0) return Refuse(o, "%s", "mount needs a MOUNTPOINT, after the sources");
+    o->mountPoint = o->sources[--o->sourceCount];
+    if (o->mapfile) o->rescue = true;
+  }
   if (o->trace && o->traceFile) return Refuse(o, "%s", "--trace and --trace-file exclude each other");
   if (o->mapfile && o->sourceCount != 1)
     return Refuse(o, "%s", "--mapfile describes one image: give exactly one SOURCE");
@@ -379,6 +421,7 @@ const char* HelpText(Command command) {
     case kExtract: return kExtractHelp;
     case kCheck: return kCheckHelp;
     case kDomain: return kDomainHelp;
+    case kMount: return kMountHelp;
     default: return kMainHelp;
   }
 }
@@ -390,6 +433,7 @@ const char* UsageText(Command command) {
     case kExtract: return EXTRACT_USAGE;
     case kCheck: return CHECK_USAGE;
     case kDomain: return DOMAIN_USAGE;
+    case kMount: return MOUNT_USAGE;
     default: return kMainUsage;
   }
 }

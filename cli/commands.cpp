@@ -196,18 +196,25 @@ int CheckDiskCommand(const Options& o, const Catalog& c) {
   return CheckCommand(o.json, o.charset, c.source, stdout);
 }
 
-int InfoCommand(const Options& o, const Catalog& c) {
-  char text[kDiskInfoSize];
+void FormatInfoText(const Catalog& c, char* text, u32 size) {
   FormatDiskInfo(text);
-  u32 clusterBytes = g_disk.sectorsPerCluster * kSectorSize;
+  for (char* p = text; *p; ++p)
+    if (*p == '\r') *p = '\n';
+  u32 used = u32(std::strlen(text));
+  FormatText(text + used, size - used,
+             "\nByte order: %s\nCluster bytes: %u\nPartition spans: %.2f GiB\nRecordings: %u\n",
+             ByteOrderName(), g_disk.sectorsPerCluster * kSectorSize, PartitionGiB(),
+             u32(c.recordings.size()));
+}
+
+int InfoCommand(const Options& o, const Catalog& c) {
   if (!o.json) {
-    for (char* p = text; *p; ++p)
-      if (*p == '\r') *p = '\n';
-    std::printf("%s\n", text);
-    std::printf("Byte order: %s\nCluster bytes: %u\nPartition spans: %.2f GiB\nRecordings: %u\n",
-                ByteOrderName(), clusterBytes, PartitionGiB(), u32(c.recordings.size()));
+    char text[kInfoTextSize];
+    FormatInfoText(c, text, sizeof text);
+    std::fputs(text, stdout);
     return c.scanFailed ? kExitFailed : kExitDone;
   }
+  u32 clusterBytes = g_disk.sectorsPerCluster * kSectorSize;
   std::printf("{\"hard_disk\": %u, \"partition\": %u, \"sectors_per_cluster\": %u, "
               "\"cluster_count\": %u, \"table_start\": %u, \"table_interleave\": %u, "
               "\"table_size\": %u, \"directory_start\": %u, \"directory_interleave\": %u, "
@@ -243,7 +250,8 @@ int ExtractCommand(const Options& o, const Catalog& c) {
     return kExitFailed;
   }
   std::FILE* report = nullptr;
-  if (o.report && !(report = std::fopen(o.report, "w"))) {
+  // Binary: the same bytes, LF line ends, on every system.
+  if (o.report && !(report = std::fopen(o.report, "wb"))) {
     Say("%s: cannot create the report: %s", o.report, std::strerror(errno));
     return kExitFailed;
   }

@@ -22,42 +22,21 @@ alignas(4096) u8 g_block[kBlockBytes];
 alignas(4096) u8 g_compare[kBlockBytes];
 alignas(4096) u8 g_stage[kStage];
 
-// The block-form decision as it stands after each of the first blocks: the
-// first bytes of blocks 0 to 3 settle it for every later block.
-struct FormPlan {
-  u8 firstBytes[kSyncBlocks];
-  bool unread[kSyncBlocks];  // the block's first sector could not be read: it does not count
-  u32 known;  // blocks the recording has among the first four
-};
-
-BlockForm FormAfter(const FormPlan& plan, u64 blocks) {
-  BlockForm f = NewBlockForm();
-  for (u64 i = 0; i < blocks && i < plan.known; ++i)
-    if (!plan.unread[i]) SeeBlockStart(&f, plan.firstBytes[i]);
-  return f;
-}
-
-// Output bytes of the first blocks whole blocks (every block but the last
-// reads whole).
-u64 OutputOffset(const FormPlan& plan, u64 blocks) {
-  u64 offset = 0;
-  for (u64 i = 0; i < blocks && i < kSyncBlocks; ++i)
-    offset += StreamBytes(FormAfter(plan, i + 1), kBlockBytes);
-  if (blocks > kSyncBlocks) offset += (blocks - kSyncBlocks) * StreamBytes(FormAfter(plan, kSyncBlocks), kBlockBytes);
-  return offset;
-}
-
 ReadDamage g_damage;
 
-// Opens the recording and moves past its first bytes bytes; false on a
-// failure (never with rescue); *at the bytes moved past.
+// Moves the open recording's cursor bytes on; false on a failure (never
+// with rescue); *skipped the bytes moved past.
+bool SkipOn(bool rescue, u64 bytes, u64* skipped) {
+  if (!rescue) return SkipEntryData(bytes, skipped);
+  SkipEntryRescue(bytes, skipped, &g_damage);
+  return true;
+}
+
+// Opens the recording and moves past its first bytes bytes.
 bool OpenAt(const Recording& r, bool rescue, u64 bytes, u64* at) {
-  if (rescue) {
-    if (!OpenEntryRescue(r.entry.firstCluster, r.entry.clusters)) return false;
-    SkipEntryRescue(bytes, at, &g_damage);
-    return true;
-  }
-  return OpenEntry(r.entry.firstCluster) && SkipEntryData(bytes, at);
+  bool open = rescue ? OpenEntryRescue(r.entry.firstCluster, r.entry.clusters)
+                     : OpenEntry(r.entry.firstCluster);
+  return open && SkipOn(rescue, bytes, at);
 }
 
 // Reads length bytes of the recording on into g_block; with rescue the
@@ -83,17 +62,32 @@ bool ReadBlock(const Recording& r, bool rescue, u64 index, u32 length, u32* got,
   return true;
 }
 
-bool PlanForm(const Recording& r, bool rescue, FormPlan* plan) {
-  plan->known = 0;
-  for (u32 i = 0; i < kSyncBlocks; ++i) {
-    u32 got;
-    bool unread;
-    if (!ReadBlock(r, rescue, i, kSectorSize, &got, &unread)) return false;
-    if (got == 0) break;
-    plan->unread[plan->known] = unread;
-    plan->firstBytes[plan->known++] = g_block[0];
-  }
+// The recording's block starts, read in order with one open, for the plan.
+struct StartReader {
+  const Recording* recording;
+  bool rescue;
+  u64 at;  // recording bytes before the cursor
+};
+
+bool ReadStart(void* context, u64 index, bool* exists, bool* counted, u8* first) {
+  StartReader* s = static_cast<StartReader*>(context);
+  u64 target = index * kBlockBytes, skipped = 0;
+  bool moved = index == 0 ? OpenAt(*s->recording, s->rescue, 0, &skipped)
+                          : SkipOn(s->rescue, target - s->at, &skipped);
+  if (!moved) return false;
+  s->at = index == 0 ? 0 : s->at + skipped;
+  u32 got = 0;
+  if (s->at == target && !ReadOn(s->rescue, kSectorSize, &got)) return false;
+  s->at += got;
+  *exists = got > 0;
+  *counted = !(s->rescue && g_damage.runCount && g_damage.runs[0].offset == target);
+  *first = g_block[0];
   return true;
+}
+
+bool PlanForm(const Recording& r, bool rescue, FormPlan* plan) {
+  StartReader reader = {&r, rescue, 0};
+  return PlanBlockForm(ReadStart, &reader, plan);
 }
 
 // The system's reason for a failed read of the recording.
@@ -177,9 +171,9 @@ bool PlanResume(Run* run, const FormPlan& plan, u64* fromBlock) {
   u64 held;
   if (!SizeOfFile(run->part, &held) || held == 0) return true;
   u64 whole = 0;
-  while (OutputOffset(plan, whole + 1) <= held && whole < (u64(1) << 40)) ++whole;
+  while (StreamOffset(plan, whole + 1) <= held && whole < (u64(1) << 40)) ++whole;
   u64 compareBlock = whole ? whole - 1 : 0;
-  u64 at = OutputOffset(plan, compareBlock);
+  u64 at = StreamOffset(plan, compareBlock);
   u32 got;
   bool unread;
   if (!ReadBlock(*run->recording, run->target->rescue, compareBlock, kBlockBytes, &got, &unread)) {
@@ -189,7 +183,7 @@ bool PlanResume(Run* run, const FormPlan& plan, u64* fromBlock) {
     SayFailure(*run, IDS_INPUT_ERROR, reason);
     return false;
   }
-  u32 length = StreamBytes(FormAfter(plan, compareBlock + 1), got);
+  u32 length = BlockStreamBytes(plan, compareBlock, got);
   if (!whole && held < length) length = u32(held);
   u32 error = 0;
   bool same = length > 0 && ReadFileAt(run->part, at, g_compare, length, &error) &&
@@ -211,10 +205,10 @@ bool PlanResume(Run* run, const FormPlan& plan, u64* fromBlock) {
 }
 
 // The damage line and the --report object of a recording read past damage.
-void FinishRecord(const Recording& r, const CopyTarget& t, const BlockForm& form, u64 length,
+void FinishRecord(const Recording& r, const CopyTarget& t, const FormPlan& plan, u64 length,
                   RescueRecord* record) {
   record->bytesWritten = length;
-  record->blockForm = form.blockMode;
+  record->blockForm = plan.wholeFrom == kEveryBlockCut;
   if (!WalkIsWhole(r.walk) && r.walk.clusters) NoteChainDamage(record, r.walk);
   char summary[300];
   FormatDamageSummary(*record, summary, sizeof summary);
@@ -257,7 +251,7 @@ CopyOutcome CopyRecording(const Recording& r, const CopyTarget& t) {
     return kCopyFailed;
   }
   if (!t.stream && !PlanResume(&run, plan, &fromBlock)) return kCopyFailed;  // said
-  u64 offset = OutputOffset(plan, fromBlock);
+  u64 offset = StreamOffset(plan, fromBlock);
   if (IsStandardOutput(t.path)) {
     run.open = OpenStandardOutput(&run.out);
   } else {
@@ -276,7 +270,6 @@ CopyOutcome CopyRecording(const Recording& r, const CopyTarget& t) {
   FormatText(label, sizeof label, format, r.entry.text);
   StartProgress(!t.quiet && StderrIsTerminal(), r.entry.sizeMiB);
   ProgressLabel(label);
-  BlockForm form = FormAfter(plan, fromBlock);
   u64 skipped;
   if (!OpenAt(r, t.rescue, fromBlock * kBlockBytes, &skipped)) {
     InputReason(reason, sizeof reason);
@@ -284,7 +277,7 @@ CopyOutcome CopyRecording(const Recording& r, const CopyTarget& t) {
     return Fail(&run);
   }
   u64 bytesRead = fromBlock * kBlockBytes;
-  for (;;) {
+  for (u64 block = fromBlock;; ++block) {
     if (Interrupted()) {
       Fail(&run);
       char kept[1200];
@@ -300,15 +293,11 @@ CopyOutcome CopyRecording(const Recording& r, const CopyTarget& t) {
       return Fail(&run);
     }
     if (n == 0) break;
-    // A block whose first sector could not be read neither counts towards
-    // block mode nor turns it off.
-    bool firstUnread = t.rescue && g_damage.runCount && g_damage.runs[0].offset == bytesRead;
-    if (!firstUnread) SeeBlockStart(&form, g_block[0]);
-    u32 kept = StreamBytes(form, n);
+    u32 kept = BlockStreamBytes(plan, block, n);
     if (t.rescue) {
       AddReadDamage(&record, g_damage, bytesRead, kept, run.written);
       NoteBrokenStep(&record, g_damage);
-      if (form.blockMode) record.badPackets += CountBadPackets(g_block, kept);
+      if (BlockIsCut(plan, block)) record.badPackets += CountBadPackets(g_block, kept);
       if (g_damage.runCount) AdviseImaging();
     }
     if (!Put(&run, g_block, kept, &error)) {
@@ -320,8 +309,7 @@ CopyOutcome CopyRecording(const Recording& r, const CopyTarget& t) {
     ProgressPercent(r.entry.sizeMiB ? u32(u64(mib) * 100 / r.entry.sizeMiB) : 0);
     ProgressMiB(mib);
   }
-  // The output keeps whole 512-byte units, as the Windows program's does.
-  u64 length = run.written / kSectorSize * kSectorSize;
+  u64 length = OutputLength(run.written);
   if (!Flush(&run, u32(length - run.flushed), &error)) {
     SaySystemFailure(run, IDS_WRITE_ERROR, error);
     return Fail(&run);
@@ -341,6 +329,6 @@ CopyOutcome CopyRecording(const Recording& r, const CopyTarget& t) {
     LoadText(IDS_DONE, done, sizeof done);
     Say("%s: %s", Shown(t.path), done);
   }
-  if (t.rescue) FinishRecord(r, t, form, length, &record);
+  if (t.rescue) FinishRecord(r, t, plan, length, &record);
   return kCopyDone;
 }

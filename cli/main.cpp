@@ -9,6 +9,7 @@
 #include "cli/catalog.h"
 #include "cli/cli_port.h"
 #include "cli/commands.h"
+#include "cli/mount.h"
 #include "cli/os.h"
 #include "cli/rescue_mode.h"
 #include "cli/sources.h"
@@ -60,6 +61,7 @@ int Run(const Options& o) {
     SetTraceLogPath(path);
   }
   if (int status = CheckOutputChoice(o)) return status;
+  if (o.command == kMount && !CheckMountPoint(o)) return kExitFailed;
   if (!CheckSources(o)) return kExitFailed;
   if (o.sourceCount) SetDriveTable(o.sources, o.sourceCount);
   if (!PrepareMapfile(o)) return kExitUsage;
@@ -74,6 +76,7 @@ int Run(const Options& o) {
   else if (o.command == kInfo) status = InfoCommand(o, catalog);
   else if (o.command == kCheck) status = CheckDiskCommand(o, catalog);
   else if (o.command == kDomain) status = DomainCommand(o, catalog);
+  else if (o.command == kMount) status = MountCommand(o, catalog);
   else status = ExtractCommand(o, catalog);
   CloseDisk();
   // Damage met along the way is told only where nothing worse is.
@@ -115,6 +118,7 @@ int main(int argc, char** argv) {
                  : options.command == kExtract ? "extract"
                  : options.command == kCheck   ? "check"
                  : options.command == kDomain  ? "domain"
+                 : options.command == kMount   ? "mount"
                                                : "");
     return kExitUsage;
   }

@@ -12,6 +12,9 @@ _melvir_commands() {
   # BEGIN check
   commands+=" check"
   # END check
+  # BEGIN mount
+  commands+=" mount"
+  # END mount
   echo "$commands"
 }
 
@@ -36,6 +39,9 @@ _melvir_options() {
     extract) options+=" --lost --all-lost" ;;
   esac
   # END check
+  # BEGIN mount
+  [[ $1 == mount ]] && options="--rescue --mapfile --background $common"
+  # END mount
   echo "$options --help --version"
 }
 

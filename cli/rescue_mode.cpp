@@ -1,5 +1,7 @@
 #include "cli/rescue_mode.h"
 
+#include <atomic>
+
 #include "cli/cli_port.h"
 #include "cli/output_file.h"
 #include "disk/recorder_disk.h"
@@ -9,7 +11,7 @@ namespace {
 
 DriveMap g_map;
 bool g_mapped = false;
-bool g_damage = false;
+std::atomic<bool> g_damage{false};  // a mount's threads note damage too
 bool g_advised = false;
 
 void OnMirror(MetadataArea area, u32 s, u32 copyRead) {

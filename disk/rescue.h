@@ -65,6 +65,19 @@ bool OpenEntryRescue(u32 first, u32 clusters);
 // only for an invalid length.
 bool ReadEntryRescue(void* buffer, u32 length, u32* got, ReadDamage* damage);
 
+// The pieces below, for every reader past damage. A piece that failed is
+// read again in the drive's read unit (RereadUnit: its logical sector where
+// that is a power of two up to kMaxRereadUnit, else 512), past the system's
+// cache on a disk device. Units that still fail are zeros in out, at their
+// own place, and listed in damage at offset plus their place in the piece.
+// unitBuffer holds kMaxRereadUnit bytes aligned to them: one per thread.
+const u32 kMaxRereadUnit = 4096;
+u32 RereadUnit();
+void RereadPiece(u64 position, u8* out, u32 length, u64 offset, u32 unit, u8* unitBuffer,
+                 ReadDamage* damage);
+void AddDamageRun(ReadDamage* damage, u64 offset, u32 length);
+void ClearDamage(ReadDamage* damage);
+
 // Moves the cursor length bytes on as reading would, without reading data
 // (for resuming a copy); *skipped falls short where the recording ends, a
 // failed step being told in damage.

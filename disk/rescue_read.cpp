@@ -8,8 +8,6 @@
 
 namespace {
 
-const u32 kMaxUnit = 4096;
-
 struct RescueCursor {
   u32 clustersLeft;  // after the current one
   bool ended;
@@ -17,9 +15,11 @@ struct RescueCursor {
   u32 unit;
 };
 RescueCursor g_rescue = {0, true, 0, kSectorSize};
-alignas(kMaxUnit) u8 g_unit[kMaxUnit];
+alignas(kMaxRereadUnit) u8 g_unit[kMaxRereadUnit];
 
-void AddRun(ReadDamage* damage, u64 offset, u32 length) {
+}  // namespace
+
+void AddDamageRun(ReadDamage* damage, u64 offset, u32 length) {
   ReadDamage::Run* last = damage->runCount ? &damage->runs[damage->runCount - 1] : nullptr;
   // Runs of at least a sector with readable sectors between them cannot
   // outnumber the array; a full array would only widen its last run.
@@ -30,24 +30,38 @@ void AddRun(ReadDamage* damage, u64 offset, u32 length) {
   damage->runs[damage->runCount++] = {offset, length};
 }
 
-// The piece of length bytes at device position into out, unit by unit;
-// stream is the recording offset of its first byte.
-void RereadPiece(u64 position, u8* out, u32 length, u64 stream, ReadDamage* damage) {
-  const u64 unit = g_rescue.unit;
+void RereadPiece(u64 position, u8* out, u32 length, u64 stream, u32 readUnit, u8* unitBuffer,
+                 ReadDamage* damage) {
+  const u64 unit = readUnit;
   const u64 end = position + length;
   for (u64 at = position / unit * unit; at < end; at += unit) {
     u64 from = at > position ? at : position;
     u64 to = at + unit < end ? at + unit : end;
     u32 got = 0;
     u8* place = out + (from - position);
-    if (ReadDirect(g_disk.device, at, g_unit, u32(unit), &got) && got >= to - at) {
-      std::memcpy(place, g_unit + (from - at), size_t(to - from));
+    if (ReadDirect(g_disk.device, at, unitBuffer, u32(unit), &got) && got >= to - at) {
+      std::memcpy(place, unitBuffer + (from - at), size_t(to - from));
     } else {
       std::memset(place, 0, size_t(to - from));
-      AddRun(damage, stream + (from - position), u32(to - from));
+      AddDamageRun(damage, stream + (from - position), u32(to - from));
     }
   }
 }
+
+u32 RereadUnit() {
+  u32 unit = DirectReadUnit(g_disk.device);
+  // Units the buffer cannot hold, or no power of two: sectors, through the cache.
+  return unit <= kMaxRereadUnit && (unit & (unit - 1)) == 0 ? unit : kSectorSize;
+}
+
+void ClearDamage(ReadDamage* damage) {
+  damage->runCount = 0;
+  damage->chainBroken = false;
+  damage->brokenAfter = 0;
+  damage->brokenHow = kChainEnd;
+}
+
+namespace {
 
 // One cluster piece: read whole, and again unit by unit when that fails.
 void ReadPiece(u8* out, u32 length, ReadDamage* damage) {
@@ -56,13 +70,13 @@ void ReadPiece(u8* out, u32 length, ReadDamage* damage) {
   if (!ClusterPosition(g_disk.currentCluster, g_disk.clusterOffset, &position)) {
     // Past the sectors a 32-bit sector number reaches: nothing to read.
     std::memset(out, 0, length);
-    AddRun(damage, stream, length);
+    AddDamageRun(damage, stream, length);
     return;
   }
   u32 n = 0;
   if (!SeekFile(g_disk.device, position) || !ReadBytes(g_disk.device, out, length, &n) ||
       n != length)
-    RereadPiece(position, out, length, stream, damage);
+    RereadPiece(position, out, length, stream, g_rescue.unit, g_unit, damage);
   if (g_disk.wordSwap) SwapWordBytes(out, length);
 }
 
@@ -85,27 +99,18 @@ bool NextCluster(ReadDamage* damage) {
   return true;
 }
 
-u32 ReadUnit() {
-  u32 unit = DirectReadUnit(g_disk.device);
-  // Units the buffer cannot hold, or no power of two: sectors, through the cache.
-  return unit <= kMaxUnit && (unit & (unit - 1)) == 0 ? unit : kSectorSize;
-}
-
 }  // namespace
 
 bool OpenEntryRescue(u32 first, u32 clusters) {
   if (first == 0 || first > g_disk.clusterCount) return false;
   g_disk.currentCluster = first;
   g_disk.clusterOffset = 0;
-  g_rescue = {clusters ? clusters - 1 : 0, clusters == 0, 0, ReadUnit()};
+  g_rescue = {clusters ? clusters - 1 : 0, clusters == 0, 0, RereadUnit()};
   return true;
 }
 
 bool ReadEntryRescue(void* buffer, u32 length, u32* got, ReadDamage* damage) {
-  damage->runCount = 0;
-  damage->chainBroken = false;
-  damage->brokenAfter = 0;
-  damage->brokenHow = kChainEnd;
+  ClearDamage(damage);
   if (length % kSectorSize != 0 || length > kRescueReadMax) return false;
   u8* out = static_cast<u8*>(buffer);
   u32 remaining = length;

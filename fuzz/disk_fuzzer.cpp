@@ -167,7 +167,8 @@ extern "C" int LLVMFuzzerTestOneInput(const u8* data, size_t size) {
   ResetDisk();
   ResetFaultCounts();
   if (options & kFault) ArmInputFault(g_input);
-  g_shortWrites = (options & kFault) && g_input.faultKind == kCallWrite && g_input.faultMode == kFaultShort;
+  g_shortWrites = (options & kFault) && g_input.faultKind == kCallWrite &&
+                  g_input.faultMode == kFaultShort;
   g_sources[0] = DriveSource{nullptr, &g_emptyDrive};
   g_input.drive.readLimit = options & kTrace ? kTracedReadLimit : kReadLimit;
   g_sources[1] = DriveSource{nullptr, &g_input.drive};

@@ -54,7 +54,8 @@ Content Marked(uint32_t seed) {
   Content pattern = PatternContent(seed);
   return [pattern](uint64_t offset, uint8_t* out, size_t n) {
     pattern(offset, out, n);
-    for (size_t i = 0; i < n; ++i) out[i] = (offset + i) % kMarkSpacing < kMarkBytes ? out[i] | 1 : 0;
+    for (size_t i = 0; i < n; ++i)
+      out[i] = (offset + i) % kMarkSpacing < kMarkBytes ? out[i] | 1 : 0;
   };
 }
 
@@ -65,7 +66,9 @@ std::vector<uint8_t> TransportStream(size_t bytes) {
   return s;
 }
 
-Content BlockForm(size_t streamBytes) { return BytesContent(ToBlockForm(TransportStream(streamBytes))); }
+Content BlockForm(size_t streamBytes) {
+  return BytesContent(ToBlockForm(TransportStream(streamBytes)));
+}
 
 Entry Rec(const std::string& name, uint32_t clusters, Content content = nullptr,
           bool fragmented = false) {
@@ -150,7 +153,8 @@ bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
 
 std::vector<uint8_t> ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)),
+                              std::istreambuf_iterator<char>());
 }
 
 // Builds the image and writes the seed; cut, when non-zero, ends the disk
@@ -451,7 +455,8 @@ void Faults() {
   Emit("zero-extended", longer, kZeroExtended, cut);
   Emit("zero-extended-trace", longer, kZeroExtended | kTrace, cut);
   for (uint16_t at : {0, 1, 2, 3})
-    EmitFaultCut("fault-writer-write-" + std::to_string(at), longer, kZeroExtended, kCallWrite, false, at, cut);
+    EmitFaultCut("fault-writer-write-" + std::to_string(at), longer, kZeroExtended, kCallWrite,
+                 false, at, cut);
   EmitFaultCut("fault-writer-short-write", longer, kZeroExtended, kCallWrite, true, 1, cut);
   EmitFaultCut("fault-long-data-read", longer, kZeroExtended, kCallRead, false, 40, cut);
 }
@@ -474,7 +479,8 @@ int Convert(const std::string& from, const std::string& to) {
   fault.kind = PlatformCall((head[1] & 0x7F) % kCallKinds);
   fault.shortCall = head[1] & 0x80;
   fault.occurrence = uint16_t(head[2] | head[3] << 8);
-  uint32_t extra = uint32_t(head[4]) | uint32_t(head[5]) << 8 | uint32_t(head[6]) << 16 | uint32_t(head[7]) << 24;
+  uint32_t extra = 0;
+  for (int i = 0; i < 4; ++i) extra |= uint32_t(head[4 + i]) << (8 * i);
   return WriteFile(to, Compact(raw, size, head[0] & 0x1F, fault, extra)) ? 0 : 1;
 }
 
@@ -493,9 +499,10 @@ int Expand(const std::string& from, const std::string& to) {
   }
   if (fd >= 0 && close(fd) != 0) ok = false;
   if (!ok) std::fprintf(stderr, "make_corpus: cannot write %s\n", to.c_str());
-  std::printf("options %02X, fault kind %u %s at call %u, extra %u, disk %llu bytes\n", input.options,
-              unsigned(input.faultKind), input.faultMode == kFaultShort ? "short" : "failed",
-              input.faultOccurrence, input.extra, static_cast<unsigned long long>(input.drive.size));
+  std::printf("options %02X, fault kind %u %s at call %u, extra %u, disk %llu bytes\n",
+              input.options, unsigned(input.faultKind),
+              input.faultMode == kFaultShort ? "short" : "failed", input.faultOccurrence,
+              input.extra, static_cast<unsigned long long>(input.drive.size));
   return ok ? 0 : 1;
 }
 

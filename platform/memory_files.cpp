@@ -134,6 +134,16 @@ bool ReadMemory(FileHandle file, void* buffer, u32 length, u32* got) {
   return true;
 }
 
+bool ReadMemoryAt(FileHandle file, u64 position, void* buffer, u32 length, u32* got) {
+  Slot* s = SlotOf(file);
+  if (!s || position > u64(INT64_MAX)) return false;
+  u64 kept = s->position;
+  s->position = position;
+  bool ok = ReadMemory(file, buffer, length, got);
+  s->position = kept;
+  return ok;
+}
+
 bool WriteMemory(FileHandle file, const void* buffer, u32 length, u32* written) {
   Slot* s = SlotOf(file);
   if (!s) return false;

@@ -62,6 +62,8 @@ bool CreateSinkFile(bool log, FileHandle* out);
 bool SeekMemory(FileHandle file, u64 position);
 u64 MemoryPosition(FileHandle file);  // where SeekMemory and reads left it
 bool ReadMemory(FileHandle file, void* buffer, u32 length, u32* got);
+// Reads at position, leaving the position SeekMemory set where it was.
+bool ReadMemoryAt(FileHandle file, u64 position, void* buffer, u32 length, u32* got);
 bool WriteMemory(FileHandle file, const void* buffer, u32 length, u32* written);
 bool MemorySize(FileHandle file, u64* size);
 bool CloseMemory(FileHandle file);

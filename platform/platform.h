@@ -42,6 +42,11 @@ bool SeekFile(FileHandle file, u64 position);
 // Reads up to length bytes; *got tells how many arrived (0 at end of file).
 bool ReadBytes(FileHandle file, void* buffer, u32 length, u32* got);
 
+// Reads up to length bytes at position without moving the position SeekFile
+// set, so threads reading one drive share no cursor. *got falls short only
+// at the end of the drive.
+bool ReadAt(FileHandle file, u64 position, void* buffer, u32 length, u32* got);
+
 // The size in bytes of an open drive, image or file; false when unknown.
 bool DriveSize(FileHandle file, u64* size);
 

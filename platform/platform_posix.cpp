@@ -141,6 +141,49 @@ bool ReadBytes(FileHandle file, void* buffer, u32 length, u32* got) {
   return true;
 }
 
+namespace {
+
+// What every positional read checks first: an injected fault, a position
+// off_t cannot hold, a sector the drive's map says is unreadable. False, the
+// error noted, when the read is to fail; *length may be cut by a fault.
+bool MayRead(FileHandle file, u64 position, u32* length) {
+  bool fail;
+  *length = FaultLength(kCallRead, *length, &fail);
+  if (fail) return Failed(EIO);
+  if (position > static_cast<u64>(INT64_MAX)) return Failed(EINVAL);
+  if (const DriveMap* map = HandleMap(file))
+    if (!MapReadable(*map, position, *length)) return Failed(EIO);  // as the disk's own read did
+  return true;
+}
+
+// pread until length bytes or the end of the file. fd may be an O_DIRECT
+// twin: where it refuses the alignment, plain (the same file) reads instead.
+bool ReadFully(int fd, int plain, u64 position, void* buffer, u32 length, u32* got) {
+  u32 done = 0;
+  while (done < length) {
+    ssize_t n = pread(fd, static_cast<u8*>(buffer) + done, length - done, off_t(position + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno == EINVAL && fd != plain) {
+      fd = plain;  // alignment refused: the cached descriptor, same bytes
+      continue;
+    }
+    if (n < 0) return Failed(errno);
+    if (n == 0) break;
+    done += static_cast<u32>(n);
+  }
+  *got = done;
+  return true;
+}
+
+}  // namespace
+
+bool ReadAt(FileHandle file, u64 position, void* buffer, u32 length, u32* got) {
+  if (!MayRead(file, position, &length)) return false;
+  if (IsMemoryHandle(file))
+    return ReadMemoryAt(file, position, buffer, length, got) ? true : Failed(EIO);
+  return ReadFully(Fd(file), Fd(file), position, buffer, length, got);
+}
+
 bool DriveSize(FileHandle file, u64* size) {
   if (IsMemoryHandle(file)) return MemorySize(file, size);
   struct stat s;
@@ -174,13 +217,16 @@ struct DirectTwin {
 const u32 kTwins = 4;
 DirectTwin g_twins[kTwins];
 u32 g_twinCount = 0;
+// Threads reading one mounted disk past damage may meet its first re-read
+// together.
+pthread_mutex_t g_twinLock = PTHREAD_MUTEX_INITIALIZER;
 
 bool IsBlockFd(int fd) {
   struct stat s;
   return fstat(fd, &s) == 0 && S_ISBLK(s.st_mode);
 }
 
-int DirectFd(int fd) {
+int DirectFdLocked(int fd) {
   for (u32 i = 0; i < g_twinCount; ++i)
     if (g_twins[i].fd == fd) return g_twins[i].twin < 0 ? fd : g_twins[i].twin;
   if (g_twinCount == kTwins) return fd;
@@ -194,13 +240,22 @@ int DirectFd(int fd) {
   return twin < 0 ? fd : twin;
 }
 
+int DirectFd(int fd) {
+  pthread_mutex_lock(&g_twinLock);
+  int direct = DirectFdLocked(fd);
+  pthread_mutex_unlock(&g_twinLock);
+  return direct;
+}
+
 void CloseDirectTwin(FileHandle file) {
+  pthread_mutex_lock(&g_twinLock);
   for (u32 i = 0; i < g_twinCount; ++i)
     if (g_twins[i].fd == Fd(file)) {
       if (g_twins[i].twin >= 0) close(g_twins[i].twin);
       g_twins[i] = g_twins[--g_twinCount];
-      return;
+      break;
     }
+  pthread_mutex_unlock(&g_twinLock);
 }
 
 }  // namespace
@@ -214,29 +269,10 @@ u32 DirectReadUnit(FileHandle file) {
 }
 
 bool ReadDirect(FileHandle file, u64 position, void* buffer, u32 length, u32* got) {
-  bool fail;
-  length = FaultLength(kCallRead, length, &fail);
-  if (fail) return Failed(EIO);
-  if (position > static_cast<u64>(INT64_MAX)) return Failed(EINVAL);
-  if (const DriveMap* map = HandleMap(file))
-    if (!MapReadable(*map, position, length)) return Failed(EIO);
+  if (!MayRead(file, position, &length)) return false;
   if (IsMemoryHandle(file))
-    return SeekMemory(file, position) && ReadMemory(file, buffer, length, got) ? true : Failed(EIO);
-  int fd = DirectFd(Fd(file));
-  u32 done = 0;
-  while (done < length) {
-    ssize_t n = pread(fd, static_cast<u8*>(buffer) + done, length - done, off_t(position + done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno == EINVAL && fd != Fd(file)) {
-      fd = Fd(file);  // alignment refused: the cached descriptor, same bytes
-      continue;
-    }
-    if (n < 0) return Failed(errno);
-    if (n == 0) break;
-    done += static_cast<u32>(n);
-  }
-  *got = done;
-  return true;
+    return ReadMemoryAt(file, position, buffer, length, got) ? true : Failed(EIO);
+  return ReadFully(DirectFd(Fd(file)), Fd(file), position, buffer, length, got);
 }
 
 bool CreateLogFile(const char* path, FileHandle* out) {

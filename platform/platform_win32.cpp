@@ -103,6 +103,29 @@ bool ReadBytes(FileHandle file, void* buffer, u32 length, u32* got) {
   return true;
 }
 
+bool ReadAt(FileHandle file, u64 position, void* buffer, u32 length, u32* got) {
+  bool fail;
+  length = FaultLength(kCallRead, length, &fail);
+  if (fail) return Failed(ERROR_READ_FAULT);
+  if (const DriveMap* map = HandleMap(file))
+    if (!MapReadable(*map, position, length)) return Failed(ERROR_CRC);
+  if (IsMemoryHandle(file))
+    return ReadMemoryAt(file, position, buffer, length, got) ? true : Failed(ERROR_CRC);
+  // On a handle opened for synchronous reads, the offset given here is
+  // where the read happens, whatever the file pointer says.
+  OVERLAPPED at = {};
+  at.Offset = DWORD(position);
+  at.OffsetHigh = DWORD(position >> 32);
+  DWORD n = 0;
+  if (!::ReadFile(H(file), buffer, length, &n, &at)) {
+    DWORD error = GetLastError();
+    if (error != ERROR_HANDLE_EOF) return Failed(error);
+    n = 0;
+  }
+  *got = n;
+  return true;
+}
+
 bool DriveSize(FileHandle file, u64* size) {
   if (IsMemoryHandle(file)) return MemorySize(file, size);
   GET_LENGTH_INFORMATION length;

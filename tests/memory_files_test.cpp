@@ -103,6 +103,12 @@ TEST_F(MemoryFilesTest, DriveReadsItsExtentsOverZerosUpToItsSize) {
   EXPECT_TRUE(ReadDirect(h, 512, sector, 512, &n));
   EXPECT_EQ(n, 512u);
   EXPECT_EQ(sector[1000 - 512], 1);
+  // A positional read leaves the position alone.
+  ASSERT_TRUE(SeekFile(h, 1001));
+  EXPECT_TRUE(ReadAt(h, 1000, sector, 1, &n));
+  EXPECT_EQ(sector[0], 1);
+  EXPECT_TRUE(ReadBytes(h, sector, 1, &n));
+  EXPECT_EQ(sector[0], 2);
   EXPECT_TRUE(CloseFile(h));
   DriveMap map;
   map.readable = {{0, 512}};
@@ -202,7 +208,8 @@ TEST_F(MemoryFilesTest, ExtractionFromMemoryMatchesTheImageFile) {
   disk.order = testdisk::kWordSwapped;
   disk.sectorsPerCluster = 256;  // a read spans two clusters
   disk.clusterCount = 40;
-  disk.entries = {testdisk::PatternRecording("a", 9, 5, true), testdisk::PatternRecording("b", 3, 6)};
+  disk.entries = {testdisk::PatternRecording("a", 9, 5, true),
+                  testdisk::PatternRecording("b", 3, 6)};
   BuildAndMap(disk);
   ASSERT_TRUE(g_app.bufferA || AllocateBuffers());
   std::string image = ReadWholeFile(Path("disk.img"));

@@ -46,8 +46,12 @@ ChildResult RunProgram(const std::vector<std::string>& args, int timeoutSeconds,
     dup2(null, 0);
     dup2(out[1], 1);
     dup2(err[1], 2);
+    // Only 1 and 2 hold the pipes: a process the child leaves running (a
+    // mount in the background) must not keep them open.
     close(out[0]);
     close(err[0]);
+    close(out[1]);
+    close(err[1]);
     signal(SIGINT, SIG_DFL);
     execvp(argv[0], argv.data());
     _exit(127);

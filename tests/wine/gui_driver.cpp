@@ -4,6 +4,8 @@
 //
 //   gui_driver browse  MELVIR.EXE LIST.txt INFO.txt README.txt
 //   gui_driver extract MELVIR.EXE LINE OUTPUT
+//   gui_driver readerror MELVIR.EXE LINE OUTPUT  (the recording has an unreadable sector)
+//   gui_driver scanerror MELVIR.EXE LIST.txt     (the lines listed before an unreadable sector)
 //   gui_driver stop    MELVIR.EXE LINE OUTPUT
 //   gui_driver trace   MELVIR.EXE LINES
 //   gui_driver syntax  MELVIR.EXE LINES
@@ -336,13 +338,14 @@ HWND StartListing(const char* exe, int line) {
   return main;
 }
 
-void Extract(const char* exe, char** argv) {
+// An extraction that ends with the message ending.
+void Extract(const char* exe, char** argv, const char* ending) {
   int line = std::atoi(argv[0]);
   HWND main = StartListing(exe, line);
   const char* name = argv[1];
   bool bare = std::strrchr(name, '.') < std::strrchr(name, '\\');
   HWND dialog = BeginExtraction(main, line, name, bare);
-  Answer("File extraction done!", IDOK);
+  Answer(ending, IDOK);
   Check(WaitFor([&] { return !IsWindow(dialog); }), "the extraction dialog closes");
   Quit(main);
 }
@@ -368,6 +371,21 @@ void Stop(const char* exe, char** argv) {
   Answer("Stop file extraction?", IDYES);
   Answer("File extraction done!", IDOK);
   Check(WaitFor([&] { return !IsWindow(dialog); }), "the extraction dialog closes");
+  Quit(main);
+}
+
+// A scan that meets an unreadable sector ends on its message; what was
+// listed before it stays.
+void ScanError(const char* exe, const char* listFile) {
+  std::vector<std::string> expected = Lines(ReadFile(listFile));
+  Start(exe, "");
+  HWND main = MainWindow();
+  Answer("Error detected while scanning files", IDOK);
+  std::vector<std::string> listed = ListLines(main);
+  if (listed != expected)
+    for (const std::string& l : listed) std::printf("listed: [%s]\n", l.c_str());
+  Check(listed == expected, "the list keeps the " + std::to_string(expected.size()) +
+                                " line(s) read before the failure");
   Quit(main);
 }
 
@@ -423,7 +441,11 @@ int main(int argc, char** argv) {
   if (scenario == "browse" && more == 3) {
     Browse(exe, rest);
   } else if (scenario == "extract" && more == 2) {
-    Extract(exe, rest);
+    Extract(exe, rest, "File extraction done!");
+  } else if (scenario == "readerror" && more == 2) {
+    Extract(exe, rest, "Input file access error");
+  } else if (scenario == "scanerror" && more == 1) {
+    ScanError(exe, rest[0]);
   } else if (scenario == "stop" && more == 2) {
     Stop(exe, rest);
   } else if (scenario == "trace" && more == 1) {

@@ -7,61 +7,16 @@ set -euo pipefail
 native=$(cd "$1" && pwd)
 win64=$(cd "$2" && pwd)
 root=$(cd "$(dirname "$0")/../.." && pwd)
-melvir=$native/cli/melvir
-mkdisk=$native/tools/melvir-mkdisk
-exe=$win64/MELVIR.EXE
-driver=$win64/gui_driver.exe
+# shellcheck source=driver_steps.sh
+. "$root/tests/wine/driver_steps.sh"
 for f in "$melvir" "$mkdisk" "$exe" "$driver" "$native/sample/sample.img"; do
   [[ -e $f ]] || { echo "run_gui_tests: $f is missing; build it first" >&2; exit 1; }
 done
-wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
 export WINEPREFIX=${WINEPREFIX:-/tmp/melvir-gui-wine} WINEDEBUG=-all
 
 work=$(mktemp -d /tmp/melvir-gui.XXXXXX)
-display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 1024x768x24 > /dev/null 2>&1 &
-xvfb=$!
-# shellcheck source=server.sh
-. "$root/tests/wine/server.sh"
-cleanup() {
-  wine_server_stop
-  kill "$xvfb" 2> /dev/null || true
-  rm -f "$WINEPREFIX/dosdevices/physicaldrive1"
-  rm -rf "$work"
-}
-trap cleanup EXIT
-export DISPLAY=$display
-sleep 1
-[[ -d $WINEPREFIX/dosdevices ]] || timeout 120 "$wine" wineboot -i > /dev/null 2>&1 || true
-wine_server_start
-
-winpath() { echo "Z:${1//\//\\}"; }
-failures=0
-drive() {  # drive NAME ARGS...: one run of the driver, bounded in time
-  # Into a file, not a pipe: Wine's own helper processes live on with the
-  # server and would hold a pipe open.
-  local status=0
-  (cd "$work" && timeout 180 "$wine" "$driver" "$1" "$(winpath "$exe")" "${@:2}") \
-    > "$work/scenario.log" 2>&1 || status=$?
-  cat "$work/scenario.log"
-  return "$status"
-}
-scenario() {  # scenario NAME ARGS...
-  echo "-- $1"
-  if drive "$@"; then return; fi
-  # A lost connection to wineserver is Wine's failure, not the program's:
-  # that alone earns one more try.
-  if grep -q "wine client error" "$work/scenario.log"; then
-    echo "-- $1 again: Wine lost its server"
-    if drive "$@"; then return; fi
-  fi
-  echo "FAILED: $1"
-  failures=$((failures + 1))
-}
-check() {  # check DESCRIPTION COMMAND...
-  if "${@:2}"; then echo "ok: $1"; else echo "FAIL: $1"; failures=$((failures + 1)); fi
-}
-map() { ln -sfn "$1" "$WINEPREFIX/dosdevices/physicaldrive1"; }
+trap 'gui_stop; rm -rf "$work"' EXIT
+gui_start
 
 # A long recording, for Stop: 6 GiB that read as zeros, in block form.
 cat > "$work/long.disk" << 'DESC'

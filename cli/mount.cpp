@@ -1,0 +1,247 @@
+// The FUSE file system of a mount and its life: mounted once the files are
+// built, served by several threads, ended by an unmount or a signal.
+#define FUSE_USE_VERSION 31
+#include <fuse.h>
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cli/cli_port.h"
+#include "cli/commands.h"
+#include "cli/mount.h"
+#include "cli/mount_files.h"
+#include "platform/platform.h"
+
+namespace {
+
+MountTable g_table;
+struct timespec g_time;  // the source's modification time, shown on everything
+
+int GetAttr(const char* path, struct stat* st, struct fuse_file_info*) {
+  MountNode node;
+  if (!LookUpMountPath(g_table, path, &node)) return -ENOENT;
+  std::memset(st, 0, sizeof *st);
+  st->st_uid = getuid();
+  st->st_gid = getgid();
+  st->st_atim = st->st_mtim = st->st_ctim = g_time;
+  if (node.folder) {
+    st->st_mode = S_IFDIR | 0555;
+    st->st_nlink = node.which == kMountRoot && g_table.lostFolder ? 3 : 2;
+  } else {
+    st->st_mode = S_IFREG | 0444;
+    st->st_nlink = 1;
+    st->st_size = off_t(node.file->size);
+    st->st_blocks = blkcnt_t((node.file->size + 511) / 512);
+    st->st_blksize = 1 << 20;  // cat and cp read this much at a time
+  }
+  return 0;
+}
+
+int ReadDir(const char* path, void* buffer, fuse_fill_dir_t fill, off_t, struct fuse_file_info*,
+            enum fuse_readdir_flags) {
+  MountNode node;
+  if (!LookUpMountPath(g_table, path, &node)) return -ENOENT;
+  if (!node.folder) return -ENOTDIR;
+  const fuse_fill_dir_flags none = fuse_fill_dir_flags(0);
+  fill(buffer, ".", nullptr, 0, none);
+  fill(buffer, "..", nullptr, 0, none);
+  if (node.which == kMountRoot && g_table.lostFolder) fill(buffer, "lost", nullptr, 0, none);
+  for (const MountFile& f : g_table.files)
+    if (f.folder == node.which) fill(buffer, f.name.c_str(), nullptr, 0, none);
+  return 0;
+}
+
+int Open(const char* path, struct fuse_file_info* fi) {
+  MountNode node;
+  if (!LookUpMountPath(g_table, path, &node)) return -ENOENT;
+  if (node.folder) return -EISDIR;
+  if ((fi->flags & O_ACCMODE) != O_RDONLY || (fi->flags & O_TRUNC)) return -EROFS;
+  fi->fh = u64(node.file - g_table.files.data());
+  fi->keep_cache = 1;  // the disk does not change while it is mounted
+  return 0;
+}
+
+// A reply straight from the device where the bytes lie there as they are
+// (the kernel then moves them without a copy through this process), from
+// memory otherwise.
+int ReadBuf(const char*, struct fuse_bufvec** reply, size_t size, off_t offset,
+            struct fuse_file_info* fi) {
+  alignas(kMaxRereadUnit) thread_local u8 unit[kMaxRereadUnit];
+  thread_local std::vector<DeviceStretch> stretches;
+  if (offset < 0 || fi->fh >= g_table.files.size()) return -EINVAL;
+  const MountFile& f = g_table.files[fi->fh];
+  u64 at = u64(offset);
+  u32 length = at >= f.size ? 0 : u32(std::min<u64>(std::min<size_t>(size, 1u << 30), f.size - at));
+  bool direct = DeviceStretches(g_table, f, at, length, &stretches);
+  size_t count = direct ? stretches.size() : 1;
+  size_t bytes = sizeof(fuse_bufvec) + (count ? count - 1 : 0) * sizeof(fuse_buf);
+  fuse_bufvec* v = static_cast<fuse_bufvec*>(std::calloc(1, bytes));
+  if (!v) return -ENOMEM;
+  v->count = count;
+  if (direct) {
+    for (size_t i = 0; i < count; ++i) {
+      v->buf[i].size = stretches[i].length;
+      v->buf[i].flags = fuse_buf_flags(FUSE_BUF_IS_FD | FUSE_BUF_FD_SEEK);
+      v->buf[i].fd = int(g_disk.device);
+      v->buf[i].pos = off_t(stretches[i].position);
+    }
+  } else {
+    void* memory = std::malloc(length ? length : 1);
+    long got = memory ? ReadMountFile(g_table, f, at, static_cast<u8*>(memory), length, unit)
+                      : -ENOMEM;
+    if (got < 0) {
+      std::free(memory);
+      std::free(v);
+      return int(got);
+    }
+    v->buf[0].mem = memory;
+    v->buf[0].size = size_t(got);
+  }
+  *reply = v;
+  return 0;
+}
+
+int StatFs(const char*, struct statvfs* st) {
+  std::memset(st, 0, sizeof *st);
+  u64 bytes = 0;
+  for (const MountFile& f : g_table.files) bytes += f.size;
+  st->f_bsize = st->f_frsize = kSectorSize;
+  st->f_blocks = fsblkcnt_t((bytes + kSectorSize - 1) / kSectorSize);
+  st->f_files = g_table.files.size() + 2;
+  st->f_namemax = 255;
+  st->f_flag = ST_RDONLY;
+  return 0;
+}
+
+// Everything that would change the folder. The mount is read-only, so the
+// kernel refuses these first; the file system refuses them too.
+int RefuseWrite(const char*, const char*, size_t, off_t, struct fuse_file_info*) { return -EROFS; }
+int RefuseCreate(const char*, mode_t, struct fuse_file_info*) { return -EROFS; }
+int RefuseMake(const char*, mode_t) { return -EROFS; }
+int RefuseRemove(const char*) { return -EROFS; }
+int RefuseRename(const char*, const char*, unsigned int) { return -EROFS; }
+int RefuseTruncate(const char*, off_t, struct fuse_file_info*) { return -EROFS; }
+
+void* Init(struct fuse_conn_info* conn, struct fuse_config* cfg) {
+  conn->want |= conn->capable & (FUSE_CAP_SPLICE_WRITE | FUSE_CAP_SPLICE_MOVE);
+  cfg->kernel_cache = 1;
+  cfg->entry_timeout = cfg->attr_timeout = cfg->negative_timeout = 3600;
+  return nullptr;
+}
+
+struct fuse_operations Operations() {
+  struct fuse_operations ops = {};
+  ops.init = Init;
+  ops.getattr = GetAttr;
+  ops.readdir = ReadDir;
+  ops.open = Open;
+  ops.read_buf = ReadBuf;
+  ops.statfs = StatFs;
+  ops.write = RefuseWrite;
+  ops.create = RefuseCreate;
+  ops.mkdir = RefuseMake;
+  ops.unlink = RefuseRemove;
+  ops.rmdir = RefuseRemove;
+  ops.rename = RefuseRename;
+  ops.truncate = RefuseTruncate;
+  return ops;
+}
+
+// The source as the mount table shows it, commas and backslashes escaped
+// for the option list.
+std::string MountOptions(const char* source) {
+  std::string options = "ro,default_permissions,subtype=melvir,fsname=melvir:";
+  for (const char* p = source; *p; ++p) {
+    if (*p == ',' || *p == '\\') options += '\\';
+    options += *p;
+  }
+  return options;
+}
+
+}  // namespace
+
+bool CheckMountPoint(const Options& o) {
+  struct stat st;
+  if (stat(o.mountPoint, &st) != 0) {
+    Say("%s: cannot mount here: %s", o.mountPoint, std::strerror(errno));
+    return false;
+  }
+  if (!S_ISDIR(st.st_mode)) {
+    Say("%s: cannot mount here: not a folder", o.mountPoint);
+    return false;
+  }
+  DIR* dir = opendir(o.mountPoint);
+  if (!dir) {
+    Say("%s: cannot mount here: %s", o.mountPoint, std::strerror(errno));
+    return false;
+  }
+  bool empty = true;
+  while (struct dirent* e = readdir(dir))
+    if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) empty = false;
+  closedir(dir);
+  if (!empty) {
+    Say("%s: cannot mount here: the folder is not empty", o.mountPoint);
+    return false;
+  }
+  if (access("/dev/fuse", F_OK) != 0) {
+    Say("%s", "/dev/fuse is missing: load the fuse module (modprobe fuse), or give a container "
+              "the device");
+    return false;
+  }
+  return true;
+}
+
+int MountCommand(const Options& o, const Catalog& c) {
+  BuildMountTable(o, c, &g_table);
+  struct stat st;
+  if (stat(c.source, &st) == 0) g_time = st.st_mtim;
+  if (IsBlockDevice(g_disk.device))
+    Say("%s is a device: desktop thumbnailers and indexers may read every file of the mount "
+        "(and so the whole disk)", c.source);
+
+  std::string options = MountOptions(c.source);
+  char program[] = "melvir", dashO[] = "-o";
+  char* argv[] = {program, dashO, &options[0], nullptr};
+  struct fuse_args args = FUSE_ARGS_INIT(3, argv);
+  struct fuse_operations ops = Operations();
+  struct fuse* fuse = fuse_new(&args, &ops, sizeof ops, nullptr);
+  if (!fuse) {
+    Say("%s", "cannot start the FUSE file system");
+    fuse_opt_free_args(&args);
+    return kExitFailed;
+  }
+  if (fuse_mount(fuse, o.mountPoint) != 0) {
+    Say("%s: cannot mount here (mounting needs the rights to use /dev/fuse and fusermount3, "
+        "and a folder of one's own)", o.mountPoint);
+    fuse_destroy(fuse);
+    fuse_opt_free_args(&args);
+    return kExitFailed;
+  }
+  struct fuse_session* session = fuse_get_session(fuse);
+  int status = kExitFailed;
+  if (fuse_set_signal_handlers(session) == 0) {
+    if (!o.quiet)
+      Say("%u recording%s on %s; 'fusermount3 -u %s' or Ctrl-C unmounts", u32(c.recordings.size()),
+          c.recordings.size() == 1 ? "" : "s", o.mountPoint, o.mountPoint);
+    // Detached, the process keeps the disk and the mount; its messages go
+    // nowhere.
+    if (!o.background || fuse_daemonize(0) == 0) {
+      // A signal ends the loop with its number: for a mount the normal end.
+      status = fuse_loop_mt(fuse, 0) < 0 ? kExitFailed : kExitDone;
+    }
+    fuse_remove_signal_handlers(session);
+  }
+  fuse_unmount(fuse);
+  fuse_destroy(fuse);
+  fuse_opt_free_args(&args);
+  return status;
+}

@@ -1,0 +1,170 @@
+#include "cli/mount_files.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "cli/check_report.h"
+#include "cli/cli_port.h"
+#include "cli/commands.h"
+#include "cli/rescue_mode.h"
+#include "platform/platform.h"
+
+namespace {
+
+void AppendRun(void* context, const ClusterRun& run) {
+  static_cast<std::vector<ClusterRun>*>(context)->push_back(run);
+}
+
+// Block starts for the plan, read by position. A start that cannot be read
+// does not count, as with --rescue; without it, reads there fail later.
+struct StartSource {
+  const ChainIndex* index;
+  u8* unit;
+};
+
+bool ReadStart(void* context, u64 block, bool* exists, bool* counted, u8* first) {
+  const StartSource* s = static_cast<const StartSource*>(context);
+  static u8 sector[kSectorSize];
+  static ReadDamage damage;
+  u64 at = block * kBlockBytes;
+  u32 got = 0;
+  ReadRecordingAt(*s->index, at, sector, kSectorSize, true, s->unit, &damage, &got);
+  *exists = got > 0;
+  *counted = !(damage.runCount && damage.runs[0].offset == at);
+  *first = sector[0];
+  return true;
+}
+
+// Adds the recording whose chain is clusters clusters from first.
+void AddRecording(MountTable* t, const char* name, MountFolder folder, u32 first, u32 clusters,
+                  std::vector<size_t>* runStarts) {
+  size_t start = t->runs.size();
+  u32 collected = 0;
+  if (!IndexChain(first, clusters, t->pastDamage, AppendRun, &t->runs, &collected))
+    Say("%s: its chain cannot be followed past cluster %u of %u; the file ends there", name,
+        collected, clusters);
+  MountFile f = {};
+  f.name = name;
+  f.folder = folder;
+  f.index = {t->runs.data() + start, u32(t->runs.size() - start),
+             u64(collected) * g_disk.usableClusterBytes};
+  alignas(kMaxRereadUnit) static u8 unit[kMaxRereadUnit];
+  StartSource source = {&f.index, unit};
+  PlanBlockForm(ReadStart, &source, &f.plan);
+  f.size = OutputLength(StreamLength(f.plan, f.index.bytes));
+  runStarts->push_back(start);
+  t->files.push_back(f);
+}
+
+void Index(MountTable* t, const MountFile& f) {
+  std::string path = f.folder == kMountLost ? "lost/" + f.name : f.name;
+  t->byPath[path] = u32(&f - t->files.data());
+}
+
+// Where recording bytes [from, from + n) that became zeros lie in the file.
+void SayDamage(const MountFile& f, u64 fileOffset, u64 from, const ReadDamage& damage) {
+  NoteDamage();
+  for (u32 i = 0; i < damage.runCount; ++i)
+    Say("%s%s: %u unreadable bytes at offset %llu read as zeros",
+        f.folder == kMountLost ? "lost/" : "", f.name.c_str(), damage.runs[i].length,
+        static_cast<unsigned long long>(fileOffset + (damage.runs[i].offset - from)));
+}
+
+}  // namespace
+
+void BuildMountTable(const Options& o, const Catalog& c, MountTable* t) {
+  t->pastDamage = o.rescue;
+  if (!DriveSize(g_disk.device, &t->deviceSize)) t->deviceSize = 0;
+  std::vector<size_t> runStarts;
+  for (const Recording& r : c.recordings)
+    AddRecording(t, r.file, kMountRoot, r.entry.firstCluster, r.entry.clusters, &runStarts);
+  static CheckFindings findings;
+  if (RunCheck(&findings)) {
+    for (const LostChain& lost : findings.lost) {
+      if (lost.kind != kLostRecording) continue;
+      Recording r;
+      LostRecording(lost.first, lost.clusters, lost.sizeMiB, &r);
+      AddRecording(t, r.file, kMountLost, lost.first, lost.clusters, &runStarts);
+      t->lostFolder = true;
+    }
+  } else {
+    Say("%s", "not enough memory for the allocation table: lost recordings not looked for");
+  }
+  // The runs have all been collected: the indexes can point into them now.
+  for (size_t i = 0; i < t->files.size(); ++i) t->files[i].index.runs = t->runs.data() + runStarts[i];
+  char text[kInfoTextSize];
+  FormatInfoText(c, text, sizeof text);
+  t->info = text;
+  MountFile info = {};
+  info.name = "INFO.txt";
+  info.folder = kMountRoot;
+  info.info = true;
+  info.size = t->info.size();
+  t->files.push_back(info);
+  for (const MountFile& f : t->files) Index(t, f);
+}
+
+bool LookUpMountPath(const MountTable& t, const char* path, MountNode* node) {
+  *node = MountNode{};
+  if (path[0] == '/') ++path;
+  if (path[0] == 0 || (t.lostFolder && std::strcmp(path, "lost") == 0)) {
+    node->folder = true;
+    node->which = path[0] ? kMountLost : kMountRoot;
+    return true;
+  }
+  auto found = t.byPath.find(path);
+  if (found == t.byPath.end()) return false;
+  node->file = &t.files[found->second];
+  return true;
+}
+
+long ReadMountFile(const MountTable& t, const MountFile& f, u64 offset, u8* buffer, u32 size,
+                   u8* unitBuffer) {
+  if (offset >= f.size) return 0;
+  if (size > f.size - offset) size = u32(f.size - offset);
+  if (f.info) {
+    std::memcpy(buffer, t.info.data() + offset, size);
+    return long(size);
+  }
+  ReadDamage damage;
+  for (u32 done = 0; done < size;) {
+    u64 from;
+    u32 left;
+    StreamPosition(f.plan, offset + done, &from, &left);
+    u32 n = left < size - done ? left : size - done;
+    u32 got = 0;
+    if (!ReadRecordingAt(f.index, from, buffer + done, n, t.pastDamage, unitBuffer, &damage,
+                         &got) ||
+        got != n)
+      return -EIO;
+    if (damage.runCount) SayDamage(f, offset + done, from, damage);
+    done += n;
+  }
+  return long(size);
+}
+
+bool DeviceStretches(const MountTable& t, const MountFile& f, u64 offset, u32 size,
+                     std::vector<DeviceStretch>* stretches) {
+  stretches->clear();
+  if (f.info || t.pastDamage || g_disk.wordSwap || ActiveMap()) return false;
+  for (u32 done = 0; done < size;) {
+    u64 from;
+    u32 left;
+    StreamPosition(f.plan, offset + done, &from, &left);
+    u32 piece = left < size - done ? left : size - done;
+    while (piece > 0) {
+      DeviceStretch s;
+      if (!FirstStretch(f.index, from, piece, &s.position, &s.length) ||
+          s.position + s.length > t.deviceSize)
+        return false;  // a read there fails as ReadMountFile says
+      if (!stretches->empty() && stretches->back().position + stretches->back().length == s.position)
+        stretches->back().length += s.length;
+      else
+        stretches->push_back(s);
+      from += s.length;
+      piece -= s.length;
+      done += s.length;
+    }
+  }
+  return true;
+}

@@ -1,0 +1,69 @@
+// The files a mount shows, built once while mounting and only read after,
+// by any number of threads: one per recording, named as extract names it,
+// lost/ with the lost recordings the check finds, and INFO.txt with the
+// info text. A recording's size is what extract writes for it, and any of
+// its bytes is read by position.
+#ifndef MELVIR_CLI_MOUNT_FILES_H
+#define MELVIR_CLI_MOUNT_FILES_H
+
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "cli/catalog.h"
+#include "disk/block_form.h"
+#include "disk/position.h"
+
+enum MountFolder { kMountRoot, kMountLost };
+
+struct MountFile {
+  std::string name;    // in its folder
+  MountFolder folder;
+  bool info;           // INFO.txt: its bytes are the table's info text
+  u64 size;            // bytes, as extract writes them
+  FormPlan plan;
+  ChainIndex index;
+};
+
+struct MountTable {
+  std::vector<MountFile> files;
+  std::vector<ClusterRun> runs;  // every recording's, one after another
+  std::unordered_map<std::string, u32> byPath;  // "NAME.ts", "lost/NAME.ts"
+  std::string info;
+  bool lostFolder;     // lost recordings were found
+  bool pastDamage;     // unreadable sectors read as zeros (--rescue, --mapfile)
+  u64 deviceSize;      // 0: not known
+};
+
+// Builds the files of the disk FindDisk opened and ReadCatalog listed.
+void BuildMountTable(const Options& options, const Catalog& catalog, MountTable* table);
+
+// What a path of the mount names ("/", "/lost", "/NAME.ts", "/lost/NAME.ts").
+struct MountNode {
+  bool folder;
+  MountFolder which;       // a folder: which one
+  const MountFile* file;   // otherwise the file
+};
+bool LookUpMountPath(const MountTable& table, const char* path, MountNode* node);
+
+// Up to size bytes of file at offset, as pread gives them: the count read
+// (0 at or past the end), or -EIO where the disk could not be read.
+// unitBuffer as for RereadPiece: one per thread.
+long ReadMountFile(const MountTable& table, const MountFile& file, u64 offset, u8* buffer,
+                   u32 size, u8* unitBuffer);
+
+// A piece of a file that lies on the device as the file holds it.
+struct DeviceStretch {
+  u64 position;
+  u32 length;
+};
+
+// The stretches of the file's bytes [offset, offset + size), size clipped
+// to the file, when they can go to the reader straight from the device: a
+// recording of a disk that is not word-swapped, read without the rescue's
+// zeros, whose stretches all lie on the device. False otherwise: the bytes
+// are for ReadMountFile.
+bool DeviceStretches(const MountTable& table, const MountFile& file, u64 offset, u32 size,
+                     std::vector<DeviceStretch>* stretches);
+
+#endif

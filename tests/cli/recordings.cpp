@@ -1,0 +1,26 @@
+#include "recordings.h"
+
+#include <algorithm>
+
+testdisk::Entry BigBlockForm(const std::string& name, uint32_t blocks, uint32_t clusterBytes) {
+  testdisk::Entry e;
+  e.name = name;
+  e.clusters = uint32_t((uint64_t(blocks) * 131072 + clusterBytes - 1) / clusterBytes);
+  testdisk::Content pattern = testdisk::PatternContent(7);
+  e.content = [pattern](uint64_t offset, uint8_t* out, size_t n) {
+    for (size_t i = 0; i < n;) {
+      uint64_t at = offset + i, block = at / 131072, in = at % 131072;
+      size_t run = size_t(std::min<uint64_t>(n - i, (in < 129344 ? 129344 : 131072) - in));
+      if (in >= 129344) {
+        std::fill(out + i, out + i + run, 0xFF);
+      } else {
+        uint64_t stream = block * 129344 + in;
+        pattern(stream, out + i, run);
+        for (size_t k = 0; k < run; ++k)
+          if ((stream + k) % 188 == 0) out[i + k] = 0x47;
+      }
+      i += run;
+    }
+  };
+  return e;
+}
