@@ -24,6 +24,7 @@
 #include "disk/layout.h"
 #include "disk/rescue.h"
 #include "fuzz/compact_input.h"
+#include "fuzz/reset_disk.h"
 #include "platform/drive_table.h"
 #include "platform/fault.h"
 #include "platform/memory_files.h"
@@ -75,14 +76,6 @@ void OnLost(void*, const LostChain& chain) {
   if (chain.kind == kLostRecording && chain.clusters == 0) Fail("a lost recording of no cluster");
 }
 const CheckSink kSink = {nullptr, OnEntry, OnCrossLink, OnLost};
-
-void ResetDisk() {
-  CloseDisk();
-  g_disk = RecorderDisk{};
-  g_disk.device = kNoFile;
-  g_disk.traceLog = kNoFile;
-  g_disk.cachedSector = kNoSector;
-}
 
 bool CopiesAgree(const CopyFindings& f) {
   for (u32 k = 0; k < kCopyFindings; ++k)

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "fuzz/compact_input.h"
 #include "platform/drive_map.h"
 
 namespace {
@@ -22,12 +23,6 @@ DriveMap g_map;
 void Fail(const char* what) {
   std::fprintf(stderr, "mapfile_fuzzer: %s\n", what);
   std::abort();
-}
-
-u64 Little64(const u8* p, size_t n) {
-  u64 v = 0;
-  for (size_t i = 0; i < n && i < 8; ++i) v |= u64(p[i]) << (8 * i);
-  return v;
 }
 
 // One range asked both ways: the unreadable bytes are bounded by its length,
@@ -48,7 +43,7 @@ bool Readable(u64 sector) { return MapUnreadableBytes(g_map, sector * kSector, k
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const u8* data, size_t size) {
-  u64 imageSize = Little64(data, size);
+  u64 imageSize = Little(data, u32(size < 8 ? size : 8));
   const char* text = reinterpret_cast<const char*>(data) + (size < 8 ? size : 8);
   size_t length = size < 8 ? 0 : size - 8;
 
@@ -92,8 +87,8 @@ extern "C" int LLVMFuzzerTestOneInput(const u8* data, size_t size) {
   if (size >= 40) {
     const u8* tail = data + size - 32;
     for (u32 k = 0; k < 4; k += 2) {
-      u64 position = Little64(tail + 8 * k, 8) & kLargest;
-      u64 span = Little64(tail + 8 * (k + 1), 8) & 0xFFFFFFFFull;
+      u64 position = Little(tail + 8 * k, 8) & kLargest;
+      u64 span = Little(tail + 8 * (k + 1), 8) & 0xFFFFFFFFull;
       CheckRange(position, span);
       CheckRange(position & ~(kSector - 1), kSector);
     }

@@ -30,6 +30,7 @@
 #include "disk/layout.h"
 #include "disk/rescue.h"
 #include "fuzz/compact_input.h"
+#include "fuzz/reset_disk.h"
 #include "platform/drive_map.h"
 #include "platform/drive_table.h"
 #include "platform/memory_files.h"
@@ -52,20 +53,6 @@ ReadDamage g_damage;
 void Fail(const char* what) {
   std::fprintf(stderr, "rescue_fuzzer: %s\n", what);
   std::abort();
-}
-
-void ResetDisk() {
-  CloseDisk();
-  g_disk = RecorderDisk{};
-  g_disk.device = kNoFile;
-  g_disk.traceLog = kNoFile;
-  g_disk.cachedSector = kNoSector;
-}
-
-u32 Little(const u8* p, u32 n) {
-  u32 v = 0;
-  for (u32 i = 0; i < n; ++i) v |= u32(p[i]) << (8 * i);
-  return v;
 }
 
 // The bad sectors taken from the input's end.
