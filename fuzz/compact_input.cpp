@@ -4,13 +4,13 @@ namespace {
 
 MemoryExtent g_runs[kMaxRuns];
 
-u32 Little(const u8* p, u32 bytes) {
-  u32 v = 0;
-  for (u32 i = 0; i < bytes; ++i) v |= u32(p[i]) << (8 * i);
+}  // namespace
+
+u64 Little(const u8* p, u32 bytes) {
+  u64 v = 0;
+  for (u32 i = 0; i < bytes; ++i) v |= u64(p[i]) << (8 * i);
   return v;
 }
-
-}  // namespace
 
 void DecodeCompactInput(const u8* data, size_t size, CompactInput* input) {
   u8 header[kCompactHeaderBytes] = {};

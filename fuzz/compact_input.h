@@ -44,6 +44,10 @@ struct CompactInput {
   MemoryDrive drive;  // its extents point into the input
 };
 
+// The little-endian number in bytes bytes (at most 8) at p: the fields of
+// every target's input.
+u64 Little(const u8* p, u32 bytes);
+
 // Decodes data into *input; the drive's extents live in a static table
 // reused by the next call.
 void DecodeCompactInput(const u8* data, size_t size, CompactInput* input);

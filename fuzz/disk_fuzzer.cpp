@@ -35,6 +35,7 @@
 #include "app/ui_port.h"
 #include "disk/recorder_disk.h"
 #include "fuzz/compact_input.h"
+#include "fuzz/reset_disk.h"
 #include "platform/drive_table.h"
 #include "platform/fault.h"
 #include "platform/memory_files.h"
@@ -88,14 +89,6 @@ const UiPort kPort = {Ignore, Ignore, Nothing, OnLine, Ignore,
 void Fail(const char* what) {
   std::fprintf(stderr, "disk_fuzzer: %s\n", what);
   std::abort();
-}
-
-void ResetDisk() {
-  CloseDisk();
-  g_disk = RecorderDisk{};
-  g_disk.device = kNoFile;
-  g_disk.traceLog = kNoFile;
-  g_disk.cachedSector = kNoSector;
 }
 
 // The lowest descriptor number free now. A descriptor opened and left open
