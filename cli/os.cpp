@@ -44,17 +44,6 @@ u32 TerminalColumns() {
   return columns > 0 ? u32(columns) : 80;
 }
 
-bool PathExists(const char* path) {
-  WidePath wide(path);
-  return GetFileAttributesW(wide.text) != INVALID_FILE_ATTRIBUTES;
-}
-
-bool IsFolder(const char* path) {
-  WidePath wide(path);
-  DWORD a = GetFileAttributesW(wide.text);
-  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 namespace {
 bool FileIdentity(const char* path, BY_HANDLE_FILE_INFORMATION* info) {
   // No access rights asked: enough to read the identity, even of a drive.
@@ -94,16 +83,6 @@ u32 TerminalColumns() {
   struct winsize size;
   if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) != 0 || size.ws_col == 0) return 80;
   return size.ws_col;
-}
-
-bool PathExists(const char* path) {
-  struct stat s;
-  return lstat(path, &s) == 0;
-}
-
-bool IsFolder(const char* path) {
-  struct stat s;
-  return stat(path, &s) == 0 && S_ISDIR(s.st_mode);
 }
 
 

@@ -16,8 +16,6 @@ struct WidePath {
 bool StderrIsTerminal();
 u32 TerminalColumns();  // of the terminal on stderr; 80 when unknown
 
-bool PathExists(const char* path);
-bool IsFolder(const char* path);
 // Both name one existing file (hard links and other spellings included).
 bool SameFile(const char* a, const char* b);
 // A raw disk rather than a file: never a place to write a recording.
