@@ -99,6 +99,29 @@ bool NextCluster(ReadDamage* damage) {
   return true;
 }
 
+// Moves the cursor up to length bytes on, reading them into out (null:
+// skipping them); returns the bytes it moved.
+u64 Advance(u8* out, u64 length, ReadDamage* damage) {
+  ClearDamage(damage);
+  u64 remaining = length;
+  while (remaining > 0 && !g_rescue.ended) {
+    if (g_disk.clusterOffset >= g_disk.usableClusterBytes && !NextCluster(damage)) {
+      g_rescue.ended = true;
+      break;
+    }
+    u32 left = g_disk.usableClusterBytes - g_disk.clusterOffset;
+    u32 chunk = left < remaining ? left : u32(remaining);
+    if (out && chunk > 0) {
+      ReadPiece(out, chunk, damage);
+      out += chunk;
+    }
+    g_disk.clusterOffset += chunk;
+    g_rescue.delivered += chunk;
+    remaining -= chunk;
+  }
+  return length - remaining;
+}
+
 }  // namespace
 
 bool OpenEntryRescue(u32 first, u32 clusters) {
@@ -110,41 +133,14 @@ bool OpenEntryRescue(u32 first, u32 clusters) {
 }
 
 bool ReadEntryRescue(void* buffer, u32 length, u32* got, ReadDamage* damage) {
-  ClearDamage(damage);
-  if (length % kSectorSize != 0 || length > kRescueReadMax) return false;
-  u8* out = static_cast<u8*>(buffer);
-  u32 remaining = length;
-  while (remaining > 0 && !g_rescue.ended) {
-    if (g_disk.clusterOffset >= g_disk.usableClusterBytes && !NextCluster(damage)) {
-      g_rescue.ended = true;
-      break;
-    }
-    u32 left = g_disk.usableClusterBytes - g_disk.clusterOffset;
-    u32 chunk = left < remaining ? left : remaining;
-    if (chunk > 0) ReadPiece(out, chunk, damage);
-    g_disk.clusterOffset += chunk;
-    g_rescue.delivered += chunk;
-    out += chunk;
-    remaining -= chunk;
+  if (length % kSectorSize != 0 || length > kRescueReadMax) {
+    ClearDamage(damage);
+    return false;
   }
-  *got = length - remaining;
+  *got = u32(Advance(static_cast<u8*>(buffer), length, damage));
   return true;
 }
 
 void SkipEntryRescue(u64 length, u64* skipped, ReadDamage* damage) {
-  damage->runCount = 0;
-  damage->chainBroken = false;
-  u64 remaining = length;
-  while (remaining > 0 && !g_rescue.ended) {
-    if (g_disk.clusterOffset >= g_disk.usableClusterBytes && !NextCluster(damage)) {
-      g_rescue.ended = true;
-      break;
-    }
-    u32 left = g_disk.usableClusterBytes - g_disk.clusterOffset;
-    u32 chunk = left < remaining ? left : u32(remaining);
-    g_disk.clusterOffset += chunk;
-    g_rescue.delivered += chunk;
-    remaining -= chunk;
-  }
-  *skipped = length - remaining;
+  *skipped = Advance(nullptr, length, damage);
 }
