@@ -68,6 +68,10 @@ struct RecorderDisk {
 
 extern RecorderDisk g_disk;
 
+// Closes the disk and puts the record back as it is at program start (for
+// tests and the fuzzer, which run many discoveries in one process).
+void ResetDiskRecord();
+
 // Byte order and sector reader.
 u32 SwapLong(u32 raw);
 u16 SwapShort(u16 raw);

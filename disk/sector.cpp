@@ -36,6 +36,11 @@ void DumpSector(u32 number) {
 
 RecorderDisk g_disk = InitialDisk();
 
+void ResetDiskRecord() {
+  CloseDisk();
+  g_disk = InitialDisk();
+}
+
 u32 SwapLong(u32 raw) {
   if (!g_disk.bigEndian) return raw;
   return (raw >> 24) | ((raw >> 8) & 0xFF00u) | ((raw << 8) & 0xFF0000u) | (raw << 24);

@@ -23,8 +23,8 @@
 #include "disk/check.h"
 #include "disk/layout.h"
 #include "disk/rescue.h"
+#include "disk/recorder_disk.h"
 #include "fuzz/compact_input.h"
-#include "fuzz/reset_disk.h"
 #include "platform/drive_table.h"
 #include "platform/fault.h"
 #include "platform/memory_files.h"
@@ -108,7 +108,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) { return 0; }
 extern "C" int LLVMFuzzerTestOneInput(const u8* data, size_t size) {
   DecodeCompactInput(data, size, &g_input);
   u8 options = g_input.options;
-  ResetDisk();
+  ResetDiskRecord();
   ResetFaultCounts();
   if (options & kFault) ArmInputFault(g_input);
   g_source = DriveSource{nullptr, &g_input.drive};
@@ -144,7 +144,7 @@ extern "C" int LLVMFuzzerTestOneInput(const u8* data, size_t size) {
     CompareWalks(report);
   }
 
-  ResetDisk();
+  ResetDiskRecord();
   DisarmFault();
   SetDriveSources(nullptr, 0);
   if (g_input.drive.writeAttempts) Fail("the drive was written to");

@@ -35,7 +35,6 @@
 #include "app/ui_port.h"
 #include "disk/recorder_disk.h"
 #include "fuzz/compact_input.h"
-#include "fuzz/reset_disk.h"
 #include "platform/drive_table.h"
 #include "platform/fault.h"
 #include "platform/memory_files.h"
@@ -157,7 +156,7 @@ extern "C" int LLVMFuzzerTestOneInput(const u8* data, size_t size) {
   int freeDescriptor = LowestFreeDescriptor();
   DecodeCompactInput(data, size, &g_input);
   u8 options = g_input.options;
-  ResetDisk();
+  ResetDiskRecord();
   ResetFaultCounts();
   if (options & kFault) ArmInputFault(g_input);
   g_shortWrites = (options & kFault) && g_input.faultKind == kCallWrite &&
@@ -211,7 +210,7 @@ extern "C" int LLVMFuzzerTestOneInput(const u8* data, size_t size) {
   FormatDiskInfo(info);
   if (std::strlen(info) >= kDiskInfoSize) Fail("the Info text overflows");
 
-  ResetDisk();
+  ResetDiskRecord();
   DisarmFault();
   SetDriveSources(nullptr, 0);
   if (g_input.drive.writeAttempts || g_emptyDrive.writeAttempts) Fail("a drive was written to");

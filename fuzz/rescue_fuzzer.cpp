@@ -29,8 +29,8 @@
 
 #include "disk/layout.h"
 #include "disk/rescue.h"
+#include "disk/recorder_disk.h"
 #include "fuzz/compact_input.h"
-#include "fuzz/reset_disk.h"
 #include "platform/drive_map.h"
 #include "platform/drive_table.h"
 #include "platform/memory_files.h"
@@ -153,7 +153,7 @@ extern "C" int LLVMFuzzerTestOneInput(const u8* data, size_t size) {
   DecodeCompactInput(data, disk, &g_input);
   MakeMap(data + size, n, g_input.drive.size);
   u8 options = g_input.options;
-  ResetDisk();
+  ResetDiskRecord();
   g_source = DriveSource{nullptr, &g_input.drive};
   SetDriveSources(&g_source, 1);
   if (!SetDriveMap(0, &g_map)) Fail("cannot map the drive");
@@ -179,7 +179,7 @@ extern "C" int LLVMFuzzerTestOneInput(const u8* data, size_t size) {
     if (ReadEntryRescue(g_buffer, kSectorSize + 1, &got, &g_damage)) Fail("a bad length taken");
   }
 
-  ResetDisk();
+  ResetDiskRecord();
   SetDriveMap(0, nullptr);
   SetDriveSources(nullptr, 0);
   if (g_input.drive.writeAttempts) Fail("the drive was written to");

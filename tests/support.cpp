@@ -59,14 +59,6 @@ bool ListAll(std::vector<Listed>* out) {
   return false;
 }
 
-void ResetDiskRecord() {
-  CloseDisk();
-  g_disk = RecorderDisk{};
-  g_disk.device = kNoFile;
-  g_disk.traceLog = kNoFile;
-  g_disk.cachedSector = kNoSector;
-}
-
 void ScratchTest::SetUp() {
   char tmpl[] = "/tmp/melvir-test-XXXXXX";
   ASSERT_NE(mkdtemp(tmpl), nullptr);

@@ -47,8 +47,6 @@ struct Listed {
 // Lists the whole directory; stops at the first failure.
 bool ListAll(std::vector<Listed>* out);
 
-// Puts the recorder disk record back as it is at program start.
-void ResetDiskRecord();
 
 // A user interface that records every call. Thread-safe.
 struct UiRecord {
