@@ -47,19 +47,14 @@ bool ReadOn(bool rescue, u32 length, u32* got) {
 }
 
 // Reads block index of the recording into g_block; *got 0 past its end.
-// *firstUnread: with rescue, its first sector could not be read.
-bool ReadBlock(const Recording& r, bool rescue, u64 index, u32 length, u32* got,
-               bool* firstUnread) {
+bool ReadBlock(const Recording& r, bool rescue, u64 index, u32 length, u32* got) {
   u64 skipped;
-  *firstUnread = false;
   if (!OpenAt(r, rescue, index * kBlockBytes, &skipped)) return false;
   if (skipped < index * kBlockBytes) {
     *got = 0;
     return true;
   }
-  if (!ReadOn(rescue, length, got)) return false;
-  *firstUnread = rescue && g_damage.runCount && g_damage.runs[0].offset == index * kBlockBytes;
-  return true;
+  return ReadOn(rescue, length, got);
 }
 
 // The recording's block starts, read in order with one open, for the plan.
@@ -175,8 +170,7 @@ bool PlanResume(Run* run, const FormPlan& plan, u64* fromBlock) {
   u64 compareBlock = whole ? whole - 1 : 0;
   u64 at = StreamOffset(plan, compareBlock);
   u32 got;
-  bool unread;
-  if (!ReadBlock(*run->recording, run->target->rescue, compareBlock, kBlockBytes, &got, &unread)) {
+  if (!ReadBlock(*run->recording, run->target->rescue, compareBlock, kBlockBytes, &got)) {
     char reason[200];
     InputReason(reason, sizeof reason);
     run->flushed = held;
