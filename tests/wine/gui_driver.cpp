@@ -357,8 +357,11 @@ void Stop(const char* exe, char** argv) {
   HWND stop = GetDlgItem(dialog, kStop);
   HWND bar = FindWindowExA(dialog, nullptr, "msctls_progress32", nullptr);
   Check(bar != nullptr, "the extraction dialog has its progress bar");
-  std::string status = Text(GetDlgItem(dialog, kStatus));
-  Check(status.rfind("Extracting: ", 0) == 0, "the status line says what is extracted");
+  // The extraction thread sets the status line as it starts, a moment after
+  // the dialog is up.
+  HWND statusLine = GetDlgItem(dialog, kStatus);
+  Check(WaitFor([&] { return Text(statusLine).rfind("Extracting: ", 0) == 0; }),
+        "the status line says what is extracted");
   PostMessageA(stop, BM_CLICK, 0, 0);
   HWND question = WaitMessageBox("Stop file extraction?");
   Sleep(300);
