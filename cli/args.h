@@ -2,7 +2,7 @@
 #ifndef MELVIR_CLI_ARGS_H
 #define MELVIR_CLI_ARGS_H
 
-#include "cli/charset.h"
+#include "text/charset.h"
 #include "platform/types.h"
 
 enum Command { kNoCommand, kList, kInfo, kExtract, kCheck, kDomain, kMount, kHelp, kVersion };

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "cli/args.h"
-#include "cli/charset.h"
-#include "cli/names.h"
+#include "text/charset.h"
+#include "text/names.h"
 #include "disk/chain_walk.h"
 #include "disk/recorder_disk.h"
 

@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "cli/charset.h"
+#include "text/charset.h"
 
 // Checks the open disk and writes the report (JSON with json) to out;
 // names are decoded from charset. Returns 0 when nothing was found, 3 when

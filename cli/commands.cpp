@@ -15,7 +15,7 @@
 #include "cli/json.h"
 #include "cli/os.h"
 #include "cli/output_file.h"
-#include "cli/pattern.h"
+#include "text/pattern.h"
 #include "disk/recorder_disk.h"
 #include "platform/platform.h"
 

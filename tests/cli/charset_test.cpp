@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "cli/charset.h"
+#include "text/charset.h"
 
 namespace {
 

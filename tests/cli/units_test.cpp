@@ -7,7 +7,7 @@
 #include <string>
 
 #include "cli/json.h"
-#include "cli/names.h"
+#include "text/names.h"
 #include "cli/progress.h"
 #include "json_check.h"
 

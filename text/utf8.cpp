@@ -1,4 +1,4 @@
-#include "cli/utf8.h"
+#include "text/utf8.h"
 
 u32 ReadUtf8(const u8* p, u32 length, u32* codePoint) {
   u8 lead = p[0];

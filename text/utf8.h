@@ -1,6 +1,6 @@
 // UTF-8, the form every decoded name and output file name takes.
-#ifndef MELVIR_CLI_UTF8_H
-#define MELVIR_CLI_UTF8_H
+#ifndef MELVIR_TEXT_UTF8_H
+#define MELVIR_TEXT_UTF8_H
 
 #include "platform/types.h"
 

@@ -1,8 +1,8 @@
 // The decoding tables of the 8-bit charsets names may use, and the case
 // folding that file names are compared with. The data is generated from the
 // system's iconv and case mapping by tools/make-charset-tables.
-#ifndef MELVIR_CLI_CHARSET_TABLES_H
-#define MELVIR_CLI_CHARSET_TABLES_H
+#ifndef MELVIR_TEXT_CHARSET_TABLES_H
+#define MELVIR_TEXT_CHARSET_TABLES_H
 
 #include "platform/types.h"
 

@@ -1,9 +1,9 @@
-#include "cli/charset.h"
+#include "text/charset.h"
 
 #include <cstring>
 
-#include "cli/charset_tables.h"
-#include "cli/utf8.h"
+#include "text/charset_tables.h"
+#include "text/utf8.h"
 
 namespace {
 

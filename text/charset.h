@@ -1,6 +1,6 @@
 // Recording names as the recorder stored them, decoded into UTF-8.
-#ifndef MELVIR_CLI_CHARSET_H
-#define MELVIR_CLI_CHARSET_H
+#ifndef MELVIR_TEXT_CHARSET_H
+#define MELVIR_TEXT_CHARSET_H
 
 #include "platform/types.h"
 

@@ -1,9 +1,9 @@
-#include "cli/pattern.h"
+#include "text/pattern.h"
 
 #include <cstring>
 
-#include "cli/names.h"
-#include "cli/utf8.h"
+#include "text/names.h"
+#include "text/utf8.h"
 #include "platform/types.h"
 
 namespace {

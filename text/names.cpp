@@ -1,8 +1,8 @@
-#include "cli/names.h"
+#include "text/names.h"
 
 #include <cstring>
 
-#include "cli/utf8.h"
+#include "text/utf8.h"
 #include "platform/platform.h"
 
 namespace {

@@ -3,9 +3,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "cli/charset_tables.h"
-#include "cli/names.h"
-#include "cli/utf8.h"
+#include "text/charset_tables.h"
+#include "text/names.h"
+#include "text/utf8.h"
 #include "platform/platform.h"
 
 namespace {

@@ -1,9 +1,9 @@
 // Output file names made from recording names: safe on every file system
 // the program writes to, and unique within one run.
-#ifndef MELVIR_CLI_NAMES_H
-#define MELVIR_CLI_NAMES_H
+#ifndef MELVIR_TEXT_NAMES_H
+#define MELVIR_TEXT_NAMES_H
 
-#include "cli/charset.h"
+#include "text/charset.h"
 #include "platform/types.h"
 
 // A decoded name, the '_' a device name gets, " (4294967295)", ".ts".
