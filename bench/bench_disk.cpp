@@ -39,7 +39,7 @@
 #include "app/ui_port.h"
 #include "cli/check_report.h"
 #include "disk/recorder_disk.h"
-#include "disk/rescue.h"
+#include "rescue/rescue.h"
 #include "platform/drive_map.h"
 #include "platform/fault.h"
 #include "platform/platform.h"

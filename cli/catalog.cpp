@@ -7,9 +7,9 @@
 #include "cli/rescue_mode.h"
 #include "cli/rescue_report.h"
 #include "cli/sources.h"
-#include "cli/unreadable.h"
+#include "rescue/unreadable.h"
 #include "disk/layout.h"
-#include "disk/rescue.h"
+#include "rescue/rescue.h"
 #include "platform/platform.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include "cli/args.h"
 #include "text/charset.h"
 #include "text/names.h"
-#include "disk/chain_walk.h"
+#include "walk/chain_walk.h"
 #include "disk/recorder_disk.h"
 
 struct Recording {

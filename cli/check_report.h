@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "disk/check.h"
+#include "check/check.h"
 
 // Everything one check found.
 struct CheckFindings {

@@ -11,7 +11,7 @@
 #include "cli/copy.h"
 #include "cli/domain_mapfile.h"
 #include "cli/rescue_mode.h"
-#include "disk/rescue.h"
+#include "rescue/rescue.h"
 #include "cli/json.h"
 #include "cli/os.h"
 #include "cli/output_file.h"

@@ -10,7 +10,7 @@
 #include "cli/rescue_mode.h"
 #include "cli/rescue_report.h"
 #include "disk/block_form.h"
-#include "disk/rescue.h"
+#include "rescue/rescue.h"
 #include "platform/platform.h"
 
 namespace {

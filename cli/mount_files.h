@@ -12,7 +12,7 @@
 
 #include "cli/catalog.h"
 #include "disk/block_form.h"
-#include "disk/position.h"
+#include "rescue/position.h"
 
 enum MountFolder { kMountRoot, kMountLost };
 

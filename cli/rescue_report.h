@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "disk/rescue.h"
+#include "rescue/rescue.h"
 
 struct OutputRun {
   u64 offset, length;  // in the output file

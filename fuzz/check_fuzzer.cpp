@@ -20,9 +20,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "disk/check.h"
+#include "check/check.h"
 #include "disk/layout.h"
-#include "disk/rescue.h"
+#include "rescue/rescue.h"
 #include "disk/recorder_disk.h"
 #include "fuzz/compact_input.h"
 #include "platform/drive_table.h"

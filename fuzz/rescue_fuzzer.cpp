@@ -28,7 +28,7 @@
 #include <cstring>
 
 #include "disk/layout.h"
-#include "disk/rescue.h"
+#include "rescue/rescue.h"
 #include "disk/recorder_disk.h"
 #include "fuzz/compact_input.h"
 #include "platform/drive_map.h"

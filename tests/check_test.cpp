@@ -7,7 +7,7 @@
 
 #include "cli/check_report.h"
 #include "cli/json_check.h"
-#include "disk/check.h"
+#include "check/check.h"
 #include "platform/fault.h"
 #include "support.h"
 

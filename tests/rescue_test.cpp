@@ -13,7 +13,7 @@
 #include <tuple>
 
 #include "disk/layout.h"
-#include "disk/rescue.h"
+#include "rescue/rescue.h"
 #include "platform/drive_map.h"
 #include "platform/fault.h"
 #include "support.h"

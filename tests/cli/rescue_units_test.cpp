@@ -10,8 +10,8 @@
 #include "../support.h"
 #include "cli/domain_mapfile.h"
 #include "cli/rescue_report.h"
-#include "cli/unreadable.h"
-#include "disk/rescue.h"
+#include "rescue/unreadable.h"
+#include "rescue/rescue.h"
 #include "platform/drive_map.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // What the volume header's geometry cannot have right, told from the header
 // alone and the drive's size.
-#include "disk/check_state.h"
+#include "check/check_state.h"
 #include "disk/layout.h"
 
 namespace {

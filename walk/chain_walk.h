@@ -1,7 +1,8 @@
-// How a walk along an allocation chain ended: the record the consistency
-// check and the rescue walk both fill, described once.
-#ifndef MELVIR_DISK_CHAIN_WALK_H
-#define MELVIR_DISK_CHAIN_WALK_H
+// A whole chain walked to its end, whatever that end is, and the record of
+// how it ended: one walk for the consistency check (over the table it holds)
+// and the rescue reader (over the table on the disk), each with its step.
+#ifndef MELVIR_WALK_CHAIN_WALK_H
+#define MELVIR_WALK_CHAIN_WALK_H
 
 #include "platform/types.h"
 
@@ -25,5 +26,15 @@ struct ChainWalk {
   u32 next;      // kChainAboveCount: the successor; kChainCycle: the cluster the
                  // last one leads back to (where the cycle closes); otherwise 0
 };
+
+// One step from cluster c: true with *next its successor; false with *end
+// why the chain ends at c (kChainAboveCount: *next the successor named).
+typedef bool (*ChainStepFn)(void* context, u32 c, u32* next, ChainEnd* end);
+
+// Walks the chain from first (a cluster) by step and says how it ended.
+// Constant memory: a cycle is found within a few laps and counted exactly,
+// the clusters before the first one met again. A step that fails while the
+// cycle is measured (a dying disk) ends the walk there.
+void WalkChainBy(u32 first, ChainStepFn step, void* context, ChainWalk* walk);
 
 #endif

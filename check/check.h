@@ -3,10 +3,10 @@
 // chain, cross-linked clusters and recordings the directory no longer names.
 // Findings are plain records; entries and chains are handed to a sink one
 // at a time, so the check itself holds nothing per entry.
-#ifndef MELVIR_DISK_CHECK_H
-#define MELVIR_DISK_CHECK_H
+#ifndef MELVIR_CHECK_CHECK_H
+#define MELVIR_CHECK_CHECK_H
 
-#include "disk/chain_walk.h"
+#include "walk/chain_walk.h"
 #include "disk/recorder_disk.h"
 
 // ---- Geometry ------------------------------------------------------------

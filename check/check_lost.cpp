@@ -1,7 +1,7 @@
 // Recordings the directory no longer names: chains of their own among the
 // clusters no entry's chain reaches, whose first cluster holds a transport
 // stream. A heuristic, so every rule leans towards offering nothing.
-#include "disk/check_state.h"
+#include "check/check_state.h"
 #include "disk/layout.h"
 #include "disk/stream.h"
 
@@ -54,7 +54,7 @@ void Follow(u32 head) {
     ++n;
     u32 next;
     ChainEnd end;
-    if (!StepChain(c, &next, &end)) {
+    if (!StepHeld(c, &next, &end)) {
       // Only a chain that ends as a listed one does reads as one.
       if ((end == kChainEnd || end == kChainAboveCount) && n >= 2) OfferIfStream(head, n);
       return;

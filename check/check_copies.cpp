@@ -2,7 +2,7 @@
 // sector order in large runs, compared sector by sector.
 #include <cstring>
 
-#include "disk/check_state.h"
+#include "check/check_state.h"
 #include "disk/layout.h"
 
 namespace {

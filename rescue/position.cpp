@@ -1,6 +1,6 @@
 // A recording read by position: the run holding a byte is found by a binary
 // search, and each stretch of adjoining sectors is one positional read.
-#include "disk/position.h"
+#include "rescue/position.h"
 
 #include <algorithm>
 #include <cstring>
@@ -17,7 +17,7 @@ bool IndexChain(u32 first, u32 clusters, bool pastDamage, ClusterRunSink sink, v
   for (u32 i = 1; i < clusters; ++i) {
     u32 next = c;
     ChainEnd why;
-    bool stepped = pastDamage ? ChainStep(c, &next, &why)
+    bool stepped = pastDamage ? StepOnDisk(c, &next, &why)
                               : GetNextCluster(&next) && !ChainEnded(next);
     if (!stepped) {
       sink(context, run);

@@ -1,6 +1,6 @@
-#include "cli/unreadable.h"
+#include "rescue/unreadable.h"
 
-#include "disk/rescue.h"
+#include "rescue/rescue.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "disk/layout.h"
-#include "disk/rescue.h"
+#include "rescue/rescue.h"
 
 namespace {
 
@@ -86,7 +86,7 @@ bool NextCluster(ReadDamage* damage) {
   if (g_rescue.clustersLeft == 0) return false;
   u32 next;
   ChainEnd why;
-  if (!ChainStep(g_disk.currentCluster, &next, &why)) {
+  if (!StepOnDisk(g_disk.currentCluster, &next, &why)) {
     if (why == kChainEnd || why == kChainAboveCount) return false;
     damage->chainBroken = true;
     damage->brokenAfter = g_disk.currentCluster;

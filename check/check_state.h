@@ -2,10 +2,10 @@
 // held table entry, one bit per cluster for each question the walks ask,
 // and the two copies' read windows. Laid out by CheckDisk in the caller's
 // memory; nothing here is allocated.
-#ifndef MELVIR_DISK_CHECK_STATE_H
-#define MELVIR_DISK_CHECK_STATE_H
+#ifndef MELVIR_CHECK_CHECK_STATE_H
+#define MELVIR_CHECK_CHECK_STATE_H
 
-#include "disk/check.h"
+#include "check/check.h"
 
 // A run of sectors of one copy, read at once. A run whose read fails is
 // read again sector by sector, so one bad sector does not hide the others.
@@ -68,7 +68,7 @@ void ReadDirectoryCopies(CopyFindings* findings, DirectorySectorUse use);
 
 // One step from cluster (1 to the cluster count): false with *end when the
 // chain stops at cluster.
-bool StepChain(u32 cluster, u32* next, ChainEnd* end);
+bool StepHeld(u32 cluster, u32* next, ChainEnd* end);
 bool ClusterOnDisk(u32 cluster);
 void WalkHeldChain(u32 first, ChainWalk* walk);
 void CheckEntries(u32 s, const u8* data, bool fromCopy2);

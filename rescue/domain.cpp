@@ -1,7 +1,7 @@
 // The sectors that matter for imaging a recorder disk: its metadata, and the
 // data sectors of chosen recordings.
 #include "disk/layout.h"
-#include "disk/rescue.h"
+#include "rescue/rescue.h"
 
 namespace {
 
@@ -59,7 +59,7 @@ bool RecordingSectorRuns(u32 first, u32 clusters, SectorRunSink sink, void* cont
   u32 c = first;
   ChainEnd why;
   for (u32 i = 0; i < clusters; ++i) {
-    if (i > 0 && !ChainStep(c, &c, &why)) {
+    if (i > 0 && !StepOnDisk(c, &c, &why)) {
       Flush(&m);
       return false;
     }

@@ -1,8 +1,8 @@
 // The bytes of a recording that a ddrescue mapfile says cannot be read, for
 // `list --json` (unreadable_bytes): from its chain and the map alone,
 // without reading the recording.
-#ifndef MELVIR_CLI_UNREADABLE_H
-#define MELVIR_CLI_UNREADABLE_H
+#ifndef MELVIR_RESCUE_UNREADABLE_H
+#define MELVIR_RESCUE_UNREADABLE_H
 
 #include "platform/drive_map.h"
 #include "platform/types.h"

@@ -2,10 +2,10 @@
 // clusters, collected by one walk, then positional reads of the device that
 // share no cursor and never touch the sector cache, so that any number of
 // threads may read recordings at once once the runs are collected.
-#ifndef MELVIR_DISK_POSITION_H
-#define MELVIR_DISK_POSITION_H
+#ifndef MELVIR_RESCUE_POSITION_H
+#define MELVIR_RESCUE_POSITION_H
 
-#include "disk/rescue.h"
+#include "rescue/rescue.h"
 
 // Clusters first to first + count - 1 are the recording's clusters index to
 // index + count - 1 (counted from 0 along its chain).

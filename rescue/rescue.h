@@ -1,10 +1,10 @@
 // Reading a damaged recorder disk: chains walked to wherever they end,
 // recordings read past unreadable sectors, and the sectors that matter for
 // imaging the disk.
-#ifndef MELVIR_DISK_RESCUE_H
-#define MELVIR_DISK_RESCUE_H
+#ifndef MELVIR_RESCUE_RESCUE_H
+#define MELVIR_RESCUE_RESCUE_H
 
-#include "disk/chain_walk.h"
+#include "walk/chain_walk.h"
 #include "disk/recorder_disk.h"
 
 // ---- Chain walk ------------------------------------------------------------
@@ -18,7 +18,7 @@ inline bool WalkIsWhole(const ChainWalk& walk) {
 // One step from cluster c (1 to the cluster count): its successor, or
 // false with why the chain ends there (kChainAboveCount: *next is the
 // successor named).
-bool ChainStep(u32 c, u32* next, ChainEnd* why);
+bool StepOnDisk(u32 c, u32* next, ChainEnd* why);
 
 // Walks the chain from first over the table on the disk and says how it
 // ended, as the check does over the table it holds. Constant memory: a cycle

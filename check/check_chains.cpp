@@ -1,6 +1,6 @@
 // Every entry's chain walked over the table held in memory: its length, how
 // it ends, and the clusters it shares with an earlier entry's chain.
-#include "disk/check_state.h"
+#include "check/check_state.h"
 #include "disk/layout.h"
 
 bool ClusterOnDisk(u32 cluster) {
@@ -10,7 +10,7 @@ bool ClusterOnDisk(u32 cluster) {
   return position / kSectorSize + sectors <= g_check.diskSectors;
 }
 
-bool StepChain(u32 c, u32* next, ChainEnd* end) {
+bool StepHeld(u32 c, u32* next, ChainEnd* end) {
   *next = 0;
   if (!ClusterOnDisk(c))
     *end = kChainBeyondDisk;
@@ -31,50 +31,15 @@ bool StepChain(u32 c, u32* next, ChainEnd* end) {
   return false;
 }
 
-// Brent's cycle finding: no memory per cluster, and a cycle is found within
-// a few times the chain's length, however large the cluster count.
+namespace {
+
+bool Step(void*, u32 c, u32* next, ChainEnd* end) { return StepHeld(c, next, end); }
+
+}  // namespace
+
 void WalkHeldChain(u32 first, ChainWalk* w) {
   *w = ChainWalk();
-  w->first = first;
-  u32 tortoise = first, hare = first, next;
-  u64 index = 0, power = 1, lambda = 0;
-  for (;;) {
-    ChainEnd end;
-    if (!StepChain(hare, &next, &end)) {
-      w->clusters = static_cast<u32>(index + 1);
-      w->last = hare;
-      w->end = end;
-      if (end == kChainAboveCount) w->next = next;
-      return;
-    }
-    hare = next;
-    ++index;
-    ++lambda;
-    if (hare == tortoise) break;
-    if (lambda == power) {
-      tortoise = hare;
-      power <<= 1;
-      lambda = 0;
-    }
-  }
-  // A cycle of lambda clusters. Two walkers lambda apart meet where it closes.
-  ChainEnd ignored;
-  u32 a = first, b = first, before = first;
-  for (u64 i = 0; i < lambda; ++i) {
-    before = b;
-    StepChain(b, &b, &ignored);
-  }
-  u64 mu = 0;
-  while (a != b) {
-    StepChain(a, &a, &ignored);
-    before = b;
-    StepChain(b, &b, &ignored);
-    ++mu;
-  }
-  w->clusters = static_cast<u32>(mu + lambda);
-  w->last = before;
-  w->end = kChainCycle;
-  w->next = a;
+  WalkChainBy(first, Step, nullptr, w);
 }
 
 namespace {
@@ -92,7 +57,7 @@ void MarkChain(const ChainWalk& w, CheckEntry* e) {
         if (e->sharedClusters++ == 0) e->sharedFrom = c;
       }
     }
-    if (i + 1 < w.clusters) StepChain(c, &c, &ignored);
+    if (i + 1 < w.clusters) StepHeld(c, &c, &ignored);
   }
 }
 
@@ -120,7 +85,7 @@ void ResolveFrom(u32 s, const u8* data, bool) {
           if (j.cluster == c && j.owner == kNoEntry) j.owner = slot;
         }
       }
-      if (n + 1 < w.clusters) StepChain(c, &c, &ignored);
+      if (n + 1 < w.clusters) StepHeld(c, &c, &ignored);
     }
   }
 }

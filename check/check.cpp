@@ -2,7 +2,7 @@
 // copies, every entry, the lost chains, and the partners of shared chains.
 #include <cstring>
 
-#include "disk/check_state.h"
+#include "check/check_state.h"
 #include "disk/layout.h"
 
 CheckState g_check;
