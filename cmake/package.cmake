@@ -36,4 +36,12 @@ if(FUSE3_FOUND)
 endif()
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "gddrescue")
 
+# Compressed manual pages, the copyright file and the changelog go into the
+# package's staging folder only (CMake 3.19 runs pre-build scripts).
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/deb_staging.cmake)
+set(CPACK_MELVIR_DEBIAN_DIR ${PROJECT_SOURCE_DIR}/packaging/debian)
+set(CPACK_MELVIR_MANDIR ${CMAKE_INSTALL_MANDIR})
+set(CPACK_MELVIR_BINDIR ${CMAKE_INSTALL_BINDIR})
+set(CPACK_MELVIR_STRIP ${CMAKE_STRIP})
+
 include(CPack)
