@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # melvir as it is installed: the manual page lints clean, cmake --install
 # puts every file in place, the bash completion offers what it should, and
-# the Debian package installs, works and is removed again.
+# the Debian package passes lintian, installs, works and is removed again.
 #
 #   bash tests/install_check.sh NATIVE_BUILD
 #
 # NATIVE_BUILD is a complete native build (cpack packages what it built).
-# The package step needs root (dpkg -i); without it, it says it is skipped.
+# Installing the package needs root (dpkg -i); without it, it says it is
+# skipped.
 set -euo pipefail
 
 if (( $# != 1 )); then
@@ -114,16 +115,30 @@ else
 fi
 [[ ! -e $work/runs ]] || fail "completing -n ran melvir with a device on the line: $(cat "$work/runs")"
 
-# ---- The Debian package: built, installed, used, removed.
-if (( EUID != 0 )); then
-  skip "the Debian package: dpkg -i needs root"
-elif dpkg-query -W -f='${Status}' melvir 2> /dev/null | grep -q 'install ok installed'; then
-  skip "the Debian package: a melvir package is installed on this machine already"
+# ---- The Debian package: built, checked by lintian, installed, used, removed.
+(cd "$build" && cpack -G DEB -B "$work/package" > "$work/cpack.log" 2>&1) || fail "cpack -G DEB: $(cat "$work/cpack.log")"
+deb=$(find "$work/package" -maxdepth 1 -name "melvir_${version}_*.deb" | head -n 1)
+if [[ -z $deb ]]; then
+  fail "cpack -G DEB made no melvir_${version}_*.deb"
 else
-  (cd "$build" && cpack -G DEB -B "$work/package" > "$work/cpack.log" 2>&1) || fail "cpack -G DEB: $(cat "$work/cpack.log")"
-  deb=$(find "$work/package" -maxdepth 1 -name "melvir_${version}_*.deb" | head -n 1)
-  if [[ -z $deb ]]; then
-    fail "cpack -G DEB made no melvir_${version}_*.deb"
+  # lintian's own exit status counts errors only: every E: or W: line fails.
+  if ! command -v lintian > /dev/null; then
+    skip "lintian on the package: lintian is not installed (tests/run-all installs it)"
+  elif ! lintian --fail-on none "$deb" > "$work/lintian.log" 2> "$work/lintian.err"; then
+    fail "lintian could not check $deb: $(cat "$work/lintian.err")"
+  else
+    tags=$(grep -E '^[EW]: ' "$work/lintian.log" || true)
+    [[ -z $tags ]] || fail "lintian on $(basename "$deb"):"$'\n'"$tags"
+  fi
+  fields=$(dpkg-deb -f "$deb" Recommends Suggests)
+  [[ $fields == *"Suggests: gddrescue"* ]] || fail "the package does not suggest gddrescue: '$fields'"
+  if grep -q '^FUSE3_FOUND:INTERNAL=1$' "$build/CMakeCache.txt"; then
+    [[ $fields == *"Recommends: fuse3"* ]] || fail "the package has the mount but does not recommend fuse3: '$fields'"
+  fi
+  if (( EUID != 0 )); then
+    skip "installing the Debian package: dpkg -i needs root"
+  elif dpkg-query -W -f='${Status}' melvir 2> /dev/null | grep -q 'install ok installed'; then
+    skip "installing the Debian package: a melvir package is installed on this machine already"
   else
     # dpkg waits for nobody: retry while another installation holds its lock.
     for _ in $(seq 30); do
