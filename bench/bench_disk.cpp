@@ -37,7 +37,7 @@
 #include "app/runs.h"
 #include "app/state.h"
 #include "app/ui_port.h"
-#include "cli/check_report.h"
+#include "report/check_report.h"
 #include "disk/recorder_disk.h"
 #include "rescue/rescue.h"
 #include "platform/drive_map.h"

@@ -5,7 +5,7 @@
 #include "app/messages.h"
 #include "cli/cli_port.h"
 #include "cli/rescue_mode.h"
-#include "cli/rescue_report.h"
+#include "report/rescue_report.h"
 #include "cli/sources.h"
 #include "rescue/unreadable.h"
 #include "disk/layout.h"

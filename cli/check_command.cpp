@@ -1,6 +1,6 @@
 #include "cli/check_command.h"
 
-#include "cli/check_report.h"
+#include "report/check_report.h"
 #include "cli/cli_port.h"
 
 namespace {

@@ -6,13 +6,13 @@
 #include <vector>
 
 #include "cli/check_command.h"
-#include "cli/check_report.h"
+#include "report/check_report.h"
 #include "cli/cli_port.h"
 #include "cli/copy.h"
-#include "cli/domain_mapfile.h"
+#include "report/domain_mapfile.h"
 #include "cli/rescue_mode.h"
 #include "rescue/rescue.h"
-#include "cli/json.h"
+#include "report/json.h"
 #include "cli/os.h"
 #include "cli/output_file.h"
 #include "text/pattern.h"

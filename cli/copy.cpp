@@ -8,7 +8,7 @@
 #include "cli/output_file.h"
 #include "cli/progress.h"
 #include "cli/rescue_mode.h"
-#include "cli/rescue_report.h"
+#include "report/rescue_report.h"
 #include "disk/block_form.h"
 #include "rescue/rescue.h"
 #include "platform/platform.h"

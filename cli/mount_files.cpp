@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "cli/check_report.h"
+#include "report/check_report.h"
 #include "cli/cli_port.h"
 #include "cli/commands.h"
 #include "cli/rescue_mode.h"

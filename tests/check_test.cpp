@@ -5,7 +5,7 @@
 #include <cstring>
 #include <functional>
 
-#include "cli/check_report.h"
+#include "report/check_report.h"
 #include "cli/json_check.h"
 #include "check/check.h"
 #include "platform/fault.h"

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "../support.h"
-#include "cli/domain_mapfile.h"
-#include "cli/rescue_report.h"
+#include "report/domain_mapfile.h"
+#include "report/rescue_report.h"
 #include "rescue/unreadable.h"
 #include "rescue/rescue.h"
 #include "platform/drive_map.h"

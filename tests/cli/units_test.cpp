@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "cli/json.h"
+#include "report/json.h"
 #include "text/names.h"
 #include "cli/progress.h"
 #include "json_check.h"

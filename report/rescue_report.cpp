@@ -1,6 +1,6 @@
-#include "cli/rescue_report.h"
+#include "report/rescue_report.h"
 
-#include "cli/json.h"
+#include "report/json.h"
 
 namespace {
 

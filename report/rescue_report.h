@@ -1,8 +1,8 @@
 // What a rescue extraction met, for its closing line and for --report: the
 // output ranges written as zeros, where a damaged chain ended, and, for the
 // recorder's block form, the packets that lost their sync byte.
-#ifndef MELVIR_CLI_RESCUE_REPORT_H
-#define MELVIR_CLI_RESCUE_REPORT_H
+#ifndef MELVIR_REPORT_RESCUE_REPORT_H
+#define MELVIR_REPORT_RESCUE_REPORT_H
 
 #include <cstdio>
 #include <string>

@@ -1,8 +1,8 @@
 // `melvir domain`: a GNU ddrescue domain mapfile (for ddrescue -m) whose
 // finished blocks are the sectors that matter, so a dying drive's remaining
 // hours go to them first.
-#ifndef MELVIR_CLI_DOMAIN_MAPFILE_H
-#define MELVIR_CLI_DOMAIN_MAPFILE_H
+#ifndef MELVIR_REPORT_DOMAIN_MAPFILE_H
+#define MELVIR_REPORT_DOMAIN_MAPFILE_H
 
 #include <cstdio>
 #include <vector>

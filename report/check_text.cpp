@@ -1,6 +1,6 @@
 // The check's report for people: the summary, then one section per kind of
 // finding, every directory entry included.
-#include "cli/check_report.h"
+#include "report/check_report.h"
 #include "disk/layout.h"
 #include "platform/platform.h"
 

@@ -1,4 +1,4 @@
-#include "cli/domain_mapfile.h"
+#include "report/domain_mapfile.h"
 
 #include <algorithm>
 

@@ -2,8 +2,8 @@
 // docs/check.md. Plain ASCII: names are written with \u escapes.
 #include <cstring>
 
-#include "cli/check_report.h"
-#include "cli/json.h"
+#include "report/check_report.h"
+#include "report/json.h"
 #include "disk/layout.h"
 
 namespace {

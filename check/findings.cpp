@@ -1,6 +1,6 @@
 // The check run with memory the command line takes for it, its findings
 // collected, summed up and turned into an exit status.
-#include "cli/check_report.h"
+#include "check/findings.h"
 
 #include <algorithm>
 #include <cstdlib>

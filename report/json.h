@@ -1,6 +1,6 @@
 // JSON text for the recording list.
-#ifndef MELVIR_CLI_JSON_H
-#define MELVIR_CLI_JSON_H
+#ifndef MELVIR_REPORT_JSON_H
+#define MELVIR_REPORT_JSON_H
 
 #include <cstdio>
 

@@ -1,9 +1,8 @@
-// `melvir check`: the check of the open recorder disk collected, summed up,
-// and written as a report for people or as JSON (fields: docs/check.md).
-#ifndef MELVIR_CLI_CHECK_REPORT_H
-#define MELVIR_CLI_CHECK_REPORT_H
+// The check of the open recorder disk collected and summed up: what
+// report/check_report.h writes for people or as JSON (fields: docs/check.md).
+#ifndef MELVIR_CHECK_FINDINGS_H
+#define MELVIR_CHECK_FINDINGS_H
 
-#include <cstdio>
 #include <vector>
 
 #include "check/check.h"
@@ -46,18 +45,6 @@ int CheckExitStatus(const CheckFindings& findings);
 // "3 recordings, 1 damaged, 2 lost recordings found, table copies differ
 // in 4 sectors", or "... no problems found".
 void FormatCheckSummary(const CheckFindings& findings, char* text, u32 size);
-
-// Turns a raw name field into UTF-8 text (the command line's charset).
-typedef void (*NameDecoder)(const u8* raw, u32 length, void* context, char* out, u32 size);
-struct CheckOutput {
-  const char* source;  // the image or device checked; may be null
-  NameDecoder decode;
-  void* context;
-};
-
-// The reports; false when writing failed.
-bool WriteCheckText(std::FILE* out, const CheckFindings& findings, const CheckOutput& how);
-bool WriteCheckJson(std::FILE* out, const CheckFindings& findings, const CheckOutput& how);
 
 // The lost recording whose chain starts at first; false when none does.
 bool FindLostRecording(const CheckFindings& findings, u32 first, LostChain* chain);

@@ -1,4 +1,4 @@
-#include "cli/json.h"
+#include "report/json.h"
 
 void WriteJsonString(std::FILE* out, const char* text) {
   static const char kHex[] = "0123456789ABCDEF";
