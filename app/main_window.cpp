@@ -29,7 +29,7 @@ void OnSelectionChange() {
     const RecordingInfo& row = g_app.recordings.rows[i];
     if (line == LB_ERR || static_cast<LRESULT>(row.listPosition) != line) continue;
     LRESULT length = SendMessageA(g_fileList, LB_GETTEXTLEN, line, 0);
-    if (length == LB_ERR || length >= static_cast<LRESULT>(kListTextSize)) break;
+    if (length == LB_ERR || length >= static_cast<LRESULT>(kEntryTextSize)) break;
     sel.firstCluster = row.firstCluster;
     sel.sizeMiB = row.sizeMiB;
     sel.valid = true;

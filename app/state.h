@@ -4,6 +4,8 @@
 
 #include <atomic>
 
+#include "disk/block_form.h"
+#include "disk/entries.h"
 #include "disk/recorder_disk.h"
 #include "platform/types.h"
 
@@ -14,10 +16,9 @@ inline void SetFlag(Flag& f) { f.store(1, std::memory_order_release); }
 inline void ClearFlag(Flag& f) { f.store(0, std::memory_order_release); }
 inline bool TestFlag(const Flag& f) { return f.load(std::memory_order_acquire) != 0; }
 
-const u32 kReadBufferSize = 0x20000;     // one extraction block
+const u32 kReadBufferSize = kBlockBytes;  // one extraction block
 const u32 kOutputBufferSize = 0x100000;  // each of the two output buffers
 const u32 kMaxRecordings = 100;
-const u32 kListTextSize = 76;            // longest list text and its NUL
 const u32 kOutputPathSize = 256;
 
 struct RecordingInfo {
@@ -39,7 +40,7 @@ struct Selection {
   bool valid;
   u32 firstCluster;
   u32 sizeMiB;
-  char text[kListTextSize];
+  char text[kEntryTextSize];
 };
 
 struct AppState {

@@ -7,7 +7,7 @@
 #define MELVIR_CHECK_CHECK_H
 
 #include "walk/chain_walk.h"
-#include "disk/recorder_disk.h"
+#include "disk/entries.h"
 
 // ---- Geometry ------------------------------------------------------------
 

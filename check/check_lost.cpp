@@ -3,7 +3,7 @@
 // stream. A heuristic, so every rule leans towards offering nothing.
 #include "check/check_state.h"
 #include "disk/layout.h"
-#include "disk/stream.h"
+#include "disk/block_form.h"
 
 namespace {
 

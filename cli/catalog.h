@@ -10,7 +10,7 @@
 #include "text/charset.h"
 #include "text/names.h"
 #include "walk/chain_walk.h"
-#include "disk/recorder_disk.h"
+#include "disk/entries.h"
 
 struct Recording {
   u32 number;                       // 1-based, in list order

@@ -9,7 +9,8 @@
 
 const u32 kBlockBytes = 131072;
 const u32 kBlockStreamBytes = 129344;
-const u8 kSyncByte = 0x47;
+const u8 kSyncByte = 0x47;    // the first byte of every transport-stream packet
+const u32 kPacketSize = 188;  // a transport-stream packet
 const u32 kSyncBlocks = 4;  // blocks that must start with 0x47 to settle block mode
 
 struct BlockForm {

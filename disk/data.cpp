@@ -36,44 +36,11 @@ bool OpenEntry(u32 first) {
   return true;
 }
 
-bool ReadEntryData(void* buffer, u32 length, u32* got) {
-  if (length % kSectorSize != 0) return false;
-  if (ChainEnded(g_disk.currentCluster)) {
-    *got = 0;
-    return true;
-  }
-  u8* out = static_cast<u8*>(buffer);
-  u32 remaining = length;
-  while (remaining > 0) {
-    if (g_disk.clusterOffset >= g_disk.usableClusterBytes) {
-      if (!StepCluster()) return false;
-      if (ChainEnded(g_disk.currentCluster)) break;
-    }
-    u32 left = g_disk.usableClusterBytes - g_disk.clusterOffset;
-    u32 chunk = left < remaining ? left : remaining;
-    // Cluster 0 and clusters past sector 2^32 - 1 are no part of the data
-    // area: reading them would copy the disk's metadata into the recording.
-    u64 position;
-    if (!ClusterPosition(g_disk.currentCluster, g_disk.clusterOffset, &position))
-      return Fail(kDataFailChain);
-    u32 n = 0;
-    if (chunk > 0) {
-      if (!SeekFile(g_disk.device, position)) return Fail(kDataFailDevice);
-      if (!ReadBytes(g_disk.device, out, chunk, &n)) return Fail(kDataFailDevice);
-      if (n != chunk) return Fail(kDataFailShort);
-      if (g_disk.wordSwap) SwapWordBytes(out, chunk);
-    }
-    g_disk.clusterOffset += chunk;
-    out += chunk;
-    remaining -= chunk;
-  }
-  *got = length - remaining;
-  return true;
-}
+namespace {
 
-DataFailure LastDataFailure() { return g_failure; }
-
-bool SkipEntryData(u64 length, u64* skipped) {
+// The cursor moved length bytes on along the chain: read into out, or
+// passed over when out is null. *moved falls short at the chain's end.
+bool Advance(u8* out, u64 length, u64* moved) {
   u64 remaining = length;
   while (remaining > 0 && !ChainEnded(g_disk.currentCluster)) {
     if (g_disk.clusterOffset >= g_disk.usableClusterBytes) {
@@ -82,9 +49,38 @@ bool SkipEntryData(u64 length, u64* skipped) {
     }
     u32 left = g_disk.usableClusterBytes - g_disk.clusterOffset;
     u32 chunk = left < remaining ? left : u32(remaining);
+    if (out) {
+      // Cluster 0 and clusters past sector 2^32 - 1 are no part of the data
+      // area: reading them would copy the disk's metadata into the recording.
+      u64 position;
+      if (!ClusterPosition(g_disk.currentCluster, g_disk.clusterOffset, &position))
+        return Fail(kDataFailChain);
+      if (chunk > 0) {
+        u32 n = 0;
+        if (!SeekFile(g_disk.device, position)) return Fail(kDataFailDevice);
+        if (!ReadBytes(g_disk.device, out, chunk, &n)) return Fail(kDataFailDevice);
+        if (n != chunk) return Fail(kDataFailShort);
+        if (g_disk.wordSwap) SwapWordBytes(out, chunk);
+      }
+      out += chunk;
+    }
     g_disk.clusterOffset += chunk;
     remaining -= chunk;
   }
-  *skipped = length - remaining;
+  *moved = length - remaining;
   return true;
 }
+
+}  // namespace
+
+bool ReadEntryData(void* buffer, u32 length, u32* got) {
+  if (length % kSectorSize != 0) return false;
+  u64 moved;
+  if (!Advance(static_cast<u8*>(buffer), length, &moved)) return false;
+  *got = u32(moved);
+  return true;
+}
+
+DataFailure LastDataFailure() { return g_failure; }
+
+bool SkipEntryData(u64 length, u64* skipped) { return Advance(nullptr, length, skipped); }

@@ -1,4 +1,7 @@
 // The directory: one recording at a time, with its size and list text.
+#include <cstring>
+
+#include "disk/entries.h"
 #include "disk/layout.h"
 #include "disk/recorder_disk.h"
 
@@ -41,24 +44,18 @@ bool GetNextRecording(RecordingEntry* r) {
     }
     u32 e = g_disk.directoryCursor++;
     if (!ReadDirectorySector(s)) return false;
-    const u8* entry = g_disk.sector + (e % kDirEntriesPerSector) * kDirEntrySize;
-    SanitiseName(entry, kDirNameSize, r->name);
+    DirEntry d;
+    DecodeDirEntry(g_disk.sector + (e % kDirEntriesPerSector) * kDirEntrySize, &d);
+    SanitiseName(d.name, d.nameLength, r->name);
     r->entry = e;
-    r->rawLength = 0;
-    while (r->rawLength < kDirNameSize && entry[r->rawLength] != 0) {
-      r->raw[r->rawLength] = entry[r->rawLength];
-      ++r->rawLength;
+    std::memcpy(r->raw, d.name, d.nameLength);
+    r->rawLength = d.nameLength;
+    if (d.type == kRecordingType && d.firstCluster <= g_disk.clusterCount) {
+      r->firstCluster = d.firstCluster;
+      break;
     }
-    u16 type = Field16(entry + kDirType);
-    if (type == kRecordingType) {
-      u32 first = Field32(entry + kDirFirstCluster);
-      if (first <= g_disk.clusterCount) {
-        r->firstCluster = first;
-        break;
-      }
-    }
-    if (g_disk.trace && type != 0) {
-      u32 n = FormatText(line, sizeof line, "GetNextEntry skips: (%04X) %s\r\n", type, r->name);
+    if (g_disk.trace && d.type != 0) {
+      u32 n = FormatText(line, sizeof line, "GetNextEntry skips: (%04X) %s\r\n", d.type, r->name);
       WriteTrace(line, n);
     }
   }

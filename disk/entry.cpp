@@ -1,6 +1,7 @@
 // One directory entry, raw: for readers that decode names themselves.
 #include <cstring>
 
+#include "disk/entries.h"
 #include "disk/layout.h"
 #include "disk/recorder_disk.h"
 

@@ -11,7 +11,6 @@ const u32 kNoSector = 0xFFFFFFFFu;
 const u32 kEndOfChain = 0xFFFFFFFFu;
 const u32 kLastDrive = 16;          // drives 0 to 16 are probed
 const u32 kDiskInfoSize = 300;      // room FormatDiskInfo needs
-const u32 kEntryTextSize = 76;      // longest list text and its NUL
 const char kTraceLogName[] = "MELVIR.LOG";
 
 // Rescue reading of the allocation table and the directory: told each time
@@ -126,40 +125,9 @@ bool ReadDirectorySector(u32 s);
 // Allocation chain.
 bool GetNextCluster(u32* cluster);
 
-// Directory.
+// Directory (disk/entries.h has the entries themselves).
 bool ResetDirectory();
 bool GetNextEntry(char* text, u32* start, u32* sizeMiB);
-// What GetNextEntry yields, and more: the entry's number in the directory,
-// its raw name (up to its NUL) and its chain's cluster count. firstCluster 0:
-// the directory is exhausted.
-struct RecordingEntry {
-  u32 entry;
-  u32 firstCluster;
-  u32 clusters;
-  u32 sizeMiB;
-  u8 raw[64];
-  u32 rawLength;
-  char name[65];               // sanitised: bytes outside 0x20..0x7E as "."
-  char text[kEntryTextSize];   // "%s  %uMo"
-};
-bool GetNextRecording(RecordingEntry* recording);
-// Counts the clusters of the chain starting at first (the walk of a listing).
-bool CountChain(u32 first, u32* count);
-
-
-// One directory entry as it stands on the disk: its raw name (up to its
-// NUL, at most 64 bytes), type and first cluster. False when its directory
-// sector cannot be read; entries at or past directorySize x 7 do not exist.
-struct DirEntry {
-  u8 name[64];
-  u32 nameLength;
-  u16 type;
-  u32 firstCluster;
-};
-u64 DirectoryEntryCount();
-bool ReadDirEntry(u32 index, DirEntry* entry);
-// The entry of 72 bytes at `at`, inside a directory sector.
-void DecodeDirEntry(const u8* at, DirEntry* entry);
 
 // Recording data.
 bool OpenEntry(u32 first);

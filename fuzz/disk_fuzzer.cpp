@@ -57,7 +57,7 @@ FileSink g_output, g_log;
 bool g_verbose = false;  // MELVIR_FUZZ_VERBOSE set: what each run found, on stderr
 
 // What the threads sent through the port during one run.
-char g_lines[kMaxRecordings + 1][kListTextSize];
+char g_lines[kMaxRecordings + 1][kEntryTextSize];
 u32 g_lineCount = 0;
 bool g_lineTooLong = false;
 u32 g_scanDone = 0, g_extractDone = 0;
@@ -69,10 +69,10 @@ void Ignore(const char*) {}
 void Nothing() {}
 void IgnoreNumber(u32) {}
 void OnLine(const char* text) {
-  if (std::strlen(text) >= kListTextSize) g_lineTooLong = true;
+  if (std::strlen(text) >= kEntryTextSize) g_lineTooLong = true;
   if (g_lineCount <= kMaxRecordings) {
-    std::strncpy(g_lines[g_lineCount], text, kListTextSize - 1);
-    g_lines[g_lineCount][kListTextSize - 1] = 0;
+    std::strncpy(g_lines[g_lineCount], text, kEntryTextSize - 1);
+    g_lines[g_lineCount][kEntryTextSize - 1] = 0;
   }
   ++g_lineCount;
 }
@@ -106,8 +106,8 @@ void Extract(u32 first, u32 sizeMiB, const char* text) {
   sel.valid = true;
   sel.firstCluster = first;
   sel.sizeMiB = sizeMiB;
-  std::strncpy(sel.text, text, kListTextSize - 1);
-  sel.text[kListTextSize - 1] = 0;
+  std::strncpy(sel.text, text, kEntryTextSize - 1);
+  sel.text[kEntryTextSize - 1] = 0;
   ClearFlag(g_app.abortFlag);
   if (g_mibRead >= kExtractBudgetMiB) SetFlag(g_app.abortFlag);
   g_output = FileSink{};

@@ -5,7 +5,8 @@
 #define MELVIR_RESCUE_RESCUE_H
 
 #include "walk/chain_walk.h"
-#include "disk/recorder_disk.h"
+#include "disk/block_form.h"
+#include "disk/entries.h"
 
 // ---- Chain walk ------------------------------------------------------------
 
@@ -30,13 +31,9 @@ bool StepOnDisk(u32 c, u32* next, ChainEnd* why);
 // cannot deliver is for the reader to find unreadable.
 void WalkChain(u32 first, ChainWalk* walk);
 
-// The list text and size of an entry whose walk found clusters clusters,
-// made as GetNextEntry makes them, so a healthy disk lists the same.
-void FormatEntryText(const DirEntry& entry, u32 clusters, char* text, u32* sizeMiB);
-
 // ---- Rescue read -----------------------------------------------------------
 
-const u32 kRescueReadMax = 131072;  // longest ReadEntryRescue
+const u32 kRescueReadMax = kBlockBytes;  // longest ReadEntryRescue
 const u32 kMaxDamageRuns = kRescueReadMax / kSectorSize / 2 + 1;
 
 // What one ReadEntryRescue met. Offsets count bytes of the recording from its

@@ -1,6 +1,7 @@
 // The recorder disk layer on images written by the test-disk builder.
 #include <cstring>
 
+#include "disk/entries.h"
 #include "disk/recorder_disk.h"
 #include "platform/fault.h"
 #include "support.h"

@@ -67,7 +67,7 @@ class RunTest : public ScratchTest {
     g_app.selection.valid = true;
     g_app.selection.firstCluster = first;
     g_app.selection.sizeMiB = sizeMiB;
-    std::strncpy(g_app.selection.text, text, kListTextSize - 1);
+    std::strncpy(g_app.selection.text, text, kEntryTextSize - 1);
     std::strncpy(g_app.outputPath, Path("out.ts").c_str(), kOutputPathSize - 1);
   }
   std::string Extract(const std::vector<uint8_t>& data, u32 sizeMiB = 1) {
