@@ -56,5 +56,7 @@ bool SelectsSeveral(const Options& options);
 // lines alone after a usage error.
 const char* HelpText(Command command);
 const char* UsageText(Command command);
+// The command's word ("" for none).
+const char* CommandName(Command command);
 
 #endif

@@ -4,13 +4,8 @@
 
 #include "cli/args.h"
 #include "cli/catalog.h"
+#include "cli/exit_status.h"
 
-// Exit statuses. When several apply, the first of 130, 2, 1, 3 is given.
-const int kExitDone = 0;
-const int kExitFailed = 1;
-const int kExitUsage = 2;
-const int kExitDamaged = 3;    // done, but damage was met or found
-const int kExitStopped = 130;  // as a shell reports a process ended by SIGINT
 
 struct Destination {
   const char* folder;  // files go inside it under their own names, or null

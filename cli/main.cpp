@@ -4,12 +4,11 @@
 #include <cstring>
 
 #include "app/messages.h"
-#include "app/state.h"
 #include "cli/args.h"
 #include "cli/catalog.h"
 #include "cli/cli_port.h"
-#include "cli/commands.h"
-#include "cli/mount.h"
+#include "cli/command_table.h"
+#include "cli/exit_status.h"
 #include "cli/os.h"
 #include "cli/rescue_mode.h"
 #include "cli/sources.h"
@@ -54,30 +53,21 @@ bool PrepareTrace(const Options& o, const char** path) {
 
 int Run(const Options& o) {
   InstallCliPort();
-  g_app.quietOption = o.quiet;
   if (o.trace || o.traceFile) {
     const char* path;
     if (!PrepareTrace(o, &path)) return kExitFailed;
     SetTraceLogPath(path);
   }
-  if (int status = CheckOutputChoice(o)) return status;
-  if (o.command == kMount && !CheckMountPoint(o)) return kExitFailed;
+  const CommandRow& row = *RowOf(o.command);
+  if (row.prepare)
+    if (int status = row.prepare(o)) return status;
   if (!CheckSources(o)) return kExitFailed;
   if (o.sourceCount) SetDriveTable(o.sources, o.sourceCount);
   if (!PrepareMapfile(o)) return kExitUsage;
   static Catalog catalog;
   if (!FindDisk(o, &catalog)) return kExitFailed;
   StartRescue(o);
-  // The check and the lost recordings read the disk their own way.
-  bool lost = o.lostCluster || o.allLost;
-  if (o.command != kCheck && !lost) ReadCatalog(o, &catalog);
-  int status = kExitFailed;
-  if (o.command == kList) status = ListCommand(o, catalog);
-  else if (o.command == kInfo) status = InfoCommand(o, catalog);
-  else if (o.command == kCheck) status = CheckDiskCommand(o, catalog);
-  else if (o.command == kDomain) status = DomainCommand(o, catalog);
-  else if (o.command == kMount) status = MountCommand(o, catalog);
-  else status = ExtractCommand(o, catalog);
+  int status = row.run(o, &catalog);
   CloseDisk();
   // Damage met along the way is told only where nothing worse is.
   return status == kExitDone && DamageMet() ? kExitDamaged : status;
@@ -111,15 +101,9 @@ int main(int argc, char** argv) {
 #endif
   static Options options;
   if (!ParseArgs(argc, argv, &options)) {
+    const char* name = options.command == kHelp ? "" : CommandName(options.command);
     std::fprintf(stderr, "melvir: %s\n%sTry 'melvir help%s%s' for more.\n", options.error,
-                 UsageText(options.command), options.command == kNoCommand ? "" : " ",
-                 options.command == kList      ? "list"
-                 : options.command == kInfo    ? "info"
-                 : options.command == kExtract ? "extract"
-                 : options.command == kCheck   ? "check"
-                 : options.command == kDomain  ? "domain"
-                 : options.command == kMount   ? "mount"
-                                               : "");
+                 UsageText(options.command), name[0] ? " " : "", name);
     return kExitUsage;
   }
   if (options.command == kHelp) {

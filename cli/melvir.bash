@@ -1,60 +1,30 @@
 # bash completion for melvir: commands, the options of each command, and
 # their values. Installed as share/bash-completion/completions/melvir.
-# Blocks between "# BEGIN name" and "# END name" belong to optional
-# features and can be removed as a whole.
 
-# The commands, then the options of command $1, one word each.
+# The commands, then the options of command $1, one word each (as melvir's
+# command table has them; a test compares the two).
 _melvir_commands() {
-  local commands="list info extract help"
-  # BEGIN rescue
-  commands+=" domain"
-  # END rescue
-  # BEGIN check
-  commands+=" check"
-  # END check
-  # BEGIN mount
-  commands+=" mount"
-  # END mount
-  echo "$commands"
+  echo "list info extract check domain mount help"
 }
 
 _melvir_options() {
-  local common="--charset --trace --trace-file --quiet"
+  local tracing="--trace --trace-file" rescuing="--rescue --copy --mapfile"
   local options=""
   case $1 in
-    list | info) options="--json $common" ;;
-    extract) options="-n --all --name -o -d --force $common" ;;
+    list) options="--json --charset $tracing --quiet $rescuing" ;;
+    info) options="--json --charset $tracing --quiet --mapfile" ;;
+    extract) options="-n --all --name --lost --all-lost -o -d --force --charset $rescuing --report $tracing --quiet" ;;
+    check) options="--json --charset --mapfile $tracing" ;;
+    domain) options="--metadata -n --all $rescuing $tracing --quiet" ;;
+    mount) options="--rescue --mapfile --charset --background $tracing --quiet" ;;
   esac
-  # BEGIN rescue
-  case $1 in
-    list | extract) options+=" --rescue --copy --mapfile" ;;
-    info) options+=" --mapfile" ;;
-    domain) options="--metadata -n --all" ;;
-  esac
-  [[ $1 == extract ]] && options+=" --report"
-  # END rescue
-  # BEGIN check
-  case $1 in
-    check) options="--json --mapfile --charset" ;;
-    extract) options+=" --lost --all-lost" ;;
-  esac
-  # END check
-  # BEGIN mount
-  [[ $1 == mount ]] && options="--rescue --mapfile --background $common"
-  # END mount
   echo "$options --help --version"
 }
 
 # Whether option $1 takes the next word as its value.
 _melvir_takes_value() {
   case $1 in
-    -n | --name | -o | -d | --charset | --trace-file) return 0 ;;
-    # BEGIN rescue
-    --copy | --mapfile | --report) return 0 ;;
-    # END rescue
-    # BEGIN check
-    --lost) return 0 ;;
-    # END check
+    -n | --name | -o | -d | --charset | --trace-file | --copy | --mapfile | --report | --lost) return 0 ;;
   esac
   return 1
 }
@@ -147,23 +117,15 @@ _melvir() {
       _melvir_files -d
       return 0
       ;;
-    --trace-file)
+    --trace-file | --mapfile | --report)
       _melvir_files
       return 0
       ;;
-  esac
-  # BEGIN rescue
-  case $prev in
     --copy)
       mapfile -t COMPREPLY < <(compgen -W "2" -- "$cur")
       return 0
       ;;
-    --mapfile | --report)
-      _melvir_files
-      return 0
-      ;;
   esac
-  # END rescue
   _melvir_takes_value "$prev" && return 0  # a value nothing can guess
 
   # An option, unless "--" came before; otherwise a SOURCE.

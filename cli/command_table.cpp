@@ -1,0 +1,130 @@
+// The command table: every command's options, texts and handler in one row.
+#include "cli/command_table.h"
+
+#include <cstring>
+
+#include "cli/catalog.h"
+#include "cli/commands.h"
+#include "cli/exit_status.h"
+#include "cli/help_texts.h"
+#include "cli/mount.h"
+
+namespace {
+
+bool Refuse(Options* o, const char* text) {
+  std::strncpy(o->error, text, sizeof o->error - 1);
+  o->error[sizeof o->error - 1] = 0;
+  return false;
+}
+
+bool ValidateExtract(Options* o) {
+  int ways = (o->all ? 1 : 0) + (o->rangeCount ? 1 : 0) + (o->namePattern ? 1 : 0) +
+             (o->lostCluster ? 1 : 0) + (o->allLost ? 1 : 0);
+  if (ways != 1)
+    return Refuse(o, "extract takes one of -n LIST, --all, --name PATTERN, --lost CLUSTER or --all-lost");
+  if (o->outputFile && o->outputDir) return Refuse(o, "-o and -d exclude each other");
+  return true;
+}
+
+bool ValidateDomain(Options* o) {
+  if (o->sourceCount != 1) return Refuse(o, "domain takes exactly one SOURCE");
+  if (!o->metadata && !o->all && !o->rangeCount)
+    return Refuse(o, "domain takes --metadata, -n LIST or --all (or several)");
+  if (o->all && o->rangeCount) return Refuse(o, "-n and --all exclude each other");
+  return true;
+}
+
+// A mount served through a map reads past what the map says is missing.
+bool ValidateMount(Options* o) {
+  if (o->mapfile) o->rescue = true;
+  return true;
+}
+
+int PrepareExtract(const Options& o) { return CheckOutputChoice(o); }
+int PrepareMount(const Options& o) { return CheckMountPoint(o) ? kExitDone : kExitFailed; }
+
+int RunList(const Options& o, Catalog* c) {
+  ReadCatalog(o, c);
+  return ListCommand(o, *c);
+}
+
+int RunInfo(const Options& o, Catalog* c) {
+  ReadCatalog(o, c);
+  return InfoCommand(o, *c);
+}
+
+// The lost recordings are found by the check, which reads the disk its own way.
+int RunExtract(const Options& o, Catalog* c) {
+  if (!o.lostCluster && !o.allLost) ReadCatalog(o, c);
+  return ExtractCommand(o, *c);
+}
+
+int RunCheckDisk(const Options& o, Catalog* c) { return CheckDiskCommand(o, *c); }
+
+int RunDomain(const Options& o, Catalog* c) {
+  ReadCatalog(o, c);
+  return DomainCommand(o, *c);
+}
+
+int RunMount(const Options& o, Catalog* c) {
+  ReadCatalog(o, c);
+  return MountCommand(o, *c);
+}
+
+#define BIT(id) OptionBit(id)
+const u32 kTracing = BIT(kOptTrace) | BIT(kOptTraceFile);
+const u32 kRescuing = BIT(kOptRescue) | BIT(kOptCopy) | BIT(kOptMapfile);
+
+}  // namespace
+
+const OptionRow kOptionRows[kOptionCount] = {
+    {kOptJson, "--json", false},         {kOptCharset, "--charset", true},
+    {kOptTrace, "--trace", false},       {kOptTraceFile, "--trace-file", true},
+    {kOptQuiet, "--quiet", false},       {kOptRescue, "--rescue", false},
+    {kOptCopy, "--copy", true},          {kOptMapfile, "--mapfile", true},
+    {kOptReport, "--report", true},      {kOptNumbers, "-n", true},
+    {kOptAll, "--all", false},           {kOptName, "--name", true},
+    {kOptLost, "--lost", true},          {kOptAllLost, "--all-lost", false},
+    {kOptOutput, "-o", true},            {kOptFolder, "-d", true},
+    {kOptForce, "--force", false},       {kOptMetadata, "--metadata", false},
+    {kOptBackground, "--background", false},
+};
+
+const CommandRow kCommandRows[] = {
+    {kList, "list", "one line per recording, in directory order",
+     BIT(kOptJson) | BIT(kOptCharset) | kTracing | BIT(kOptQuiet) | kRescuing, kListUsage,
+     kListHelp, nullptr, nullptr, nullptr, RunList},
+    {kInfo, "info", "the disk's geometry",
+     BIT(kOptJson) | BIT(kOptCharset) | kTracing | BIT(kOptQuiet) | BIT(kOptMapfile), kInfoUsage,
+     kInfoHelp, nullptr, nullptr, nullptr, RunInfo},
+    {kExtract, "extract", "recordings as .ts files (or to standard output)",
+     BIT(kOptNumbers) | BIT(kOptAll) | BIT(kOptName) | BIT(kOptLost) | BIT(kOptAllLost) |
+         BIT(kOptOutput) | BIT(kOptFolder) | BIT(kOptForce) | BIT(kOptCharset) | kRescuing |
+         BIT(kOptReport) | kTracing | BIT(kOptQuiet),
+     kExtractUsage, kExtractHelp, nullptr, ValidateExtract, PrepareExtract, RunExtract},
+    {kCheck, "check", "a read-only consistency report, and lost recordings",
+     BIT(kOptJson) | BIT(kOptCharset) | BIT(kOptMapfile) | kTracing, kCheckUsage, kCheckHelp,
+     nullptr, nullptr, nullptr, RunCheckDisk},
+    {kDomain, "domain", "a ddrescue domain mapfile of the sectors that matter",
+     BIT(kOptMetadata) | BIT(kOptNumbers) | BIT(kOptAll) | kRescuing | kTracing | BIT(kOptQuiet),
+     kDomainUsage, kDomainHelp, nullptr, ValidateDomain, nullptr, RunDomain},
+    {kMount, "mount", "the recordings as a read-only folder (FUSE)",
+     BIT(kOptRescue) | BIT(kOptMapfile) | BIT(kOptCharset) | BIT(kOptBackground) | kTracing |
+         BIT(kOptQuiet),
+     kMountUsage, kMountHelp, "MOUNTPOINT", ValidateMount, PrepareMount, RunMount},
+    {kHelp, "help", "this text, or a command's own: melvir help extract", 0, kHelpUsage,
+     nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+const u32 kCommandRowCount = sizeof kCommandRows / sizeof kCommandRows[0];
+
+const CommandRow* CommandNamed(const char* word) {
+  for (const CommandRow& row : kCommandRows)
+    if (std::strcmp(row.name, word) == 0) return &row;
+  return nullptr;
+}
+
+const CommandRow* RowOf(Command command) {
+  for (const CommandRow& row : kCommandRows)
+    if (row.command == command) return &row;
+  return nullptr;
+}

@@ -1,0 +1,194 @@
+// Each command's usage lines and help text, as `melvir COMMAND --help` prints
+// them; the command table (cli/command_table.cpp) names them.
+#include "cli/help_texts.h"
+
+#define LIST_USAGE                                                                      \
+  "usage: melvir list [--json] [--charset NAME] [--rescue] [--copy 2] [--mapfile FILE]\n"  \
+  "                   [--trace | --trace-file FILE] [--quiet] [SOURCE...]\n"
+#define DOMAIN_USAGE                                                                      \
+  "usage: melvir domain [--metadata] [-n LIST | --all] [--rescue] [--copy 2] [--mapfile FILE]\n" \
+  "                     [--trace | --trace-file FILE] [--quiet] SOURCE\n"
+#define CHECK_USAGE                                                                       \
+  "usage: melvir check [--json] [--charset NAME] [--mapfile FILE] [--trace | --trace-file FILE]\n" \
+  "                    [SOURCE...]\n"
+#define INFO_USAGE                                                                        \
+  "usage: melvir info [--json] [--charset NAME] [--mapfile FILE] [--trace | --trace-file FILE]\n" \
+  "                   [--quiet] [SOURCE...]\n"
+#define EXTRACT_USAGE                                                                     \
+  "usage: melvir extract (-n LIST | --all | --name PATTERN | --lost CLUSTER | --all-lost)\n" \
+  "                      [-o FILE|DIR|- | -d DIR] [--force] [--charset NAME] [--rescue]\n"   \
+  "                      [--copy 2] [--mapfile FILE] [--report FILE]\n"                     \
+  "                      [--trace | --trace-file FILE] [--quiet] [SOURCE...]\n"
+
+#define MOUNT_USAGE                                                                       \
+  "usage: melvir mount [--rescue] [--mapfile FILE] [--charset NAME] [--background]\n"   \
+  "                    [--trace | --trace-file FILE] [--quiet] [SOURCE...] MOUNTPOINT\n"
+
+#define STATUSES                                                                        \
+  "Exit status: 0 done; 1 failure (no recorder disk, a source that cannot be\n"        \
+  "opened, a recording that could not be copied); 2 usage error; 3 done, but\n"        \
+  "damage was met (with --rescue: unreadable sectors, mirror copies used,\n"           \
+  "damaged chains); 130 stopped by Ctrl-C. When several apply, the first of\n"         \
+  "130, 2, 1, 3 is given.\n"
+
+#define RESCUE                                                                          \
+  "  --rescue         read past damage: a table or directory sector that fails is\n"   \
+  "                   read from its mirror copy, a damaged chain is listed as far\n"   \
+  "                   as it goes, unreadable sectors of a recording are written\n"     \
+  "                   as zeros at their place (exit status 3 when any was met)\n"      \
+  "  --copy 2         read the table and the directory from copy 2 first\n"           \
+  "  --mapfile FILE   a GNU ddrescue mapfile of the one SOURCE, an image: every\n"     \
+  "                   sector not finished (+) in it fails to read\n"
+
+#define SOURCES                                                                         \
+  "SOURCE: disk images or devices, taken as drives 0, 1, 2 ... in order; the first\n"  \
+  "recorder disk among them is used. Without any, the machine's own disks are\n"       \
+  "probed (which needs the rights to read them). Nothing is ever written to a\n"       \
+  "source.\n"
+
+#define COMMON                                                                          \
+  "  --trace          write the disk trace log MELVIR.LOG in the current folder\n"     \
+  "  --trace-file F   write the disk trace log to F\n"                                 \
+  "  --charset NAME   how names are coded: ISO-8859-1 (default), ISO-8859-15,\n"       \
+  "                   CP1252, UTF-8, or dvb (a broadcast selector byte, else ISO 6937)\n"
+
+const char kListHelp[] =
+    LIST_USAGE
+    "\n"
+    "Lists the recordings of the recorder disk, one line each in directory order:\n"
+    "its number, then the name and size as the Windows program shows them.\n"
+    "\n"
+    "  --json           a JSON array of objects: index, name, first_cluster,\n"
+    "                   size_mib, text, clusters, allocated_bytes, decoded_name, source\n"
+    "                   (with --mapfile unreadable_bytes; with --rescue damaged)\n"
+    COMMON RESCUE
+    "  --quiet          no message when the directory cannot be read to the end\n"
+    "                   (the exit status still tells)\n"
+    "\n" SOURCES "\n" STATUSES;
+
+const char kInfoHelp[] =
+    INFO_USAGE
+    "\n"
+    "The disk's geometry, as the Windows program's Info shows it, then its byte\n"
+    "order, cluster size in bytes, the space its partition spans and the number\n"
+    "of recordings.\n"
+    "\n"
+    "  --json           the same as one JSON object\n"
+    COMMON
+    "  --mapfile FILE   a GNU ddrescue mapfile of the one SOURCE, an image\n"
+    "\n" SOURCES "\n" STATUSES;
+
+const char kDomainHelp[] =
+    DOMAIN_USAGE
+    "\n"
+    "Writes a GNU ddrescue domain mapfile (for ddrescue -m) to standard output whose\n"
+    "finished blocks are the sectors that matter, so that a failing disk is imaged\n"
+    "where it counts: with --metadata sector 2, the volume header and both copies\n"
+    "of the table and the directory; with -n LIST or --all the sectors of those\n"
+    "recordings' clusters, in chain order. Both may be given.\n"
+    "\n" RESCUE
+    "  --trace          write the disk trace log MELVIR.LOG in the current folder\n"
+    "  --trace-file F   write the disk trace log to F\n"
+    "  --quiet          no message when the directory cannot be read to the end\n"
+    "                   (the exit status still tells)\n"
+    "\n" STATUSES;
+
+const char kExtractHelp[] =
+    EXTRACT_USAGE
+    "\n"
+    "Copies recordings into MPEG-2 transport stream files, named after the\n"
+    "recordings (NAME.ts, made safe and unique over the whole directory).\n"
+    "\n"
+    "  -n LIST          recordings by number: 3, or 2,5-7\n"
+    "  --all            every recording\n"
+    "  --name PATTERN   every recording whose name matches the shell pattern\n"
+    "                   (* ? [...]), ignoring case\n"
+    "  -o FILE          the output file, for one recording; - writes the stream to\n"
+    "                   standard output; an existing folder (or a path ending in /)\n"
+    "                   takes the file under its own name\n"
+    "  -d DIR           the folder for the output files (made when missing)\n"
+    "  --lost CLUSTER   the lost recording whose chain starts at CLUSTER, as\n"
+    "                   'melvir check' reports it (named lost-CLUSTER.ts)\n"
+    "  --all-lost       every lost recording 'melvir check' finds\n"
+    "  --force          replace existing output files\n"
+    COMMON RESCUE
+    "  --report FILE    with --rescue: one JSON object per recording, its output,\n"
+    "                   bytes written, unreadable [[offset, length], ...], chain_end\n"
+    "  --quiet          no completion notices, no progress bar, no summary\n"
+    "\n"
+    "A file is written as NAME.part and renamed to NAME once the whole recording\n"
+    "is copied. A stopped or failed copy leaves NAME.part; the next run resumes\n"
+    "it (the last whole block it holds is read again and compared; if it differs\n"
+    "the old file is kept as NAME.part.old and the copy starts afresh). With\n"
+    "several recordings, existing outputs are skipped and a failure does not\n"
+    "stop the others, so running the same command again completes what is missing.\n"
+    "\n" SOURCES "\n" STATUSES;
+
+const char kCheckHelp[] =
+    CHECK_USAGE
+    "\n"
+    "A read-only consistency report of the recorder disk, as fsck -n gives one:\n"
+    "the geometry, whether the two copies of the allocation table and of the\n"
+    "directory read and agree, every directory entry with its chain (its length,\n"
+    "how it ends, clusters shared with another recording), and lost recordings:\n"
+    "chains no entry reaches that begin with transport-stream packets. Finding\n"
+    "those is a guess from what the clusters hold; 'melvir extract --lost'\n"
+    "copies one. A summary comes first.\n"
+    "\n"
+    "  --json           the same as one JSON object\n"
+    COMMON
+    "  --mapfile FILE   a GNU ddrescue mapfile of the one SOURCE, an image\n"
+    "\n" SOURCES "\n"
+    "Exit status: 0 nothing found; 3 problems found; 1 no recorder disk, or it\n"
+    "could not be read; 2 usage error; 130 stopped by Ctrl-C.\n";
+
+const char kMountHelp[] =
+    MOUNT_USAGE
+    "\n"
+    "Shows the recorder disk as a read-only folder on MOUNTPOINT (an empty folder),\n"
+    "through FUSE: one file per recording, named as extract --all names it and\n"
+    "holding exactly the bytes extract writes, so players and ffmpeg can seek in it\n"
+    "and cp can copy it; lost/ with the lost recordings 'melvir check' finds; and\n"
+    "INFO.txt with the info text. Nothing can be written, renamed or removed.\n"
+    "Runs until 'fusermount3 -u MOUNTPOINT' or Ctrl-C unmounts it.\n"
+    "\n"
+    "  --background     detach once mounted (messages are then not shown)\n"
+    "  --rescue         read past damage: mirror copies of the table and the\n"
+    "                   directory, damaged chains as far as they go, unreadable\n"
+    "                   sectors read as zeros and named on stderr; without it a\n"
+    "                   read that meets one fails (EIO)\n"
+    "  --mapfile FILE   a GNU ddrescue mapfile of the one SOURCE, an image; implies\n"
+    "                   --rescue\n"
+    COMMON
+    "  --quiet          no word once mounted\n"
+    "\n"
+    "On a device, desktop thumbnailers and indexers may read every file: imaging\n"
+    "a failing disk first spares it.\n"
+    "\n" SOURCES "\n"
+    "Exit status: 0 unmounted; 1 failure (no recorder disk, a MOUNTPOINT that is\n"
+    "not an empty folder, no FUSE, no rights to mount); 2 usage error; 3\n"
+    "unmounted, but damage was met.\n";
+
+// The program's help around its list of commands, which the command table
+// gives.
+const char kMainHelpHead[] =
+    "usage: melvir COMMAND [OPTION...] [SOURCE...]\n"
+    "       melvir help [COMMAND] | --help | --version\n"
+    "\n"
+    "Copies recordings off the hard disk of a DVB-T video recorder. The disk is\n"
+    "only ever read.\n"
+    "\n"
+    "Commands:\n";
+const char kMainHelpTail[] =
+    "\n"
+    "Options may come before or after the sources; -- ends the options.\n"
+    "Run 'melvir COMMAND --help' for a command's options.\n"
+    "\n" SOURCES "\n" STATUSES;
+const char kHelpUsage[] = "       melvir help [COMMAND] | --help | --version\n";
+
+const char kListUsage[] = LIST_USAGE;
+const char kInfoUsage[] = INFO_USAGE;
+const char kExtractUsage[] = EXTRACT_USAGE;
+const char kCheckUsage[] = CHECK_USAGE;
+const char kDomainUsage[] = DOMAIN_USAGE;
+const char kMountUsage[] = MOUNT_USAGE;

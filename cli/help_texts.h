@@ -1,0 +1,12 @@
+// The texts `melvir help` and `melvir COMMAND --help` print: each command's
+// usage lines and help, and the program's own around its list of commands.
+#ifndef MELVIR_CLI_HELP_TEXTS_H
+#define MELVIR_CLI_HELP_TEXTS_H
+
+extern const char kListUsage[], kInfoUsage[], kExtractUsage[], kCheckUsage[], kDomainUsage[],
+    kMountUsage[], kHelpUsage[];
+extern const char kListHelp[], kInfoHelp[], kExtractHelp[], kCheckHelp[], kDomainHelp[],
+    kMountHelp[];
+extern const char kMainHelpHead[], kMainHelpTail[];
+
+#endif
