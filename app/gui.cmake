@@ -25,7 +25,8 @@ add_executable(MELVIR WIN32
   app/win32_ui_port.cpp
   res/melvir.rc
 )
-target_link_libraries(MELVIR PRIVATE melvir_core comctl32 comdlg32)
+# The Windows program is the reader, the writer and its windows alone.
+target_link_libraries(MELVIR PRIVATE melvir_app comctl32 comdlg32)
 set_target_properties(MELVIR PROPERTIES OUTPUT_NAME MELVIR SUFFIX .EXE)
 
 # The test driver that works MELVIR.EXE's windows under Wine.
@@ -33,3 +34,17 @@ add_executable(gui_driver tests/wine/gui_driver.cpp)
 # The output writer on this platform, on volumes of larger sectors.
 add_executable(output_check tests/wine/output_check.cpp)
 target_link_libraries(output_check PRIVATE melvir_core)
+
+# None of the command line's rooms reaches MELVIR.EXE.
+enable_testing()
+set(MELVIR_NOT_IN_EXE melvir_check melvir_rescue melvir_walk melvir_text melvir_report)
+if(TARGET melvir_mount)
+  list(APPEND MELVIR_NOT_IN_EXE melvir_mount)
+endif()
+set(MELVIR_NOT_IN_EXE_FILES)
+foreach(lib ${MELVIR_NOT_IN_EXE})
+  list(APPEND MELVIR_NOT_IN_EXE_FILES $<TARGET_FILE:${lib}>)
+endforeach()
+add_test(NAME Exe.HoldsNoCommandLineRoom
+         COMMAND bash ${CMAKE_SOURCE_DIR}/tests/exe_rooms_check.sh ${CMAKE_NM} $<TARGET_FILE:MELVIR>
+                 ${MELVIR_NOT_IN_EXE_FILES})
