@@ -1,3 +1,4 @@
+// The command line read into one plain record, by the command table.
 #include "cli/args.h"
 
 #include <cstring>

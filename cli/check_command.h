@@ -1,5 +1,4 @@
-// `melvir check [--json] [--charset NAME] [SOURCE...]`, run once discovery
-// has left the recorder disk open.
+// `melvir check`, run once discovery has left the recorder disk open.
 #ifndef MELVIR_CLI_CHECK_COMMAND_H
 #define MELVIR_CLI_CHECK_COMMAND_H
 

@@ -32,7 +32,8 @@ struct CommandRow {
   const char* trailing; // a word after the sources (mount: its MOUNTPOINT), or null
   // After the line is read: false (with options->error) refuses it.
   bool (*validate)(Options* options);
-  // Before the disk is read: 0 to go on, else the exit status (said).
+  // Before the disk is read: 0 to go on, else the exit status (the reason
+  // told on stderr).
   int (*prepare)(const Options& options);
   // With the recorder disk found: the exit status.
   int (*run)(const Options& options, Catalog* catalog);

@@ -1,3 +1,5 @@
+// The commands that read the recording table: list, info, domain, check and
+// extract, with the choice of recordings and where extract writes them.
 #include "cli/commands.h"
 
 #include <cerrno>
@@ -99,7 +101,6 @@ int CheckOutputChoice(const Options& o) {
   return status;
 }
 
-// Works out where -o and -d send the output; false with the status to exit with.
 bool PlanDestination(const Options& o, bool several, Destination* d, int* status) {
   d->folder = o.outputDir;
   d->stream = false;

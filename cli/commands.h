@@ -11,8 +11,9 @@ struct Destination {
   const char* folder;  // files go inside it under their own names, or null
   bool stream;         // -o names standard output, a FIFO or the null device
 };
-// Works out where -o and -d send the output; false (said) with the status to
-// exit with. several: more than one recording is selected.
+// Works out where -o and -d send the output: false, with the reason on
+// stderr and the status to exit with, when they cannot be used. several:
+// more than one recording is selected.
 bool PlanDestination(const Options& options, bool several, Destination* destination, int* status);
 // The same, before the disk is read: 0, or the status to exit with.
 int CheckOutputChoice(const Options& options);

@@ -1,5 +1,5 @@
 // The few calls the command line needs beyond the platform layer: terminal,
-// file tests, folders and Ctrl-C. One file per OS family, kept in os.cpp.
+// file tests and Ctrl-C. One file per OS family: os_posix.cpp, os_win32.cpp.
 #ifndef MELVIR_CLI_OS_H
 #define MELVIR_CLI_OS_H
 
@@ -21,11 +21,13 @@ bool SameFile(const char* a, const char* b);
 // A raw disk rather than a file: never a place to write a recording.
 bool IsDiskDevice(const char* path);
 
-// From now on the first Ctrl-C sets g_app.abortFlag and the interrupted
-// mark, and gives the signal back its default action, so that a second
+// From now on the first Ctrl-C sets the interrupted mark and gives the
+// signal back its default action, so that a second
 // Ctrl-C ends a run that no longer answers. Ctrl-C ignored at start stays
 // ignored.
 void CatchInterrupt();
 bool Interrupted();
+// Sets the interrupted mark; safe in a signal handler.
+void MarkInterrupted();
 
 #endif

@@ -1,4 +1,5 @@
-// JSON text for the recording list.
+// JSON text: Latin-1 and UTF-8 strings, and the members every recording's
+// object starts with.
 #ifndef MELVIR_REPORT_JSON_H
 #define MELVIR_REPORT_JSON_H
 
