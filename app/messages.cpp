@@ -41,6 +41,8 @@ void SetUiPort(const UiPort* port) { g_port.store(port ? port : &kSilentPort); }
 
 const UiPort* CurrentUiPort() { return g_port.load(); }
 
+const UiPort& SilentUiPort() { return kSilentPort; }
+
 void SetTextSource(TextSource source) { g_textSource.store(source); }
 
 u32 LoadText(u32 id, char* buffer, u32 size) {

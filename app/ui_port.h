@@ -32,5 +32,8 @@ struct UiPort {
 // The port in force; the front end sets it before starting any thread.
 void SetUiPort(const UiPort* port);
 const UiPort* CurrentUiPort();
+// The port that shows nothing (readProgress null): in force until a front
+// end sets its own, and the start of a port that shows a little.
+const UiPort& SilentUiPort();
 
 #endif

@@ -32,16 +32,13 @@ void OnError(const char* text) {
   SayLocked(text);
 }
 
-void Nothing() {}
-void NothingWith(const char*) {}
-void NothingWithNumber(u32) {}
-
-const UiPort kCliPort = {OnError,     NothingWith,       Nothing, NothingWith,       NothingWith,
-                         NothingWithNumber, Nothing, Nothing, Nothing, NothingWithNumber};
-
 }  // namespace
 
-void InstallCliPort() { SetUiPort(&kCliPort); }
+void InstallCliPort() {
+  static UiPort port = SilentUiPort();
+  port.showError = OnError;
+  SetUiPort(&port);
+}
 
 void Say(const char* format, ...) {
   char text[1600];
