@@ -4,21 +4,21 @@
 #include <fuse.h>
 
 #include <dirent.h>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "cli/cli_port.h"
 #include "cli/commands.h"
 #include "cli/mount.h"
 #include "cli/mount_files.h"
+#include "cli/mount_read.h"
 #include "platform/platform.h"
 
 namespace {
@@ -70,44 +70,9 @@ int Open(const char* path, struct fuse_file_info* fi) {
   return 0;
 }
 
-// A reply straight from the device where the bytes lie there as they are
-// (the kernel then moves them without a copy through this process), from
-// memory otherwise.
 int ReadBuf(const char*, struct fuse_bufvec** reply, size_t size, off_t offset,
             struct fuse_file_info* fi) {
-  alignas(kMaxRereadUnit) thread_local u8 unit[kMaxRereadUnit];
-  thread_local std::vector<DeviceStretch> stretches;
-  if (offset < 0 || fi->fh >= g_table.files.size()) return -EINVAL;
-  const MountFile& f = g_table.files[fi->fh];
-  u64 at = u64(offset);
-  u32 length = at >= f.size ? 0 : u32(std::min<u64>(std::min<size_t>(size, 1u << 30), f.size - at));
-  bool direct = DeviceStretches(g_table, f, at, length, &stretches);
-  size_t count = direct ? stretches.size() : 1;
-  size_t bytes = sizeof(fuse_bufvec) + (count ? count - 1 : 0) * sizeof(fuse_buf);
-  fuse_bufvec* v = static_cast<fuse_bufvec*>(std::calloc(1, bytes));
-  if (!v) return -ENOMEM;
-  v->count = count;
-  if (direct) {
-    for (size_t i = 0; i < count; ++i) {
-      v->buf[i].size = stretches[i].length;
-      v->buf[i].flags = fuse_buf_flags(FUSE_BUF_IS_FD | FUSE_BUF_FD_SEEK);
-      v->buf[i].fd = int(g_disk.device);
-      v->buf[i].pos = off_t(stretches[i].position);
-    }
-  } else {
-    void* memory = std::malloc(length ? length : 1);
-    long got = memory ? ReadMountFile(g_table, f, at, static_cast<u8*>(memory), length, unit)
-                      : -ENOMEM;
-    if (got < 0) {
-      std::free(memory);
-      std::free(v);
-      return int(got);
-    }
-    v->buf[0].mem = memory;
-    v->buf[0].size = size_t(got);
-  }
-  *reply = v;
-  return 0;
+  return ReplyToRead(g_table, fi->fh, size, offset, reply);
 }
 
 int StatFs(const char*, struct statvfs* st) {
@@ -131,8 +96,7 @@ int RefuseRemove(const char*) { return -EROFS; }
 int RefuseRename(const char*, const char*, unsigned int) { return -EROFS; }
 int RefuseTruncate(const char*, off_t, struct fuse_file_info*) { return -EROFS; }
 
-void* Init(struct fuse_conn_info* conn, struct fuse_config* cfg) {
-  conn->want |= conn->capable & (FUSE_CAP_SPLICE_WRITE | FUSE_CAP_SPLICE_MOVE);
+void* Init(struct fuse_conn_info*, struct fuse_config* cfg) {
   cfg->kernel_cache = 1;
   cfg->entry_timeout = cfg->attr_timeout = cfg->negative_timeout = 3600;
   return nullptr;
@@ -202,8 +166,13 @@ bool CheckMountPoint(const Options& o) {
 
 int MountCommand(const Options& o, const Catalog& c) {
   BuildMountTable(o, c, &g_table);
+  // The open source's own time: its name may no longer lead to it (a
+  // relative path once detached, a device renamed).
   struct stat st;
-  if (stat(c.source, &st) == 0) g_time = st.st_mtim;
+  if (fstat(int(g_disk.device), &st) == 0 || stat(c.source, &st) == 0) g_time = st.st_mtim;
+  if (c.scanFailed)
+    Say("the directory could not be read to its end: the mount shows only the %u recording%s "
+        "listed before the failure", u32(c.recordings.size()), c.recordings.size() == 1 ? "" : "s");
   if (IsBlockDevice(g_disk.device))
     Say("%s is a device: desktop thumbnailers and indexers may read every file of the mount "
         "(and so the whole disk)", c.source);
@@ -226,12 +195,19 @@ int MountCommand(const Options& o, const Catalog& c) {
     fuse_opt_free_args(&args);
     return kExitFailed;
   }
+  // Every read reply is a fresh buffer of up to 1 MiB that libfuse frees
+  // once sent. Kept mapped by the allocator, not handed back to the system
+  // and faulted in again, zeroed, for every request.
+  mallopt(M_MMAP_THRESHOLD, 4 << 20);
+  mallopt(M_TRIM_THRESHOLD, 64 << 20);
   struct fuse_session* session = fuse_get_session(fuse);
   int status = kExitFailed;
   if (fuse_set_signal_handlers(session) == 0) {
+    // Detached, no terminal is left to take a Ctrl-C.
     if (!o.quiet)
-      Say("%u recording%s on %s; 'fusermount3 -u %s' or Ctrl-C unmounts", u32(c.recordings.size()),
-          c.recordings.size() == 1 ? "" : "s", o.mountPoint, o.mountPoint);
+      Say("%u recording%s on %s; 'fusermount3 -u %s'%s unmounts", u32(c.recordings.size()),
+          c.recordings.size() == 1 ? "" : "s", o.mountPoint, o.mountPoint,
+          o.background ? "" : " or Ctrl-C");
     // Detached, the process keeps the disk and the mount; its messages go
     // nowhere.
     if (!o.background || fuse_daemonize(0) == 0) {

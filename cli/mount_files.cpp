@@ -74,7 +74,6 @@ void SayDamage(const MountFile& f, u64 fileOffset, u64 from, const ReadDamage& d
 
 void BuildMountTable(const Options& o, const Catalog& c, MountTable* t) {
   t->pastDamage = o.rescue;
-  if (!DriveSize(g_disk.device, &t->deviceSize)) t->deviceSize = 0;
   std::vector<size_t> runStarts;
   for (const Recording& r : c.recordings)
     AddRecording(t, r.file, kMountRoot, r.entry.firstCluster, r.entry.clusters, &runStarts);
@@ -141,30 +140,4 @@ long ReadMountFile(const MountTable& t, const MountFile& f, u64 offset, u8* buff
     done += n;
   }
   return long(size);
-}
-
-bool DeviceStretches(const MountTable& t, const MountFile& f, u64 offset, u32 size,
-                     std::vector<DeviceStretch>* stretches) {
-  stretches->clear();
-  if (f.info || t.pastDamage || g_disk.wordSwap || ActiveMap()) return false;
-  for (u32 done = 0; done < size;) {
-    u64 from;
-    u32 left;
-    StreamPosition(f.plan, offset + done, &from, &left);
-    u32 piece = left < size - done ? left : size - done;
-    while (piece > 0) {
-      DeviceStretch s;
-      if (!FirstStretch(f.index, from, piece, &s.position, &s.length) ||
-          s.position + s.length > t.deviceSize)
-        return false;  // a read there fails as ReadMountFile says
-      if (!stretches->empty() && stretches->back().position + stretches->back().length == s.position)
-        stretches->back().length += s.length;
-      else
-        stretches->push_back(s);
-      from += s.length;
-      piece -= s.length;
-      done += s.length;
-    }
-  }
-  return true;
 }

@@ -32,7 +32,6 @@ struct MountTable {
   std::string info;
   bool lostFolder;     // lost recordings were found
   bool pastDamage;     // unreadable sectors read as zeros (--rescue, --mapfile)
-  u64 deviceSize;      // 0: not known
 };
 
 // Builds the files of the disk FindDisk opened and ReadCatalog listed.
@@ -51,19 +50,5 @@ bool LookUpMountPath(const MountTable& table, const char* path, MountNode* node)
 // unitBuffer as for RereadPiece: one per thread.
 long ReadMountFile(const MountTable& table, const MountFile& file, u64 offset, u8* buffer,
                    u32 size, u8* unitBuffer);
-
-// A piece of a file that lies on the device as the file holds it.
-struct DeviceStretch {
-  u64 position;
-  u32 length;
-};
-
-// The stretches of the file's bytes [offset, offset + size), size clipped
-// to the file, when they can go to the reader straight from the device: a
-// recording of a disk that is not word-swapped, read without the rescue's
-// zeros, whose stretches all lie on the device. False otherwise: the bytes
-// are for ReadMountFile.
-bool DeviceStretches(const MountTable& table, const MountFile& file, u64 offset, u32 size,
-                     std::vector<DeviceStretch>* stretches);
 
 #endif

@@ -1,13 +1,9 @@
 // libFuzzer target: reading a damaged recorder disk, the disk made up by
 // the fuzzer and served through a map of sectors that fail.
 //
-// Input: the compact form (compact_input.h), then the bad sectors, then
-// their count n (the last byte, at most kMaxBadRuns are taken):
-//   n times  4  first bad sector
-//            2  sectors (taken modulo 64, plus 1)
-//   1        n
-// The map is made from them as the mapfile parser makes one (sorted runs,
-// apart) and set on the drive; reads touching a bad sector fail. Options:
+// Input: the compact form (compact_input.h), then the bad sectors
+// (bad_sectors.h), set on the drive: reads touching a bad sector fail.
+// Options:
 //   bit 0      the table and directory are read from copy 2 first
 //   bit 1      each recording is opened for one cluster more than its walk
 //              found, so a broken chain is met
@@ -30,6 +26,7 @@
 #include "disk/layout.h"
 #include "rescue/rescue.h"
 #include "disk/recorder_disk.h"
+#include "fuzz/bad_sectors.h"
 #include "fuzz/compact_input.h"
 #include "platform/drive_map.h"
 #include "platform/drive_table.h"
@@ -38,11 +35,9 @@
 namespace {
 
 const u8 kCopy2First = 1, kOneMore = 2;
-const u32 kMaxBadRuns = 32;
 const u32 kMaxEntries = 64;
 const u32 kMaxSlots = 16384;  // directory slots looked at, most of them empty
 const u64 kEntryBudget = 512u << 10, kRunBudget = 2u << 20;
-const size_t kBadRecordBytes = 6;
 
 CompactInput g_input;
 DriveSource g_source;
@@ -53,36 +48,6 @@ ReadDamage g_damage;
 void Fail(const char* what) {
   std::fprintf(stderr, "rescue_fuzzer: %s\n", what);
   std::abort();
-}
-
-// The bad sectors taken from the input's end.
-u32 BadRuns(const u8* data, size_t size) {
-  if (size == 0) return 0;
-  u32 n = std::min<u32>(data[size - 1], kMaxBadRuns);
-  return std::min<u32>(n, u32((size - 1) / kBadRecordBytes));
-}
-
-// The readable runs of [0, diskSize) around the n bad sectors before end.
-void MakeMap(const u8* end, u32 n, u64 diskSize) {
-  g_map.readable.clear();
-  ByteRun bad[kMaxBadRuns];
-  const u8* at = end - 1 - n * kBadRecordBytes;
-  for (u32 i = 0; i < n; ++i, at += kBadRecordBytes) {
-    u64 first = Little(at, 4);
-    bad[i] = {first * kSectorSize, (first + Little(at + 4, 2) % 64 + 1) * kSectorSize};
-  }
-  std::sort(bad, bad + n, [](const ByteRun& a, const ByteRun& b) { return a.begin < b.begin; });
-  u64 from = 0;
-  for (u32 i = 0; i < n; ++i) {
-    if (bad[i].begin > from) g_map.readable.push_back({from, std::min(bad[i].begin, diskSize)});
-    from = std::max(from, bad[i].end);
-    if (from >= diskSize) break;
-  }
-  if (from < diskSize) g_map.readable.push_back({from, diskSize});
-  // Empty runs where a bad sector lies past the disk.
-  g_map.readable.erase(std::remove_if(g_map.readable.begin(), g_map.readable.end(),
-                                      [](const ByteRun& r) { return r.begin >= r.end; }),
-                       g_map.readable.end());
 }
 
 void OnMirror(MetadataArea area, u32 s, u32 copyRead) {
@@ -149,9 +114,8 @@ void RescueEntry(const DirEntry& entry, u32 length, bool oneMore, u64* spent) {
 
 extern "C" int LLVMFuzzerTestOneInput(const u8* data, size_t size) {
   u32 n = BadRuns(data, size);
-  size_t disk = size ? size - 1 - n * kBadRecordBytes : 0;
-  DecodeCompactInput(data, disk, &g_input);
-  MakeMap(data + size, n, g_input.drive.size);
+  DecodeCompactInput(data, DiskBytes(size, n), &g_input);
+  MapAroundBadRuns(data + size, n, g_input.drive.size, &g_map);
   u8 options = g_input.options;
   ResetDiskRecord();
   g_source = DriveSource{nullptr, &g_input.drive};

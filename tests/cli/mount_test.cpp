@@ -84,6 +84,37 @@ std::string ReadPiece(const std::string& path, uint64_t offset, size_t n, int fl
   return got < 0 ? "" : bytes;
 }
 
+// The image served by faulty-disk under point with the given sectors
+// failing; unmounted when it goes. served false (with why) when it cannot be.
+struct FaultyDisk {
+  std::string point, why;
+  bool served = false;
+  FaultyDisk(const std::string& image, const std::string& folder, const std::string& bad) : point(folder) {
+#ifndef MELVIR_FAULTY_DISK
+    why = "faulty-disk not built: libfuse3 (Debian libfuse3-dev) was not found";
+#else
+    mkdir(point.c_str(), 0755);
+    std::string serve = std::string(MELVIR_FAULTY_DISK) + " --bad " + bad + " '" + image + "' '" + point + "'";
+    served = system(serve.c_str()) == 0;
+    if (!served) why = "faulty-disk could not serve " + image;
+#endif
+  }
+  ~FaultyDisk() {
+    if (served) (void)system(("fusermount3 -u '" + point + "' 2>/dev/null").c_str());
+  }
+  std::string Image() const { return point + "/disk.img"; }
+};
+
+// A read-only loop device over path, or "" when none can be set up here.
+std::string LoopDevice(const std::string& path) {
+  std::string loop;
+  FILE* p = popen(("losetup -r -f --show '" + path + "' 2>/dev/null").c_str(), "r");
+  char name[64] = "";
+  if (p && fgets(name, sizeof name, p)) loop = std::string(name, strcspn(name, "\n"));
+  if (p) pclose(p);
+  return loop;
+}
+
 struct Extracted {
   std::string folder;                    // extract --all (and --all-lost into lost/)
   std::vector<std::string> names;        // as the mount must show them
@@ -392,19 +423,9 @@ TEST_F(MountTest, AnUnreadableSectorIsEIOWithoutRescueAndZerosWithIt) {
   EXPECT_NE(r.err.find(said), std::string::npos) << r.err;
 
   // Through a disk whose read really fails.
-#ifndef MELVIR_FAULTY_DISK
-  GTEST_SKIP() << "faulty-disk not built: libfuse3 (Debian libfuse3-dev) was not found";
-#else
-  std::string served = Path("faulty");
-  mkdir(served.c_str(), 0755);
-  std::string serve = std::string(MELVIR_FAULTY_DISK) + " --bad " + std::to_string(bad) + " '" + image +
-                      "' '" + served + "'";
-  ASSERT_EQ(system(serve.c_str()), 0);
-  struct Served {
-    std::string point;
-    ~Served() { (void)system(("fusermount3 -u '" + point + "' 2>/dev/null").c_str()); }
-  } unmountLater{served};
-  std::string faulty = served + "/disk.img";
+  FaultyDisk served(image, Path("faulty"), std::to_string(bad));
+  if (!served.served) GTEST_SKIP() << served.why;
+  std::string faulty = served.Image();
   ChildResult plain = WhileMounted({"--quiet", faulty}, [&] {
     std::string file = mnt_ + "/Film.ts";
     for (int flags : {0, O_DIRECT}) {
@@ -422,7 +443,94 @@ TEST_F(MountTest, AnUnreadableSectorIsEIOWithoutRescueAndZerosWithIt) {
   });
   EXPECT_EQ(past.status, 3) << past.err;
   EXPECT_NE(past.err.find(said), std::string::npos) << past.err;
-#endif
+}
+
+// The first sector of the second block of a three-block recording fails.
+// As the kernel serves a FUSE file, a pread over good bytes then bad ones
+// may give the good bytes as a short count; the next read then fails.
+// Whatever the reader does, no read ends the file early and its size stays.
+TEST_F(MountTest, AReadMeetingAnUnreadableSectorFailsAndTheFileKeepsItsSize) {
+  Disk d;
+  d.entries.push_back(BigBlockForm("Three", 3, 32768));
+  testdisk::Layout l = Build(d);
+  uint64_t bad = l.ClusterByte(l.chains[0][4]) / 512;  // recording byte 131072: stream byte 129344
+  ASSERT_EQ(RunMelvir({"extract", "-n", "1", "-o", "whole.ts", "--quiet", Path("disk.img")}).status, 0);
+  const std::string whole = ReadWholeFile(Path("whole.ts"));
+  ASSERT_EQ(whole.size(), 3 * 129344u / 512 * 512);
+  FaultyDisk served(Path("disk.img"), Path("faulty"), std::to_string(bad));
+  if (!served.served) GTEST_SKIP() << served.why;
+  struct Loop {
+    std::string device;
+    ~Loop() { if (!device.empty()) (void)system(("losetup -d " + device).c_str()); }
+  } loop;  // detached before the disk under it is unmounted
+  for (bool device : {false, true}) {
+    SCOPED_TRACE(device ? "a loop device over the disk" : "the disk's image file");
+    if (device && (loop.device = LoopDevice(served.Image())).empty())
+      GTEST_SKIP() << "no loop device could be set up here (losetup -f failed)";
+    std::string source = device ? loop.device : served.Image();
+    struct stat from;
+    ASSERT_EQ(stat(source.c_str(), &from), 0);
+    ChildResult r = WhileMounted({"--quiet", source}, [&] {
+      std::string file = mnt_ + "/Three.ts";
+      auto expectSize = [&](const char* when) {
+        struct stat st;
+        ASSERT_EQ(stat(file.c_str(), &st), 0);
+        EXPECT_EQ(uint64_t(st.st_size), whole.size()) << when;
+        EXPECT_EQ(st.st_mtime, from.st_mtime) << when;
+      };
+      expectSize("before any read");
+      // As cat and cp read: on until a read fails, none giving 0 first.
+      int fd = open(file.c_str(), O_RDONLY);
+      ASSERT_GE(fd, 0);
+      std::string got;
+      std::vector<char> buffer(1 << 20);
+      ssize_t n;
+      while ((n = read(fd, buffer.data(), buffer.size())) > 0) got.append(buffer.data(), size_t(n));
+      int error = errno;
+      close(fd);
+      EXPECT_EQ(n, -1) << "a read gave 0 after " << got.size() << " bytes";
+      EXPECT_EQ(error, EIO);
+      EXPECT_LT(got.size(), whole.size());
+      EXPECT_TRUE(got == whole.substr(0, got.size()));
+      for (int flags : {0, O_DIRECT}) {
+        SCOPED_TRACE(flags ? "O_DIRECT" : "through the page cache");
+        uint64_t at = 129344 - 1000;
+        int e;
+        std::string part = ReadPiece(file, at, 8192, flags, &e);
+        if (e == 0) {
+          ASSERT_LT(part.size(), 1000u + 512) << "bytes past the bad sector read";
+          EXPECT_TRUE(part == whole.substr(at, part.size()));
+          ReadPiece(file, at + part.size(), 8192, flags, &e);
+        }
+        EXPECT_EQ(e, EIO);
+        std::string after = ReadPiece(file, 2 * 129344, 4096, flags, &e);
+        EXPECT_EQ(e, 0);
+        EXPECT_TRUE(after == whole.substr(2 * 129344, 4096)) << "the last block";
+      }
+      ChildResult copy = RunProgram({"cp", file, Path("copy.ts")});
+      EXPECT_NE(copy.status, 0) << "cp succeeded";
+      EXPECT_NE(copy.err.find("Input/output error"), std::string::npos) << copy.err;
+      expectSize("after the failed reads");
+    });
+    EXPECT_EQ(r.status, 0) << r.err;
+  }
+}
+
+// Without --rescue the listing stops at the unreadable second directory
+// sector; the mount shows the seven recordings listed before it and says so.
+TEST_F(MountTest, ADirectoryReadOnlyInPartMountsWhatWasListedAndSaysSo) {
+  Disk d;
+  for (int i = 1; i <= 9; ++i) d.entries.push_back(PatternRecording("R" + std::to_string(i), 1, i));
+  testdisk::Layout l = Build(d);
+  FaultyDisk served(Path("disk.img"), Path("faulty"), std::to_string(l.DirectorySector(1, 1)));
+  if (!served.served) GTEST_SKIP() << served.why;
+  ChildResult r = WhileMounted({served.Image()}, [&] {
+    EXPECT_EQ(Names(mnt_), (std::vector<std::string>{"INFO.txt", "R1.ts", "R2.ts", "R3.ts", "R4.ts",
+                                                     "R5.ts", "R6.ts", "R7.ts"}));
+  });
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("melvir: the directory could not be read to its end: the mount shows only the 7 "
+                       "recordings listed before the failure\n"), std::string::npos) << r.err;
 }
 
 // ---- refusals and the mount's life -------------------------------------------------
@@ -475,6 +583,7 @@ TEST_F(MountTest, UnmountingOrCtrlCEndsTheMountWithStatus0) {
   // Detached: the command returns once mounted; the unmount ends the rest.
   ChildResult r = RunMelvir({"mount", "--background", Path("disk.img"), mnt_}, 30);
   EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "melvir: 1 recording on " + mnt_ + "; 'fusermount3 -u " + mnt_ + "' unmounts\n");
   EXPECT_FALSE(r.timedOut);
   EXPECT_TRUE(IsMounted(mnt_));
   EXPECT_EQ(Names(mnt_), (std::vector<std::string>{"INFO.txt", "One.ts"}));
@@ -530,11 +639,7 @@ TEST_F(MountTest, MountingWithoutTheRightsIsRefused) {
 }
 
 TEST_F(MountTest, MountingADeviceWarnsOfThumbnailers) {
-  std::string loop;
-  FILE* p = popen(("losetup -r -f --show '" + SampleImage("sample.img") + "' 2>/dev/null").c_str(), "r");
-  char name[64] = "";
-  if (p && fgets(name, sizeof name, p)) loop = std::string(name, strcspn(name, "\n"));
-  if (p) pclose(p);
+  std::string loop = LoopDevice(SampleImage("sample.img"));
   if (loop.empty()) GTEST_SKIP() << "no loop device could be set up here (losetup -f failed)";
   ChildResult r = WhileMounted({"--quiet", loop}, [&] {
     EXPECT_EQ(Names(mnt_).size(), 4u);

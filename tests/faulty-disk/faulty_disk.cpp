@@ -30,6 +30,7 @@ const off_t kSector = 512;
 
 int g_image = -1;
 off_t g_size = 0;
+struct timespec g_time;  // the image's modification time, shown on everything
 std::vector<std::pair<off_t, off_t>> g_bad;  // sector ranges [first, last], sorted
 
 bool ParseList(const char* list) {
@@ -59,6 +60,7 @@ bool TouchesBad(off_t offset, size_t size) {
 
 int GetAttr(const char* path, struct stat* st, fuse_file_info*) {
   std::memset(st, 0, sizeof *st);
+  st->st_atim = st->st_mtim = st->st_ctim = g_time;
   if (std::strcmp(path, "/") == 0) {
     st->st_mode = S_IFDIR | 0555;
     st->st_nlink = 2;
@@ -121,6 +123,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   g_size = st.st_size;
+  g_time = st.st_mtim;
   std::sort(g_bad.begin(), g_bad.end());
   static char options[] = "-oro,fsname=faulty-disk";
   static char single[] = "-s";

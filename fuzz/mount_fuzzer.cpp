@@ -1,0 +1,203 @@
+// libFuzzer target: the mount's read handler, called directly as FUSE calls
+// it, at random offsets and lengths, on a disk the fuzzer makes up whose
+// units fail once the mount is built.
+//
+// Input: the compact form (compact_input.h), then the bad sectors
+// (bad_sectors.h). The extra number seeds the reads. Options:
+//   bit 0      the header's fault: that positional read of the mount's
+//              reads fails, or (header bit 7) comes back short
+//   bit 1      the drive dies after (extra >> 24) % 64 of the mount's reads
+//   bits 2..3  the longest read: 4 KiB, 128 KiB, 1 MiB (FUSE's largest
+//              request), 1 MiB + 1
+//
+// One run, as `melvir mount` makes it: discovery, the listing, the mount's
+// files. On the healthy drive each listed recording is extracted as
+// `extract` reads it (the chain in order, blocks cut by the file's plan,
+// whole 512-byte units kept): the extraction's bytes. Reads there must
+// succeed wherever the extraction delivered the bytes. Then the bad
+// sectors, the fault and the death take effect, and every read must give
+// all the bytes asked for up to the file's end, from memory, equal to the
+// extraction's wherever it reached, or fail whole with -EIO, the reply left
+// unset; no file's size changes. The drive is never written to and every
+// handle is closed.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "cli/catalog.h"
+#include "cli/mount_files.h"
+#include "cli/mount_read.h"
+#include "disk/block_form.h"
+#include "disk/recorder_disk.h"
+#include "fuzz/bad_sectors.h"
+#include "fuzz/compact_input.h"
+#include "platform/drive_map.h"
+#include "platform/drive_table.h"
+#include "platform/fault.h"
+#include "platform/memory_files.h"
+
+namespace {
+
+const u8 kReadFault = 1, kDies = 2;
+const u32 kHealthyReads = 16, kFailingReads = 48;
+const u32 kMaxFiles = 64;                 // files read; later ones take the same paths
+const u64 kExtractBudget = 16u << 20;     // bytes extracted per input, all files
+const u32 kLongest[] = {4096, 128u << 10, 1u << 20, (1u << 20) + 1};
+
+CompactInput g_input;
+DriveSource g_source;
+DriveMap g_map;
+Options g_options;
+Catalog g_catalog;
+MountTable g_table;
+std::vector<std::vector<u8>> g_extracted;  // per file; a listed recording's stream as extract gives it
+u8 g_block[kBlockBytes];
+u64 g_random;
+bool g_verbose = false;  // MELVIR_FUZZ_VERBOSE set: what each run read, on stderr
+u32 g_served[2], g_failed[2];  // reads of the healthy and the failing phase
+
+void Fail(const char* what) {
+  std::fprintf(stderr, "mount_fuzzer: %s\n", what);
+  std::abort();
+}
+
+u64 Next() {  // splitmix64
+  u64 z = (g_random += 0x9E3779B97F4A7C15ull);
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+  return z ^ (z >> 31);
+}
+
+// The recording read in order as extract reads it, on the healthy drive:
+// as far as it reads, to at most its mounted size.
+void Extract(const Recording& r, const MountFile& f, u64* budget, std::vector<u8>* out) {
+  out->clear();
+  if (!OpenEntry(r.entry.firstCluster)) return;
+  bool ended = false;
+  for (u64 block = 0; out->size() < f.size && *budget > 0; ++block) {
+    u32 n;
+    if (!ReadEntryData(g_block, kBlockBytes, &n)) break;
+    if (n == 0) {
+      ended = true;
+      break;
+    }
+    u32 kept = BlockStreamBytes(f.plan, block, n);
+    out->insert(out->end(), g_block, g_block + kept);
+    *budget -= std::min<u64>(*budget, n);
+  }
+  if (ended) {
+    if (OutputLength(out->size()) != f.size && f.index.bytes == u64(r.entry.clusters) * g_disk.usableClusterBytes)
+      Fail("a mounted file's size is not what extract writes");
+    out->resize(OutputLength(out->size()));
+  }
+  if (out->size() > f.size) out->resize(f.size);
+}
+
+// An offset near the places where reads change course: block ends, the
+// file's end, or anywhere.
+u64 Offset(u64 size) {
+  u64 r = Next();
+  u64 near = r % 4 == 0 ? size : r % 4 == 1 ? (Next() % (size / kBlockStreamBytes + 2)) * kBlockStreamBytes
+                                            : Next() % (size + 2);
+  u64 back = (r >> 8) % 1024;
+  return (r >> 20) % 2 == 0 || near < back ? near + back % 16 : near - back;
+}
+
+// One read through the handler, checked; false when it failed (whole).
+bool Read(u32 file, u32 longest, bool mustRead) {
+  const MountFile& f = g_table.files[file];
+  u64 size = f.size, at = Offset(size);
+  u32 length = u32(Next() % 3 == 0 ? Next() % 600 : Next() % (longest + 1));
+  fuse_bufvec* reply = nullptr;
+  int status = ReplyToRead(g_table, file, length, off_t(at), &reply);
+  if (g_table.files[file].size != size) Fail("a read changed a file's size");
+  u64 want = at >= size ? 0 : std::min<u64>(length, size - at);
+  const std::vector<u8>& known = g_extracted[file];
+  bool reached = at + want <= known.size();
+  if (status != 0) {
+    if (status != -EIO) Fail("a read failed otherwise than with EIO");
+    if (reply) Fail("a failed read left a reply");
+    if (mustRead && reached) Fail("on the healthy drive a read of bytes extract read failed");
+    ++g_failed[!mustRead];
+    return false;
+  }
+  if (!reply || reply->count != 1) Fail("a reply that is not one buffer");
+  const fuse_buf& b = reply->buf[0];
+  if (b.flags & FUSE_BUF_IS_FD) Fail("a reply from a descriptor, which libfuse may cut short");
+  if (b.size != want) Fail("a reply shorter or longer than the bytes asked for up to the end");
+  u64 checked = at >= known.size() ? 0 : std::min<u64>(want, known.size() - at);
+  if (checked && std::memcmp(b.mem, known.data() + at, checked) != 0)
+    Fail("a read's bytes differ from the extraction's");
+  std::free(b.mem);  // as libfuse frees a reply once sent
+  std::free(reply);
+  ++g_served[!mustRead];
+  return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  g_verbose = std::getenv("MELVIR_FUZZ_VERBOSE") != nullptr;
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const u8* data, size_t size) {
+  u32 bad = BadRuns(data, size);
+  DecodeCompactInput(data, DiskBytes(size, bad), &g_input);
+  u8 options = g_input.options;
+  g_random = g_input.extra;
+  ResetDiskRecord();
+  DisarmFault();
+  ResetFaultCounts();
+  g_map.readable.assign(1, ByteRun{0, g_input.drive.size});  // healthy until the mount is built
+  g_source = DriveSource{nullptr, &g_input.drive};
+  SetDriveSources(&g_source, 1);
+  if (!SetDriveMap(0, &g_map)) Fail("cannot map the drive");
+  g_served[0] = g_served[1] = g_failed[0] = g_failed[1] = 0;
+  g_options = Options{};
+  g_options.command = kMount;
+  g_options.quiet = true;
+
+  if (FindRecorderDisk(false)) {
+    g_catalog.recordings.clear();
+    g_catalog.scanFailed = false;
+    ReadCatalog(g_options, &g_catalog);
+    g_table = MountTable{};
+    BuildMountTable(g_options, g_catalog, &g_table);
+    u32 files = u32(std::min<size_t>(g_table.files.size(), kMaxFiles));
+    g_extracted.assign(g_table.files.size(), std::vector<u8>());
+    u64 budget = kExtractBudget;
+    for (u32 i = 0; i < files; ++i) {
+      const MountFile& f = g_table.files[i];
+      if (f.info) g_extracted[i].assign(g_table.info.begin(), g_table.info.end());
+      else if (i < g_catalog.recordings.size()) Extract(g_catalog.recordings[i], f, &budget, &g_extracted[i]);
+    }
+    u32 longest = kLongest[(options >> 2) & 3];
+    if (files) {
+      for (u32 i = 0; i < kHealthyReads; ++i) Read(u32(Next() % files), longest, true);
+      MapAroundBadRuns(data + size, bad, g_input.drive.size, &g_map);
+      ResetFaultCounts();
+      if (options & kReadFault) ArmFault(kCallRead, g_input.faultOccurrence, g_input.faultMode);
+      if (options & kDies) g_input.drive.readLimit = g_input.drive.reads + (g_input.extra >> 24) % 64 + 1;
+      for (u32 i = 0; i < kFailingReads; ++i) Read(u32(Next() % files), longest, false);
+    }
+    if (g_verbose) {
+      u64 extracted = 0;
+      for (const std::vector<u8>& e : g_extracted) extracted += e.size();
+      std::fprintf(stderr, "run: %u files, %llu bytes extracted; healthy reads %u served, %u failed; "
+                   "with failures %u served, %u failed\n", u32(g_table.files.size()),
+                   static_cast<unsigned long long>(extracted), g_served[0], g_failed[0], g_served[1],
+                   g_failed[1]);
+    }
+  }
+
+  ResetDiskRecord();
+  DisarmFault();
+  SetDriveMap(0, nullptr);
+  SetDriveSources(nullptr, 0);
+  if (g_input.drive.writeAttempts) Fail("the drive was written to");
+  if (OpenMemoryFiles() != 0) Fail("a drive handle was left open");
+  return 0;
+}
