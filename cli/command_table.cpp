@@ -7,7 +7,7 @@
 #include "cli/commands.h"
 #include "cli/exit_status.h"
 #include "cli/help_texts.h"
-#include "cli/mount.h"
+#include "cli/mount_command.h"
 
 namespace {
 
@@ -41,7 +41,6 @@ bool ValidateMount(Options* o) {
 }
 
 int PrepareExtract(const Options& o) { return CheckOutputChoice(o); }
-int PrepareMount(const Options& o) { return CheckMountPoint(o) ? kExitDone : kExitFailed; }
 
 int RunList(const Options& o, Catalog* c) {
   ReadCatalog(o, c);

@@ -14,6 +14,7 @@
 #include "report/domain_mapfile.h"
 #include "cli/rescue_mode.h"
 #include "rescue/rescue.h"
+#include "report/info_text.h"
 #include "report/json.h"
 #include "cli/os.h"
 #include "cli/output_file.h"
@@ -30,18 +31,6 @@ u32 Digits(u64 n) {
     ++d;
   }
   return d;
-}
-
-const char* ByteOrderName() {
-  if (g_disk.wordSwap) return "word-swapped";
-  return g_disk.bigEndian ? "big-endian" : "little-endian";
-}
-
-// The bytes from the volume header to the end of the data area.
-double PartitionGiB() {
-  u64 end = u64(g_disk.dataStart) + u64(g_disk.clusterCount) * g_disk.sectorsPerCluster;
-  u64 sectors = end > g_disk.headerSector ? end - g_disk.headerSector : 0;
-  return double(sectors) * kSectorSize / (1024.0 * 1024.0 * 1024.0);
 }
 
 // ---- extract: which recordings, and where each goes ------------------------
@@ -197,21 +186,10 @@ int CheckDiskCommand(const Options& o, const Catalog& c) {
   return CheckCommand(o.json, o.charset, c.source, stdout);
 }
 
-void FormatInfoText(const Catalog& c, char* text, u32 size) {
-  FormatDiskInfo(text);
-  for (char* p = text; *p; ++p)
-    if (*p == '\r') *p = '\n';
-  u32 used = u32(std::strlen(text));
-  FormatText(text + used, size - used,
-             "\nByte order: %s\nCluster bytes: %u\nPartition spans: %.2f GiB\nRecordings: %u\n",
-             ByteOrderName(), g_disk.sectorsPerCluster * kSectorSize, PartitionGiB(),
-             u32(c.recordings.size()));
-}
-
 int InfoCommand(const Options& o, const Catalog& c) {
   if (!o.json) {
     char text[kInfoTextSize];
-    FormatInfoText(c, text, sizeof text);
+    FormatInfoText(u32(c.recordings.size()), text, sizeof text);
     std::fputs(text, stdout);
     return c.scanFailed ? kExitFailed : kExitDone;
   }

@@ -19,10 +19,6 @@ bool PlanDestination(const Options& options, bool several, Destination* destinat
 int CheckOutputChoice(const Options& options);
 
 int ListCommand(const Options& options, const Catalog& catalog);
-// The text info prints: the Windows program's Info lines, then the command
-// line's own.
-const u32 kInfoTextSize = kDiskInfoSize + 160;
-void FormatInfoText(const Catalog& catalog, char* text, u32 size);
 int InfoCommand(const Options& options, const Catalog& catalog);
 int ExtractCommand(const Options& options, const Catalog& catalog);
 int CheckDiskCommand(const Options& options, const Catalog& catalog);

@@ -27,8 +27,8 @@
 #include <vector>
 
 #include "cli/catalog.h"
-#include "cli/mount_files.h"
-#include "cli/mount_read.h"
+#include "mount/mount_files.h"
+#include "mount/mount_read.h"
 #include "disk/block_form.h"
 #include "disk/recorder_disk.h"
 #include "fuzz/bad_sectors.h"
@@ -165,7 +165,12 @@ extern "C" int LLVMFuzzerTestOneInput(const u8* data, size_t size) {
     g_catalog.scanFailed = false;
     ReadCatalog(g_options, &g_catalog);
     g_table = MountTable{};
-    BuildMountTable(g_options, g_catalog, &g_table);
+    static MountRequest request;
+    request = MountRequest{};
+    request.info = "";
+    for (const Recording& r : g_catalog.recordings)
+      request.recordings.push_back({r.file, r.entry.firstCluster, r.entry.clusters});
+    BuildMountTable(request, &g_table);
     u32 files = u32(std::min<size_t>(g_table.files.size(), kMaxFiles));
     g_extracted.assign(g_table.files.size(), std::vector<u8>());
     u64 budget = kExtractBudget;

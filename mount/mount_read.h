@@ -3,8 +3,8 @@
 // kernel takes a short reply for the end of the file and shrinks its size,
 // and libfuse sends the bytes it had copied before a failing read of a
 // descriptor as such a short reply.
-#ifndef MELVIR_CLI_MOUNT_READ_H
-#define MELVIR_CLI_MOUNT_READ_H
+#ifndef MELVIR_MOUNT_MOUNT_READ_H
+#define MELVIR_MOUNT_MOUNT_READ_H
 
 #ifndef FUSE_USE_VERSION
 #define FUSE_USE_VERSION 31
@@ -12,7 +12,7 @@
 #include <fuse.h>
 #include <sys/types.h>
 
-#include "cli/mount_files.h"
+#include "mount/mount_files.h"
 
 // FUSE's read of size bytes at offset of the table's file number file:
 // 0 with *reply (one memory buffer, libfuse's to send and free), or a

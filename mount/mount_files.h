@@ -3,15 +3,15 @@
 // lost/ with the lost recordings the check finds, and INFO.txt with the
 // info text. A recording's size is what extract writes for it, and any of
 // its bytes is read by position.
-#ifndef MELVIR_CLI_MOUNT_FILES_H
-#define MELVIR_CLI_MOUNT_FILES_H
+#ifndef MELVIR_MOUNT_MOUNT_FILES_H
+#define MELVIR_MOUNT_MOUNT_FILES_H
 
 #include <string>
 #include <unordered_map>
 #include <vector>
 
-#include "cli/catalog.h"
 #include "disk/block_form.h"
+#include "mount/mount.h"
 #include "rescue/position.h"
 
 enum MountFolder { kMountRoot, kMountLost };
@@ -32,10 +32,11 @@ struct MountTable {
   std::string info;
   bool lostFolder;     // lost recordings were found
   bool pastDamage;     // unreadable sectors read as zeros (--rescue, --mapfile)
+  void (*noteDamage)();  // told when damage is met, or null
 };
 
-// Builds the files of the disk FindDisk opened and ReadCatalog listed.
-void BuildMountTable(const Options& options, const Catalog& catalog, MountTable* table);
+// Builds the files the request names, of the open disk.
+void BuildMountTable(const MountRequest& request, MountTable* table);
 
 // What a path of the mount names ("/", "/lost", "/NAME.ts", "/lost/NAME.ts").
 struct MountNode {

@@ -1,13 +1,10 @@
-#include "cli/mount_files.h"
+#include "mount/mount_files.h"
 
 #include <cerrno>
 #include <cstring>
 
-#include "report/check_report.h"
-#include "cli/cli_port.h"
-#include "cli/commands.h"
-#include "cli/rescue_mode.h"
 #include "platform/platform.h"
+#include "report/say.h"
 
 namespace {
 
@@ -62,8 +59,9 @@ void Index(MountTable* t, const MountFile& f) {
 }
 
 // Where recording bytes [from, from + n) that became zeros lie in the file.
-void SayDamage(const MountFile& f, u64 fileOffset, u64 from, const ReadDamage& damage) {
-  NoteDamage();
+void SayDamage(const MountTable& t, const MountFile& f, u64 fileOffset, u64 from,
+               const ReadDamage& damage) {
+  if (t.noteDamage) t.noteDamage();
   for (u32 i = 0; i < damage.runCount; ++i)
     Say("%s%s: %u unreadable bytes at offset %llu read as zeros",
         f.folder == kMountLost ? "lost/" : "", f.name.c_str(), damage.runs[i].length,
@@ -72,28 +70,19 @@ void SayDamage(const MountFile& f, u64 fileOffset, u64 from, const ReadDamage& d
 
 }  // namespace
 
-void BuildMountTable(const Options& o, const Catalog& c, MountTable* t) {
+void BuildMountTable(const MountRequest& o, MountTable* t) {
   t->pastDamage = o.rescue;
+  t->noteDamage = o.noteDamage;
   std::vector<size_t> runStarts;
-  for (const Recording& r : c.recordings)
-    AddRecording(t, r.file, kMountRoot, r.entry.firstCluster, r.entry.clusters, &runStarts);
-  static CheckFindings findings;
-  if (RunCheck(&findings)) {
-    for (const LostChain& lost : findings.lost) {
-      if (lost.kind != kLostRecording) continue;
-      Recording r;
-      LostRecording(lost.first, lost.clusters, lost.sizeMiB, &r);
-      AddRecording(t, r.file, kMountLost, lost.first, lost.clusters, &runStarts);
-      t->lostFolder = true;
-    }
-  } else {
-    Say("%s", "not enough memory for the allocation table: lost recordings not looked for");
+  for (const MountRecording& r : o.recordings)
+    AddRecording(t, r.name, kMountRoot, r.firstCluster, r.clusters, &runStarts);
+  for (const MountRecording& r : o.lost) {
+    AddRecording(t, r.name, kMountLost, r.firstCluster, r.clusters, &runStarts);
+    t->lostFolder = true;
   }
   // The runs have all been collected: the indexes can point into them now.
   for (size_t i = 0; i < t->files.size(); ++i) t->files[i].index.runs = t->runs.data() + runStarts[i];
-  char text[kInfoTextSize];
-  FormatInfoText(c, text, sizeof text);
-  t->info = text;
+  t->info = o.info;
   MountFile info = {};
   info.name = "INFO.txt";
   info.folder = kMountRoot;
@@ -136,7 +125,7 @@ long ReadMountFile(const MountTable& t, const MountFile& f, u64 offset, u8* buff
                          &got) ||
         got != n)
       return -EIO;
-    if (damage.runCount) SayDamage(f, offset + done, from, damage);
+    if (damage.runCount) SayDamage(t, f, offset + done, from, damage);
     done += n;
   }
   return long(size);

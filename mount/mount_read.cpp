@@ -1,4 +1,4 @@
-#include "cli/mount_read.h"
+#include "mount/mount_read.h"
 
 #include <algorithm>
 #include <cerrno>

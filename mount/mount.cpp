@@ -14,12 +14,11 @@
 #include <cstring>
 #include <string>
 
-#include "cli/cli_port.h"
-#include "cli/commands.h"
-#include "cli/mount.h"
-#include "cli/mount_files.h"
-#include "cli/mount_read.h"
+#include "mount/mount.h"
+#include "mount/mount_files.h"
+#include "mount/mount_read.h"
 #include "platform/platform.h"
+#include "report/say.h"
 
 namespace {
 
@@ -133,19 +132,19 @@ std::string MountOptions(const char* source) {
 
 }  // namespace
 
-bool CheckMountPoint(const Options& o) {
+bool CheckMountPoint(const char* mountPoint) {
   struct stat st;
-  if (stat(o.mountPoint, &st) != 0) {
-    Say("%s: cannot mount here: %s", o.mountPoint, std::strerror(errno));
+  if (stat(mountPoint, &st) != 0) {
+    Say("%s: cannot mount here: %s", mountPoint, std::strerror(errno));
     return false;
   }
   if (!S_ISDIR(st.st_mode)) {
-    Say("%s: cannot mount here: not a folder", o.mountPoint);
+    Say("%s: cannot mount here: not a folder", mountPoint);
     return false;
   }
-  DIR* dir = opendir(o.mountPoint);
+  DIR* dir = opendir(mountPoint);
   if (!dir) {
-    Say("%s: cannot mount here: %s", o.mountPoint, std::strerror(errno));
+    Say("%s: cannot mount here: %s", mountPoint, std::strerror(errno));
     return false;
   }
   bool empty = true;
@@ -153,7 +152,7 @@ bool CheckMountPoint(const Options& o) {
     if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) empty = false;
   closedir(dir);
   if (!empty) {
-    Say("%s: cannot mount here: the folder is not empty", o.mountPoint);
+    Say("%s: cannot mount here: the folder is not empty", mountPoint);
     return false;
   }
   if (access("/dev/fuse", F_OK) != 0) {
@@ -164,20 +163,20 @@ bool CheckMountPoint(const Options& o) {
   return true;
 }
 
-int MountCommand(const Options& o, const Catalog& c) {
-  BuildMountTable(o, c, &g_table);
+bool MountAndServe(const MountRequest& o) {
+  BuildMountTable(o, &g_table);
   // The open source's own time: its name may no longer lead to it (a
   // relative path once detached, a device renamed).
   struct stat st;
-  if (fstat(int(g_disk.device), &st) == 0 || stat(c.source, &st) == 0) g_time = st.st_mtim;
-  if (c.scanFailed)
+  if (fstat(int(g_disk.device), &st) == 0 || stat(o.source, &st) == 0) g_time = st.st_mtim;
+  if (o.scanFailed)
     Say("the directory could not be read to its end: the mount shows only the %u recording%s "
-        "listed before the failure", u32(c.recordings.size()), c.recordings.size() == 1 ? "" : "s");
+        "listed before the failure", u32(o.recordings.size()), o.recordings.size() == 1 ? "" : "s");
   if (IsBlockDevice(g_disk.device))
     Say("%s is a device: desktop thumbnailers and indexers may read every file of the mount "
-        "(and so the whole disk)", c.source);
+        "(and so the whole disk)", o.source);
 
-  std::string options = MountOptions(c.source);
+  std::string options = MountOptions(o.source);
   char program[] = "melvir", dashO[] = "-o";
   char* argv[] = {program, dashO, &options[0], nullptr};
   struct fuse_args args = FUSE_ARGS_INIT(3, argv);
@@ -186,14 +185,14 @@ int MountCommand(const Options& o, const Catalog& c) {
   if (!fuse) {
     Say("%s", "cannot start the FUSE file system");
     fuse_opt_free_args(&args);
-    return kExitFailed;
+    return false;
   }
   if (fuse_mount(fuse, o.mountPoint) != 0) {
     Say("%s: cannot mount here (mounting needs the rights to use /dev/fuse and fusermount3, "
         "and a folder of one's own)", o.mountPoint);
     fuse_destroy(fuse);
     fuse_opt_free_args(&args);
-    return kExitFailed;
+    return false;
   }
   // Every read reply is a fresh buffer of up to 1 MiB that libfuse frees
   // once sent. Kept mapped by the allocator, not handed back to the system
@@ -201,23 +200,23 @@ int MountCommand(const Options& o, const Catalog& c) {
   mallopt(M_MMAP_THRESHOLD, 4 << 20);
   mallopt(M_TRIM_THRESHOLD, 64 << 20);
   struct fuse_session* session = fuse_get_session(fuse);
-  int status = kExitFailed;
+  bool unmounted = false;
   if (fuse_set_signal_handlers(session) == 0) {
     // Detached, no terminal is left to take a Ctrl-C.
     if (!o.quiet)
-      Say("%u recording%s on %s; 'fusermount3 -u %s'%s unmounts", u32(c.recordings.size()),
-          c.recordings.size() == 1 ? "" : "s", o.mountPoint, o.mountPoint,
+      Say("%u recording%s on %s; 'fusermount3 -u %s'%s unmounts", u32(o.recordings.size()),
+          o.recordings.size() == 1 ? "" : "s", o.mountPoint, o.mountPoint,
           o.background ? "" : " or Ctrl-C");
     // Detached, the process keeps the disk and the mount; its messages go
     // nowhere.
     if (!o.background || fuse_daemonize(0) == 0) {
       // A signal ends the loop with its number: for a mount the normal end.
-      status = fuse_loop_mt(fuse, 0) < 0 ? kExitFailed : kExitDone;
+      unmounted = fuse_loop_mt(fuse, 0) >= 0;
     }
     fuse_remove_signal_handlers(session);
   }
   fuse_unmount(fuse);
   fuse_destroy(fuse);
   fuse_opt_free_args(&args);
-  return status;
+  return unmounted;
 }
