@@ -6,7 +6,7 @@
 # shown as text, no script and nothing but local files.
 # Usage: catalogue_browser.sh CATALOGUE-SAMPLE WORKDIR [SCREENSHOT.png]
 set -euo pipefail
-tool=$1 work=$2 shot=${3:-}
+tool=$1 work=$(realpath -m "$2") shot=${3:+$(realpath -m "$3")}
 for p in chromium ffmpeg; do
   if ! command -v $p >/dev/null; then
     echo "SKIPPED: $p (Debian package $p) is not installed: the catalogue page is not checked in a browser"
@@ -28,10 +28,10 @@ ff hd.ts -f lavfi -i testsrc=size=1440x1080:rate=25 -t 2 -vf setsar=4/3 \
 ff radio.ts -f lavfi -i sine=660 -t 3 -c:a mp2
 title='Le "<script>" du soir'
 "$tool" "$work/catalogue" \
-  "$s/news.ts|Journal|France 2|Le journal de 20h|2009-05-03|20:00|2700|no errors" \
-  "$s/film.ts|Film|Arte|$title|2009-05-03|22:44|5940|no errors" \
-  "$s/hd.ts|Rec 0012|France 2 HD|Match en direct|2009-05-04|15:30|6300|12 continuity errors" \
-  "$s/radio.ts|Radio|France Inter|Le masque et la plume||||no errors"
+  "$s/news.ts|Journal|France 2|Le journal de 20h|2009-05-03|20:00|3|no errors" \
+  "$s/film.ts|Film|Arte|$title|2009-05-03|22:44|3|no errors" \
+  "$s/hd.ts|Rec 0012|France 2 HD|Match en direct|2009-05-04|15:30|2|12 continuity errors" \
+  "$s/radio.ts|Radio|France Inter|Le masque et la plume|||3|no errors"
 
 cat >"$work/wrapper.html" <<'HTML'
 <!DOCTYPE html>

@@ -61,6 +61,8 @@ const Case kCases[] = {
   {"reader fails", "-f lavfi -i testsrc=size=720x576:rate=25 -t 2 -c:v mpeg2video", true, 0, 0},
 };
 
+void PrintTo(const Case& c, std::ostream* os) { *os << c.what; }
+
 class Thumbnails : public ScratchTest, public ::testing::WithParamInterface<Case> {};
 
 TEST_P(Thumbnails, SizeAndPicture) {
