@@ -42,7 +42,14 @@ bool FirstKeyFrame(AVFormatContext* format, int index, AVCodecContext* dec, Thum
   AVFrame* frame = av_frame_alloc();
   bool found = false, ok = false, ended = !packet || !frame;
   while (!found && !ended) {
-    if (av_read_frame(format, packet) < 0) {
+    int64_t before = avio_tell(format->pb);
+    int read = av_read_frame(format, packet);
+    if (read == AVERROR(EAGAIN) && avio_tell(format->pb) > before) {
+      // The demuxer lost the packet grid (zeros where sectors were lost, say)
+      // and has read on to find it again.
+      continue;
+    }
+    if (read < 0) {
       ended = true;
       avcodec_send_packet(dec, nullptr);
     } else {
@@ -70,6 +77,9 @@ bool ThumbnailFromIo(AVIOContext* io, Thumbnail* out) {
   AVDictionary* options = nullptr;
   // The end of the stream is not read for a duration nobody asks for.
   av_dict_set(&options, "skip_estimate_duration_from_pts", "1", 0);
+  // The streams are looked for over the whole search, past zeros that fill
+  // what a rescue could not read.
+  av_dict_set_int(&options, "probesize", int64_t(kSearchBytes), 0);
   // On failure avformat_open_input frees the context; the I/O stays ours.
   int opened = avformat_open_input(&format, nullptr, av_find_input_format("mpegts"), &options);
   av_dict_free(&options);
