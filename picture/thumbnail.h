@@ -14,7 +14,8 @@ const u32 kThumbnailWidth = 320;
 // Reads up to count stream bytes at offset into buffer; *got is fewer than
 // count only at the end of the stream. The block-form cut and what to do
 // with damage (fail, or zeros under --rescue) are the reader's. False when
-// the bytes cannot be read.
+// the bytes cannot be read. Reads come at any offset from a tenth of the
+// way in, backwards too (the demuxer seeks), at most 65536 bytes each.
 typedef bool (*StreamRead)(void* context, u64 offset, u8* buffer, u32 count, u32* got);
 
 struct StreamSource {
@@ -29,8 +30,9 @@ struct Thumbnail {
   u32 height;
 };
 
-// False, quietly, when the recording has no video, none that decodes near
-// a tenth of the way in, or the reader fails.
+// False, quietly, when the recording has no video, none that decodes in
+// the 48 MiB from a tenth of the way in (at most that much is read), or the
+// reader fails.
 bool MakeThumbnail(const StreamSource& source, Thumbnail* out);
 
 // The even height of a kThumbnailWidth-wide picture of a width x height
