@@ -94,6 +94,13 @@ bool SetOption(OptionId id, const char* value, Options* o) {
     case kOptForce: o->force = true; break;
     case kOptMetadata: o->metadata = true; break;
     case kOptBackground: o->background = true; break;
+    case kOptFindHeader: o->findHeader = true; break;
+    case kOptHeader: {
+      const char* end;
+      if (!ParseNumber(value, &end, &o->headerSector) || *end)
+        return Refuse(o, "--header takes the volume header's sector, from 1 on, not '%s'", value);
+      break;
+    }
     case kOptTraceFile: o->traceFile = value; break;
     case kOptName: o->namePattern = value; break;
     case kOptMapfile: o->mapfile = value; break;
@@ -147,6 +154,10 @@ bool CheckLine(const CommandRow& row, Options* o) {
   if (o->mapfile && o->sourceCount != 1)
     return Refuse(o, "%s", "--mapfile describes one image: give exactly one SOURCE");
   if (o->report && !o->rescue) return Refuse(o, "%s", "--report goes with --rescue");
+  if ((o->headerSector || o->findHeader) && o->sourceCount != 1)
+    return Refuse(o, "%s", "--header and --find-header read one disk: give exactly one SOURCE");
+  if (o->headerSector && (o->trace || o->traceFile))
+    return Refuse(o, "%s", "--header and the trace log exclude each other");
   return !row.validate || row.validate(o);
 }
 

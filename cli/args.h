@@ -36,6 +36,8 @@ struct Options {
   const char* mapfile;      // --mapfile, or null
   const char* report;       // --report, or null
   bool metadata;            // domain --metadata
+  u32 headerSector;         // --header: the volume header's sector; 0 when not given
+  bool findHeader;          // check --find-header
   const char* outputFile;   // -o, or null ("-": standard output)
   const char* outputDir;    // -d, or null
   const char* mountPoint;   // mount: the last argument

@@ -4,6 +4,7 @@
 
 #include "app/messages.h"
 #include "cli/cli_port.h"
+#include "cli/header_source.h"
 #include "cli/rescue_mode.h"
 #include "report/rescue_report.h"
 #include "cli/sources.h"
@@ -27,12 +28,14 @@ void Describe(const Options& o, const RecordingEntry& entry, NameSet* names, Rec
 bool FindDisk(const Options& o, Catalog* catalog) {
   catalog->recordings.clear();
   catalog->scanFailed = false;
-  if (!FindRecorderDisk(o.trace || o.traceFile)) {
+  if (o.headerSector) {
+    if (!FindDiskAtHeader(o)) return false;
+  } else if (!FindRecorderDisk(o.trace || o.traceFile)) {
     ReportProbes(o, false);
     ShowError(IDS_NO_DRIVE);
     return false;
   }
-  ReportProbes(o, true);
+  if (!o.headerSector) ReportProbes(o, true);
   catalog->drive = g_disk.diskNumber;
   if (!DriveName(catalog->drive, catalog->source, sizeof catalog->source)) catalog->source[0] = 0;
   return true;

@@ -6,6 +6,7 @@
 #include "cli/catalog.h"
 #include "cli/commands.h"
 #include "cli/exit_status.h"
+#include "cli/header_source.h"
 #include "cli/help_texts.h"
 #include "cli/mount_command.h"
 
@@ -34,6 +35,12 @@ bool ValidateDomain(Options* o) {
   return true;
 }
 
+bool ValidateCheck(Options* o) {
+  if (o->findHeader && (o->headerSector || o->json || o->mapfile))
+    return Refuse(o, "--find-header goes alone with its SOURCE (no --header, --json or --mapfile)");
+  return true;
+}
+
 // A mount served through a map reads past what the map says is missing.
 bool ValidateMount(Options* o) {
   if (o->mapfile) o->rescue = true;
@@ -59,6 +66,7 @@ int RunExtract(const Options& o, Catalog* c) {
 }
 
 int RunCheckDisk(const Options& o, Catalog* c) { return CheckDiskCommand(o, *c); }
+int FindHeader(const Options& o) { return o.findHeader ? FindHeaderCommand(o) : -1; }
 
 int RunDomain(const Options& o, Catalog* c) {
   ReadCatalog(o, c);
@@ -72,7 +80,7 @@ int RunMount(const Options& o, Catalog* c) {
 
 #define BIT(id) OptionBit(id)
 const u32 kTracing = BIT(kOptTrace) | BIT(kOptTraceFile);
-const u32 kRescuing = BIT(kOptRescue) | BIT(kOptCopy) | BIT(kOptMapfile);
+const u32 kRescuing = BIT(kOptRescue) | BIT(kOptCopy) | BIT(kOptMapfile) | BIT(kOptHeader);
 
 }  // namespace
 
@@ -86,33 +94,36 @@ const OptionRow kOptionRows[kOptionCount] = {
     {kOptLost, "--lost", true},          {kOptAllLost, "--all-lost", false},
     {kOptOutput, "-o", true},            {kOptFolder, "-d", true},
     {kOptForce, "--force", false},       {kOptMetadata, "--metadata", false},
-    {kOptBackground, "--background", false},
+    {kOptBackground, "--background", false}, {kOptHeader, "--header", true},
+    {kOptFindHeader, "--find-header", false},
 };
 
 const CommandRow kCommandRows[] = {
     {kList, "list", "one line per recording, in directory order",
      BIT(kOptJson) | BIT(kOptCharset) | kTracing | BIT(kOptQuiet) | kRescuing, kListUsage,
-     kListHelp, nullptr, nullptr, nullptr, RunList},
+     kListHelp, nullptr, nullptr, nullptr, nullptr, RunList},
     {kInfo, "info", "the disk's geometry",
-     BIT(kOptJson) | BIT(kOptCharset) | kTracing | BIT(kOptQuiet) | BIT(kOptMapfile), kInfoUsage,
-     kInfoHelp, nullptr, nullptr, nullptr, RunInfo},
+     BIT(kOptJson) | BIT(kOptCharset) | kTracing | BIT(kOptQuiet) | BIT(kOptMapfile) |
+         BIT(kOptHeader),
+     kInfoUsage, kInfoHelp, nullptr, nullptr, nullptr, nullptr, RunInfo},
     {kExtract, "extract", "recordings as .ts files (or to standard output)",
      BIT(kOptNumbers) | BIT(kOptAll) | BIT(kOptName) | BIT(kOptLost) | BIT(kOptAllLost) |
          BIT(kOptOutput) | BIT(kOptFolder) | BIT(kOptForce) | BIT(kOptCharset) | kRescuing |
          BIT(kOptReport) | kTracing | BIT(kOptQuiet),
-     kExtractUsage, kExtractHelp, nullptr, ValidateExtract, PrepareExtract, RunExtract},
+     kExtractUsage, kExtractHelp, nullptr, ValidateExtract, PrepareExtract, nullptr, RunExtract},
     {kCheck, "check", "a read-only consistency report, and lost recordings",
-     BIT(kOptJson) | BIT(kOptCharset) | BIT(kOptMapfile) | kTracing, kCheckUsage, kCheckHelp,
-     nullptr, nullptr, nullptr, RunCheckDisk},
+     BIT(kOptJson) | BIT(kOptCharset) | BIT(kOptMapfile) | kTracing | BIT(kOptHeader) |
+         BIT(kOptFindHeader),
+     kCheckUsage, kCheckHelp, nullptr, ValidateCheck, nullptr, FindHeader, RunCheckDisk},
     {kDomain, "domain", "a ddrescue domain mapfile of the sectors that matter",
      BIT(kOptMetadata) | BIT(kOptNumbers) | BIT(kOptAll) | kRescuing | kTracing | BIT(kOptQuiet),
-     kDomainUsage, kDomainHelp, nullptr, ValidateDomain, nullptr, RunDomain},
+     kDomainUsage, kDomainHelp, nullptr, ValidateDomain, nullptr, nullptr, RunDomain},
     {kMount, "mount", "the recordings as a read-only folder (FUSE)",
      BIT(kOptRescue) | BIT(kOptMapfile) | BIT(kOptCharset) | BIT(kOptBackground) | kTracing |
-         BIT(kOptQuiet),
-     kMountUsage, kMountHelp, "MOUNTPOINT", ValidateMount, PrepareMount, RunMount},
+         BIT(kOptQuiet) | BIT(kOptHeader),
+     kMountUsage, kMountHelp, "MOUNTPOINT", ValidateMount, PrepareMount, nullptr, RunMount},
     {kHelp, "help", "this text, or a command's own: melvir help extract", 0, kHelpUsage,
-     nullptr, nullptr, nullptr, nullptr, nullptr},
+     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 const u32 kCommandRowCount = sizeof kCommandRows / sizeof kCommandRows[0];
 

@@ -11,7 +11,7 @@ struct Catalog;
 enum OptionId {
   kOptJson, kOptCharset, kOptTrace, kOptTraceFile, kOptQuiet, kOptRescue, kOptCopy,
   kOptMapfile, kOptReport, kOptNumbers, kOptAll, kOptName, kOptLost, kOptAllLost, kOptOutput,
-  kOptFolder, kOptForce, kOptMetadata, kOptBackground, kOptionCount
+  kOptFolder, kOptForce, kOptMetadata, kOptBackground, kOptHeader, kOptFindHeader, kOptionCount
 };
 
 struct OptionRow {
@@ -35,6 +35,9 @@ struct CommandRow {
   // Before the disk is read: 0 to go on, else the exit status (the reason
   // told on stderr).
   int (*prepare)(const Options& options);
+  // Once the sources are open, for a line that needs no recorder disk: its
+  // exit status, or -1 when the disk is to be found and run called.
+  int (*runAlone)(const Options& options);
   // With the recorder disk found: the exit status.
   int (*run)(const Options& options, Catalog* catalog);
 };

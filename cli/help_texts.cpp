@@ -4,24 +4,25 @@
 
 #define LIST_USAGE                                                                      \
   "usage: melvir list [--json] [--charset NAME] [--rescue] [--copy 2] [--mapfile FILE]\n"  \
-  "                   [--trace | --trace-file FILE] [--quiet] [SOURCE...]\n"
+  "                   [--header SECTOR] [--trace | --trace-file FILE] [--quiet] [SOURCE...]\n"
 #define DOMAIN_USAGE                                                                      \
   "usage: melvir domain [--metadata] [-n LIST | --all] [--rescue] [--copy 2] [--mapfile FILE]\n" \
-  "                     [--trace | --trace-file FILE] [--quiet] SOURCE\n"
+  "                     [--header SECTOR] [--trace | --trace-file FILE] [--quiet] SOURCE\n"
 #define CHECK_USAGE                                                                       \
-  "usage: melvir check [--json] [--charset NAME] [--mapfile FILE] [--trace | --trace-file FILE]\n" \
-  "                    [SOURCE...]\n"
+  "usage: melvir check [--json] [--charset NAME] [--mapfile FILE] [--header SECTOR]\n"      \
+  "                    [--trace | --trace-file FILE] [SOURCE...]\n"                      \
+  "       melvir check --find-header SOURCE\n"
 #define INFO_USAGE                                                                        \
-  "usage: melvir info [--json] [--charset NAME] [--mapfile FILE] [--trace | --trace-file FILE]\n" \
-  "                   [--quiet] [SOURCE...]\n"
+  "usage: melvir info [--json] [--charset NAME] [--mapfile FILE] [--header SECTOR]\n"       \
+  "                   [--trace | --trace-file FILE] [--quiet] [SOURCE...]\n"
 #define EXTRACT_USAGE                                                                     \
   "usage: melvir extract (-n LIST | --all | --name PATTERN | --lost CLUSTER | --all-lost)\n" \
   "                      [-o FILE|DIR|- | -d DIR] [--force] [--charset NAME] [--rescue]\n"   \
-  "                      [--copy 2] [--mapfile FILE] [--report FILE]\n"                     \
+  "                      [--copy 2] [--mapfile FILE] [--report FILE] [--header SECTOR]\n"   \
   "                      [--trace | --trace-file FILE] [--quiet] [SOURCE...]\n"
 
 #define MOUNT_USAGE                                                                       \
-  "usage: melvir mount [--rescue] [--mapfile FILE] [--charset NAME] [--background]\n"   \
+  "usage: melvir mount [--rescue] [--mapfile FILE] [--header SECTOR] [--charset NAME] [--background]\n" \
   "                    [--trace | --trace-file FILE] [--quiet] [SOURCE...] MOUNTPOINT\n"
 
 #define STATUSES                                                                        \
@@ -39,6 +40,11 @@
   "  --copy 2         read the table and the directory from copy 2 first\n"           \
   "  --mapfile FILE   a GNU ddrescue mapfile of the one SOURCE, an image: every\n"     \
   "                   sector not finished (+) in it fails to read\n"
+
+#define HEADER                                                                          \
+  "  --header SECTOR  take the volume header at SECTOR of the one SOURCE, whatever\n"  \
+  "                   sector 2 holds (for a broken partition table; 'melvir check\n"   \
+  "                   --find-header' finds candidates); no trace log with it\n"
 
 #define SOURCES                                                                         \
   "SOURCE: disk images or devices, taken as drives 0, 1, 2 ... in order; the first\n"  \
@@ -61,7 +67,7 @@ const char kListHelp[] =
     "  --json           a JSON array of objects: index, name, first_cluster,\n"
     "                   size_mib, text, clusters, allocated_bytes, decoded_name, source\n"
     "                   (with --mapfile unreadable_bytes; with --rescue damaged)\n"
-    COMMON RESCUE
+    COMMON RESCUE HEADER
     "  --quiet          no message when the directory cannot be read to the end\n"
     "                   (the exit status still tells)\n"
     "\n" SOURCES "\n" STATUSES;
@@ -76,6 +82,7 @@ const char kInfoHelp[] =
     "  --json           the same as one JSON object\n"
     COMMON
     "  --mapfile FILE   a GNU ddrescue mapfile of the one SOURCE, an image\n"
+    HEADER
     "\n" SOURCES "\n" STATUSES;
 
 const char kDomainHelp[] =
@@ -86,7 +93,7 @@ const char kDomainHelp[] =
     "where it counts: with --metadata sector 2, the volume header and both copies\n"
     "of the table and the directory; with -n LIST or --all the sectors of those\n"
     "recordings' clusters, in chain order. Both may be given.\n"
-    "\n" RESCUE
+    "\n" RESCUE HEADER
     "  --trace          write the disk trace log MELVIR.LOG in the current folder\n"
     "  --trace-file F   write the disk trace log to F\n"
     "  --quiet          no message when the directory cannot be read to the end\n"
@@ -111,7 +118,7 @@ const char kExtractHelp[] =
     "                   'melvir check' reports it (named lost-CLUSTER.ts)\n"
     "  --all-lost       every lost recording 'melvir check' finds\n"
     "  --force          replace existing output files\n"
-    COMMON RESCUE
+    COMMON RESCUE HEADER
     "  --report FILE    with --rescue: one JSON object per recording, its output,\n"
     "                   bytes written, unreadable [[offset, length], ...], chain_end\n"
     "  --quiet          no completion notices, no progress bar, no summary\n"
@@ -138,6 +145,12 @@ const char kCheckHelp[] =
     "  --json           the same as one JSON object\n"
     COMMON
     "  --mapfile FILE   a GNU ddrescue mapfile of the one SOURCE, an image\n"
+    HEADER
+    "  --find-header    look through the first 16 MiB of the one SOURCE for sectors\n"
+    "                   that hold a volume header, and print each with its byte\n"
+    "                   order, geometry and the command that reads the disk from it\n"
+    "                   (exit status 0 when one has a consistent geometry, 3 when\n"
+    "                   none has)\n"
     "\n" SOURCES "\n"
     "Exit status: 0 nothing found; 3 problems found; 1 no recorder disk, or it\n"
     "could not be read; 2 usage error; 130 stopped by Ctrl-C.\n";
@@ -159,7 +172,7 @@ const char kMountHelp[] =
     "                   read that meets one fails (EIO)\n"
     "  --mapfile FILE   a GNU ddrescue mapfile of the one SOURCE, an image; implies\n"
     "                   --rescue\n"
-    COMMON
+    HEADER COMMON
     "  --quiet          no word once mounted\n"
     "\n"
     "On a device, desktop thumbnailers and indexers may read every file: imaging\n"

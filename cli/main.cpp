@@ -64,6 +64,10 @@ int Run(const Options& o) {
   if (!CheckSources(o)) return kExitFailed;
   if (o.sourceCount) SetDriveTable(o.sources, o.sourceCount);
   if (!PrepareMapfile(o)) return kExitUsage;
+  if (row.runAlone) {
+    int status = row.runAlone(o);
+    if (status >= 0) return status;
+  }
   static Catalog catalog;
   if (!FindDisk(o, &catalog)) return kExitFailed;
   StartRescue(o);

@@ -8,15 +8,15 @@ _melvir_commands() {
 }
 
 _melvir_options() {
-  local tracing="--trace --trace-file" rescuing="--rescue --copy --mapfile"
+  local tracing="--trace --trace-file" rescuing="--rescue --copy --mapfile --header"
   local options=""
   case $1 in
     list) options="--json --charset $tracing --quiet $rescuing" ;;
-    info) options="--json --charset $tracing --quiet --mapfile" ;;
+    info) options="--json --charset $tracing --quiet --mapfile --header" ;;
     extract) options="-n --all --name --lost --all-lost -o -d --force --charset $rescuing --report $tracing --quiet" ;;
-    check) options="--json --charset --mapfile $tracing" ;;
+    check) options="--json --charset --mapfile --header --find-header $tracing" ;;
     domain) options="--metadata -n --all $rescuing $tracing --quiet" ;;
-    mount) options="--rescue --mapfile --charset --background $tracing --quiet" ;;
+    mount) options="--rescue --mapfile --header --charset --background $tracing --quiet" ;;
   esac
   echo "$options --help --version"
 }
@@ -24,7 +24,9 @@ _melvir_options() {
 # Whether option $1 takes the next word as its value.
 _melvir_takes_value() {
   case $1 in
-    -n | --name | -o | -d | --charset | --trace-file | --copy | --mapfile | --report | --lost) return 0 ;;
+    -n | --name | -o | -d | --charset | --trace-file | --copy | --mapfile | --report | --lost | --header)
+      return 0
+      ;;
   esac
   return 1
 }

@@ -106,9 +106,7 @@ bool ProbeOpenDrive() {
   u32 headerSector;
   if (!FindPartition(&headerSector)) return ProbeStops(kProbeNoPartition);
   if (!ReadSector(headerSector)) return ProbeStops(kProbeHeaderUnreadable);
-  if (!HeaderValid()) return ProbeStops(kProbeHeaderInvalid);
-  LoadGeometry();
-  g_disk.headerSector = headerSector;
+  if (!LoadVolumeHeader(headerSector)) return ProbeStops(kProbeHeaderInvalid);
   return ProbeStops(kProbeFound);
 }
 
@@ -124,6 +122,13 @@ void CloseDevice() {
 }
 
 }  // namespace
+
+bool LoadVolumeHeader(u32 sector) {
+  if (!ReadSector(sector) || !HeaderValid()) return false;
+  LoadGeometry();
+  g_disk.headerSector = sector;
+  return true;
+}
 
 bool FindRecorderDisk(bool trace) {
   // A second discovery must not leak what a first one left open.

@@ -112,6 +112,9 @@ struct DriveProbe {
   u32 error;
 };
 const DriveProbe& ProbeOf(u32 drive);
+// Reads the volume header at sector in the byte order set and, when it is
+// one, loads its geometry; false otherwise (the geometry unchanged).
+bool LoadVolumeHeader(u32 sector);
 void CloseDisk();
 // The Info text of the record as it stands, or of a copy of it.
 void FormatDiskInfo(char* text);
