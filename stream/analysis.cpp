@@ -17,8 +17,7 @@ Clock* ClockOf(std::vector<PidClock>* clocks, u16 pid) {
 }
 
 void ReadPacket(StreamAnalysis* a, const u8* p, u64 at) {
-  ++a->packets;
-  if (p[0] != kSyncByte) return;  // one bad sync byte: not lost yet, but not a packet either
+  ++a->packets;  // one bad sync byte leaves the grid, and the packet, standing
   u16 pid = PacketPid(p);
   ++a->pids[pid].packets;
   if (PacketTei(p)) {
@@ -91,6 +90,7 @@ void BridgeClocks(StreamAnalysis* a) {
 }  // namespace
 
 bool StartAnalysis(StreamAnalysis* a) {
+  *a = StreamAnalysis{};
   a->pids.assign(kPidCount, PidCounts{});
   a->continuity.assign(kPidCount, PidContinuity{});
   return StartTables(&a->tables);

@@ -43,7 +43,8 @@ struct StreamAnalysis {
   StreamTables tables;
 };
 
-// False when libdvbpsi cannot be set up (the analysis is then to be ended).
+// Sets every field afresh. False when libdvbpsi cannot be set up (the
+// analysis is then to be ended all the same).
 bool StartAnalysis(StreamAnalysis* analysis);
 void EndAnalysis(StreamAnalysis* analysis);
 
