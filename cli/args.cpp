@@ -19,12 +19,17 @@ namespace {
 #define EXTRACT_USAGE                                                                     \
   "usage: melvir extract (-n LIST | --all | --name PATTERN | --lost CLUSTER | --all-lost)\n" \
   "                      [-o FILE|DIR|- | -d DIR] [--force] [--charset NAME] [--rescue]\n"   \
-  "                      [--copy 2] [--mapfile FILE] [--report FILE]\n"                     \
+  "                      [--copy 2] [--mapfile FILE] [--report FILE] [--name-format F]\n"   \
   "                      [--trace | --trace-file FILE] [--quiet] [SOURCE...]\n"
 
 #define MOUNT_USAGE                                                                       \
   "usage: melvir mount [--rescue] [--mapfile FILE] [--charset NAME] [--background]\n"   \
   "                    [--trace | --trace-file FILE] [--quiet] [SOURCE...] MOUNTPOINT\n"
+
+#define PROBE_USAGE                                                                       \
+  "usage: melvir probe [-n LIST | --all | --name PATTERN] [--json] [--full] [--rescue]\n"  \
+  "                    [--mapfile FILE] [--charset NAME] [--trace | --trace-file FILE]\n"   \
+  "                    [SOURCE...]\n"
 
 #define STATUSES                                                                        \
   "Exit status: 0 done; 1 failure (no recorder disk, a source that cannot be\n"        \
@@ -109,6 +114,14 @@ const char kExtractHelp[] =
     "                   'melvir check' reports it (named lost-CLUSTER.ts)\n"
     "  --all-lost       every lost recording 'melvir check' finds\n"
     "  --force          replace existing output files\n"
+    "  --name-format F  the output file names (without .ts), from placeholders:\n"
+    "                   {name} (the default), {index}, {cluster} (its first), and\n"
+    "                   from the stream's own tables {service}, {title}, {date} and\n"
+    "                   {time} (the first broadcast time, local where the stream\n"
+    "                   gives the offset: 2009-05-03, 22.44), {date_utc}, {time_utc},\n"
+    "                   {duration} (0h45); one with no value is left out with the\n"
+    "                   blanks and separators beside it, an empty result is {name}\n"
+    "                   (on Windows only {name}, {index} and {cluster})\n"
     COMMON RESCUE
     "  --report FILE    with --rescue: one JSON object per recording, its output,\n"
     "                   bytes written, unreadable [[offset, length], ...], chain_end\n"
@@ -167,6 +180,35 @@ const char kMountHelp[] =
     "not an empty folder, no FUSE, no rights to mount); 2 usage error; 3\n"
     "unmounted, but damage was met.\n";
 
+const char kProbeHelp[] =
+    PROBE_USAGE
+    "\n"
+    "What each recording holds, from its transport stream: the programme, its\n"
+    "channel and provider (SDT), the event broadcast (EIT present/following: the\n"
+    "one that overlaps the recorded time most, and the one after it), the first\n"
+    "and last broadcast time (TDT/TOT) and the local offset, the duration from\n"
+    "the PCR (the PTS when there is none), the elementary streams, the bit rate\n"
+    "and the stream's health (TR 101 290 sync losses, continuity errors, transport\n"
+    "errors, unreadable packets). Without --full, the start is read until every\n"
+    "table has been seen (or 64 MiB, or 35 s), then the last 4 MiB. Without -n,\n"
+    "--all or --name, every recording. Names in the tables are decoded as\n"
+    "--charset dvb decodes them; the two-byte tables 0x12-0x14 show as U+FFFD.\n"
+    "\n"
+    "  -n LIST          recordings by number: 3, or 2,5-7\n"
+    "  --all            every recording\n"
+    "  --name PATTERN   every recording whose name matches the shell pattern\n"
+    "  --json           a JSON array, one object per recording: index, name,\n"
+    "                   transport_stream, full, probed_bytes, reason, program,\n"
+    "                   duration_s, duration_source (pcr, pcr_full, pts), service,\n"
+    "                   event, following, first_time, last_time, local_offset_min,\n"
+    "                   streams, packets, bitrate_bps, health\n"
+    "  --full           read the whole stream (the health counts then cover it all)\n"
+    COMMON RESCUE
+    "\n" SOURCES "\n"
+    "Exit status: 0 done; 1 no recorder disk, or a recording that cannot be read\n"
+    "(without --rescue); 2 usage error; 3 done, but damage was met (--rescue);\n"
+    "130 stopped by Ctrl-C.\n";
+
 const char kMainHelp[] =
     "usage: melvir COMMAND [OPTION...] [SOURCE...]\n"
     "       melvir help [COMMAND] | --help | --version\n"
@@ -181,6 +223,7 @@ const char kMainHelp[] =
     "  check        a read-only consistency report, and lost recordings\n"
     "  domain       a ddrescue domain mapfile of the sectors that matter\n"
     "  mount        the recordings as a read-only folder (FUSE)\n"
+    "  probe        what each recording holds: channel, programme, date, length\n"
     "  help         this text, or a command's own: melvir help extract\n"
     "\n"
     "Options may come before or after the sources; -- ends the options.\n"
@@ -188,7 +231,7 @@ const char kMainHelp[] =
     "\n" SOURCES "\n" STATUSES;
 
 const char kMainUsage[] =
-    LIST_USAGE INFO_USAGE EXTRACT_USAGE CHECK_USAGE DOMAIN_USAGE MOUNT_USAGE "       melvir help [COMMAND] | --help | --version\n";
+    LIST_USAGE INFO_USAGE EXTRACT_USAGE CHECK_USAGE DOMAIN_USAGE MOUNT_USAGE PROBE_USAGE "       melvir help [COMMAND] | --help | --version\n";
 
 bool Refuse(Options* o, const char* format, const char* word) {
   FormatText(o->error, sizeof o->error, format, word);
@@ -233,6 +276,7 @@ bool CommandWord(const char* word, Command* command) {
   else if (Is(word, "check")) *command = kCheck;
   else if (Is(word, "domain")) *command = kDomain;
   else if (Is(word, "mount")) *command = kMount;
+  else if (Is(word, "probe")) *command = kProbe;
   else return false;
   return true;
 }
@@ -274,6 +318,7 @@ Taken ValueOption(int argc, char** argv, int* i, Options* o) {
       {"-o", false, false, true, false, false},       {"-d", false, false, true, false, false},
       {"--lost", false, false, true, false, false},   {"--mapfile", true, true, true, true, true},
       {"--copy", true, false, true, false, true},     {"--report", false, false, true, false, false},
+      {"--name-format", false, false, true, false, false},
   };
   const char* arg = argv[*i];
   for (const Spec& spec : kSpecs) {
@@ -285,7 +330,10 @@ Taken ValueOption(int argc, char** argv, int* i, Options* o) {
                    (o->command == kExtract && spec.extract) || (o->command == kCheck && spec.check) ||
                    (o->command == kDomain && spec.domain) ||
                    (o->command == kMount && (Is(spec.name, "--charset") || Is(spec.name, "--mapfile") ||
-                                               Is(spec.name, "--trace-file")));
+                                               Is(spec.name, "--trace-file"))) ||
+                   (o->command == kProbe && (Is(spec.name, "--charset") || Is(spec.name, "--mapfile") ||
+                                               Is(spec.name, "--trace-file") || Is(spec.name, "-n") ||
+                                               Is(spec.name, "--name")));
     if (!allowed) return Bad(o, "unknown option '%s'", arg);
     const char* value = nullptr;
     if (!TakeValue(argc, argv, i, spec.name, &value) || !*value)
@@ -307,6 +355,7 @@ Taken ValueOption(int argc, char** argv, int* i, Options* o) {
       o->firstCopy = u32(value[0] - '0');
     } else if (Is(spec.name, "--mapfile")) o->mapfile = value;
     else if (Is(spec.name, "--report")) o->report = value;
+    else if (Is(spec.name, "--name-format")) o->nameFormat = value;
     else if (Is(spec.name, "-o")) o->outputFile = value;
     else o->outputDir = value;
     return kTaken;
@@ -327,12 +376,13 @@ bool ParseOption(int argc, char** argv, int* i, Options* o) {
   if (Is(arg, "--json") && o->command != kExtract && o->command != kMount) { o->json = true; return true; }
   if (Is(arg, "--background") && o->command == kMount) { o->background = true; return true; }
   if (Is(arg, "--rescue") && (o->command == kList || o->command == kExtract || o->command == kDomain ||
-                              o->command == kMount)) {
+                              o->command == kMount || o->command == kProbe)) {
     o->rescue = true;
     return true;
   }
   if (Is(arg, "--metadata") && o->command == kDomain) { o->metadata = true; return true; }
-  if (Is(arg, "--all") && o->command == kDomain) { o->all = true; return true; }
+  if (Is(arg, "--all") && (o->command == kDomain || o->command == kProbe)) { o->all = true; return true; }
+  if (Is(arg, "--full") && o->command == kProbe) { o->full = true; return true; }
   if (o->command == kExtract) {
     if (Is(arg, "--force")) { o->force = true; return true; }
     if (Is(arg, "--all")) { o->all = true; return true; }
@@ -406,6 +456,9 @@ bool ParseArgs(int argc, char** argv, Options* o) {
       return Refuse(o, "%s", "domain takes --metadata, -n LIST or --all (or several)");
     if (o->all && o->rangeCount) return Refuse(o, "%s", "-n and --all exclude each other");
   }
+  if (o->command == kProbe &&
+      (o->all ? 1 : 0) + (o->rangeCount ? 1 : 0) + (o->namePattern ? 1 : 0) > 1)
+    return Refuse(o, "%s", "probe takes at most one of -n LIST, --all and --name PATTERN");
   return o->command != kExtract || CheckExtract(o);
 }
 
@@ -422,6 +475,7 @@ const char* HelpText(Command command) {
     case kCheck: return kCheckHelp;
     case kDomain: return kDomainHelp;
     case kMount: return kMountHelp;
+    case kProbe: return kProbeHelp;
     default: return kMainHelp;
   }
 }
@@ -434,6 +488,7 @@ const char* UsageText(Command command) {
     case kCheck: return CHECK_USAGE;
     case kDomain: return DOMAIN_USAGE;
     case kMount: return MOUNT_USAGE;
+    case kProbe: return PROBE_USAGE;
     default: return kMainUsage;
   }
 }

@@ -66,7 +66,9 @@ bool SelectLost(const Options& o, std::vector<const Recording*>* rows) {
   return true;
 }
 
-bool Select(const Options& o, const Catalog& c, std::vector<const Recording*>* rows) {
+}  // namespace
+
+bool SelectRecordings(const Options& o, const Catalog& c, std::vector<const Recording*>* rows) {
   if (o.lostCluster || o.allLost) return SelectLost(o, rows);
   u32 count = u32(c.recordings.size());
   for (u32 i = 0; i < o.rangeCount; ++i) {
@@ -87,9 +89,6 @@ bool Select(const Options& o, const Catalog& c, std::vector<const Recording*>* r
   }
   return true;
 }
-
-
-}  // namespace
 
 int CheckOutputChoice(const Options& o) {
   Destination d;
@@ -174,7 +173,7 @@ int ListCommand(const Options& o, const Catalog& c) {
 
 int DomainCommand(const Options& o, const Catalog& c) {
   std::vector<const Recording*> rows;
-  if ((o.all || o.rangeCount) && !Select(o, c, &rows)) return kExitFailed;
+  if ((o.all || o.rangeCount) && !SelectRecordings(o, c, &rows)) return kExitFailed;
   std::vector<SectorRun> runs;
   if (o.metadata) MetadataSectorRuns(AppendSectorRun, &runs);
   for (const Recording* r : rows) {
@@ -233,7 +232,7 @@ int InfoCommand(const Options& o, const Catalog& c) {
 
 int ExtractCommand(const Options& o, const Catalog& c) {
   std::vector<const Recording*> rows;
-  if (!Select(o, c, &rows)) return kExitFailed;
+  if (!SelectRecordings(o, c, &rows)) return kExitFailed;
   bool several = SelectsSeveral(o);
   Destination d;
   int status;

@@ -11,6 +11,7 @@
 #include "cli/commands.h"
 #include "cli/mount.h"
 #include "cli/os.h"
+#include "cli/probe.h"
 #include "cli/rescue_mode.h"
 #include "cli/sources.h"
 #include "disk/recorder_disk.h"
@@ -62,6 +63,7 @@ int Run(const Options& o) {
   }
   if (int status = CheckOutputChoice(o)) return status;
   if (o.command == kMount && !CheckMountPoint(o)) return kExitFailed;
+  if (o.command == kProbe && !ProbeAvailable()) return kExitFailed;
   if (!CheckSources(o)) return kExitFailed;
   if (o.sourceCount) SetDriveTable(o.sources, o.sourceCount);
   if (!PrepareMapfile(o)) return kExitUsage;
@@ -77,6 +79,7 @@ int Run(const Options& o) {
   else if (o.command == kCheck) status = CheckDiskCommand(o, catalog);
   else if (o.command == kDomain) status = DomainCommand(o, catalog);
   else if (o.command == kMount) status = MountCommand(o, catalog);
+  else if (o.command == kProbe) status = ProbeCommand(o, catalog);
   else status = ExtractCommand(o, catalog);
   CloseDisk();
   // Damage met along the way is told only where nothing worse is.
@@ -119,6 +122,7 @@ int main(int argc, char** argv) {
                  : options.command == kCheck   ? "check"
                  : options.command == kDomain  ? "domain"
                  : options.command == kMount   ? "mount"
+                 : options.command == kProbe   ? "probe"
                                                : "");
     return kExitUsage;
   }

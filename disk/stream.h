@@ -3,9 +3,8 @@
 #ifndef MELVIR_DISK_STREAM_H
 #define MELVIR_DISK_STREAM_H
 
-#include "platform/types.h"
+#include "disk/block_form.h"  // the sync byte, which the block form is known by
 
-const u8 kSyncByte = 0x47;
 const u32 kPacketSize = 188;
 
 #endif

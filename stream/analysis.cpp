@@ -17,7 +17,8 @@ Clock* ClockOf(std::vector<PidClock>* clocks, u16 pid) {
 }
 
 void ReadPacket(StreamAnalysis* a, const u8* p, u64 at) {
-  ++a->packets;  // one bad sync byte leaves the grid, and the packet, standing
+  ++a->packets;
+  if (p[0] != kSyncByte) return;  // one bad sync byte keeps the grid, but the packet is not to be trusted
   u16 pid = PacketPid(p);
   ++a->pids[pid].packets;
   if (PacketTei(p)) {
@@ -44,7 +45,8 @@ void TakePacket(StreamAnalysis* a, const u8* p, u64 at) {
   if (p[0] == kSyncByte) {
     a->badSyncs = 0;
   } else if (++a->badSyncs == kSyncLostAfter) {
-    ++a->syncLosses;
+    a->lossPending = true;
+    a->bytesAfterLoss = false;
     a->inSync = false;
     ForgetContinuity(a->continuity.data(), kPidCount);
     // Its bytes are searched again for the grid.
@@ -69,6 +71,8 @@ void SearchWindow(StreamAnalysis* a) {
   const u32 span = size - (kSyncFoundAfter - 1) * kPacketSize;  // starts with room for a grid
   for (u32 i = 0; i < span; ++i) {
     if (!GridAt(a->window, i)) continue;
+    if (a->lossPending) ++a->syncLosses;
+    a->lossPending = false;
     a->inSync = a->everInSync = true;
     a->badSyncs = 0;
     u32 rest = size - i, whole = rest / kPacketSize * kPacketSize;
@@ -104,6 +108,8 @@ void FeedStream(StreamAnalysis* a, const u8* data, u32 length) {
       u32 n = u32(sizeof a->window) - a->held;
       if (n > length) n = length;
       std::memcpy(a->window + a->held, data, n);
+      for (u32 i = 0; i < n && a->lossPending && !a->bytesAfterLoss; ++i)
+        a->bytesAfterLoss = data[i] != 0;
       a->held += n;
       a->offset += n;
       data += n;
@@ -158,6 +164,8 @@ void FeedUnreadable(StreamAnalysis* a, u64 length) {
 }
 
 void SkipTo(StreamAnalysis* a, u64 offset) {
+  a->syncLosses += SyncLossOpen(*a) ? 1 : 0;
+  a->lossPending = false;
   ForgetContinuity(a->continuity.data(), kPidCount);
   BridgeClocks(a);
   a->inSync = false;

@@ -36,6 +36,9 @@ struct StreamAnalysis {
   u32 held;           // its bytes so far; while searching, the bytes of the search window
   u8 window[kSyncFoundAfter * kPacketSize];
   bool heldDamaged;   // part of the packet being gathered did not read
+  // Sync lost and not found again: a loss only if anything but zeros
+  // follows (a recording's last cluster ends in zeros).
+  bool lossPending, bytesAfterLoss;
   u64 packets, syncLosses, transportErrors, unreadablePackets, continuityErrors;
   std::vector<PidCounts> pids;
   std::vector<PidContinuity> continuity;
@@ -54,6 +57,9 @@ void FeedStream(StreamAnalysis* analysis, const u8* data, u32 length);
 void FeedUnreadable(StreamAnalysis* analysis, u64 length);
 // The reader goes on at offset, past bytes it leaves unread.
 void SkipTo(StreamAnalysis* analysis, u64 offset);
+
+// A loss of sync that counts although it has not been regained.
+inline bool SyncLossOpen(const StreamAnalysis& a) { return a.lossPending && a.bytesAfterLoss; }
 
 // What a head read waits for: every table, or 35 s of PCR.
 bool HeadComplete(const StreamAnalysis& analysis);

@@ -124,7 +124,7 @@ void SummarizeStream(const StreamAnalysis& a, ProbeSummary* s) {
   *s = ProbeSummary{};
   s->transportStream = a.everInSync;
   s->packets = a.packets;
-  s->syncLosses = a.syncLosses;
+  s->syncLosses = a.syncLosses + (SyncLossOpen(a) ? 1 : 0);
   s->continuityErrors = a.continuityErrors;
   s->transportErrors = a.transportErrors;
   s->unreadablePackets = a.unreadablePackets;

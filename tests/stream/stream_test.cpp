@@ -83,7 +83,7 @@ struct Damage {
   const char* what;
   std::function<void(std::vector<unsigned char>*)> change;
   size_t hole, holeLength;
-  u64 syncLosses, unreadable;
+  u64 syncLosses, unreadable, continuityErrors;
   bool transportStream;
 };
 
@@ -97,11 +97,14 @@ TEST(StreamProbe, DamageIsCountedWhereItIs) {
     for (unsigned char& c : *b) c = (unsigned char)(std::rand() >> 4);
   };
   const Damage cases[] = {
-      {"starts mid-packet", [](std::vector<unsigned char>* b) { b->erase(b->begin(), b->begin() + 100); }, 0, 0, 0, 0, true},
-      {"sync bytes broken twice", [](std::vector<unsigned char>* b) { (*b)[188 * 50] = (*b)[188 * 51] = 0; }, 0, 0, 1, 0, true},
-      {"one sync byte broken", [](std::vector<unsigned char>* b) { (*b)[188 * 50] = 0; }, 0, 0, 0, 0, true},
-      {"unreadable sectors", [](std::vector<unsigned char>*) {}, 512 * 40, 512 * 8, 0, 23, true},
-      {"random bytes", randomBytes, 0, 0, 0, 0, false},
+      {"starts mid-packet", [](std::vector<unsigned char>* b) { b->erase(b->begin(), b->begin() + 100); }, 0, 0, 0, 0, 0, true},
+      // The packet is not read: its PID's counter then jumps.
+      {"one sync byte broken", [](std::vector<unsigned char>* b) { (*b)[188 * 50] = 0; }, 0, 0, 0, 0, 1, true},
+      {"sync bytes broken twice", [](std::vector<unsigned char>* b) { (*b)[188 * 50] = (*b)[188 * 51] = 0; }, 0, 0, 1, 0, 0, true},
+      {"ends in zeros", [](std::vector<unsigned char>* b) { b->resize(b->size() + 5000); }, 0, 0, 0, 0, 0, true},
+      {"ends in other bytes", [](std::vector<unsigned char>* b) { b->resize(b->size() + 5000, 0x55); }, 0, 0, 1, 0, 0, true},
+      {"unreadable sectors", [](std::vector<unsigned char>*) {}, 512 * 40, 512 * 8, 0, 23, 0, true},
+      {"random bytes", randomBytes, 0, 0, 0, 0, 0, false},
   };
   for (const Damage& c : cases) {
     SCOPED_TRACE(c.what);
@@ -113,7 +116,7 @@ TEST(StreamProbe, DamageIsCountedWhereItIs) {
     if (!c.transportStream) continue;
     EXPECT_EQ(s.syncLosses, c.syncLosses);
     EXPECT_EQ(s.unreadablePackets, c.unreadable);
-    EXPECT_EQ(s.continuityErrors, 0u);
+    EXPECT_EQ(s.continuityErrors, c.continuityErrors);
     EXPECT_NEAR(s.durationSeconds, 3.0, 0.3);
   }
 }

@@ -1,0 +1,15 @@
+// A build without libdvbpsi (and the Windows build) has no probe.
+#include "cli/cli_port.h"
+#include "cli/commands.h"
+#include "cli/probe.h"
+
+bool ProbeAvailable() {
+#ifdef _WIN32
+  Say("%s", "probe needs a Linux build of melvir");
+#else
+  Say("%s", "probe needs libdvbpsi, which this build of melvir lacks");
+#endif
+  return false;
+}
+
+int ProbeCommand(const Options&, const Catalog&) { return kExitFailed; }
