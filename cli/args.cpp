@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "cli/name_format.h"
 #include "platform/platform.h"
 
 namespace {
@@ -400,6 +401,9 @@ bool CheckExtract(Options* o) {
   if (ways != 1)
     return Refuse(o, "%s", "extract takes one of -n LIST, --all, --name PATTERN, --lost CLUSTER or --all-lost");
   if (o->outputFile && o->outputDir) return Refuse(o, "%s", "-o and -d exclude each other");
+  bool usesStream;
+  if (o->nameFormat && !CheckNameFormat(o->nameFormat, &usesStream, o->error, sizeof o->error))
+    return false;
   return true;
 }
 

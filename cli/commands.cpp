@@ -13,6 +13,7 @@
 #include "cli/rescue_mode.h"
 #include "disk/rescue.h"
 #include "cli/json.h"
+#include "cli/name_format.h"
 #include "cli/os.h"
 #include "cli/output_file.h"
 #include "cli/pattern.h"
@@ -254,20 +255,26 @@ int ExtractCommand(const Options& o, const Catalog& c) {
     Say("%s: cannot create the report: %s", o.report, std::strerror(errno));
     return kExitFailed;
   }
+  std::vector<std::string> formatted;
+  if (o.nameFormat) FormatFileNames(o.nameFormat, o.rescue, c, &formatted);
   CatchInterrupt();
   u32 extracted = 0, skipped = 0, failed = 0;
   for (const Recording* row : rows) {
     const Recording& r = *row;
+    // A lost recording is no row of the catalog and keeps its name.
+    bool listed = o.nameFormat && r.number >= 1 && r.number <= c.recordings.size() &&
+                  &c.recordings[r.number - 1] == row;
+    const char* file = listed ? formatted[r.number - 1].c_str() : r.file;
     char path[1100];
-    bool joined = d.folder || !o.outputFile ? JoinPath(d.folder, r.file, path, sizeof path)
+    bool joined = d.folder || !o.outputFile ? JoinPath(d.folder, file, path, sizeof path)
                                             : FormatText(path, sizeof path, "%s", o.outputFile) <
                                                   sizeof path - 1;
     if (Interrupted()) {
-      Say("stopped before %s", joined ? path : r.file);
+      Say("stopped before %s", joined ? path : file);
       return kExitStopped;
     }
     if (!joined) {
-      Say("%s: output path too long", r.file);
+      Say("%s: output path too long", file);
       ++failed;
       continue;
     }

@@ -55,14 +55,15 @@ bool ProbeRecording(const Recording& r, bool full, bool rescue, const char* hint
   record->full = full;
   static RecordingReader reader;
   OpenRecordingReader(r, rescue, &reader);
+  bool quiet = hint == nullptr;
   if (reader.chainCut && !rescue) {
-    Say("recording %u: its allocation chain cannot be followed%s", r.number, hint);
+    if (!quiet) Say("recording %u: its allocation chain cannot be followed%s", r.number, hint);
     return false;
   }
   static StreamAnalysis analysis;
   if (!StartAnalysis(&analysis)) {
     EndAnalysis(&analysis);
-    Say("%s", "not enough memory for the stream's tables");
+    if (!quiet) Say("%s", "not enough memory for the stream's tables");
     return false;
   }
   u64 offset = 0;
@@ -74,14 +75,14 @@ bool ProbeRecording(const Recording& r, bool full, bool rescue, const char* hint
   }
   record->full = offset == record->probedBytes;  // nothing was left unread
   if (read) read = ReadInto(&reader, &analysis, &offset, reader.length, false, record);
-  if (!read) {
+  if (!read && !quiet) {
     Say("recording %u: cannot be read at stream byte %llu%s", r.number,
         static_cast<unsigned long long>(offset), hint);
-  } else {
+  } else if (read) {
     SummarizeStream(analysis, &record->summary);
   }
   EndAnalysis(&analysis);
-  if (record->damaged || reader.chainCut) NoteDamage();
+  if (!quiet && (record->damaged || reader.chainCut)) NoteDamage();
   return read;
 }
 

@@ -18,7 +18,8 @@ struct ProbeRecord {
 
 // Head (until every table, 64 MiB or 35 s of PCR) and the last 4 MiB, or
 // with full the whole stream. False (said, with hint) when the recording
-// cannot be read without rescue.
+// cannot be read without rescue. A null hint: nothing is said, and damage
+// met is not the run's.
 bool ProbeRecording(const Recording& recording, bool full, bool rescue, const char* hint,
                     ProbeRecord* record);
 

@@ -1,6 +1,7 @@
 // A build without libdvbpsi (and the Windows build) has no probe.
 #include "cli/cli_port.h"
 #include "cli/commands.h"
+#include "cli/name_format.h"
 #include "cli/probe.h"
 
 bool ProbeAvailable() {
@@ -13,3 +14,7 @@ bool ProbeAvailable() {
 }
 
 int ProbeCommand(const Options&, const Catalog&) { return kExitFailed; }
+
+bool StreamPlaceholdersBuilt() { return false; }
+
+void StreamNameValues(const Recording&, bool, NameValues*) {}

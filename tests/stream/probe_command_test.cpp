@@ -33,6 +33,12 @@ const JsonValue& Member(const JsonValue& v, const std::string& key) {
   return found == v.members.end() ? missing : found->second;
 }
 
+bool Exists(const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f) std::fclose(f);
+  return f != nullptr;
+}
+
 class ProbeCommandTest : public ScratchTest {};
 
 TEST_F(ProbeCommandTest, ReportsWhatEachRecordingHolds) {
@@ -98,6 +104,13 @@ TEST_F(ProbeCommandTest, ReportsWhatEachRecordingHolds) {
       "duration_s", "duration_source", "service", "event", "following", "first_time",
       "last_time", "local_offset_min", "streams", "packets", "bitrate_bps", "health"};
   EXPECT_EQ(v.items[0].keys, keys);
+  // The same names make the files, in local time where the TOT gives it.
+  ChildResult named = RunMelvir({"extract", "-n", "1,2,5", "-d", Path("out"), "--quiet",
+                                 "--name-format", "{date} {time} {service} - {title}", Path("disk.img")});
+  EXPECT_EQ(named.status, 0) << named.err;
+  EXPECT_TRUE(Exists(Path("out/2009-05-03 22.44 Caf\xC3\xA9 - Le film.ts")));
+  EXPECT_TRUE(Exists(Path("out/2009-05-03 22.44 \xC5\x9Ei - Le film.ts")));
+  EXPECT_TRUE(Exists(Path("out/Arte.ts")));  // no tables but the SDT
 }
 
 TEST_F(ProbeCommandTest, UnreadableSectorsNeedRescue) {
