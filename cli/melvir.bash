@@ -15,6 +15,9 @@ _melvir_commands() {
   # BEGIN mount
   commands+=" mount"
   # END mount
+  # BEGIN probe
+  commands+=" probe"
+  # END probe
   echo "$commands"
 }
 
@@ -23,7 +26,7 @@ _melvir_options() {
   local options=""
   case $1 in
     list | info) options="--json $common" ;;
-    extract) options="-n --all --name -o -d --force $common" ;;
+    extract) options="-n --all --name -o -d --force --name-format $common" ;;
   esac
   # BEGIN rescue
   case $1 in
@@ -42,13 +45,16 @@ _melvir_options() {
   # BEGIN mount
   [[ $1 == mount ]] && options="--rescue --mapfile --background $common"
   # END mount
+  # BEGIN probe
+  [[ $1 == probe ]] && options="-n --all --name --json --full --rescue --mapfile $common"
+  # END probe
   echo "$options --help --version"
 }
 
 # Whether option $1 takes the next word as its value.
 _melvir_takes_value() {
   case $1 in
-    -n | --name | -o | -d | --charset | --trace-file) return 0 ;;
+    -n | --name | -o | -d | --charset | --trace-file | --name-format) return 0 ;;
     # BEGIN rescue
     --copy | --mapfile | --report) return 0 ;;
     # END rescue
