@@ -13,28 +13,21 @@
 #include <string>
 #include <vector>
 
+#include "bench/block_form_content.h"
 #include "testdisk.h"
 
 namespace {
 
+
 const uint32_t kBlock = testdisk::kBlockBytes, kStream = testdisk::kBlockStreamBytes;
 
-testdisk::Content LoopedBlockForm(std::shared_ptr<const std::vector<uint8_t>> ts) {
+// The stream file's bytes, played over and over.
+testdisk::Content Looped(std::shared_ptr<const std::vector<uint8_t>> ts) {
   return [ts](uint64_t offset, uint8_t* out, size_t n) {
-    const uint64_t length = ts->size();
     while (n > 0) {
-      uint64_t block = offset / kBlock;
-      uint32_t within = uint32_t(offset % kBlock);
-      size_t piece;
-      if (within < kStream) {
-        piece = std::min<size_t>(n, kStream - within);
-        uint64_t s = (block * kStream + within) % length;
-        piece = std::min<size_t>(piece, size_t(length - s));
-        std::memcpy(out, ts->data() + s, piece);
-      } else {
-        piece = std::min<size_t>(n, kBlock - within);
-        std::memset(out, 0xFF, piece);
-      }
+      uint64_t s = offset % ts->size();
+      size_t piece = std::min<size_t>(n, size_t(ts->size() - s));
+      std::memcpy(out, ts->data() + s, piece);
       out += piece;
       offset += piece;
       n -= piece;
@@ -70,7 +63,7 @@ int main(int argc, char** argv) {
     testdisk::Entry e;
     e.name = "Recording " + std::to_string(i + 1);
     e.clusters = clusters;
-    e.content = LoopedBlockForm(ts);
+    e.content = BlockFormOf(Looped(ts), false);
     d.entries.push_back(e);
   }
   std::string error;
