@@ -15,7 +15,7 @@ namespace {
 
 const long long kStart = 1241383440;  // 2009-05-03T20:44:00Z
 const std::string kTables =
-    "--utc 1241383440 --offset '120' "
+    "--utc 1241383440 --offset '120|1241383000|60' "
     "--event '1241380800|2641|fra|Avant|' "
     "--event '1241383441|3600|fra|Le film du soir|Un film' "
     "--event '1241387041|1800|fra|Apr\\xC2" "es|'";
@@ -63,7 +63,7 @@ TEST(StreamProbe, ProgrammeWithTables) {
   EXPECT_GT(s.bitrate, 200000u);
   EXPECT_EQ(s.firstTime, kStart);
   EXPECT_EQ(s.lastTime, kStart + 4);
-  EXPECT_EQ(s.localOffsetMinutes, 120);
+  EXPECT_EQ(s.localOffsetMinutes, 60);  // changed before the first time
   // Present at the start is "Avant" (1 s recorded); the film overlaps most.
   EXPECT_EQ(s.event.title, "Le film du soir");
   EXPECT_EQ(s.event.text, "Un film");
@@ -119,6 +119,26 @@ TEST(StreamProbe, DamageIsCountedWhereItIs) {
     EXPECT_EQ(s.continuityErrors, c.continuityErrors);
     EXPECT_NEAR(s.durationSeconds, 3.0, 0.3);
   }
+}
+
+TEST(StreamProbe, WithoutTablesTheClockStillTells) {
+  NEED_FFMPEG();
+  std::string path = MakeStream("nopat", Mpeg2TwoLanguages(3), "");
+  ASSERT_FALSE(path.empty());
+  std::vector<unsigned char> bytes = ReadWhole(path), kept;
+  for (size_t at = 0; at + 188 <= bytes.size(); at += 188)
+    if (((bytes[at + 1] & 0x1F) << 8 | bytes[at + 2]) != 0) kept.insert(kept.end(), &bytes[at], &bytes[at + 188]);
+  ProbeSummary s = Analyze(kept);
+  EXPECT_STREQ(s.reason, "no PAT");
+  EXPECT_EQ(s.durationSource, kDurationPcr);
+  EXPECT_NEAR(s.durationSeconds, 3.0, 0.3);
+  // Without the PCR flag, the PTS give the duration.
+  for (size_t at = 0; at + 188 <= bytes.size(); at += 188)
+    if ((bytes[at + 3] & 0x20) && bytes[at + 4] > 0) bytes[at + 5] &= 0xEF;
+  s = Analyze(bytes);
+  EXPECT_EQ(s.reason, nullptr);
+  EXPECT_EQ(s.durationSource, kDurationPts);
+  EXPECT_NEAR(s.durationSeconds, 3.0, 0.3);
 }
 
 TEST(StreamProbe, ClockAcrossWrapAndSplices) {
