@@ -121,6 +121,23 @@ TEST(StreamProbe, DamageIsCountedWhereItIs) {
   }
 }
 
+TEST(StreamProbe, PrivateStreamsAreKnownByTheirDescriptors) {
+  NEED_FFMPEG();
+  const struct {
+    const char* codec;
+    const char* encoder;
+  } cases[] = {{"AC-3", "ac3"}, {"E-AC-3", "eac3"}};
+  for (const auto& c : cases) {
+    std::string path = MakeStream(c.encoder, std::string("-f lavfi -i sine -t 1 -c:a ") + c.encoder +
+                                                 " -mpegts_flags system_b", "");
+    ASSERT_FALSE(path.empty());
+    ProbeSummary s = Analyze(ReadWhole(path));
+    ASSERT_EQ(s.streams.size(), 1u);
+    EXPECT_EQ(s.streams[0].streamType, 0x06);
+    EXPECT_STREQ(s.streams[0].codec, c.codec);
+  }
+}
+
 TEST(StreamProbe, WithoutTablesTheClockStillTells) {
   NEED_FFMPEG();
   std::string path = MakeStream("nopat", Mpeg2TwoLanguages(3), "");
