@@ -43,6 +43,7 @@
 #include "platform/drive_map.h"
 #include "platform/fault.h"
 #include "platform/platform.h"
+#include "bench/block_form_content.h"
 #include "testdisk.h"
 
 namespace {
@@ -54,30 +55,9 @@ double Now() {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-// The recorder's block form of a transport stream made up on the fly: each
-// 131072-byte block holds 129344 stream bytes (188-byte packets starting with
-// 0x47) and 1728 filler bytes, so any piece can be produced on its own.
+// A transport stream of pattern bytes in the recorder's block form.
 testdisk::Content BlockFormPattern(uint32_t seed) {
-  testdisk::Content stream = testdisk::PatternContent(seed);
-  return [stream](uint64_t offset, uint8_t* out, size_t n) {
-    while (n > 0) {
-      uint64_t block = offset / kBlockBytes;
-      uint32_t within = uint32_t(offset % kBlockBytes);
-      size_t piece;
-      if (within < kStreamBytes) {
-        piece = std::min<size_t>(n, kStreamBytes - within);
-        uint64_t s = block * kStreamBytes + within;
-        stream(s, out, piece);
-        for (uint64_t p = (s + 187) / 188 * 188; p < s + piece; p += 188) out[p - s] = 0x47;
-      } else {
-        piece = std::min<size_t>(n, kBlockBytes - within);
-        std::memset(out, 0xFF, piece);
-      }
-      out += piece;
-      offset += piece;
-      n -= piece;
-    }
-  };
+  return BlockFormOf(testdisk::PatternContent(seed), true);
 }
 
 int MakeExtract(const std::string& image, uint64_t mib) {

@@ -95,6 +95,8 @@ bool SetOption(OptionId id, const char* value, Options* o) {
     case kOptMetadata: o->metadata = true; break;
     case kOptBackground: o->background = true; break;
     case kOptFindHeader: o->findHeader = true; break;
+    case kOptFull: o->full = true; break;
+    case kOptNameFormat: o->nameFormat = value; break;
     case kOptHeader: {
       const char* end;
       if (!ParseNumber(value, &end, &o->headerSector) || *end)

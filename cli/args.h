@@ -5,7 +5,7 @@
 #include "text/charset.h"
 #include "platform/types.h"
 
-enum Command { kNoCommand, kList, kInfo, kExtract, kCheck, kDomain, kMount, kHelp, kVersion };
+enum Command { kNoCommand, kList, kInfo, kExtract, kCheck, kDomain, kMount, kProbe, kHelp, kVersion };
 
 const u32 kMaxSources = 17;  // as many drives as the probe looks at
 const u32 kMaxRanges = 64;   // pieces of one -n list
@@ -42,6 +42,8 @@ struct Options {
   const char* outputDir;    // -d, or null
   const char* mountPoint;   // mount: the last argument
   bool background;          // mount --background
+  bool full;                // probe --full: the whole stream
+  const char* nameFormat;   // extract --name-format, or null
   const char* sources[kMaxSources];  // point into argv, which outlives the run
   u32 sourceCount;
   char error[200];          // why the line was refused

@@ -9,6 +9,8 @@
 #include "cli/header_source.h"
 #include "cli/help_texts.h"
 #include "cli/mount_command.h"
+#include "cli/name_format.h"
+#include "cli/probe.h"
 
 namespace {
 
@@ -24,6 +26,13 @@ bool ValidateExtract(Options* o) {
   if (ways != 1)
     return Refuse(o, "extract takes one of -n LIST, --all, --name PATTERN, --lost CLUSTER or --all-lost");
   if (o->outputFile && o->outputDir) return Refuse(o, "-o and -d exclude each other");
+  bool usesStream;
+  return !o->nameFormat || CheckNameFormat(o->nameFormat, &usesStream, o->error, sizeof o->error);
+}
+
+bool ValidateProbe(Options* o) {
+  if ((o->all ? 1 : 0) + (o->rangeCount ? 1 : 0) + (o->namePattern ? 1 : 0) > 1)
+    return Refuse(o, "probe takes at most one of -n LIST, --all and --name PATTERN");
   return true;
 }
 
@@ -48,6 +57,7 @@ bool ValidateMount(Options* o) {
 }
 
 int PrepareExtract(const Options& o) { return CheckOutputChoice(o); }
+int PrepareProbe(const Options&) { return ProbeAvailable() ? kExitDone : kExitFailed; }
 
 int RunList(const Options& o, Catalog* c) {
   ReadCatalog(o, c);
@@ -73,6 +83,11 @@ int RunDomain(const Options& o, Catalog* c) {
   return DomainCommand(o, *c);
 }
 
+int RunProbe(const Options& o, Catalog* c) {
+  ReadCatalog(o, c);
+  return ProbeCommand(o, *c);
+}
+
 int RunMount(const Options& o, Catalog* c) {
   ReadCatalog(o, c);
   return MountCommand(o, *c);
@@ -95,7 +110,8 @@ const OptionRow kOptionRows[kOptionCount] = {
     {kOptOutput, "-o", true},            {kOptFolder, "-d", true},
     {kOptForce, "--force", false},       {kOptMetadata, "--metadata", false},
     {kOptBackground, "--background", false}, {kOptHeader, "--header", true},
-    {kOptFindHeader, "--find-header", false},
+    {kOptFindHeader, "--find-header", false}, {kOptNameFormat, "--name-format", true},
+    {kOptFull, "--full", false},
 };
 
 const CommandRow kCommandRows[] = {
@@ -109,7 +125,7 @@ const CommandRow kCommandRows[] = {
     {kExtract, "extract", "recordings as .ts files (or to standard output)",
      BIT(kOptNumbers) | BIT(kOptAll) | BIT(kOptName) | BIT(kOptLost) | BIT(kOptAllLost) |
          BIT(kOptOutput) | BIT(kOptFolder) | BIT(kOptForce) | BIT(kOptCharset) | kRescuing |
-         BIT(kOptReport) | kTracing | BIT(kOptQuiet),
+         BIT(kOptReport) | kTracing | BIT(kOptQuiet) | BIT(kOptNameFormat),
      kExtractUsage, kExtractHelp, nullptr, ValidateExtract, PrepareExtract, nullptr, RunExtract},
     {kCheck, "check", "a read-only consistency report, and lost recordings",
      BIT(kOptJson) | BIT(kOptCharset) | BIT(kOptMapfile) | kTracing | BIT(kOptHeader) |
@@ -122,6 +138,10 @@ const CommandRow kCommandRows[] = {
      BIT(kOptRescue) | BIT(kOptMapfile) | BIT(kOptCharset) | BIT(kOptBackground) | kTracing |
          BIT(kOptQuiet) | BIT(kOptHeader),
      kMountUsage, kMountHelp, "MOUNTPOINT", ValidateMount, PrepareMount, nullptr, RunMount},
+    {kProbe, "probe", "what each recording holds: channel, programme, date, length",
+     BIT(kOptNumbers) | BIT(kOptAll) | BIT(kOptName) | BIT(kOptJson) | BIT(kOptFull) |
+         BIT(kOptRescue) | BIT(kOptMapfile) | BIT(kOptHeader) | BIT(kOptCharset) | kTracing,
+     kProbeUsage, kProbeHelp, nullptr, ValidateProbe, PrepareProbe, nullptr, RunProbe},
     {kHelp, "help", "this text, or a command's own: melvir help extract", 0, kHelpUsage,
      nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
 };

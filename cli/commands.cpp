@@ -16,6 +16,7 @@
 #include "rescue/rescue.h"
 #include "report/info_text.h"
 #include "report/json.h"
+#include "cli/name_format.h"
 #include "cli/os.h"
 #include "cli/output_file.h"
 #include "text/pattern.h"
@@ -57,7 +58,9 @@ bool SelectLost(const Options& o, std::vector<const Recording*>* rows) {
   return true;
 }
 
-bool Select(const Options& o, const Catalog& c, std::vector<const Recording*>* rows) {
+}  // namespace
+
+bool SelectRecordings(const Options& o, const Catalog& c, std::vector<const Recording*>* rows) {
   if (o.lostCluster || o.allLost) return SelectLost(o, rows);
   u32 count = u32(c.recordings.size());
   for (u32 i = 0; i < o.rangeCount; ++i) {
@@ -78,9 +81,6 @@ bool Select(const Options& o, const Catalog& c, std::vector<const Recording*>* r
   }
   return true;
 }
-
-
-}  // namespace
 
 int CheckOutputChoice(const Options& o) {
   Destination d;
@@ -164,7 +164,7 @@ int ListCommand(const Options& o, const Catalog& c) {
 
 int DomainCommand(const Options& o, const Catalog& c) {
   std::vector<const Recording*> rows;
-  if ((o.all || o.rangeCount) && !Select(o, c, &rows)) return kExitFailed;
+  if ((o.all || o.rangeCount) && !SelectRecordings(o, c, &rows)) return kExitFailed;
   std::vector<SectorRun> runs;
   if (o.metadata) MetadataSectorRuns(AppendSectorRun, &runs);
   for (const Recording* r : rows) {
@@ -212,7 +212,7 @@ int InfoCommand(const Options& o, const Catalog& c) {
 
 int ExtractCommand(const Options& o, const Catalog& c) {
   std::vector<const Recording*> rows;
-  if (!Select(o, c, &rows)) return kExitFailed;
+  if (!SelectRecordings(o, c, &rows)) return kExitFailed;
   bool several = SelectsSeveral(o);
   Destination d;
   int status;
@@ -234,20 +234,26 @@ int ExtractCommand(const Options& o, const Catalog& c) {
     Say("%s: cannot create the report: %s", o.report, std::strerror(errno));
     return kExitFailed;
   }
+  std::vector<std::string> formatted;
+  if (o.nameFormat) FormatFileNames(o.nameFormat, o.rescue, c, &formatted);
   CatchInterrupt();
   u32 extracted = 0, skipped = 0, failed = 0;
   for (const Recording* row : rows) {
     const Recording& r = *row;
+    // A lost recording is no row of the catalog and keeps its name.
+    bool listed = o.nameFormat && r.number >= 1 && r.number <= c.recordings.size() &&
+                  &c.recordings[r.number - 1] == row;
+    const char* file = listed ? formatted[r.number - 1].c_str() : r.file;
     char path[1100];
-    bool joined = d.folder || !o.outputFile ? JoinPath(d.folder, r.file, path, sizeof path)
+    bool joined = d.folder || !o.outputFile ? JoinPath(d.folder, file, path, sizeof path)
                                             : FormatText(path, sizeof path, "%s", o.outputFile) <
                                                   sizeof path - 1;
     if (Interrupted()) {
-      Say("stopped before %s", joined ? path : r.file);
+      Say("stopped before %s", joined ? path : file);
       return kExitStopped;
     }
     if (!joined) {
-      Say("%s: output path too long", r.file);
+      Say("%s: output path too long", file);
       ++failed;
       continue;
     }

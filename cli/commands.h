@@ -2,6 +2,8 @@
 #ifndef MELVIR_CLI_COMMANDS_H
 #define MELVIR_CLI_COMMANDS_H
 
+#include <vector>
+
 #include "cli/args.h"
 #include "cli/catalog.h"
 #include "cli/exit_status.h"
@@ -17,6 +19,11 @@ struct Destination {
 bool PlanDestination(const Options& options, bool several, Destination* destination, int* status);
 // The same, before the disk is read: 0, or the status to exit with.
 int CheckOutputChoice(const Options& options);
+
+// The recordings -n, --all, --name (or for extract --lost, --all-lost)
+// select, in order; false (said) when one named is not there.
+bool SelectRecordings(const Options& options, const Catalog& catalog,
+                      std::vector<const Recording*>* rows);
 
 int ListCommand(const Options& options, const Catalog& catalog);
 int InfoCommand(const Options& options, const Catalog& catalog);

@@ -19,11 +19,17 @@
   "usage: melvir extract (-n LIST | --all | --name PATTERN | --lost CLUSTER | --all-lost)\n" \
   "                      [-o FILE|DIR|- | -d DIR] [--force] [--charset NAME] [--rescue]\n"   \
   "                      [--copy 2] [--mapfile FILE] [--report FILE] [--header SECTOR]\n"   \
+  "                      [--name-format F]\n"                                              \
   "                      [--trace | --trace-file FILE] [--quiet] [SOURCE...]\n"
 
 #define MOUNT_USAGE                                                                       \
   "usage: melvir mount [--rescue] [--mapfile FILE] [--header SECTOR] [--charset NAME] [--background]\n" \
   "                    [--trace | --trace-file FILE] [--quiet] [SOURCE...] MOUNTPOINT\n"
+
+#define PROBE_USAGE                                                                       \
+  "usage: melvir probe [-n LIST | --all | --name PATTERN] [--json] [--full] [--rescue]\n"  \
+  "                    [--mapfile FILE] [--header SECTOR] [--charset NAME]\n"             \
+  "                    [--trace | --trace-file FILE] [SOURCE...]\n"
 
 #define STATUSES                                                                        \
   "Exit status: 0 done; 1 failure (no recorder disk, a source that cannot be\n"        \
@@ -118,6 +124,14 @@ const char kExtractHelp[] =
     "                   'melvir check' reports it (named lost-CLUSTER.ts)\n"
     "  --all-lost       every lost recording 'melvir check' finds\n"
     "  --force          replace existing output files\n"
+    "  --name-format F  the output file names (without .ts), from placeholders:\n"
+    "                   {name} (the default), {index}, {cluster} (its first), and\n"
+    "                   from the stream's own tables {service}, {title}, {date} and\n"
+    "                   {time} (the first broadcast time, local where the stream\n"
+    "                   gives the offset: 2009-05-03, 22.44), {date_utc}, {time_utc},\n"
+    "                   {duration} (0h45); one with no value is left out with the\n"
+    "                   blanks and separators beside it, an empty result is {name}\n"
+    "                   (on Windows only {name}, {index} and {cluster})\n"
     COMMON RESCUE HEADER
     "  --report FILE    with --rescue: one JSON object per recording, its output,\n"
     "                   bytes written, unreadable [[offset, length], ...], chain_end\n"
@@ -184,6 +198,39 @@ const char kMountHelp[] =
 
 // The program's help around its list of commands, which the command table
 // gives.
+const char kProbeHelp[] =
+    PROBE_USAGE
+    "\n"
+    "What each recording holds, from its transport stream: the programme, its\n"
+    "channel and provider (SDT), the event broadcast (EIT present/following: the\n"
+    "one that overlaps the recorded time most, and the one after it), the first\n"
+    "and last broadcast time (TDT/TOT) and the local offset, the duration from\n"
+    "the PCR (the PTS when there is none), the elementary streams, the bit rate\n"
+    "and the stream's health (TR 101 290 sync losses, continuity errors, transport\n"
+    "errors, unreadable packets). Without --full, the start is read until every\n"
+    "table has been seen (or 64 MiB, or 35 s), then the last 4 MiB. Without -n,\n"
+    "--all or --name, every recording. Names in the tables are decoded as\n"
+    "--charset dvb decodes them; the two-byte tables 0x12-0x14 show as U+FFFD.\n"
+    "\n"
+    "  -n LIST          recordings by number: 3, or 2,5-7\n"
+    "  --all            every recording\n"
+    "  --name PATTERN   every recording whose name matches the shell pattern\n"
+    "  --json           a JSON array, one object per recording: index, name,\n"
+    "                   transport_stream, full, probed_bytes, reason, program,\n"
+    "                   duration_s, duration_source (pcr, pcr_full, pts), service,\n"
+    "                   event, following, first_time, last_time, local_offset_min,\n"
+    "                   streams, packets, bitrate_bps, health\n"
+    "  --full           read the whole stream (the health counts then cover it all)\n"
+    COMMON
+    "  --rescue         read past damage: unreadable packets are counted, not read\n"
+    "  --mapfile FILE   a GNU ddrescue mapfile of the one SOURCE, an image: every\n"
+    "                   sector not finished (+) in it fails to read\n"
+    HEADER
+    "\n" SOURCES "\n"
+    "Exit status: 0 done; 1 no recorder disk, or a recording that cannot be read\n"
+    "(without --rescue); 2 usage error; 3 done, but damage was met (--rescue);\n"
+    "130 stopped by Ctrl-C.\n";
+
 const char kMainHelpHead[] =
     "usage: melvir COMMAND [OPTION...] [SOURCE...]\n"
     "       melvir help [COMMAND] | --help | --version\n"
@@ -205,3 +252,4 @@ const char kExtractUsage[] = EXTRACT_USAGE;
 const char kCheckUsage[] = CHECK_USAGE;
 const char kDomainUsage[] = DOMAIN_USAGE;
 const char kMountUsage[] = MOUNT_USAGE;
+const char kProbeUsage[] = PROBE_USAGE;

@@ -4,9 +4,9 @@
 #define MELVIR_CLI_HELP_TEXTS_H
 
 extern const char kListUsage[], kInfoUsage[], kExtractUsage[], kCheckUsage[], kDomainUsage[],
-    kMountUsage[], kHelpUsage[];
+    kMountUsage[], kProbeUsage[], kHelpUsage[];
 extern const char kListHelp[], kInfoHelp[], kExtractHelp[], kCheckHelp[], kDomainHelp[],
-    kMountHelp[];
+    kMountHelp[], kProbeHelp[];
 extern const char kMainHelpHead[], kMainHelpTail[];
 
 #endif

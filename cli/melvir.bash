@@ -4,7 +4,7 @@
 # The commands, then the options of command $1, one word each (as melvir's
 # command table has them; a test compares the two).
 _melvir_commands() {
-  echo "list info extract check domain mount help"
+  echo "list info extract check domain mount probe help"
 }
 
 _melvir_options() {
@@ -13,9 +13,10 @@ _melvir_options() {
   case $1 in
     list) options="--json --charset $tracing --quiet $rescuing" ;;
     info) options="--json --charset $tracing --quiet --mapfile --header" ;;
-    extract) options="-n --all --name --lost --all-lost -o -d --force --charset $rescuing --report $tracing --quiet" ;;
+    extract) options="-n --all --name --lost --all-lost -o -d --force --name-format --charset $rescuing --report $tracing --quiet" ;;
     check) options="--json --charset --mapfile --header --find-header $tracing" ;;
     domain) options="--metadata -n --all $rescuing $tracing --quiet" ;;
+    probe) options="-n --all --name --json --full --rescue --mapfile --header --charset $tracing" ;;
     mount) options="--rescue --mapfile --header --charset --background $tracing --quiet" ;;
   esac
   echo "$options --help --version"
@@ -24,7 +25,7 @@ _melvir_options() {
 # Whether option $1 takes the next word as its value.
 _melvir_takes_value() {
   case $1 in
-    -n | --name | -o | -d | --charset | --trace-file | --copy | --mapfile | --report | --lost | --header)
+    -n | --name | -o | -d | --charset | --trace-file | --copy | --mapfile | --report | --lost | --header | --name-format)
       return 0
       ;;
   esac

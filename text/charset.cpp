@@ -20,12 +20,16 @@ const Spelling kSpellings[] = {
 };
 
 // What the bytes of a name are read as.
-enum Form { kTable, kIso6937, kUtf8Form, kUnknown };
+enum Form { kTable, kIso6937, kUtf8Form, kUcs2Form, kUnknown };
+
+// How the broadcast's control codes read: in a recording name, and in the
+// strings of its tables (one line, or text whose line breaks stay).
+enum Controls { kNoControls, kNameControls, kLineControls, kTextControls };
 
 struct Decoding {
   Form form;
-  const u16* high;  // kTable: code points of bytes 0x80-0xFF
-  bool broadcast;   // the broadcast text's control codes apply
+  const u16* high;    // kTable: code points of bytes 0x80-0xFF
+  Controls controls;  // the broadcast text's control codes apply
 };
 
 struct Output {
@@ -46,23 +50,28 @@ void Put(Output* o, u32 c) {
 }
 
 // The broadcast text's control codes: bytes 0x80-0x9F of its one-byte
-// tables, and U+E080-U+E09F in its UTF-8 (C1 code points are taken the same
-// way). Emphasis on and off (0x86, 0x87) carry no text and go; the line
-// break (0x8A) reads as a blank in a one-line name; the rest are not text
-// and show as U+FFFD. Returns false for a code point that is no such code.
-bool BroadcastControl(u32 c, bool* dropped, u32* shown) {
+// tables, and U+E080-U+E09F in its UTF-8 and UCS-2 (C1 code points are
+// taken the same way). The line break (0x8A) reads as a blank on one line
+// and stays a line break in text. In a name, emphasis on and off (0x86,
+// 0x87) carry no text and go and the rest show as U+FFFD; in the tables'
+// strings every other code goes. Returns false for a code point that is no
+// such code.
+bool BroadcastControl(u32 c, Controls controls, bool* dropped, u32* shown) {
   u32 code;
   if (c >= 0x80 && c <= 0x9F) code = c;
   else if (c >= 0xE080 && c <= 0xE09F) code = c - 0xE000;
   else return false;
-  *dropped = code == 0x86 || code == 0x87;
-  *shown = code == 0x8A ? ' ' : kReplacement;
+  bool lineBreak = code == 0x8A;
+  *dropped = controls == kNameControls ? code == 0x86 || code == 0x87 : !lineBreak;
+  *shown = lineBreak ? (controls == kTextControls ? '\n' : ' ') : kReplacement;
   return true;
 }
 
-void Emit(Output* o, u32 c, bool broadcast) {
+void Emit(Output* o, u32 c, Controls controls) {
   bool dropped = false;
-  if (broadcast && BroadcastControl(c, &dropped, &c) && dropped) return;
+  bool control = controls != kNoControls && BroadcastControl(c, controls, &dropped, &c);
+  if (dropped) return;
+  if (control && c == '\n') return Put(o, c);
   if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) c = kReplacement;  // never a control code in a name
   Put(o, c);
 }
@@ -82,9 +91,17 @@ u32 Iso6937Pair(u8 mark, u8 letter) {
 // The code point at p and the bytes it takes.
 u32 Next(const Decoding& d, const u8* p, u32 length, u32* c) {
   u8 b = p[0];
+  *c = kUndefined;
   switch (d.form) {
     case kUtf8Form:
       return ReadUtf8(p, length, c);
+    case kUcs2Form:
+      // Big-endian 16-bit units of the Basic Multilingual Plane: a lone
+      // byte or a surrogate is no character.
+      *c = length < 2 ? kUndefined : u32(p[0]) << 8 | p[1];
+      if (*c >= 0xD800 && *c <= 0xDFFF) *c = kUndefined;
+      if (*c == kUndefined) *c = kReplacement;
+      return length < 2 ? 1 : 2;
     case kIso6937:
       if (b >= 0xC1 && b <= 0xCF && length > 1) {
         *c = Iso6937Pair(b, p[1]);
@@ -106,8 +123,8 @@ u32 Next(const Decoding& d, const u8* p, u32 length, u32* c) {
 
 // The broadcast coding: a first byte below 0x20 selects the table and is no
 // part of the text. Sets *skip to the bytes the selector takes.
-Decoding BroadcastDecoding(const u8* raw, u32 length, u32* skip) {
-  Decoding d = {kUnknown, nullptr, true};
+Decoding BroadcastDecoding(const u8* raw, u32 length, Controls controls, u32* skip) {
+  Decoding d = {kUnknown, nullptr, controls};
   *skip = 0;
   if (length == 0 || raw[0] >= 0x20) {
     d.form = kIso6937;
@@ -120,16 +137,29 @@ Decoding BroadcastDecoding(const u8* raw, u32 length, u32* skip) {
   } else if (raw[0] == 0x10) {
     *skip = length < 3 ? length : 3;
     if (length >= 3 && raw[1] == 0x00) part = raw[2];
+  } else if (raw[0] == 0x11) {
+    d.form = kUcs2Form;
   } else if (raw[0] == 0x15) {
     d.form = kUtf8Form;
   }
-  // 0x11-0x14 (two-byte tables), the reserved values and ISO 8859-12, which
-  // does not exist, are not decoded: every byte of the text is U+FFFD.
+  // 0x12-0x14 (the Korean, simplified Chinese and Big5 two-byte tables),
+  // the reserved values and ISO 8859-12, which does not exist, are not
+  // decoded: every byte of the text is U+FFFD.
   if (part < 16 && kIso8859Present[part]) {
     d.form = kTable;
     d.high = kIso8859High[part];
   }
   return d;
+}
+
+void Decode(const Decoding& d, const u8* raw, u32 start, u32 length, char* out, u32 size) {
+  Output o = {out, size - 1};
+  for (u32 i = start; i < length && o.left > 0;) {
+    u32 c;
+    i += Next(d, raw + i, length - i, &c);
+    Emit(&o, c, d.controls);
+  }
+  *o.at = 0;
 }
 
 }  // namespace
@@ -155,20 +185,21 @@ bool ParseCharset(const char* name, Charset* out) {
 
 void DecodeName(const u8* raw, u32 length, Charset charset, char* out, u32 size) {
   if (size == 0) return;
-  Decoding d = {kTable, kIso8859High[1], false};
+  Decoding d = {kTable, kIso8859High[1], kNoControls};
   u32 start = 0;
   switch (charset) {
     case kLatin1: break;
     case kLatin9: d.high = kIso8859High[15]; break;
     case kCp1252: d.high = kCp1252High; break;
     case kUtf8: d.form = kUtf8Form; break;
-    case kDvb: d = BroadcastDecoding(raw, length, &start); break;
+    case kDvb: d = BroadcastDecoding(raw, length, kNameControls, &start); break;
   }
-  Output o = {out, size - 1};
-  for (u32 i = start; i < length && o.left > 0;) {
-    u32 c;
-    i += Next(d, raw + i, length - i, &c);
-    Emit(&o, c, d.broadcast);
-  }
-  *o.at = 0;
+  Decode(d, raw, start, length, out, size);
+}
+
+void DecodeBroadcastString(const u8* raw, u32 length, bool text, char* out, u32 size) {
+  if (size == 0) return;
+  u32 start;
+  Decoding d = BroadcastDecoding(raw, length, text ? kTextControls : kLineControls, &start);
+  Decode(d, raw, start, length, out, size);
 }

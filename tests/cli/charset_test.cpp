@@ -50,6 +50,7 @@ TEST(CliCharset, EachCharsetDecodesItsOwnBytes) {
       {"dvb UTF-8 control codes", kDvb, "\x15\xEE\x82\x86" "A\xEE\x82\x87\xEE\x82\x8A" "B",
        "A B"},
       {"dvb two-byte table", kDvb, "\x12" "ab", BAD BAD},
+      {"dvb 0x11 UCS-2", kDvb, std::string("\x11\x00" "A\x20\xAC\xD8\x00\x00", 8), "A\xE2\x82\xAC" BAD BAD},
       {"dvb no ISO 8859-12", kDvb, "\x08" "a", BAD},
       {"dvb bad 0x10 table", kDvb, std::string("\x10\x01\x02" "ab", 5), BAD BAD},
       {"full expansion fits", kCp1252, std::string(64, '\x81'), [] {
@@ -59,6 +60,27 @@ TEST(CliCharset, EachCharsetDecodesItsOwnBytes) {
        }()},
   };
   for (const Case& c : cases) EXPECT_EQ(Decode(c.charset, c.raw), c.decoded) << c.what;
+}
+
+TEST(CliCharset, BroadcastStringsDropControlCodes) {
+  const struct {
+    const char* what;
+    std::string raw;
+    bool text;
+    std::string decoded;
+  } cases[] = {
+      {"line", "\x86News\x87\x8Anow\x80", false, "News now"},
+      {"text", "\x86News\x87\x8Anow\x80", true, "News\nnow"},
+      {"UTF-8 text", "\x15" "A\xEE\x82\x8A" "B\xC2\x85", true, "A\nB"},
+      {"UCS-2 text", std::string("\x11\x00\x8A\x00" "a\xE0\x86", 7), true, "\na"},
+      {"two-byte table stays replaced", "\x13" "ab", true, BAD BAD},
+  };
+  for (const auto& c : cases) {
+    char out[kBroadcastStringSize];
+    DecodeBroadcastString(reinterpret_cast<const u8*>(c.raw.data()), u32(c.raw.size()), c.text, out,
+                          sizeof out);
+    EXPECT_EQ(out, c.decoded) << c.what;
+  }
 }
 
 TEST(CliCharset, ANameCutShortEndsAtAWholeCharacter) {

@@ -1,0 +1,46 @@
+#include <vector>
+
+#include "cli/cli_port.h"
+#include "cli/commands.h"
+#include "cli/os.h"
+#include "cli/probe.h"
+#include "cli/probe_record.h"
+#include "cli/rescue_mode.h"
+
+bool ProbeAvailable() { return true; }
+
+int ProbeCommand(const Options& o, const Catalog& c) {
+  std::vector<const Recording*> rows;
+  if (!o.all && !o.rangeCount && !o.namePattern) {
+    for (const Recording& r : c.recordings) rows.push_back(&r);
+  } else if (!SelectRecordings(o, c, &rows)) {
+    return kExitFailed;
+  }
+  CatchInterrupt();
+  bool failed = false;
+  if (o.json) std::fputs(rows.empty() ? "[" : "[\n", stdout);
+  static ProbeRecord record;
+  bool first = true;
+  for (const Recording* r : rows) {
+    if (Interrupted()) {
+      if (o.json) std::fputs(first ? "]\n" : "\n]\n", stdout);
+      Say("%s", "stopped");
+      return kExitStopped;
+    }
+    if (!ProbeRecording(*r, o.full, o.rescue, RescueHint(o), &record)) {
+      failed = true;
+      continue;
+    }
+    if (o.json) {
+      std::fputs(first ? "  {" : ",\n  {", stdout);
+      WriteProbeJsonMembers(stdout, record);
+      std::fputc('}', stdout);
+    } else {
+      if (!first) std::fputc('\n', stdout);
+      WriteProbeText(stdout, record);
+    }
+    first = false;
+  }
+  if (o.json) std::fputs(first ? "]\n" : "\n]\n", stdout);
+  return failed || c.scanFailed ? kExitFailed : kExitDone;
+}

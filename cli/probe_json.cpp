@@ -1,0 +1,114 @@
+// probe --json: one object per recording; absent values are null.
+#include <cinttypes>
+
+#include "text/charset.h"
+#include "report/json.h"
+#include "cli/probe_record.h"
+
+namespace {
+
+const char* const kKinds[] = {"video", "audio", "subtitles", "teletext", "data"};
+
+void String(std::FILE* out, const char* key, const std::string& raw, bool text) {
+  char decoded[kBroadcastStringSize];
+  DecodeStreamString(raw, text, decoded, sizeof decoded);
+  std::fprintf(out, "\"%s\": ", key);
+  WriteJsonUtf8(out, decoded);
+}
+
+void Language(std::FILE* out, const char* language) {
+  std::fputs("\"language\": ", out);
+  if (language[0]) WriteJsonUtf8(out, language);
+  else std::fputs("null", out);
+}
+
+void Time(std::FILE* out, const char* key, bool known, i64 seconds) {
+  char text[21];
+  FormatIsoUtc(seconds, text);
+  if (known) std::fprintf(out, "\"%s\": \"%s\"", key, text);
+  else std::fprintf(out, "\"%s\": null", key);
+}
+
+void Event(std::FILE* out, const char* key, const EventSummary& e) {
+  std::fprintf(out, ", \"%s\": ", key);
+  if (!e.known) {
+    std::fputs("null", out);
+    return;
+  }
+  std::fputc('{', out);
+  String(out, "title", e.title, false);
+  std::fputs(", ", out);
+  String(out, "text", e.text, true);
+  std::fputs(", ", out);
+  Language(out, e.language);
+  std::fputs(", ", out);
+  Time(out, "start", e.startKnown, e.start);
+  if (e.durationKnown) std::fprintf(out, ", \"duration_s\": %u}", e.duration);
+  else std::fputs(", \"duration_s\": null}", out);
+}
+
+void Service(std::FILE* out, const ProbeSummary& s) {
+  std::fputs(", \"service\": ", out);
+  if (!s.serviceKnown) {
+    std::fputs("null", out);
+    return;
+  }
+  std::fputc('{', out);
+  String(out, "name", s.service.name, false);
+  std::fputs(", ", out);
+  String(out, "provider", s.service.provider, false);
+  std::fprintf(out, ", \"service_id\": %u, \"type\": %u}", s.service.serviceId, s.service.type);
+}
+
+void Streams(std::FILE* out, const ProbeSummary& s) {
+  std::fputs(", \"streams\": [", out);
+  for (size_t i = 0; i < s.streams.size(); ++i) {
+    const StreamSummary& st = s.streams[i];
+    std::fprintf(out, "%s{\"pid\": %u, \"stream_type\": %u, \"kind\": \"%s\", \"codec\": ", i ? ", " : "",
+                 st.pid, st.streamType, kKinds[st.kind]);
+    if (st.codec) WriteJsonUtf8(out, st.codec);
+    else std::fputs("null", out);
+    std::fputs(", ", out);
+    Language(out, st.language);
+    std::fprintf(out, ", \"continuity_errors\": %u}", st.continuityErrors);
+  }
+  std::fputc(']', out);
+}
+
+}  // namespace
+
+void WriteProbeJsonMembers(std::FILE* out, const ProbeRecord& record) {
+  const Recording& r = *record.recording;
+  const ProbeSummary& s = record.summary;
+  std::fprintf(out, "\"index\": %u, \"name\": ", r.number);
+  WriteJsonString(out, r.entry.name);
+  std::fprintf(out, ", \"transport_stream\": %s, \"full\": %s, \"probed_bytes\": %" PRIu64 ", \"reason\": ",
+               s.transportStream ? "true" : "false", record.full ? "true" : "false", record.probedBytes);
+  if (s.reason) WriteJsonUtf8(out, s.reason);
+  else std::fputs("null", out);
+  if (!s.transportStream) return;
+  if (s.programKnown) std::fprintf(out, ", \"program\": %u", s.program);
+  else std::fputs(", \"program\": null", out);
+  static const char* const kSources[] = {"null", "\"pcr\"", "\"pts\""};
+  const char* source = s.durationSource == kDurationPcr && record.full ? "\"pcr_full\"" : kSources[s.durationSource];
+  if (s.durationSource == kDurationNone) std::fputs(", \"duration_s\": null", out);
+  else std::fprintf(out, ", \"duration_s\": %.3f", s.durationSeconds);
+  std::fprintf(out, ", \"duration_source\": %s", source);
+  Service(out, s);
+  Event(out, "event", s.event);
+  Event(out, "following", s.following);
+  std::fputs(", ", out);
+  Time(out, "first_time", s.timeKnown, s.firstTime);
+  std::fputs(", ", out);
+  Time(out, "last_time", s.timeKnown, s.lastTime);
+  if (s.offsetKnown) std::fprintf(out, ", \"local_offset_min\": %d", s.localOffsetMinutes);
+  else std::fputs(", \"local_offset_min\": null", out);
+  Streams(out, s);
+  std::fprintf(out, ", \"packets\": %" PRIu64 ", \"bitrate_bps\": ", s.packets);
+  if (s.bitrate) std::fprintf(out, "%" PRIu64, s.bitrate);
+  else std::fputs("null", out);
+  std::fprintf(out,
+               ", \"health\": {\"sync_losses\": %" PRIu64 ", \"continuity_errors\": %" PRIu64
+               ", \"transport_errors\": %" PRIu64 ", \"unreadable_packets\": %" PRIu64 "}",
+               s.syncLosses, s.continuityErrors, s.transportErrors, s.unreadablePackets);
+}

@@ -1,0 +1,91 @@
+#include "cli/probe_record.h"
+
+#include <cstring>
+
+#include "cli/cli_port.h"
+#include "cli/recording_reader.h"
+#include "cli/rescue_mode.h"
+#include "rescue/rescue.h"
+
+namespace {
+
+const u64 kHeadMax = 64ull << 20;
+const u64 kTailBytes = 4ull << 20;
+
+alignas(4096) u8 g_piece[kRescueReadMax];
+
+// Gives the bytes of one piece to the analysis, its holes as unreadable.
+void Feed(StreamAnalysis* a, u64 offset, u32 got, const std::vector<StreamHole>& holes) {
+  u64 at = offset, end = offset + got;
+  for (const StreamHole& h : holes) {
+    u64 from = h.offset > at ? h.offset : at, to = h.offset + h.length < end ? h.offset + h.length : end;
+    if (to <= from) continue;
+    if (from > at) FeedStream(a, g_piece + (at - offset), u32(from - at));
+    FeedUnreadable(a, to - from);
+    at = to;
+  }
+  if (end > at) FeedStream(a, g_piece + (at - offset), u32(end - at));
+}
+
+// Reads [*offset, to) into the analysis, or until stop says so; false when
+// a read fails.
+bool ReadInto(RecordingReader* reader, StreamAnalysis* a, u64* offset, u64 to, bool head,
+              ProbeRecord* record) {
+  std::vector<StreamHole> holes;
+  while (*offset < to) {
+    if (head && (*offset >= kHeadMax || HeadComplete(*a))) return true;
+    u32 n = to - *offset < kRescueReadMax ? u32(to - *offset) : kRescueReadMax;
+    u32 got = 0;
+    holes.clear();
+    if (!ReadStreamAt(reader, *offset, g_piece, n, &got, &holes)) return false;
+    if (!holes.empty()) record->damaged = true;
+    Feed(a, *offset, got, holes);
+    *offset += got;
+    record->probedBytes += got;
+    if (got < n) return true;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ProbeRecording(const Recording& r, bool full, bool rescue, const char* hint, ProbeRecord* record) {
+  *record = ProbeRecord{};
+  record->recording = &r;
+  record->full = full;
+  static RecordingReader reader;
+  OpenRecordingReader(r, rescue, &reader);
+  bool quiet = hint == nullptr;
+  if (reader.chainCut && !rescue) {
+    if (!quiet) Say("recording %u: its allocation chain cannot be followed%s", r.number, hint);
+    return false;
+  }
+  static StreamAnalysis analysis;
+  if (!StartAnalysis(&analysis)) {
+    EndAnalysis(&analysis);
+    if (!quiet) Say("%s", "not enough memory for the stream's tables");
+    return false;
+  }
+  u64 offset = 0;
+  bool read = ReadInto(&reader, &analysis, &offset, reader.length, !full, record);
+  u64 tail = reader.length > kTailBytes ? reader.length - kTailBytes : 0;
+  if (read && tail > offset) {
+    SkipTo(&analysis, tail);
+    offset = tail;
+  }
+  record->full = offset == record->probedBytes;  // nothing was left unread
+  if (read) read = ReadInto(&reader, &analysis, &offset, reader.length, false, record);
+  if (!read && !quiet) {
+    Say("recording %u: cannot be read at stream byte %llu%s", r.number,
+        static_cast<unsigned long long>(offset), hint);
+  } else if (read) {
+    SummarizeStream(analysis, &record->summary);
+  }
+  EndAnalysis(&analysis);
+  if (!quiet && (record->damaged || reader.chainCut)) NoteDamage();
+  return read;
+}
+
+void DecodeStreamString(const std::string& raw, bool text, char* out, u32 size) {
+  DecodeBroadcastString(reinterpret_cast<const u8*>(raw.data()), u32(raw.size()), text, out, size);
+}

@@ -1,0 +1,76 @@
+// probe without --json: one block of lines per recording.
+#include <cinttypes>
+
+#include "text/charset.h"
+#include "cli/probe_record.h"
+
+namespace {
+
+const char* const kKinds[] = {"video", "audio", "subtitles", "teletext", "data"};
+
+void Event(std::FILE* out, const char* label, const EventSummary& e) {
+  if (!e.known) return;
+  char title[kBroadcastStringSize], start[21], length[16];
+  DecodeStreamString(e.title, false, title, sizeof title);
+  FormatIsoUtc(e.start, start);
+  FormatHoursMinutes(e.duration, length);
+  std::fprintf(out, "  %-10s %s", label, title);
+  if (e.startKnown) std::fprintf(out, ", %s", start);
+  if (e.durationKnown) std::fprintf(out, ", %s", length);
+  if (e.language[0]) std::fprintf(out, " [%s]", e.language);
+  std::fputc('\n', out);
+}
+
+}  // namespace
+
+void FormatHoursMinutes(u32 seconds, char out[16]) {
+  u32 minutes = (seconds + 30) / 60;
+  std::snprintf(out, 16, "%uh%02u", minutes / 60 % 100000, minutes % 60);
+}
+
+void WriteProbeText(std::FILE* out, const ProbeRecord& record) {
+  const Recording& r = *record.recording;
+  const ProbeSummary& s = record.summary;
+  std::fprintf(out, "%u  %s\n", r.number, r.decoded);
+  if (!s.transportStream) {
+    std::fprintf(out, "  not a transport stream (%s); %" PRIu64 " bytes read\n", s.reason,
+                 record.probedBytes);
+    return;
+  }
+  if (s.reason) std::fprintf(out, "  %-10s %s\n", "note", s.reason);
+  if (s.serviceKnown) {
+    char name[kBroadcastStringSize], provider[kBroadcastStringSize];
+    DecodeStreamString(s.service.name, false, name, sizeof name);
+    DecodeStreamString(s.service.provider, false, provider, sizeof provider);
+    std::fprintf(out, "  %-10s %s (%s), service %u, type %u\n", "service", name, provider,
+                 s.service.serviceId, s.service.type);
+  }
+  Event(out, "event", s.event);
+  Event(out, "following", s.following);
+  if (s.timeKnown) {
+    char first[21], last[21];
+    FormatIsoUtc(s.firstTime, first);
+    FormatIsoUtc(s.lastTime, last);
+    std::fprintf(out, "  %-10s %s to %s", "time", first, last);
+    if (s.offsetKnown) std::fprintf(out, ", local offset %+d min", s.localOffsetMinutes);
+    std::fputc('\n', out);
+  }
+  if (s.durationSource != kDurationNone) {
+    char length[16];
+    FormatHoursMinutes(u32(s.durationSeconds), length);
+    std::fprintf(out, "  %-10s %.3f s (%s), from %s%s\n", "duration", s.durationSeconds, length,
+                 s.durationSource == kDurationPcr ? "PCR" : "PTS",
+                 record.full ? "" : ", head and tail");
+  }
+  for (const StreamSummary& st : s.streams)
+    std::fprintf(out, "  %-10s pid %u, type 0x%02X, %s, %s%s%s, %u continuity errors\n", "stream",
+                 st.pid, st.streamType, kKinds[st.kind], st.codec ? st.codec : "unknown codec",
+                 st.language[0] ? ", " : "", st.language, st.continuityErrors);
+  std::fprintf(out, "  %-10s %" PRIu64 " packets", "packets", s.packets);
+  if (s.bitrate) std::fprintf(out, ", %" PRIu64 " bit/s", s.bitrate);
+  std::fprintf(out, ", %" PRIu64 " bytes read%s\n", record.probedBytes, record.full ? " (all)" : "");
+  std::fprintf(out,
+               "  %-10s %" PRIu64 " sync losses, %" PRIu64 " continuity errors, %" PRIu64
+               " transport errors, %" PRIu64 " unreadable packets\n",
+               "health", s.syncLosses, s.continuityErrors, s.transportErrors, s.unreadablePackets);
+}

@@ -1,0 +1,20 @@
+// A build without libdvbpsi (and the Windows build) has no probe.
+#include "cli/cli_port.h"
+#include "cli/commands.h"
+#include "cli/name_format.h"
+#include "cli/probe.h"
+
+bool ProbeAvailable() {
+#ifdef _WIN32
+  Say("%s", "probe needs a Linux build of melvir");
+#else
+  Say("%s", "probe needs libdvbpsi, which this build of melvir lacks");
+#endif
+  return false;
+}
+
+int ProbeCommand(const Options&, const Catalog&) { return kExitFailed; }
+
+bool StreamPlaceholdersBuilt() { return false; }
+
+void StreamNameValues(const Recording&, bool, NameValues*) {}

@@ -1,0 +1,166 @@
+#include "stream/summary.h"
+
+#include <cstring>
+
+namespace {
+
+u64 PacketsOf(const StreamAnalysis& a, u16 pid) { return pid < kPidCount ? a.pids[pid].packets : 0; }
+
+// The PAT program whose PMT and elementary streams carry packets; of
+// several, the one with the most.
+const ProgramTable* ChooseProgram(const StreamAnalysis& a) {
+  const ProgramTable* best = nullptr;
+  u64 most = 0;
+  for (const ProgramTable& p : a.tables.programs) {
+    if (!PacketsOf(a, p.pmtPid)) continue;
+    u64 packets = 0;
+    for (const ElementaryStream& s : p.streams) packets += PacketsOf(a, s.pid);
+    if (packets == 0 || (best && packets <= most)) continue;
+    best = &p;
+    most = packets;
+  }
+  return best;
+}
+
+// The clock of pid, or among all when pid has none, the one covering most.
+const Clock* ClockFor(const std::vector<PidClock>& clocks, const u16* pid) {
+  const Clock* best = nullptr;
+  for (const PidClock& c : clocks) {
+    if (pid && c.pid != *pid) continue;
+    if (!best || c.clock.ticks > best->ticks) best = &c.clock;
+  }
+  return best;
+}
+
+void Duration(const StreamAnalysis& a, const ProgramTable* program, ProbeSummary* s) {
+  const u16* pcrPid = program ? &program->pcrPid : nullptr;
+  const Clock* clock = ClockFor(a.pcr, pcrPid);
+  s->durationSource = kDurationPcr;
+  if (!clock || clock->ticks == 0) {
+    // Without PCR, the PTS of the program's streams (or of any).
+    clock = nullptr;
+    s->durationSource = kDurationPts;
+    for (const PidClock& c : a.pts) {
+      bool ours = !program;
+      for (size_t i = 0; program && i < program->streams.size(); ++i)
+        ours = ours || program->streams[i].pid == c.pid;
+      if (ours && (!clock || c.clock.ticks > clock->ticks)) clock = &c.clock;
+    }
+  }
+  if (!clock || clock->ticks == 0) {
+    s->durationSource = kDurationNone;
+    return;
+  }
+  s->durationSeconds = double(clock->ticks) / double(kTicksPerSecond);
+  s->bitrate = u64(double(clock->bytes) * 8.0 / s->durationSeconds + 0.5);
+}
+
+// Seconds both spans share.
+i64 Overlap(i64 a0, i64 a1, i64 b0, i64 b1) {
+  i64 from = a0 > b0 ? a0 : b0, to = a1 < b1 ? a1 : b1;
+  return to > from ? to - from : 0;
+}
+
+void Copy(const EventEntry& e, EventSummary* out) {
+  out->known = true;
+  out->title = e.title;
+  out->text = e.text;
+  std::memcpy(out->language, e.language, sizeof out->language);
+  out->startKnown = e.startKnown;
+  out->durationKnown = e.durationKnown;
+  out->start = e.start;
+  out->duration = e.duration;
+}
+
+// Recorders pad both ends, so the first present event is often the one
+// before: the event that overlaps the recorded time most is the programme.
+void ChooseEvents(const StreamAnalysis& a, u16 service, ProbeSummary* s) {
+  const EventEntry* best = nullptr;
+  i64 most = -1;
+  for (const EventEntry& e : a.tables.events) {
+    if (e.serviceId != service) continue;
+    i64 overlap = 0;
+    if (s->timeKnown && e.startKnown && e.durationKnown)
+      overlap = Overlap(e.start, e.start + e.duration, s->firstTime, s->lastTime);
+    if (overlap > most || (overlap == most && e.present && !best->present)) {
+      best = &e;
+      most = overlap;
+    }
+  }
+  if (!best) return;
+  Copy(*best, &s->event);
+  if (!best->startKnown) return;
+  const EventEntry* next = nullptr;
+  for (const EventEntry& e : a.tables.events)
+    if (e.serviceId == service && e.startKnown && e.start > best->start &&
+        (!next || e.start < next->start))
+      next = &e;
+  if (next) Copy(*next, &s->following);
+}
+
+}  // namespace
+
+void ClassifyStream(const ElementaryStream& e, StreamKind* kind, const char** codec) {
+  *kind = kKindData;
+  *codec = nullptr;
+  switch (e.streamType) {
+    case 0x01: case 0x02: *kind = kKindVideo; *codec = "MPEG-1/2 video"; return;
+    case 0x1B: *kind = kKindVideo; *codec = "H.264"; return;
+    case 0x24: *kind = kKindVideo; *codec = "HEVC"; return;
+    case 0x03: case 0x04: *kind = kKindAudio; *codec = "MPEG audio"; return;
+    case 0x0F: *kind = kKindAudio; *codec = "AAC"; return;
+    case 0x11: *kind = kKindAudio; *codec = "HE-AAC (LATM)"; return;
+    case 0x06:
+      if (e.ac3) *kind = kKindAudio, *codec = "AC-3";
+      else if (e.eac3) *kind = kKindAudio, *codec = "E-AC-3";
+      else if (e.teletext) *kind = kKindTeletext, *codec = "teletext";
+      else if (e.subtitles) *kind = kKindSubtitles, *codec = "subtitles";
+      return;
+    default: return;
+  }
+}
+
+void SummarizeStream(const StreamAnalysis& a, ProbeSummary* s) {
+  *s = ProbeSummary{};
+  s->transportStream = a.everInSync;
+  s->packets = a.packets;
+  s->syncLosses = a.syncLosses + (SyncLossOpen(a) ? 1 : 0);
+  s->continuityErrors = a.continuityErrors;
+  s->transportErrors = a.transportErrors;
+  s->unreadablePackets = a.unreadablePackets;
+  if (!s->transportStream) {
+    s->reason = "no transport-stream packets";
+    return;
+  }
+  const StreamTables& t = a.tables;
+  s->timeKnown = t.timeKnown;
+  s->firstTime = t.firstTime;
+  s->lastTime = t.lastTime;
+  if (t.offset.known) {
+    s->offsetKnown = true;
+    bool changed = t.offset.changes && t.timeKnown && t.firstTime >= t.offset.timeOfChange;
+    s->localOffsetMinutes = changed ? t.offset.nextMinutes : t.offset.minutes;
+  }
+  const ProgramTable* program = ChooseProgram(a);
+  if (!t.patSeen) s->reason = "no PAT";
+  else if (!program) s->reason = "no program of the PAT carries packets";
+  Duration(a, program, s);
+  if (!program) return;
+  s->programKnown = true;
+  s->program = program->number;
+  for (const ElementaryStream& e : program->streams) {
+    StreamSummary st = {};
+    st.pid = e.pid;
+    st.streamType = e.streamType;
+    ClassifyStream(e, &st.kind, &st.codec);
+    std::memcpy(st.language, e.language, sizeof st.language);
+    st.continuityErrors = a.pids[e.pid].continuityErrors;
+    s->streams.push_back(st);
+  }
+  for (const ServiceEntry& e : t.services) {
+    if (e.serviceId != program->number) continue;
+    s->serviceKnown = true;
+    s->service = e;
+  }
+  ChooseEvents(a, program->number, s);
+}

@@ -1,0 +1,56 @@
+// What a probe says of a recording, from its analysis: one plain record,
+// strings as broadcast (the front end decodes them).
+#ifndef MELVIR_STREAM_SUMMARY_H
+#define MELVIR_STREAM_SUMMARY_H
+
+#include <string>
+#include <vector>
+
+#include "stream/analysis.h"
+
+enum StreamKind { kKindVideo, kKindAudio, kKindSubtitles, kKindTeletext, kKindData };
+enum DurationSource { kDurationNone, kDurationPcr, kDurationPts };
+
+struct StreamSummary {
+  u16 pid;
+  u8 streamType;
+  StreamKind kind;
+  const char* codec;     // null when not known
+  char language[4];      // "" when not known
+  u32 continuityErrors;
+};
+
+struct EventSummary {
+  bool known;
+  std::string title, text;
+  char language[4];
+  bool startKnown, durationKnown;
+  i64 start;
+  u32 duration;
+};
+
+struct ProbeSummary {
+  bool transportStream;   // a packet grid was found
+  const char* reason;     // why there is no program ("no PAT", ...), or null
+  bool programKnown;
+  u16 program;
+  DurationSource durationSource;
+  double durationSeconds;
+  u64 bitrate;            // bits per second; 0 when not known
+  bool serviceKnown;
+  ServiceEntry service;
+  EventSummary event, following;
+  bool timeKnown;
+  i64 firstTime, lastTime;
+  bool offsetKnown;
+  int localOffsetMinutes;  // as valid at firstTime
+  std::vector<StreamSummary> streams;
+  u64 packets, syncLosses, continuityErrors, transportErrors, unreadablePackets;
+};
+
+void SummarizeStream(const StreamAnalysis& analysis, ProbeSummary* summary);
+
+// The kind and codec name of stream_type type with its descriptors.
+void ClassifyStream(const ElementaryStream& stream, StreamKind* kind, const char** codec);
+
+#endif

@@ -1,0 +1,176 @@
+#include "stream/tables.h"
+
+#include <cstring>
+
+extern "C" {
+#include <dvbpsi/dvbpsi.h>
+#include <dvbpsi/psi.h>
+#include <dvbpsi/descriptor.h>
+#include <dvbpsi/demux.h>
+#include <dvbpsi/pat.h>
+#include <dvbpsi/pmt.h>
+#include <dvbpsi/sdt.h>
+#include <dvbpsi/eit.h>
+#include <dvbpsi/tot.h>
+}
+
+#include "stream/descriptors.h"
+#include "stream/packet.h"
+
+namespace {
+
+const u16 kPatPid = 0x00, kSdtPid = 0x11, kEitPid = 0x12, kTimePid = 0x14;
+const u8 kSdtActual = 0x42, kEitActualPf = 0x4E, kTdt = 0x70, kTot = 0x73;
+
+// libdvbpsi would write its complaints about damaged sections to stderr.
+void Quiet(dvbpsi_t*, const dvbpsi_msg_level_t, const char*) {}
+
+dvbpsi_t* AddDecoder(StreamTables* t, u16 pid) {
+  if (t->decoderOf[pid]) return t->decoders[t->decoderOf[pid] - 1];
+  dvbpsi_t* d = dvbpsi_new(Quiet, DVBPSI_MSG_NONE);
+  if (!d) return nullptr;
+  t->decoders.push_back(d);
+  t->decoderOf[pid] = u16(t->decoders.size());
+  return d;
+}
+
+void SeeTime(StreamTables* t, u64 raw) {
+  i64 seconds;
+  if (!DecodeMjdTime(raw, &seconds)) return;
+  t->timeSeen = true;
+  if (!t->timeKnown) t->firstTime = seconds;
+  t->timeKnown = true;
+  t->lastTime = seconds;
+}
+
+void OnPmt(void* context, dvbpsi_pmt_t* pmt) {
+  StreamTables* t = static_cast<StreamTables*>(context);
+  for (ProgramTable& p : t->programs) {
+    if (p.number != pmt->i_program_number) continue;
+    p.known = true;
+    p.pcrPid = pmt->i_pcr_pid;
+    p.streams.clear();
+    for (dvbpsi_pmt_es_t* es = pmt->p_first_es; es; es = es->p_next) {
+      ElementaryStream e = {};
+      e.pid = es->i_pid;
+      e.streamType = es->i_type;
+      DescribeStream(es->p_first_descriptor, &e);
+      p.streams.push_back(e);
+    }
+  }
+  dvbpsi_pmt_delete(pmt);
+}
+
+void OnPat(void* context, dvbpsi_pat_t* pat) {
+  StreamTables* t = static_cast<StreamTables*>(context);
+  t->patSeen = true;
+  std::vector<ProgramTable> programs;
+  for (dvbpsi_pat_program_t* p = pat->p_first_program; p; p = p->p_next) {
+    if (p->i_number == 0) continue;  // the NIT
+    ProgramTable program = {};
+    program.number = p->i_number;
+    program.pmtPid = p->i_pid & kNullPid;
+    for (const ProgramTable& old : t->programs)
+      if (old.number == program.number && old.pmtPid == program.pmtPid) program = old;
+    programs.push_back(program);
+  }
+  dvbpsi_pat_delete(pat);
+  t->programs = programs;
+  for (const ProgramTable& p : programs) {
+    if (t->decoderOf[p.pmtPid] || p.pmtPid == kNullPid) continue;
+    dvbpsi_t* d = AddDecoder(t, p.pmtPid);
+    if (d && !dvbpsi_pmt_attach(d, p.number, OnPmt, t)) {
+      dvbpsi_delete(d);
+      t->decoders.pop_back();
+      t->decoderOf[p.pmtPid] = 0;
+    }
+  }
+}
+
+void OnSdt(void* context, dvbpsi_sdt_t* sdt) {
+  StreamTables* t = static_cast<StreamTables*>(context);
+  t->sdtSeen = true;
+  for (dvbpsi_sdt_service_t* s = sdt->p_first_service; s; s = s->p_next) {
+    ServiceEntry entry = {s->i_service_id, 0, {}, {}};
+    DescribeService(s->p_first_descriptor, &entry);
+    bool replaced = false;
+    for (ServiceEntry& old : t->services)
+      if (old.serviceId == entry.serviceId) old = entry, replaced = true;
+    if (!replaced) t->services.push_back(entry);
+  }
+  dvbpsi_sdt_delete(sdt);
+}
+
+void OnEit(void* context, dvbpsi_eit_t* eit) {
+  StreamTables* t = static_cast<StreamTables*>(context);
+  t->eitSeen = true;
+  bool first = true;
+  for (dvbpsi_eit_event_t* e = eit->p_first_event; e; e = e->p_next, first = false) {
+    EventEntry entry = {};
+    entry.serviceId = eit->i_extension;
+    entry.eventId = e->i_event_id;
+    entry.present = first;
+    entry.startKnown = DecodeMjdTime(e->i_start_time, &entry.start);
+    entry.durationKnown = DecodeBcdDuration(e->i_duration, &entry.duration);
+    DescribeEvent(e->p_first_descriptor, &entry);
+    bool seen = false;
+    for (const EventEntry& old : t->events)
+      seen = seen || (old.serviceId == entry.serviceId && old.eventId == entry.eventId &&
+                      old.start == entry.start);
+    if (!seen) t->events.push_back(entry);
+  }
+  dvbpsi_eit_delete(eit);
+}
+
+void OnTime(void* context, dvbpsi_tot_t* tot) {
+  StreamTables* t = static_cast<StreamTables*>(context);
+  SeeTime(t, tot->i_utc_time);
+  if (!t->offset.known) ReadLocalOffset(tot->p_first_descriptor, &t->offset);
+  dvbpsi_tot_delete(tot);
+}
+
+// Only the tables wanted are decoded from the PIDs the demux serves.
+void OnNewTable(dvbpsi_t* d, uint8_t table, uint16_t extension, void* context) {
+  if (table == kSdtActual) dvbpsi_sdt_attach(d, table, extension, OnSdt, context);
+  else if (table == kEitActualPf) dvbpsi_eit_attach(d, table, extension, OnEit, context);
+  else if (table == kTdt || table == kTot) dvbpsi_tot_attach(d, table, extension, OnTime, context);
+}
+
+}  // namespace
+
+bool StartTables(StreamTables* t) {
+  t->decoderOf.assign(kPidCount, 0);
+  dvbpsi_t* pat = AddDecoder(t, kPatPid);
+  if (!pat || !dvbpsi_pat_attach(pat, OnPat, t)) return false;
+  for (u16 pid : {kSdtPid, kEitPid, kTimePid}) {
+    dvbpsi_t* d = AddDecoder(t, pid);
+    if (!d || !dvbpsi_AttachDemux(d, OnNewTable, t)) return false;
+  }
+  return true;
+}
+
+void EndTables(StreamTables* t) {
+  for (size_t pid = 0; pid < t->decoderOf.size(); ++pid) {
+    if (!t->decoderOf[pid]) continue;
+    dvbpsi_t* d = t->decoders[t->decoderOf[pid] - 1];
+    if (pid == kPatPid) dvbpsi_pat_detach(d);
+    else if (pid == kSdtPid || pid == kEitPid || pid == kTimePid) dvbpsi_DetachDemux(d);
+    else dvbpsi_pmt_detach(d);
+    dvbpsi_delete(d);
+  }
+  t->decoders.clear();
+  t->decoderOf.assign(kPidCount, 0);
+}
+
+void PushTablePacket(StreamTables* t, u16 pid, const u8* packet) {
+  u8 copy[kPacketSize];  // libdvbpsi takes a writable packet
+  std::memcpy(copy, packet, kPacketSize);
+  dvbpsi_packet_push(t->decoders[t->decoderOf[pid] - 1], copy);
+}
+
+bool TablesComplete(const StreamTables& t) {
+  if (!t.patSeen || !t.sdtSeen || !t.eitSeen || !t.timeSeen) return false;
+  for (const ProgramTable& p : t.programs)
+    if (!p.known) return false;
+  return true;
+}

@@ -1,0 +1,77 @@
+// The tables of a transport stream, through libdvbpsi: PAT, PMT, SDT, EIT
+// present/following and TDT/TOT, kept as plain records with their strings
+// as broadcast (undecoded bytes).
+#ifndef MELVIR_STREAM_TABLES_H
+#define MELVIR_STREAM_TABLES_H
+
+#include <string>
+#include <vector>
+
+#include "stream/dvb_time.h"
+
+struct dvbpsi_s;
+
+struct ElementaryStream {
+  u16 pid;
+  u8 streamType;
+  bool ac3, eac3, teletext, subtitles;  // the descriptors that say what a private stream holds
+  char language[4];                     // ISO 639, or ""
+};
+
+struct ProgramTable {
+  u16 number;
+  u16 pmtPid;
+  bool known;  // its PMT has been seen
+  u16 pcrPid;
+  std::vector<ElementaryStream> streams;
+};
+
+struct ServiceEntry {
+  u16 serviceId;
+  u8 type;
+  std::string name, provider;  // as broadcast
+};
+
+struct EventEntry {
+  u16 serviceId;
+  u16 eventId;
+  bool present;      // from section 0 (present) rather than 1 (following)
+  bool startKnown, durationKnown;
+  i64 start;         // seconds since 1970 UTC
+  u32 duration;      // seconds
+  std::string title, text;
+  char language[4];
+};
+
+struct LocalOffset {
+  bool known;
+  int minutes;         // signed: east of Greenwich is positive
+  bool changes;        // time_of_change is a time
+  i64 timeOfChange;
+  int nextMinutes;
+};
+
+struct StreamTables {
+  bool patSeen, sdtSeen, eitSeen, timeSeen;
+  std::vector<ProgramTable> programs;  // of the PAT, program 0 (the NIT) left out
+  std::vector<ServiceEntry> services;
+  std::vector<EventEntry> events;      // every distinct event, in order seen
+  bool timeKnown;
+  i64 firstTime, lastTime;             // TDT or TOT, as broadcast
+  LocalOffset offset;                  // from the first TOT with one
+  // One decoder per PID that carries tables (PMT PIDs added as the PAT
+  // names them), and for each PID its decoder's index + 1, or 0.
+  std::vector<dvbpsi_s*> decoders;
+  std::vector<u16> decoderOf;
+};
+
+// False when libdvbpsi cannot be set up.
+bool StartTables(StreamTables* tables);
+void EndTables(StreamTables* tables);
+inline bool CarriesTables(const StreamTables& t, u16 pid) { return t.decoderOf[pid] != 0; }
+// Gives a packet of a PID that carries tables to its decoder.
+void PushTablePacket(StreamTables* tables, u16 pid, const u8* packet);
+// PAT, the PMT of each program, SDT, an EIT present/following, a time.
+bool TablesComplete(const StreamTables& tables);
+
+#endif

@@ -1,0 +1,144 @@
+// melvir probe on a recorder disk image holding the test streams.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "../cli/child.h"
+#include "../cli/json_check.h"
+#include "streams.h"
+#include "support.h"
+
+using testdisk::BytesContent;
+using testdisk::Disk;
+using testdisk::Entry;
+
+namespace {
+
+const std::string kEvents =
+    "--utc 1241383440 --offset '120' --event '1241383000|3600|fra|Le\\x8A" "film|Ligne 1\\x8ALigne 2\\x86'";
+
+Entry Recording(const std::string& name, std::vector<uint8_t> bytes, bool blockForm) {
+  Entry e;
+  e.name = name;
+  if (blockForm) bytes = testdisk::ToBlockForm(bytes);
+  e.clusters = uint32_t((bytes.size() + 32767) / 32768);
+  e.content = BytesContent(bytes);
+  return e;
+}
+
+const JsonValue& Member(const JsonValue& v, const std::string& key) {
+  static const JsonValue missing;
+  auto found = v.members.find(key);
+  return found == v.members.end() ? missing : found->second;
+}
+
+bool Exists(const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f) std::fclose(f);
+  return f != nullptr;
+}
+
+class ProbeCommandTest : public ScratchTest {};
+
+TEST_F(ProbeCommandTest, ReportsWhatEachRecordingHolds) {
+  if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed: the test streams cannot be made";
+  // The service name in each of its codings.
+  const struct {
+    const char* sdt;
+    const char* name;
+  } names[] = {
+      {"\\x15" "Caf\\xC3\\xA9|P", "Caf\xC3\xA9"},
+      {"\\x05\\xDEi|P", "\xC5\x9Ei"},
+      {"\\x10\\x00\\x02\\xA3\\xF3" "d\\xBC|P", "\xC5\x81\xC3\xB3" "d\xC5\xBA"},
+      {"Caf\\xC2" "e|P", "Caf\xC3\xA9"},
+  };
+  Disk d;
+  d.sectorsPerCluster = 64;
+  d.clusterCount = 600;
+  for (size_t i = 0; i < 4; ++i) {
+    std::string path = MakeStream("named" + std::to_string(i), Mpeg2TwoLanguages(3),
+                                  kEvents + " --sdt '" + names[i].sdt + "'");
+    ASSERT_FALSE(path.empty());
+    d.entries.push_back(Recording("Rec " + std::to_string(i), ReadWhole(path), i == 0));
+  }
+  std::string h264 = MakeStream("h264", H264Aac(2), "");
+  ASSERT_FALSE(h264.empty());
+  d.entries.push_back(Recording("Clip", ReadWhole(h264), false));
+  std::vector<uint8_t> noise(200000);
+  std::srand(3);
+  for (uint8_t& b : noise) b = uint8_t(std::rand() >> 5);
+  d.entries.push_back(Recording("Noise", noise, false));
+  Build(d);
+
+  ChildResult r = RunMelvir({"probe", "--json", Path("disk.img")});
+  ASSERT_EQ(r.status, 0) << r.err;
+  JsonValue v;
+  std::string error;
+  ASSERT_TRUE(ParseJson(r.out, &v, &error)) << error << "\n" << r.out;
+  ASSERT_EQ(v.items.size(), 6u);
+  for (size_t i = 0; i < 4; ++i) {
+    const JsonValue& p = v.items[i];
+    EXPECT_EQ(Member(Member(p, "service"), "name").text, names[i].name) << i;
+    EXPECT_EQ(Member(Member(p, "event"), "title").text, "Le film");
+    EXPECT_EQ(Member(Member(p, "event"), "text").text, "Ligne 1\nLigne 2");
+    EXPECT_EQ(Member(Member(p, "event"), "start").text, "2009-05-03T20:36:40Z");
+    EXPECT_EQ(Member(p, "first_time").text, "2009-05-03T20:44:00Z");
+    EXPECT_EQ(Member(p, "local_offset_min").number, 120);
+    EXPECT_EQ(Member(p, "duration_source").text, "pcr_full");
+    EXPECT_NEAR(Member(p, "duration_s").number, 3.0, 0.3);
+    EXPECT_EQ(Member(Member(p, "health"), "continuity_errors").number, 0);
+  }
+  const JsonValue& clip = v.items[4];
+  ASSERT_EQ(Member(clip, "streams").items.size(), 2u);
+  EXPECT_EQ(Member(Member(clip, "streams").items[0], "codec").text, "H.264");
+  EXPECT_EQ(Member(Member(clip, "streams").items[1], "codec").text, "AAC");
+  EXPECT_EQ(Member(clip, "event").kind, JsonValue::kNull);
+  EXPECT_EQ(Member(Member(clip, "service"), "name").text, "Arte");
+  const JsonValue& noiseProbe = v.items[5];
+  EXPECT_FALSE(Member(noiseProbe, "transport_stream").boolean);
+  EXPECT_EQ(noiseProbe.keys, (std::vector<std::string>{"index", "name", "transport_stream", "full",
+                                                       "probed_bytes", "reason"}));
+  const std::vector<std::string> keys = {
+      "index", "name", "transport_stream", "full", "probed_bytes", "reason", "program",
+      "duration_s", "duration_source", "service", "event", "following", "first_time",
+      "last_time", "local_offset_min", "streams", "packets", "bitrate_bps", "health"};
+  EXPECT_EQ(v.items[0].keys, keys);
+  // The same names make the files, in local time where the TOT gives it.
+  ChildResult named = RunMelvir({"extract", "-n", "1,2,5", "-d", Path("out"), "--quiet",
+                                 "--name-format", "{date} {time} {service} - {title}", Path("disk.img")});
+  EXPECT_EQ(named.status, 0) << named.err;
+  EXPECT_TRUE(Exists(Path("out/2009-05-03 22.44 Caf\xC3\xA9 - Le film.ts")));
+  EXPECT_TRUE(Exists(Path("out/2009-05-03 22.44 \xC5\x9Ei - Le film.ts")));
+  EXPECT_TRUE(Exists(Path("out/Arte.ts")));  // no tables but the SDT
+}
+
+TEST_F(ProbeCommandTest, UnreadableSectorsNeedRescue) {
+  if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed: the test streams cannot be made";
+  std::string path = MakeStream("damaged", Mpeg2TwoLanguages(3), kEvents);
+  ASSERT_FALSE(path.empty());
+  Disk d;
+  d.entries.push_back(Recording("Film", ReadWhole(path), true));
+  testdisk::Layout layout = Build(d);
+  // Eight sectors in the recording's second cluster fail.
+  uint64_t bad = layout.ClusterByte(layout.chains[0][1]);
+  char map[256];
+  std::snprintf(map, sizeof map, "0x0 0x%llX +\n0x%llX 0x1000 -\n0x%llX 0x%llX +\n",
+                (unsigned long long)bad, (unsigned long long)bad, (unsigned long long)(bad + 4096),
+                (unsigned long long)(layout.imageSize - bad - 4096));
+  WriteWholeFile(Path("disk.map"), std::string("0x0 +\n") + map);
+  ChildResult plain = RunMelvir({"probe", "--mapfile", Path("disk.map"), Path("disk.img")});
+  EXPECT_EQ(plain.status, 1) << plain.err;
+  EXPECT_NE(plain.err.find("--rescue"), std::string::npos) << plain.err;
+  ChildResult r = RunMelvir({"probe", "--json", "--rescue", "--mapfile", Path("disk.map"), Path("disk.img")});
+  EXPECT_EQ(r.status, 3) << r.err;
+  JsonValue v;
+  std::string error;
+  ASSERT_TRUE(ParseJson(r.out, &v, &error)) << error << "\n" << r.out;
+  const JsonValue& health = Member(v.items.at(0), "health");
+  EXPECT_EQ(Member(health, "unreadable_packets").number, 23);  // 4096 bytes touch 22 or 23 packets
+  EXPECT_EQ(Member(health, "continuity_errors").number, 0);
+  EXPECT_EQ(Member(health, "sync_losses").number, 0);
+}
+
+}  // namespace

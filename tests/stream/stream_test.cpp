@@ -1,0 +1,184 @@
+// The stream reader on streams ffmpeg and melvir-ts-si make at test time.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+
+#include "stream/summary.h"
+#include "streams.h"
+
+namespace {
+
+#define NEED_FFMPEG() \
+  if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed: the test streams cannot be made"
+
+const long long kStart = 1241383440;  // 2009-05-03T20:44:00Z
+const std::string kTables =
+    "--utc 1241383440 --offset '120|1241383000|60' "
+    "--event '1241380800|2641|fra|Avant|' "
+    "--event '1241383441|3600|fra|Le film du soir|Un film' "
+    "--event '1241387041|1800|fra|Apr\\xC2" "es|'";
+
+// Feeds bytes in pieces of an odd size, so packets straddle them; unread
+// [hole, hole + holeLength) is given as unreadable.
+ProbeSummary Analyze(const std::vector<unsigned char>& bytes, size_t hole = 0, size_t holeLength = 0) {
+  StreamAnalysis a;
+  EXPECT_TRUE(StartAnalysis(&a));
+  for (size_t at = 0; at < bytes.size();) {
+    if (holeLength && at == hole) {
+      FeedUnreadable(&a, holeLength);
+      at += holeLength;
+      continue;
+    }
+    size_t n = std::min<size_t>(1001, bytes.size() - at);
+    if (holeLength && at < hole && at + n > hole) n = hole - at;
+    FeedStream(&a, bytes.data() + at, u32(n));
+    at += n;
+  }
+  ProbeSummary s;
+  SummarizeStream(a, &s);
+  EndAnalysis(&a);
+  return s;
+}
+
+u32 PidErrors(const ProbeSummary& s, u16 pid) {
+  for (const StreamSummary& st : s.streams)
+    if (st.pid == pid) return st.continuityErrors;
+  return ~0u;
+}
+
+TEST(StreamProbe, ProgrammeWithTables) {
+  NEED_FFMPEG();
+  std::string path = MakeStream("mpeg2", Mpeg2TwoLanguages(6), kTables);
+  ASSERT_FALSE(path.empty());
+  ProbeSummary s = Analyze(ReadWhole(path));
+  ASSERT_TRUE(s.transportStream);
+  EXPECT_EQ(s.reason, nullptr);
+  EXPECT_TRUE(s.programKnown);
+  EXPECT_EQ(s.service.name, "France 2");
+  EXPECT_EQ(s.service.provider, "FTV");
+  EXPECT_EQ(s.durationSource, kDurationPcr);
+  EXPECT_NEAR(s.durationSeconds, 6.0, 0.3);
+  EXPECT_GT(s.bitrate, 200000u);
+  EXPECT_EQ(s.firstTime, kStart);
+  EXPECT_EQ(s.lastTime, kStart + 4);
+  EXPECT_EQ(s.localOffsetMinutes, 60);  // changed before the first time
+  // Present at the start is "Avant" (1 s recorded); the film overlaps most.
+  EXPECT_EQ(s.event.title, "Le film du soir");
+  EXPECT_EQ(s.event.text, "Un film");
+  EXPECT_EQ(s.event.start, 1241383441);
+  EXPECT_EQ(s.event.duration, 3600u);
+  EXPECT_EQ(s.following.title, "Apr\xC2" "es");
+  ASSERT_EQ(s.streams.size(), 3u);
+  const char* kinds[][2] = {{"MPEG-1/2 video", ""}, {"MPEG audio", "fra"}, {"MPEG audio", "eng"}};
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_STREQ(s.streams[i].codec, kinds[i][0]);
+    EXPECT_STREQ(s.streams[i].language, kinds[i][1]);
+  }
+  EXPECT_EQ(s.syncLosses + s.continuityErrors + s.transportErrors + s.unreadablePackets, 0u);
+}
+
+struct Damage {
+  const char* what;
+  std::function<void(std::vector<unsigned char>*)> change;
+  size_t hole, holeLength;
+  u64 syncLosses, unreadable, continuityErrors;
+  bool transportStream;
+};
+
+TEST(StreamProbe, DamageIsCountedWhereItIs) {
+  NEED_FFMPEG();
+  std::string path = MakeStream("plain", Mpeg2TwoLanguages(3), "");
+  ASSERT_FALSE(path.empty());
+  const std::vector<unsigned char> clean = ReadWhole(path);
+  auto randomBytes = [](std::vector<unsigned char>* b) {
+    std::srand(7);
+    for (unsigned char& c : *b) c = (unsigned char)(std::rand() >> 4);
+  };
+  const Damage cases[] = {
+      {"starts mid-packet", [](std::vector<unsigned char>* b) { b->erase(b->begin(), b->begin() + 100); }, 0, 0, 0, 0, 0, true},
+      // The packet is not read: its PID's counter then jumps.
+      {"one sync byte broken", [](std::vector<unsigned char>* b) { (*b)[188 * 50] = 0; }, 0, 0, 0, 0, 1, true},
+      {"sync bytes broken twice", [](std::vector<unsigned char>* b) { (*b)[188 * 50] = (*b)[188 * 51] = 0; }, 0, 0, 1, 0, 0, true},
+      {"ends in zeros", [](std::vector<unsigned char>* b) { b->resize(b->size() + 5000); }, 0, 0, 0, 0, 0, true},
+      {"ends in other bytes", [](std::vector<unsigned char>* b) { b->resize(b->size() + 5000, 0x55); }, 0, 0, 1, 0, 0, true},
+      {"unreadable sectors", [](std::vector<unsigned char>*) {}, 512 * 40, 512 * 8, 0, 23, 0, true},
+      {"random bytes", randomBytes, 0, 0, 0, 0, 0, false},
+  };
+  for (const Damage& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<unsigned char> bytes = clean;
+    c.change(&bytes);
+    if (c.holeLength) std::memset(bytes.data() + c.hole, 0, c.holeLength);
+    ProbeSummary s = Analyze(bytes, c.hole, c.holeLength);
+    EXPECT_EQ(s.transportStream, c.transportStream);
+    if (!c.transportStream) continue;
+    EXPECT_EQ(s.syncLosses, c.syncLosses);
+    EXPECT_EQ(s.unreadablePackets, c.unreadable);
+    EXPECT_EQ(s.continuityErrors, c.continuityErrors);
+    EXPECT_NEAR(s.durationSeconds, 3.0, 0.3);
+  }
+}
+
+TEST(StreamProbe, PrivateStreamsAreKnownByTheirDescriptors) {
+  NEED_FFMPEG();
+  const struct {
+    const char* codec;
+    const char* encoder;
+  } cases[] = {{"AC-3", "ac3"}, {"E-AC-3", "eac3"}};
+  for (const auto& c : cases) {
+    std::string path = MakeStream(c.encoder, std::string("-f lavfi -i sine -t 1 -c:a ") + c.encoder +
+                                                 " -mpegts_flags system_b", "");
+    ASSERT_FALSE(path.empty());
+    ProbeSummary s = Analyze(ReadWhole(path));
+    ASSERT_EQ(s.streams.size(), 1u);
+    EXPECT_EQ(s.streams[0].streamType, 0x06);
+    EXPECT_STREQ(s.streams[0].codec, c.codec);
+  }
+}
+
+TEST(StreamProbe, WithoutTablesTheClockStillTells) {
+  NEED_FFMPEG();
+  std::string path = MakeStream("nopat", Mpeg2TwoLanguages(3), "");
+  ASSERT_FALSE(path.empty());
+  std::vector<unsigned char> bytes = ReadWhole(path), kept;
+  for (size_t at = 0; at + 188 <= bytes.size(); at += 188)
+    if (((bytes[at + 1] & 0x1F) << 8 | bytes[at + 2]) != 0) kept.insert(kept.end(), &bytes[at], &bytes[at + 188]);
+  ProbeSummary s = Analyze(kept);
+  EXPECT_STREQ(s.reason, "no PAT");
+  EXPECT_EQ(s.durationSource, kDurationPcr);
+  EXPECT_NEAR(s.durationSeconds, 3.0, 0.3);
+  // Without the PCR flag, the PTS give the duration.
+  for (size_t at = 0; at + 188 <= bytes.size(); at += 188)
+    if ((bytes[at + 3] & 0x20) && bytes[at + 4] > 0) bytes[at + 5] &= 0xEF;
+  s = Analyze(bytes);
+  EXPECT_EQ(s.reason, nullptr);
+  EXPECT_EQ(s.durationSource, kDurationPts);
+  EXPECT_NEAR(s.durationSeconds, 3.0, 0.3);
+}
+
+TEST(StreamProbe, ClockAcrossWrapAndSplices) {
+  NEED_FFMPEG();
+  std::string wrapped = MakeStream("wrap", H264Aac(16) + " -output_ts_offset 95430", "");
+  std::string part = MakeStream("part", Mpeg2TwoLanguages(3), "");
+  ASSERT_FALSE(wrapped.empty() || part.empty());
+  std::string joined = StreamFolder() + "/joined.ts", marked = StreamFolder() + "/marked.ts";
+  ASSERT_TRUE(RunShell("cat '" + part + "' '" + part + "' >'" + joined + "'"));
+  ASSERT_TRUE(RunShell(std::string(MELVIR_TS_SI) + " '" + joined + "' '" + marked +
+                       "' --utc 0 --mark-discontinuity"));
+  struct Case {
+    std::string path;
+    double seconds;
+    bool pcrPidErrors;  // the splice breaks the PCR PID's counter
+  } cases[] = {{wrapped, 16.0, false}, {joined, 6.0, true}, {marked, 6.0, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    ProbeSummary s = Analyze(ReadWhole(c.path));
+    EXPECT_EQ(s.durationSource, kDurationPcr);
+    EXPECT_NEAR(s.durationSeconds, c.seconds, 0.4);
+    EXPECT_EQ(PidErrors(s, 0x100) > 0, c.pcrPidErrors);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,316 @@
+// melvir-ts-si: adds what a broadcast carries beside the programme to a
+// transport stream ffmpeg made: EIT present/following, TDT and TOT sections
+// (with their CRC), repeated every 2 s of stream time as a broadcaster
+// repeats them; optionally a service description of its own instead of
+// ffmpeg's, and the discontinuity indicator where the PCR jumps. For the
+// tests of the stream reader. Standard library only.
+//
+// usage: melvir-ts-si IN OUT --utc SECONDS [--event START|DURATION|LANG|TITLE|TEXT]...
+//          [--offset MINUTES[|CHANGE|NEXT]] [--service-id N] [--sdt NAME|PROVIDER]
+//          [--mark-discontinuity]
+// Times are seconds since 1970 UTC; strings take \xNN escapes.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+typedef std::vector<uint8_t> Bytes;
+const int kPacket = 188;
+
+struct Event {
+  int64_t start;
+  uint32_t duration;
+  std::string language, title, text;
+};
+
+struct Setup {
+  int64_t utc = 0;
+  std::vector<Event> events;
+  bool offset = false;
+  int offsetMinutes = 0, nextMinutes = 0;
+  int64_t change = -1;
+  uint16_t serviceId = 1, tsid = 1, onid = 1;
+  bool sdt = false;
+  std::string name, provider;
+  bool markDiscontinuity = false;
+};
+
+uint32_t Crc32(const uint8_t* p, size_t n) {
+  uint32_t crc = 0xFFFFFFFF;
+  for (size_t i = 0; i < n; ++i) {
+    crc ^= uint32_t(p[i]) << 24;
+    for (int b = 0; b < 8; ++b) crc = crc & 0x80000000 ? crc << 1 ^ 0x04C11DB7 : crc << 1;
+  }
+  return crc;
+}
+
+std::string Unescape(const std::string& s) {
+  std::string out;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '\\' && i + 3 < s.size() + 0 && s[i + 1] == 'x') {
+      out += char(std::strtoul(s.substr(i + 2, 2).c_str(), nullptr, 16));
+      i += 3;
+    } else {
+      out += s[i];
+    }
+  }
+  return out;
+}
+
+std::vector<std::string> Split(const std::string& s) {
+  std::vector<std::string> parts;
+  size_t from = 0;
+  for (size_t at; (at = s.find('|', from)) != std::string::npos; from = at + 1)
+    parts.push_back(s.substr(from, at - from));
+  parts.push_back(s.substr(from));
+  return parts;
+}
+
+// Byte by byte: GCC 12 warns wrongly about vector::insert after an initializer list.
+void Append(Bytes* b, const std::string& s) {
+  for (char c : s) b->push_back(uint8_t(c));
+}
+void Append(Bytes* b, const Bytes& s) {
+  for (uint8_t c : s) b->push_back(c);
+}
+
+int Bcd(int v) { return (v / 10) << 4 | v % 10; }
+
+void PutMjd(Bytes* b, int64_t t) {
+  int64_t days = t / 86400, rest = t % 86400;
+  uint32_t mjd = uint32_t(days + 40587);
+  b->push_back(uint8_t(mjd >> 8));
+  b->push_back(uint8_t(mjd));
+  b->push_back(uint8_t(Bcd(int(rest / 3600))));
+  b->push_back(uint8_t(Bcd(int(rest / 60 % 60))));
+  b->push_back(uint8_t(Bcd(int(rest % 60))));
+}
+
+void PutBcdDuration(Bytes* b, uint32_t s) {
+  b->push_back(uint8_t(Bcd(int(s / 3600))));
+  b->push_back(uint8_t(Bcd(int(s / 60 % 60))));
+  b->push_back(uint8_t(Bcd(int(s % 60))));
+}
+
+void Put16(Bytes* b, unsigned v) {
+  b->push_back(uint8_t(v >> 8));
+  b->push_back(uint8_t(v));
+}
+
+// Sets section_length from the bytes after it, and appends the CRC.
+void Close(Bytes* s, bool crc) {
+  size_t length = s->size() - 3 + (crc ? 4 : 0);
+  (*s)[1] = uint8_t(((*s)[1] & 0xF0) | (length >> 8 & 0x0F));
+  (*s)[2] = uint8_t(length);
+  if (!crc) return;
+  uint32_t c = Crc32(s->data(), s->size());
+  for (int i = 3; i >= 0; --i) s->push_back(uint8_t(c >> (8 * i)));
+}
+
+// A long-form section header up to last_section_number.
+Bytes LongHeader(uint8_t table, uint16_t extension, uint8_t version, uint8_t section, uint8_t last) {
+  Bytes s = {table, 0xF0, 0};
+  Put16(&s, extension);
+  s.push_back(uint8_t(0xC1 | (version & 0x1F) << 1));
+  s.push_back(section);
+  s.push_back(last);
+  return s;
+}
+
+Bytes EitSection(const Setup& st, const Event* e, uint8_t section, uint8_t version, bool running) {
+  Bytes s = LongHeader(0x4E, st.serviceId, version, section, 1);
+  Put16(&s, st.tsid);
+  Put16(&s, st.onid);
+  s.push_back(1);
+  s.push_back(0x4E);
+  if (e) {
+    Put16(&s, uint16_t(&*e - &st.events[0] + 1));
+    PutMjd(&s, e->start);
+    PutBcdDuration(&s, e->duration);
+    Bytes d = {0x4D, 0};
+    for (int i = 0; i < 3; ++i) d.push_back(uint8_t(i < int(e->language.size()) ? e->language[i] : ' '));
+    d.push_back(uint8_t(e->title.size()));
+    Append(&d, e->title);
+    d.push_back(uint8_t(e->text.size()));
+    Append(&d, e->text);
+    d[1] = uint8_t(d.size() - 2);
+    Put16(&s, (running ? 4u : 1u) << 13 | unsigned(d.size()));
+    Append(&s, d);
+  }
+  Close(&s, true);
+  return s;
+}
+
+Bytes TimeSection(const Setup& st, int64_t now, bool tot) {
+  Bytes s = {uint8_t(tot ? 0x73 : 0x70), 0x70, 0};
+  PutMjd(&s, now);
+  if (tot) {
+    Bytes d;
+    if (st.offset) {
+      d = {0x58, 13, 'F', 'R', 'A', 0x02};
+      int minutes = st.offsetMinutes < 0 ? -st.offsetMinutes : st.offsetMinutes;
+      int next = st.nextMinutes < 0 ? -st.nextMinutes : st.nextMinutes;
+      d[5] |= st.offsetMinutes < 0 ? 1 : 0;
+      d.push_back(uint8_t(Bcd(minutes / 60)));
+      d.push_back(uint8_t(Bcd(minutes % 60)));
+      PutMjd(&d, st.change >= 0 ? st.change : 0);
+      if (st.change < 0) std::memset(&d[d.size() - 5], 0xFF, 5);
+      d.push_back(uint8_t(Bcd(next / 60)));
+      d.push_back(uint8_t(Bcd(next % 60)));
+    }
+    Put16(&s, 0xF000 | unsigned(d.size()));
+    Append(&s, d);
+  }
+  Close(&s, tot);
+  return s;
+}
+
+Bytes SdtSection(const Setup& st) {
+  Bytes s = LongHeader(0x42, st.tsid, 0, 0, 0);
+  Put16(&s, st.onid);
+  s.push_back(0xFF);
+  Put16(&s, st.serviceId);
+  s.push_back(0xFD);  // EIT present/following in this stream
+  Bytes d = {0x48, 0, 0x01, uint8_t(st.provider.size())};
+  Append(&d, st.provider);
+  d.push_back(uint8_t(st.name.size()));
+  Append(&d, st.name);
+  d[1] = uint8_t(d.size() - 2);
+  Put16(&s, 0x8000 | unsigned(d.size()));
+  Append(&s, d);
+  Close(&s, true);
+  return s;
+}
+
+uint8_t g_cc[8192];
+
+void Packetize(std::FILE* out, uint16_t pid, const Bytes& section) {
+  size_t at = 0;
+  for (bool first = true; at < section.size(); first = false) {
+    uint8_t p[kPacket];
+    std::memset(p, 0xFF, sizeof p);
+    p[0] = 0x47;
+    p[1] = uint8_t((first ? 0x40 : 0) | pid >> 8);
+    p[2] = uint8_t(pid);
+    p[3] = uint8_t(0x10 | (g_cc[pid]++ & 0x0F));
+    int room = kPacket - 4, start = 4;
+    if (first) {
+      p[4] = 0;  // pointer_field
+      start = 5;
+      --room;
+    }
+    size_t n = section.size() - at < size_t(room) ? section.size() - at : size_t(room);
+    std::memcpy(p + start, section.data() + at, n);
+    at += n;
+    std::fwrite(p, 1, sizeof p, out);
+  }
+}
+
+// The event running at now and the one after it.
+void PresentFollowing(const Setup& st, int64_t now, const Event** present, const Event** following) {
+  *present = *following = nullptr;
+  for (const Event& e : st.events) {
+    if (e.start <= now) *present = &e;
+    else if (!*following) *following = &e;
+  }
+}
+
+void InsertTables(std::FILE* out, const Setup& st, int64_t now) {
+  static const Event* shown = reinterpret_cast<const Event*>(1);
+  static uint8_t version = 0;
+  const Event *present, *following;
+  PresentFollowing(st, now, &present, &following);
+  if (present != shown && shown != reinterpret_cast<const Event*>(1)) ++version;
+  shown = present;
+  if (st.sdt) Packetize(out, 0x11, SdtSection(st));
+  if (!st.events.empty()) {
+    Packetize(out, 0x12, EitSection(st, present, 0, version, true));
+    Packetize(out, 0x12, EitSection(st, following, 1, version, false));
+  }
+  Packetize(out, 0x14, TimeSection(st, now, false));
+  Packetize(out, 0x14, TimeSection(st, now, true));
+}
+
+bool ParseArgs(int argc, char** argv, Setup* st) {
+  for (int i = 3; i < argc; ++i) {
+    std::string a = argv[i];
+    bool value = i + 1 < argc;
+    if (a == "--utc" && value) st->utc = std::atoll(argv[++i]);
+    else if (a == "--service-id" && value) st->serviceId = uint16_t(std::atoi(argv[++i]));
+    else if (a == "--mark-discontinuity") st->markDiscontinuity = true;
+    else if (a == "--event" && value) {
+      std::vector<std::string> p = Split(argv[++i]);
+      if (p.size() != 5) return false;
+      st->events.push_back({std::atoll(p[0].c_str()), uint32_t(std::atol(p[1].c_str())), p[2],
+                            Unescape(p[3]), Unescape(p[4])});
+    } else if (a == "--offset" && value) {
+      std::vector<std::string> p = Split(argv[++i]);
+      st->offset = true;
+      st->offsetMinutes = st->nextMinutes = std::atoi(p[0].c_str());
+      if (p.size() == 3) {
+        st->change = std::atoll(p[1].c_str());
+        st->nextMinutes = std::atoi(p[2].c_str());
+      }
+    } else if (a == "--sdt" && value) {
+      std::vector<std::string> p = Split(argv[++i]);
+      if (p.size() != 2) return false;
+      st->sdt = true;
+      st->name = Unescape(p[0]);
+      st->provider = Unescape(p[1]);
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Setup st;
+  if (argc < 3 || !ParseArgs(argc, argv, &st)) {
+    std::fprintf(stderr, "usage: melvir-ts-si IN OUT --utc SECONDS [--event START|DURATION|LANG|TITLE|TEXT]...\n"
+                         "         [--offset MINUTES[|CHANGE|NEXT]] [--service-id N] [--sdt NAME|PROVIDER]\n"
+                         "         [--mark-discontinuity]\n");
+    return 2;
+  }
+  std::FILE* in = std::fopen(argv[1], "rb");
+  std::FILE* out = std::fopen(argv[2], "wb");
+  if (!in || !out) {
+    std::perror("melvir-ts-si");
+    return 1;
+  }
+  const uint64_t wrap = (uint64_t(1) << 33) * 300, second = 27000000;
+  bool started = false;
+  int pcrPid = -1;
+  uint64_t lastPcr = 0, elapsed = 0, nextAt = 0;
+  uint8_t p[kPacket];
+  while (std::fread(p, 1, kPacket, in) == size_t(kPacket)) {
+    int pid = (p[1] & 0x1F) << 8 | p[2];
+    if (st.sdt && pid == 0x11) continue;  // ffmpeg's own is replaced
+    bool pcr = (p[3] & 0x20) && p[4] >= 7 && (p[5] & 0x10);
+    if (pcr && (pcrPid < 0 || pid == pcrPid)) {
+      pcrPid = pid;
+      uint64_t base = uint64_t(p[6]) << 25 | uint64_t(p[7]) << 17 | uint64_t(p[8]) << 9 |
+                      uint64_t(p[9]) << 1 | p[10] >> 7;
+      uint64_t value = base * 300 + ((p[10] & 1) << 8 | p[11]);
+      uint64_t ahead = (value + wrap - lastPcr) % wrap;
+      if (started && ahead <= second) elapsed += ahead;
+      else if (started && st.markDiscontinuity) p[5] |= 0x80;
+      started = true;
+      lastPcr = value;
+      if (elapsed >= nextAt) {
+        InsertTables(out, st, st.utc + int64_t(elapsed / second));
+        nextAt += 2 * second;
+      }
+    }
+    std::fwrite(p, 1, kPacket, out);
+  }
+  bool ok = std::fclose(out) == 0;
+  std::fclose(in);
+  return ok ? 0 : 1;
+}
