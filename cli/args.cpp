@@ -16,8 +16,9 @@ bool Refuse(Options* o, const char* format, const char* word) {
 
 bool Is(const char* a, const char* b) { return std::strcmp(a, b) == 0; }
 
-// A decimal number from 1 to 4294967295, nothing else; *end after it.
-bool ParseNumber(const char* s, const char** end, u32* out) {
+// A decimal number from 1 (0 with zero) to 4294967295, nothing else; *end
+// after it.
+bool ParseNumber(const char* s, const char** end, u32* out, bool zero = false) {
   u64 v = 0;
   const char* p = s;
   for (; *p >= '0' && *p <= '9'; ++p) {
@@ -26,19 +27,20 @@ bool ParseNumber(const char* s, const char** end, u32* out) {
   }
   *end = p;
   *out = u32(v);
-  return p != s && v != 0;
+  return p != s && (v != 0 || zero);
 }
 
 // "3", "2,5-7": numbers and ranges, separated by commas.
-bool ParseRanges(const char* s, Options* o) {
-  o->rangeCount = 0;
+bool ParseRanges(const char* s, bool zero, NumberRange* ranges, u32* count) {
+  *count = 0;
   for (;;) {
-    if (o->rangeCount == kMaxRanges) return false;
-    NumberRange& r = o->ranges[o->rangeCount++];
+    if (*count == kMaxRanges) return false;
+    NumberRange& r = ranges[(*count)++];
     const char* end;
-    if (!ParseNumber(s, &end, &r.first)) return false;
+    if (!ParseNumber(s, &end, &r.first, zero)) return false;
     r.last = r.first;
-    if (*end == '-' && (!ParseNumber(end + 1, &end, &r.last) || r.last < r.first)) return false;
+    if (*end == '-' && (!ParseNumber(end + 1, &end, &r.last, zero) || r.last < r.first))
+      return false;
     if (*end == 0) return true;
     if (*end != ',') return false;
     s = end + 1;
@@ -96,6 +98,16 @@ bool SetOption(OptionId id, const char* value, Options* o) {
     case kOptBackground: o->background = true; break;
     case kOptFindHeader: o->findHeader = true; break;
     case kOptFull: o->full = true; break;
+    case kOptSlot:
+      if (!ParseRanges(value, true, o->slots, &o->slotCount))
+        return Refuse(o, "--slot takes directory slots from 0 on (3 or 2,5-7), not '%s'", value);
+      break;
+    case kOptCluster: {
+      const char* end;
+      if (!ParseNumber(value, &end, &o->firstCluster) || *end)
+        return Refuse(o, "--cluster takes a first cluster, from 1 on, not '%s'", value);
+      break;
+    }
     case kOptNameFormat: o->nameFormat = value; break;
     case kOptHeader: {
       const char* end;
@@ -114,7 +126,7 @@ bool SetOption(OptionId id, const char* value, Options* o) {
         return Refuse(o, "unknown charset '%s' (ISO-8859-1, ISO-8859-15, CP1252, UTF-8, dvb)", value);
       break;
     case kOptNumbers:
-      if (!ParseRanges(value, o))
+      if (!ParseRanges(value, false, o->ranges, &o->rangeCount))
         return Refuse(o, "-n takes recording numbers from 1 on (3 or 2,5-7), not '%s'", value);
       break;
     case kOptLost: {
@@ -208,7 +220,14 @@ bool ParseArgs(int argc, char** argv, Options* o) {
 
 bool SelectsSeveral(const Options& o) {
   return o.all || o.allLost || o.namePattern || o.rangeCount > 1 ||
-         (o.rangeCount == 1 && o.ranges[0].first != o.ranges[0].last);
+         (o.rangeCount == 1 && o.ranges[0].first != o.ranges[0].last) || o.slotCount > 1 ||
+         (o.slotCount == 1 && o.slots[0].first != o.slots[0].last);
+}
+
+u32 SelectionWays(const Options& o) {
+  return (o.all ? 1 : 0) + (o.rangeCount ? 1 : 0) + (o.namePattern ? 1 : 0) +
+         (o.lostCluster ? 1 : 0) + (o.allLost ? 1 : 0) + (o.slotCount ? 1 : 0) +
+         (o.firstCluster ? 1 : 0);
 }
 
 const char* CommandName(Command command) {

@@ -28,6 +28,9 @@ struct Options {
   Charset charset;
   NumberRange ranges[kMaxRanges];  // -n
   u32 rangeCount;
+  NumberRange slots[kMaxRanges];   // --slot: directory slots, from 0
+  u32 slotCount;
+  u32 firstCluster;         // --cluster: the recording whose chain starts there; 0 when not given
   const char* namePattern;  // --name, or null
   u32 lostCluster;          // --lost: the first cluster of a lost recording; 0 when not given
   bool allLost;             // --all-lost
@@ -55,6 +58,9 @@ bool ParseArgs(int argc, char** argv, Options* options);
 // More than one recording may be selected: --all, --name, or an -n list
 // that is more than one number.
 bool SelectsSeveral(const Options& options);
+// How many ways of selecting recordings the line gives (-n, --all, --name,
+// --slot, --cluster, --lost, --all-lost).
+u32 SelectionWays(const Options& options);
 
 // The help text of a command (kNoCommand: the whole program's); the usage
 // lines alone after a usage error.

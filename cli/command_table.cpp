@@ -21,26 +21,26 @@ bool Refuse(Options* o, const char* text) {
 }
 
 bool ValidateExtract(Options* o) {
-  int ways = (o->all ? 1 : 0) + (o->rangeCount ? 1 : 0) + (o->namePattern ? 1 : 0) +
-             (o->lostCluster ? 1 : 0) + (o->allLost ? 1 : 0);
-  if (ways != 1)
-    return Refuse(o, "extract takes one of -n LIST, --all, --name PATTERN, --lost CLUSTER or --all-lost");
+  if (SelectionWays(*o) != 1)
+    return Refuse(o, "extract takes one of -n LIST, --all, --name PATTERN, --slot LIST, --cluster C, "
+                     "--lost CLUSTER or --all-lost");
   if (o->outputFile && o->outputDir) return Refuse(o, "-o and -d exclude each other");
   bool usesStream;
   return !o->nameFormat || CheckNameFormat(o->nameFormat, &usesStream, o->error, sizeof o->error);
 }
 
 bool ValidateProbe(Options* o) {
-  if ((o->all ? 1 : 0) + (o->rangeCount ? 1 : 0) + (o->namePattern ? 1 : 0) > 1)
-    return Refuse(o, "probe takes at most one of -n LIST, --all and --name PATTERN");
+  if (SelectionWays(*o) > 1)
+    return Refuse(o, "probe takes at most one of -n LIST, --all, --name PATTERN, --slot LIST and "
+                     "--cluster C");
   return true;
 }
 
 bool ValidateDomain(Options* o) {
   if (o->sourceCount != 1) return Refuse(o, "domain takes exactly one SOURCE");
-  if (!o->metadata && !o->all && !o->rangeCount)
-    return Refuse(o, "domain takes --metadata, -n LIST or --all (or several)");
-  if (o->all && o->rangeCount) return Refuse(o, "-n and --all exclude each other");
+  if (!o->metadata && !SelectionWays(*o))
+    return Refuse(o, "domain takes --metadata, -n LIST, --slot LIST, --cluster C or --all (or several)");
+  if (SelectionWays(*o) > 1) return Refuse(o, "-n, --slot, --cluster and --all exclude each other");
   return true;
 }
 
@@ -94,6 +94,8 @@ int RunMount(const Options& o, Catalog* c) {
 }
 
 #define BIT(id) OptionBit(id)
+// Recordings by their place on the disk, which damage does not shift.
+const u32 kByPlace = OptionBit(kOptSlot) | OptionBit(kOptCluster);
 const u32 kTracing = BIT(kOptTrace) | BIT(kOptTraceFile);
 const u32 kRescuing = BIT(kOptRescue) | BIT(kOptCopy) | BIT(kOptMapfile) | BIT(kOptHeader);
 
@@ -111,7 +113,8 @@ const OptionRow kOptionRows[kOptionCount] = {
     {kOptForce, "--force", false},       {kOptMetadata, "--metadata", false},
     {kOptBackground, "--background", false}, {kOptHeader, "--header", true},
     {kOptFindHeader, "--find-header", false}, {kOptNameFormat, "--name-format", true},
-    {kOptFull, "--full", false},
+    {kOptFull, "--full", false},             {kOptSlot, "--slot", true},
+    {kOptCluster, "--cluster", true},
 };
 
 const CommandRow kCommandRows[] = {
@@ -123,7 +126,7 @@ const CommandRow kCommandRows[] = {
          BIT(kOptHeader),
      kInfoUsage, kInfoHelp, nullptr, nullptr, nullptr, nullptr, RunInfo},
     {kExtract, "extract", "recordings as .ts files (or to standard output)",
-     BIT(kOptNumbers) | BIT(kOptAll) | BIT(kOptName) | BIT(kOptLost) | BIT(kOptAllLost) |
+     BIT(kOptNumbers) | BIT(kOptAll) | BIT(kOptName) | kByPlace | BIT(kOptLost) | BIT(kOptAllLost) |
          BIT(kOptOutput) | BIT(kOptFolder) | BIT(kOptForce) | BIT(kOptCharset) | kRescuing |
          BIT(kOptReport) | kTracing | BIT(kOptQuiet) | BIT(kOptNameFormat),
      kExtractUsage, kExtractHelp, nullptr, ValidateExtract, PrepareExtract, nullptr, RunExtract},
@@ -132,14 +135,15 @@ const CommandRow kCommandRows[] = {
          BIT(kOptFindHeader),
      kCheckUsage, kCheckHelp, nullptr, ValidateCheck, nullptr, FindHeader, RunCheckDisk},
     {kDomain, "domain", "a ddrescue domain mapfile of the sectors that matter",
-     BIT(kOptMetadata) | BIT(kOptNumbers) | BIT(kOptAll) | kRescuing | kTracing | BIT(kOptQuiet),
+     BIT(kOptMetadata) | BIT(kOptNumbers) | BIT(kOptAll) | kByPlace | kRescuing | kTracing |
+         BIT(kOptQuiet),
      kDomainUsage, kDomainHelp, nullptr, ValidateDomain, nullptr, nullptr, RunDomain},
     {kMount, "mount", "the recordings as a read-only folder (FUSE)",
      BIT(kOptRescue) | BIT(kOptMapfile) | BIT(kOptCharset) | BIT(kOptBackground) | kTracing |
          BIT(kOptQuiet) | BIT(kOptHeader),
      kMountUsage, kMountHelp, "MOUNTPOINT", ValidateMount, PrepareMount, nullptr, RunMount},
     {kProbe, "probe", "what each recording holds: channel, programme, date, length",
-     BIT(kOptNumbers) | BIT(kOptAll) | BIT(kOptName) | BIT(kOptJson) | BIT(kOptFull) |
+     BIT(kOptNumbers) | BIT(kOptAll) | BIT(kOptName) | kByPlace | BIT(kOptJson) | BIT(kOptFull) |
          BIT(kOptRescue) | BIT(kOptMapfile) | BIT(kOptHeader) | BIT(kOptCharset) | kTracing,
      kProbeUsage, kProbeHelp, nullptr, ValidateProbe, PrepareProbe, nullptr, RunProbe},
     {kHelp, "help", "this text, or a command's own: melvir help extract", 0, kHelpUsage,

@@ -72,6 +72,27 @@ bool SelectRecordings(const Options& o, const Catalog& c, std::vector<const Reco
       rows->push_back(&c.recordings[n - 1]);
     }
   }
+  for (u32 i = 0; i < o.slotCount; ++i) {
+    for (u64 slot = o.slots[i].first; slot <= o.slots[i].last; ++slot) {
+      const Recording* found = nullptr;
+      for (const Recording& r : c.recordings)
+        if (r.entry.entry == slot) found = &r;
+      if (!found) {
+        Say("directory slot %llu holds no recording ('melvir check' names every slot)",
+            static_cast<unsigned long long>(slot));
+        return false;
+      }
+      rows->push_back(found);
+    }
+  }
+  if (o.firstCluster) {
+    for (const Recording& r : c.recordings)
+      if (r.entry.firstCluster == o.firstCluster) rows->push_back(&r);
+    if (rows->empty()) {
+      Say("no recording's chain starts at cluster %u", o.firstCluster);
+      return false;
+    }
+  }
   for (u32 i = 0; i < count && (o.all || o.namePattern); ++i)
     if (o.all || MatchesPattern(o.namePattern, c.recordings[i].decoded))
       rows->push_back(&c.recordings[i]);
@@ -156,6 +177,7 @@ int ListCommand(const Options& o, const Catalog& c) {
       std::fputs(", \"damaged\": ", stdout);
       WriteJsonString(stdout, r.damage);
     }
+    std::printf(", \"slot\": %u", r.entry.entry);
     std::fputs(&r == &c.recordings.back() ? "}\n" : "},\n", stdout);
   }
   if (o.json) std::fputs("]\n", stdout);
@@ -164,7 +186,7 @@ int ListCommand(const Options& o, const Catalog& c) {
 
 int DomainCommand(const Options& o, const Catalog& c) {
   std::vector<const Recording*> rows;
-  if ((o.all || o.rangeCount) && !SelectRecordings(o, c, &rows)) return kExitFailed;
+  if (SelectionWays(o) && !SelectRecordings(o, c, &rows)) return kExitFailed;
   std::vector<SectorRun> runs;
   if (o.metadata) MetadataSectorRuns(AppendSectorRun, &runs);
   for (const Recording* r : rows) {

@@ -6,7 +6,8 @@
   "usage: melvir list [--json] [--charset NAME] [--rescue] [--copy 2] [--mapfile FILE]\n"  \
   "                   [--header SECTOR] [--trace | --trace-file FILE] [--quiet] [SOURCE...]\n"
 #define DOMAIN_USAGE                                                                      \
-  "usage: melvir domain [--metadata] [-n LIST | --all] [--rescue] [--copy 2] [--mapfile FILE]\n" \
+  "usage: melvir domain [--metadata] [-n LIST | --all | --slot LIST | --cluster C] [--rescue]\n" \
+  "                     [--copy 2] [--mapfile FILE]\n"                                     \
   "                     [--header SECTOR] [--trace | --trace-file FILE] [--quiet] SOURCE\n"
 #define CHECK_USAGE                                                                       \
   "usage: melvir check [--json] [--charset NAME] [--mapfile FILE] [--header SECTOR]\n"      \
@@ -16,7 +17,8 @@
   "usage: melvir info [--json] [--charset NAME] [--mapfile FILE] [--header SECTOR]\n"       \
   "                   [--trace | --trace-file FILE] [--quiet] [SOURCE...]\n"
 #define EXTRACT_USAGE                                                                     \
-  "usage: melvir extract (-n LIST | --all | --name PATTERN | --lost CLUSTER | --all-lost)\n" \
+  "usage: melvir extract (-n LIST | --all | --name PATTERN | --slot LIST | --cluster C |\n"  \
+  "                       --lost CLUSTER | --all-lost)\n"                                  \
   "                      [-o FILE|DIR|- | -d DIR] [--force] [--charset NAME] [--rescue]\n"   \
   "                      [--copy 2] [--mapfile FILE] [--report FILE] [--header SECTOR]\n"   \
   "                      [--name-format F]\n"                                              \
@@ -27,7 +29,8 @@
   "                    [--trace | --trace-file FILE] [--quiet] [SOURCE...] MOUNTPOINT\n"
 
 #define PROBE_USAGE                                                                       \
-  "usage: melvir probe [-n LIST | --all | --name PATTERN] [--json] [--full] [--rescue]\n"  \
+  "usage: melvir probe [-n LIST | --all | --name PATTERN | --slot LIST | --cluster C]\n"   \
+  "                    [--json] [--full] [--rescue]\n"                                    \
   "                    [--mapfile FILE] [--header SECTOR] [--charset NAME]\n"             \
   "                    [--trace | --trace-file FILE] [SOURCE...]\n"
 
@@ -46,6 +49,13 @@
   "  --copy 2         read the table and the directory from copy 2 first\n"           \
   "  --mapfile FILE   a GNU ddrescue mapfile of the one SOURCE, an image: every\n"     \
   "                   sector not finished (+) in it fails to read\n"
+
+#define PLACES                                                                          \
+  "  --slot LIST      recordings by directory slot (from 0, as 'melvir check' and\n"   \
+  "                   list --json give it): 3, or 2,5-7\n"                               \
+  "  --cluster C      the recording whose chain starts at cluster C (first_cluster)\n"  \
+  "                   Numbers follow the listing and shift when damage hides\n"         \
+  "                   entries; slots and first clusters do not: scripts use them.\n"
 
 #define HEADER                                                                          \
   "  --header SECTOR  take the volume header at SECTOR of the one SOURCE, whatever\n"  \
@@ -71,7 +81,8 @@ const char kListHelp[] =
     "its number, then the name and size as the Windows program shows them.\n"
     "\n"
     "  --json           a JSON array of objects: index, name, first_cluster,\n"
-    "                   size_mib, text, clusters, allocated_bytes, decoded_name, source\n"
+    "                   size_mib, text, clusters, allocated_bytes, decoded_name, source,\n"
+    "                   slot (its directory slot)\n"
     "                   (with --mapfile unreadable_bytes; with --rescue damaged)\n"
     COMMON RESCUE HEADER
     "  --quiet          no message when the directory cannot be read to the end\n"
@@ -99,7 +110,7 @@ const char kDomainHelp[] =
     "where it counts: with --metadata sector 2, the volume header and both copies\n"
     "of the table and the directory; with -n LIST or --all the sectors of those\n"
     "recordings' clusters, in chain order. Both may be given.\n"
-    "\n" RESCUE HEADER
+    "\n" PLACES RESCUE HEADER
     "  --trace          write the disk trace log MELVIR.LOG in the current folder\n"
     "  --trace-file F   write the disk trace log to F\n"
     "  --quiet          no message when the directory cannot be read to the end\n"
@@ -112,10 +123,11 @@ const char kExtractHelp[] =
     "Copies recordings into MPEG-2 transport stream files, named after the\n"
     "recordings (NAME.ts, made safe and unique over the whole directory).\n"
     "\n"
-    "  -n LIST          recordings by number: 3, or 2,5-7\n"
+    "  -n LIST          recordings by number in the listing: 3, or 2,5-7\n"
     "  --all            every recording\n"
     "  --name PATTERN   every recording whose name matches the shell pattern\n"
     "                   (* ? [...]), ignoring case\n"
+    PLACES
     "  -o FILE          the output file, for one recording; - writes the stream to\n"
     "                   standard output; an existing folder (or a path ending in /)\n"
     "                   takes the file under its own name\n"
@@ -212,9 +224,10 @@ const char kProbeHelp[] =
     "--all or --name, every recording. Names in the tables are decoded as\n"
     "--charset dvb decodes them; the two-byte tables 0x12-0x14 show as U+FFFD.\n"
     "\n"
-    "  -n LIST          recordings by number: 3, or 2,5-7\n"
+    "  -n LIST          recordings by number in the listing: 3, or 2,5-7\n"
     "  --all            every recording\n"
     "  --name PATTERN   every recording whose name matches the shell pattern\n"
+    PLACES
     "  --json           a JSON array, one object per recording: index, name,\n"
     "                   transport_stream, full, probed_bytes, reason, program,\n"
     "                   duration_s, duration_source (pcr, pcr_full, pts), service,\n"

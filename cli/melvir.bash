@@ -13,10 +13,10 @@ _melvir_options() {
   case $1 in
     list) options="--json --charset $tracing --quiet $rescuing" ;;
     info) options="--json --charset $tracing --quiet --mapfile --header" ;;
-    extract) options="-n --all --name --lost --all-lost -o -d --force --name-format --charset $rescuing --report $tracing --quiet" ;;
+    extract) options="-n --all --name --slot --cluster --lost --all-lost -o -d --force --name-format --charset $rescuing --report $tracing --quiet" ;;
     check) options="--json --charset --mapfile --header --find-header $tracing" ;;
-    domain) options="--metadata -n --all $rescuing $tracing --quiet" ;;
-    probe) options="-n --all --name --json --full --rescue --mapfile --header --charset $tracing" ;;
+    domain) options="--metadata -n --all --slot --cluster $rescuing $tracing --quiet" ;;
+    probe) options="-n --all --name --slot --cluster --json --full --rescue --mapfile --header --charset $tracing" ;;
     mount) options="--rescue --mapfile --header --charset --background $tracing --quiet" ;;
   esac
   echo "$options --help --version"
@@ -25,7 +25,7 @@ _melvir_options() {
 # Whether option $1 takes the next word as its value.
 _melvir_takes_value() {
   case $1 in
-    -n | --name | -o | -d | --charset | --trace-file | --copy | --mapfile | --report | --lost | --header | --name-format)
+    -n | --name | -o | -d | --charset | --trace-file | --copy | --mapfile | --report | --lost | --header | --name-format | --slot | --cluster)
       return 0
       ;;
   esac

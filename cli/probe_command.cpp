@@ -11,7 +11,7 @@ bool ProbeAvailable() { return true; }
 
 int ProbeCommand(const Options& o, const Catalog& c) {
   std::vector<const Recording*> rows;
-  if (!o.all && !o.rangeCount && !o.namePattern) {
+  if (!SelectionWays(o)) {
     for (const Recording& r : c.recordings) rows.push_back(&r);
   } else if (!SelectRecordings(o, c, &rows)) {
     return kExitFailed;

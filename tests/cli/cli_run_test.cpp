@@ -454,6 +454,41 @@ TEST_F(CliRunTest, RescueReadsPastUnreadableMetadata) {
   EXPECT_EQ(refused.err.rfind("melvir: bad.map:3: ", 0), 0u) << refused.err;
 }
 
+// Numbers follow the listing, so a lost directory sector shifts them; a slot
+// and a first cluster name the same recording on the healthy and the
+// damaged disk.
+TEST_F(CliRunTest, SlotsAndFirstClustersDoNotShiftWithDamage) {
+  Disk d;
+  for (int i = 0; i < 9; ++i) d.entries.push_back(PatternRecording("R" + std::to_string(i), 2, 10 + i));
+  std::string img = Image(d);
+  const testdisk::Layout l = layout_;
+  const std::vector<std::string> damaged = {"--rescue", "--mapfile", "disk.map", img};
+  WriteMap(Path("disk.map"), l.imageSize, {l.DirectorySector(0, 1), l.DirectorySector(0, 2)});
+  ChildResult want = RunMelvir({"extract", "-n", "9", "-o", "-", img});
+  ChildResult shifted = RunMelvir({"extract", "-n", "2", "-o", "-", "--rescue", "--mapfile", "disk.map", img});
+  ASSERT_EQ(want.status, 0) << want.err;
+  EXPECT_EQ(shifted.out, want.out) << "slot 8 is recording 2 once slots 0 to 6 are lost";
+  ChildResult wantDomain = RunMelvir({"domain", "-n", "9", img});
+  const std::vector<std::vector<std::string>> selections = {
+      {"--slot", "8"}, {"--cluster", std::to_string(l.chains[8][0])}};
+  for (const std::vector<std::string>& select : selections) {
+    std::vector<std::string> healthy = {"extract", "-o", "-", img}, past = {"extract", "-o", "-"};
+    healthy.insert(healthy.begin() + 1, select.begin(), select.end());
+    past.insert(past.end(), select.begin(), select.end());
+    past.insert(past.end(), damaged.begin(), damaged.end());
+    ChildResult a = RunMelvir(healthy), b = RunMelvir(past);
+    EXPECT_EQ(a.status, 0) << select[0] << a.err;
+    EXPECT_EQ(b.status, 3) << select[0] << b.err;
+    EXPECT_EQ(a.out, want.out) << select[0];
+    EXPECT_EQ(b.out, want.out) << select[0];
+    ChildResult domain = RunMelvir({"domain", select[0], select[1], img});
+    EXPECT_EQ(domain.out, wantDomain.out) << select[0];
+  }
+  ChildResult none = RunMelvir({"extract", "--slot", "9", "-o", "-", img});
+  EXPECT_EQ(none.status, 1);
+  EXPECT_NE(none.err.find("directory slot 9 holds no recording"), std::string::npos) << none.err;
+}
+
 TEST_F(CliRunTest, RescueWritesUnreadableSectorsAsZerosAtTheirPlace) {
   Disk d;
   d.sectorsPerCluster = 256;

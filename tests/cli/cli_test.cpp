@@ -133,7 +133,7 @@ TEST_F(CliTest, ListsRecordingsInDirectoryOrderAsTheirListText) {
     ASSERT_EQ(o.kind, JsonValue::kObject);
     EXPECT_EQ(o.keys, (std::vector<std::string>{"index", "name", "first_cluster", "size_mib", "text",
                                                 "clusters", "allocated_bytes", "decoded_name",
-                                                "source"}));
+                                                "source", "slot"}));
     EXPECT_EQ(o.members.at("index").number, double(i + 1));
     EXPECT_EQ(o.members.at("name").text, names[i]);
     EXPECT_EQ(o.members.at("first_cluster").number, double(layout_.chains[entries[i]][0]));
