@@ -68,6 +68,8 @@ TEST(Mapfile, AcceptsWhatDdrescueWritesAndRefusesTheRest) {
       {"size 0", "0 +\n0 0 +\n", 0, 2, "block of size 0", {}},
       {"extra fields", "0 + 1\n0 512 + extra\n", 512, 2, "block expected", {}},
       {"too many fields", "0 + 1\n0 512 + a b\n", 512, 2, "too many fields", {}},
+      {"comments after the fields", "0 + 1\t# pass\n0 512 +  #x y z\n512 512 -#\n", 1024, 3,
+       "unknown status '-#'", {}},
   };
   for (const ParseCase& c : cases) {
     DriveMap map;
@@ -225,6 +227,28 @@ Disk TwoSectorDisk() {
   d.entries = {Chained("News", {5, 6, 200, 7}, 1), Chained("Film", {130, 131, 132}, 2)};
   for (int i = 0; i < 9; ++i) d.entries.push_back(PatternRecording("Short " + std::to_string(i), 1));
   return d;
+}
+
+// `ddrescuelog -A` adds a comment after every line's fields.
+TEST_F(RescueTest, AnAnnotatedMapfileReadsAsThePlainOne) {
+  Build(TwoSectorDisk());
+  ServeWithBadSectors({3, 70, 71, 200});
+  std::string cmd = "ddrescuelog -A '" + Path("disk.map") + "' > '" + Path("annotated.map") + "'";
+  ASSERT_EQ(system(cmd.c_str()), 0) << cmd;
+  std::string annotated = ReadWholeFile(Path("annotated.map"));
+  ASSERT_NE(annotated.find("+\t#"), std::string::npos) << annotated;
+  DriveMap map;
+  u32 line;
+  char reason[160] = "";
+  u64 size = map_.readable.back().end;
+  ASSERT_TRUE(ParseMapfile(annotated.data(), annotated.size(), size, &map, &line, reason,
+                           sizeof reason))
+      << line << ": " << reason;
+  ASSERT_EQ(map.readable.size(), map_.readable.size());
+  for (size_t i = 0; i < map.readable.size(); ++i) {
+    EXPECT_EQ(map.readable[i].begin, map_.readable[i].begin) << i;
+    EXPECT_EQ(map.readable[i].end, map_.readable[i].end) << i;
+  }
 }
 
 TEST_F(RescueTest, MirrorCopiesServeSectorsWhoseFirstCopyFails) {
