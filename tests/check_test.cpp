@@ -479,4 +479,24 @@ TEST_F(CheckTest, ReportSumsUpFirstAndGivesTheSameInJson) {
   EXPECT_EQ(v.members["lost_recordings"].items[1].members["file"].text, "lost-50.ts");
 }
 
+// Every count of one in the text takes its noun in the singular.
+TEST_F(CheckTest, ACountOfOneTakesTheSingular) {
+  Disk d;
+  d.sectorsPerCluster = 1;
+  d.clusterCount = 2;
+  d.tableSize = 1;
+  d.directorySize = 1;
+  d.entries = {Chain("One", {2}), Chain("Same", {}, 13)};
+  d.entries[1].overrideFirst = true;
+  d.entries[1].firstCluster = 2;
+  CheckFindings f = BuildAndCheck(d);
+  std::string text = Report(f, false);
+  for (const char* singular : {"1 sector per cluster", "1 sector read from each copy", ", 1 cluster, 0 MiB",
+                               "shares 1 cluster with", "share 1 cluster from"})
+    EXPECT_NE(text.find(singular), std::string::npos) << singular << "\n" << text;
+  for (const char* noun : {"sectors", "clusters", "entries", "recordings", "slots", "chains"})
+    for (const char* before : {" ", "("})
+      EXPECT_EQ(text.find(std::string(before) + "1 " + noun), std::string::npos) << noun << "\n" << text;
+}
+
 }  // namespace
