@@ -326,8 +326,7 @@ bool ParseOption(int argc, char** argv, int* i, Options* o) {
   if (Is(arg, "--quiet")) { o->quiet = true; return true; }
   if (Is(arg, "--json") && o->command != kExtract && o->command != kMount) { o->json = true; return true; }
   if (Is(arg, "--background") && o->command == kMount) { o->background = true; return true; }
-  if (Is(arg, "--rescue") && (o->command == kList || o->command == kExtract || o->command == kDomain ||
-                              o->command == kMount)) {
+  if (Is(arg, "--rescue") && TakesRescue(o->command)) {
     o->rescue = true;
     return true;
   }
@@ -363,6 +362,8 @@ bool ParseHelp(int argc, char** argv, Options* o) {
 }
 
 }  // namespace
+
+bool TakesRescue(Command c) { return c == kList || c == kExtract || c == kDomain || c == kMount; }
 
 bool ParseArgs(int argc, char** argv, Options* o) {
   std::memset(o, 0, sizeof *o);

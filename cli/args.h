@@ -52,6 +52,9 @@ bool ParseArgs(int argc, char** argv, Options* options);
 // that is more than one number.
 bool SelectsSeveral(const Options& options);
 
+// The commands --rescue goes with.
+bool TakesRescue(Command command);
+
 // The help text of a command (kNoCommand: the whole program's); the usage
 // lines alone after a usage error.
 const char* HelpText(Command command);

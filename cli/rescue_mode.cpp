@@ -52,7 +52,9 @@ void StartRescue(const Options& o) {
 void NoteDamage() { g_damage = true; }
 bool DamageMet() { return g_damage; }
 
-const char* RescueHint(const Options& o) { return o.rescue ? "" : " (--rescue reads past damage)"; }
+const char* RescueHint(const Options& o) {
+  return o.rescue || !TakesRescue(o.command) ? "" : " (--rescue reads past damage)";
+}
 
 void AdviseImaging() {
   if (g_advised || !IsBlockDevice(g_disk.device)) return;

@@ -21,7 +21,7 @@ void StartRescue(const Options& options);
 void NoteDamage();
 bool DamageMet();
 
-// What a failure without --rescue adds to its message.
+// What a failure without --rescue adds to its message, for a command that takes it.
 const char* RescueHint(const Options& options);
 
 // Once per run, at the first unreadable sector of a device (not an image).
