@@ -68,9 +68,11 @@ int Run(const Options& o) {
   static Catalog catalog;
   if (!FindDisk(o, &catalog)) return kExitFailed;
   StartRescue(o);
-  // The check and the lost recordings read the disk their own way.
+  // The check and the lost recordings read the disk their own way; the
+  // metadata's domain needs no directory.
   bool lost = o.lostCluster || o.allLost;
-  if (o.command != kCheck && !lost) ReadCatalog(o, &catalog);
+  bool metadataOnly = o.command == kDomain && !o.all && !o.rangeCount;
+  if (o.command != kCheck && !lost && !metadataOnly) ReadCatalog(o, &catalog);
   int status = kExitFailed;
   if (o.command == kList) status = ListCommand(o, catalog);
   else if (o.command == kInfo) status = InfoCommand(o, catalog);

@@ -137,6 +137,7 @@ bool BlockLine(Parse* p, u32 n, const Field* f, u32 count) {
 bool ParseMapfile(const char* text, size_t length, u64 imageSize, DriveMap* map, u32* line,
                   char* reason, u32 reasonSize) {
   map->readable.clear();
+  map->extent = 0;
   Parse p = {map, line, reason, reasonSize, false, 0, 0, 0};
   const char* end = text + length;
   u32 n = 0, statusLine = 0;
@@ -163,6 +164,7 @@ bool ParseMapfile(const char* text, size_t length, u64 imageSize, DriveMap* map,
   if (p.lastEnd < imageSize)
     return Refuse(&p, p.lastLine, "the last block ends at 0x%llX, before the image does (0x%llX)",
                   (unsigned long long)p.lastEnd, (unsigned long long)imageSize);
+  map->extent = p.lastEnd;
   *line = 0;
   return true;
 }

@@ -542,4 +542,69 @@ TEST_F(CliRunTest, ADomainMapfileCoversTheMetadataAndTheChosenRecordings) {
   EXPECT_EQ(RunMelvir({"extract", "-n", "2", "--mapfile", "domain.map", "--quiet", img}).status, 1);
 }
 
+// A scan that fails leaves a domain of the recordings partial: it says so
+// and fails; the metadata alone needs no scan.
+TEST_F(CliRunTest, ADomainThatLeavesOutRecordingsFails) {
+  Disk d;
+  d.clusterCount = 100;
+  d.entries.push_back(PatternRecording("A", 3, 1));
+  Entry loop = PatternRecording("Loop", 0, 2);
+  loop.chain = {10, 11, 12, 13};
+  d.entries.push_back(loop);
+  d.entries.push_back(PatternRecording("C", 2, 3));
+  d.tableOverrides.push_back({13, 11});
+  std::string img = Image(d);
+  struct {
+    std::vector<std::string> args;
+    int status;
+    std::string err;
+  } cases[] = {
+      {{"domain", "--metadata", img}, 0, ""},
+      {{"domain", "--all", img}, 1,
+       "melvir: Error detected while scanning files (--rescue reads past damage)\n"
+       "melvir: the domain leaves out the recordings after recording 1, which the scan did not reach\n"},
+      {{"domain", "--all", "--rescue", img}, 3,
+       "melvir: recording 2 \"Loop\": chain damaged at cluster 13 (cycle)\n"},
+  };
+  for (const auto& c : cases) {
+    ChildResult r = RunMelvir(c.args);
+    EXPECT_EQ(r.status, c.status) << c.args[1];
+    EXPECT_EQ(r.err, c.err) << c.args[1];
+    EXPECT_NE(r.out.find("  +\n"), std::string::npos) << c.args[1] << r.out;
+  }
+}
+
+// ddrescue's image of the metadata alone ends where the metadata does: the
+// drive is as large as the mapfile says, so the next domain holds the
+// recording, and imaging it lets it come out whole.
+TEST_F(CliRunTest, AnImageShorterThanTheDiskIsTheDisksSizeThroughItsMapfile) {
+  if (std::system("command -v ddrescue >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "ddrescue (Debian gddrescue) is not installed";
+  Disk d;
+  d.entries.push_back(PatternRecording("One", 8, 1));
+  d.entries.push_back(PatternRecording("Two", 6, 2, true));
+  std::string img = Image(d);
+  ASSERT_EQ(RunMelvir({"extract", "-n", "2", "-o", "healthy.ts", "--quiet", img}).status, 0);
+  auto image = [&](const std::string& domain) {
+    std::string cmd = "ddrescue -q -m '" + domain + "' '" + img + "' part.img part.map";
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+  };
+  ChildResult metadata = RunMelvir({"domain", "--metadata", img});
+  ASSERT_EQ(metadata.status, 0) << metadata.err;
+  WriteWholeFile(Path("metadata.map"), metadata.out);
+  image("metadata.map");
+  ASSERT_LT(SizeOf(Path("part.img")), layout_.imageSize);
+  ChildResult check = RunMelvir({"check", "--mapfile", "part.map", "part.img"});
+  EXPECT_EQ(check.status, 0) << check.out;
+  EXPECT_NE(check.out.find("drive: " + std::to_string(layout_.imageSize / 512) + " sectors"),
+            std::string::npos) << check.out;
+  ChildResult two = RunMelvir({"domain", "-n", "2", "--rescue", "--mapfile", "part.map", "part.img"});
+  ASSERT_EQ(two.status, 0) << two.err;
+  WriteWholeFile(Path("two.map"), two.out);
+  image("two.map");
+  ChildResult x = RunMelvir({"extract", "-n", "2", "--mapfile", "part.map", "--quiet", "part.img"});
+  EXPECT_EQ(x.status, 0) << x.err;
+  EXPECT_TRUE(ReadWholeFile(Path("Two.ts")) == ReadWholeFile(Path("healthy.ts")));
+}
+
 }  // namespace
