@@ -3,16 +3,9 @@
 #include "disk/check_state.h"
 #include "disk/layout.h"
 
-bool ClusterOnDisk(u32 cluster) {
-  u64 position;
-  if (!ClusterPosition(cluster, 0, &position)) return false;
-  u64 sectors = g_disk.sectorsPerCluster ? g_disk.sectorsPerCluster : 1;
-  return position / kSectorSize + sectors <= g_check.diskSectors;
-}
-
 bool StepChain(u32 c, u32* next, ChainEnd* end) {
   *next = 0;
-  if (!ClusterOnDisk(c))
+  if (!ClusterOnDrive(c))
     *end = kChainBeyondDisk;
   else if (u64(c) >= u64(g_disk.tableSize) * kTableEntriesPerSector)
     *end = kChainPastTable;

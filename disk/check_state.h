@@ -51,9 +51,6 @@ extern CheckState g_check;
 inline bool TestBit(const u64* bits, u64 i) { return (bits[i >> 6] >> (i & 63)) & 1; }
 inline void SetBit(u64* bits, u64 i) { bits[i >> 6] |= u64(1) << (i & 63); }
 
-// Sectors of the drive a read may reach, at most 2^32; *known false when
-// the drive's size cannot be told.
-u64 DiskSectors(bool* known);
 void CheckGeometryOf(CheckGeometry* geometry);
 
 // Points *data at drive sector `sector` of copy 1 or 2, read through that
@@ -69,7 +66,6 @@ void ReadDirectoryCopies(CopyFindings* findings, DirectorySectorUse use);
 // One step from cluster (1 to the cluster count): false with *end when the
 // chain stops at cluster.
 bool StepChain(u32 cluster, u32* next, ChainEnd* end);
-bool ClusterOnDisk(u32 cluster);
 void WalkHeldChain(u32 first, ChainWalk* walk);
 void CheckEntries(u32 s, const u8* data, bool fromCopy2);
 // Records a chain that runs into an earlier entry's at cluster.

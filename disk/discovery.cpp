@@ -109,6 +109,8 @@ bool ProbeOpenDrive() {
   if (!HeaderValid()) return ProbeStops(kProbeHeaderInvalid);
   LoadGeometry();
   g_disk.headerSector = headerSector;
+  bool known;
+  g_disk.driveSectors = DiskSectors(&known);
   return ProbeStops(kProbeFound);
 }
 

@@ -26,8 +26,8 @@ bool ChainStep(u32 c, u32* next, ChainEnd* why);
 // first one met again. A chain never holds more clusters than the cluster
 // count, so no other bound is needed. A first cluster of 0 or above the
 // cluster count is no chain: 0 clusters, kChainZero or kChainAboveCount.
-// Never gives kChainBeyondDisk or kChainNotChecked: a cluster the disk
-// cannot deliver is for the reader to find unreadable.
+// A cluster past the drive's end ends it (kChainBeyondDisk), as in the
+// check; never gives kChainNotChecked.
 void WalkChain(u32 first, ChainWalk* walk);
 
 // The list text and size of an entry whose walk found clusters clusters,

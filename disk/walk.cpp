@@ -6,6 +6,11 @@
 
 bool ChainStep(u32 c, u32* next, ChainEnd* why) {
   u32 s = c / kTableEntriesPerSector;
+  // As the check takes it: a chain goes no further than the drive holds.
+  if (!ClusterOnDrive(c)) {
+    *why = kChainBeyondDisk;
+    return false;
+  }
   if (s >= g_disk.tableSize) {
     *why = kChainPastTable;
     return false;

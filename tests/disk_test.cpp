@@ -1,6 +1,7 @@
 // The recorder disk layer on images written by the test-disk builder.
 #include <cstring>
 
+#include "disk/layout.h"
 #include "disk/recorder_disk.h"
 #include "platform/drive_table.h"
 #include "platform/fault.h"
@@ -341,6 +342,20 @@ TEST_F(DiskTest, InfoTextShowsTheGeometryOfTheHeader) {
 }
 
 // ---- Allocation chain -----------------------------------------------------------
+
+// The sectors of a table or directory that lie before a drive's end are those
+// whose copy 1 does, counted from the interleave alone.
+TEST(DriveExtent, SectorsBeforeTheEndAreThoseWhoseCopyOneIs) {
+  for (u32 k : {0u, 1u, 3u, 4u}) {
+    for (u64 end = 90; end < 140; ++end) {
+      u32 n = 0;
+      while (n < 20 && (k ? WideCopySector(100, k, n, 1) : 100 + n) < end) ++n;
+      EXPECT_EQ(CopySectorsBefore(100, k, 20, end), n) << "k " << k << ", end " << end;
+    }
+  }
+  EXPECT_EQ(CopySectorsBefore(0, 2, 0x40000000u, 1ull << 32), 0x40000000u);
+  EXPECT_EQ(CopySectorsBefore(76, 1, 0x80000000u, 150), 37u);
+}
 
 TEST_F(DiskTest, TableSectorsFollowTheInterleave) {
   Disk d;

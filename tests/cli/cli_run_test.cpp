@@ -418,6 +418,7 @@ TEST_F(CliRunTest, RescueChangesNothingOnAHealthyDisk) {
 
 TEST_F(CliRunTest, RescueReadsPastUnreadableMetadata) {
   Disk d;
+  d.directorySize = 3;
   d.entries.push_back(PatternRecording("One", 40, 3));
   d.entries.push_back(PatternRecording("Two", 20, 4));
   std::string img = Image(d);
@@ -434,8 +435,12 @@ TEST_F(CliRunTest, RescueReadsPastUnreadableMetadata) {
       {"copy-1 directory sector", {l.DirectorySector(0, 1)}, healthy.out,
        "melvir: directory sector 0 unreadable, read from its mirror copy\n"},
       {"both copies of the directory sector", {l.DirectorySector(0, 1), l.DirectorySector(0, 2)},
-       "", "melvir: directory sector 0 unreadable in both copies\n"
-           "melvir: directory sector 0 unreadable: entries 0 to 6 lost\n"},
+       "", "melvir: directory sector 0 unreadable in both copies: entries 0 to 6 lost\n"},
+      {"a run of directory sectors, copy 1", {l.DirectorySector(0, 1), l.DirectorySector(1, 1)},
+       healthy.out, "melvir: directory sectors 0 to 1 unreadable, read from their mirror copies\n"},
+      {"a run of directory sectors, both copies",
+       {l.DirectorySector(0, 1), l.DirectorySector(0, 2), l.DirectorySector(1, 1), l.DirectorySector(1, 2)},
+       "", "melvir: directory sectors 0 to 1 unreadable in both copies: entries 0 to 13 lost\n"},
   };
   for (const Case& c : cases) {
     WriteMap(Path("disk.map"), l.imageSize, c.bad);
@@ -526,6 +531,34 @@ TEST_F(CliRunTest, ADamagedChainIsListedAsFarAsItGoesAndCopiedOnce) {
   EXPECT_EQ(x.status, 3);
   std::vector<uint8_t> stream = testdisk::ExpectedStream(d, layout_, 1);  // the 4 clusters once
   EXPECT_TRUE(ReadWholeFile(Path("Loop.ts")) == std::string(stream.begin(), stream.end()));
+}
+
+// One flipped bit of the header's directory size: the walk past damage
+// stops at the drive's end in one line, and the real entries are there.
+TEST_F(CliRunTest, AHugeDirectorySizeStopsAtTheDrivesEnd) {
+  Disk d;
+  d.entries.push_back(PatternRecording("One", 3, 1));
+  d.entries.push_back(PatternRecording("Two", 2, 2));
+  std::string img = Image(d);
+  {
+    std::fstream f(img, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(std::streamoff(layout_.headerSector) * 512 + 44);  // the directory size, big-endian
+    f.write("\x40\0\0\0", 4);
+  }
+  for (std::vector<std::string> args : {std::vector<std::string>{"list", "--rescue", img},
+                                        {"extract", "-n", "2", "--rescue", "--quiet", img}}) {
+    ChildResult r = RunMelvir(args, 5);
+    EXPECT_FALSE(r.timedOut) << args[0];
+    EXPECT_EQ(r.status, 3) << args[0];
+    EXPECT_LT(Lines(r.err).size(), 100u) << args[0];
+    EXPECT_NE(r.err.find(" to 1073741823 of the directory lie past the drive's end: not read\n"),
+              std::string::npos) << r.err;
+    if (args[0] == "list") {
+      EXPECT_EQ(r.out, "1  One  0Mo\n2  Two  0Mo\n");
+    }
+  }
+  std::vector<uint8_t> two = testdisk::ExpectedStream(d, layout_, 1);
+  EXPECT_TRUE(ReadWholeFile(Path("Two.ts")) == std::string(two.begin(), two.end()));
 }
 
 TEST_F(CliRunTest, ADomainMapfileCoversTheMetadataAndTheChosenRecordings) {
