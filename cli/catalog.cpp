@@ -53,7 +53,9 @@ void AddPastDamage(const Options& o, Catalog* catalog, NameSet* names, u32 index
                    const DirEntry& e) {
   if (e.type != kRecordingType || e.firstCluster > g_disk.clusterCount) return;
   ChainWalk walk;
+  u32 patches = g_disk.chainPatchCount;
   WalkChain(e.firstCluster, &walk);
+  bool otherCopy = g_disk.chainPatchCount != patches;
   RecordingEntry entry = {};
   entry.entry = index;
   entry.firstCluster = e.firstCluster;
@@ -66,6 +68,12 @@ void AddPastDamage(const Options& o, Catalog* catalog, NameSet* names, u32 index
   Recording* r = NewRow(catalog);
   Describe(o, entry, names, r);
   r->walk = walk;
+  if (otherCopy) {
+    SayHeldRun();
+    Say("recording %u \"%s\": the table's copies differ on its chain; it is whole in copy %u, "
+        "which is read there", r->number, r->decoded, g_disk.firstCopy == 2 ? 1 : 2);
+    NoteDamage();
+  }
   if (!WalkIsWhole(walk)) {
     FormatChainDamage(walk, r->damage, sizeof r->damage);
     SayHeldRun();

@@ -123,6 +123,9 @@ void Entry(std::FILE* out, const CheckFindings& f, const CheckEntry& e, const Ch
   if (e.walk.clusters) std::fprintf(out, ", %u cluster%s, %u MiB", e.walk.clusters, S(e.walk.clusters), e.sizeMiB);
   std::fputs(RecordingDamaged(f, e) ? ": DAMAGED: " : ": ", out);
   ChainEndText(out, e.walk);
+  if (e.wholeInCopy)
+    std::fprintf(out, "; whole in table copy %u (%u cluster%s), where the copies differ", e.wholeInCopy,
+                 e.wholeClusters, S(e.wholeClusters));
   if (e.sharedClusters)
     std::fprintf(out, "; shares %u cluster%s with an earlier entry from cluster %u", e.sharedClusters,
                  S(e.sharedClusters), e.sharedFrom);

@@ -37,6 +37,8 @@ struct CheckState {
   u64* joins;       // clusters some JoinRecord names
   u64* tableBad;    // table sectors unreadable in both copies
   CopyWindow window[2];
+  u32 patchCount;   // successors taken from the other copy, for one walk
+  ChainPatch patches[4];
   u8* sector;       // one sector: a lost chain's first data
   JoinRecord* records;
   u32 recordCount;
@@ -67,6 +69,9 @@ void ReadDirectoryCopies(CopyFindings* findings, DirectorySectorUse use);
 // chain stops at cluster.
 bool StepChain(u32 cluster, u32* next, ChainEnd* end);
 void WalkHeldChain(u32 first, ChainWalk* walk);
+// For a chain the held table makes fail where the copies differ: the copy
+// whose chain is whole, and its clusters (see CheckEntry.wholeInCopy).
+void FindWholeCopy(CheckEntry* entry);
 void CheckEntries(u32 s, const u8* data, bool fromCopy2);
 // Records a chain that runs into an earlier entry's at cluster.
 void RecordJoin(bool lost, u32 from, u32 cluster, u32 clusters);

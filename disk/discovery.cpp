@@ -132,6 +132,7 @@ bool FindRecorderDisk(bool trace) {
   CloseDevice();
   CloseTrace();
   g_disk.badMetadataCount = 0;  // they were another drive's
+  g_disk.chainPatchCount = 0;
   FileHandle log;
   if (trace && CreateLogFile(g_traceLogPath, &log)) {
     g_disk.traceLog = log;

@@ -57,6 +57,14 @@ bool ReadTableSector(u32 s) {
   return ReadMetadata(kTableArea, g_disk.tableStart, g_disk.tableInterleave, g_disk.tableSize, s);
 }
 
+bool ReadOtherTableSector(u32 s) {
+  u32 k = g_disk.tableInterleave;
+  if (!g_disk.mirrorFallback || k == 0) return false;
+  u32 first = g_disk.firstCopy == 2 ? 2 : 1;
+  if (FindBad(kTableArea, s)) return false;  // the walk read the one copy that reads
+  return ReadSector(CopySector(g_disk.tableStart, k, s, first == 2 ? 1 : 2));
+}
+
 bool ReadDirectorySector(u32 s) {
   return ReadMetadata(kDirectoryArea, g_disk.directoryStart, g_disk.directoryInterleave,
                       g_disk.directorySize, s);

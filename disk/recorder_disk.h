@@ -26,6 +26,13 @@ struct BadMetadata {
   u32 s;
   u32 copies;  // bit 1: copy 1 failed, bit 2: copy 2 failed
 };
+// A table entry taken from the copy read second, because the first copy's
+// made a chain fail and this one makes it whole (see WalkChain).
+const u32 kChainPatchSlots = 64;
+struct ChainPatch {
+  u32 cluster;
+  u32 next;
+};
 
 struct RecorderDisk {
   alignas(512) u8 sector[kSectorSize];  // the last sector read
@@ -59,6 +66,8 @@ struct RecorderDisk {
   MirrorHook onMirror;
   u32 badMetadataCount;
   BadMetadata badMetadata[kBadMetadataSlots];
+  u32 chainPatchCount;
+  ChainPatch chainPatches[kChainPatchSlots];
   // Cursors.
   u32 directoryCursor;
   u32 currentCluster;
@@ -134,6 +143,9 @@ bool ClusterOnDrive(u32 cluster);
 // rescue, a sector whose copies lie past the drive's end is not read.
 bool ReadTableSector(u32 s);
 bool ReadDirectorySector(u32 s);
+// Under rescue, table sector s from the copy ReadTableSector does not take;
+// false when that copy is not read (no rescue, or either copy known bad).
+bool ReadOtherTableSector(u32 s);
 
 // Allocation chain.
 bool GetNextCluster(u32* cluster);

@@ -27,7 +27,10 @@ bool ChainStep(u32 c, u32* next, ChainEnd* why);
 // count, so no other bound is needed. A first cluster of 0 or above the
 // cluster count is no chain: 0 clusters, kChainZero or kChainAboveCount.
 // A cluster past the drive's end ends it (kChainBeyondDisk), as in the
-// check; never gives kChainNotChecked.
+// check; never gives kChainNotChecked. Under rescue, a chain that cycles
+// or steps to cluster 0 where the table's copies differ is walked again with
+// that step from the other copy; when that makes it whole, the step stays
+// taken so (g_disk.chainPatches grows), for every later step of the chain.
 void WalkChain(u32 first, ChainWalk* walk);
 
 // The list text and size of an entry whose walk found clusters clusters,

@@ -347,6 +347,47 @@ TEST_F(RescueTest, SecondCopyFirstFallsBackToTheFirst) {
   }
 }
 
+// A chain whose entry differs between the copies and fails in the copy read
+// first is walked, and read, through the other copy's entry; where both
+// copies fail alike nothing changes.
+TEST_F(RescueTest, AChainThatFailsWhereTheCopiesDifferIsTakenFromTheOther) {
+  Disk d = TwoSectorDisk();  // News: 5 6 200 7
+  Layout l = BuildAndMap(d);
+  std::string healthy = ReadWholeFile(Path("disk.img"));
+  struct {
+    const char* what;
+    u32 cluster, value, firstCopy;
+    std::vector<int> damaged;  // copies whose entry is changed
+    u32 clusters;
+    ChainEnd end;
+    u32 patches;
+  } cases[] = {
+      {"a cycle in copy 1", 7, 5, 1, {1}, 4, kChainEnd, 1},
+      {"a step to 0 in copy 1", 6, 0, 1, {1}, 4, kChainEnd, 1},
+      {"a cycle in copy 2, read first", 200, 6, 2, {2}, 4, kChainEnd, 1},
+      {"the same step to 0 in both copies", 6, 0, 1, {1, 2}, 2, kChainZero, 0},
+  };
+  for (const auto& c : cases) {
+    std::string image = healthy;
+    u32 v = __builtin_bswap32(c.value);  // big-endian
+    for (int copy : c.damaged)
+      std::memcpy(&image[l.TableSector(c.cluster / 127, copy) * 512 + 4 * (c.cluster % 127)], &v, 4);
+    WriteWholeFile(Path("disk.img"), image);
+    ResetDiskRecord();
+    ASSERT_TRUE(FindRecorderDisk(false));
+    g_disk.mirrorFallback = true;
+    g_disk.firstCopy = c.firstCopy;
+    ChainWalk walk;
+    WalkChain(5, &walk);
+    EXPECT_EQ(walk.clusters, c.clusters) << c.what;
+    EXPECT_EQ(walk.end, c.end) << c.what;
+    EXPECT_EQ(g_disk.chainPatchCount, c.patches) << c.what;
+    Rescued news;
+    ASSERT_TRUE(RescueAll(5, walk.clusters, &news)) << c.what;
+    EXPECT_EQ(news.data == testdisk::ExpectedStream(d, l, 0), c.patches == 1) << c.what;
+  }
+}
+
 // ---- Chain walk ------------------------------------------------------------------------
 
 class WalkTest : public ScratchTest {};

@@ -533,6 +533,32 @@ TEST_F(CliRunTest, ADamagedChainIsListedAsFarAsItGoesAndCopiedOnce) {
   EXPECT_TRUE(ReadWholeFile(Path("Loop.ts")) == std::string(stream.begin(), stream.end()));
 }
 
+// Copy 1 of the table leads a chain back on itself where copy 2 ends it:
+// listed, extracted and checked through copy 2, and said so.
+TEST_F(CliRunTest, AChainWholeInTheSecondTableCopyIsReadFromIt) {
+  Disk d;
+  d.clusterCount = 100;
+  d.entries.push_back(PatternRecording("A", 3, 1));
+  Entry loop = PatternRecording("Loop", 0, 2);
+  loop.chain = {10, 11, 12, 13};
+  d.entries.push_back(loop);
+  std::string img = Image(d);
+  std::string image = ReadWholeFile(img);
+  image.replace(layout_.TableSector(0, 1) * 512 + 4 * 13, 4, std::string("\0\0\0\x0B", 4));  // 13 -> 11
+  WriteWholeFile(img, image);
+  ChildResult r = RunMelvir({"list", "--rescue", img});
+  EXPECT_EQ(r.status, 3);
+  EXPECT_EQ(r.err, "melvir: recording 2 \"Loop\": the table's copies differ on its chain; it is "
+                   "whole in copy 2, which is read there\n");
+  ASSERT_EQ(RunMelvir({"extract", "-n", "2", "--rescue", "--quiet", img}).status, 3);
+  std::vector<uint8_t> stream = testdisk::ExpectedStream(d, layout_, 1);
+  EXPECT_TRUE(ReadWholeFile(Path("Loop.ts")) == std::string(stream.begin(), stream.end()));
+  ChildResult check = RunMelvir({"check", img});
+  EXPECT_NE(check.out.find("DAMAGED: cycle: cluster 13 leads back to cluster 11; whole in table copy 2 "
+                           "(4 clusters), where the copies differ\n"),
+            std::string::npos) << check.out;
+}
+
 // One flipped bit of the header's directory size: the walk past damage
 // stops at the drive's end in one line, and the real entries are there.
 TEST_F(CliRunTest, AHugeDirectorySizeStopsAtTheDrivesEnd) {
