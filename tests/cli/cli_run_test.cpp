@@ -507,7 +507,8 @@ TEST_F(CliRunTest, RescueWritesUnreadableSectorsAsZerosAtTheirPlace) {
             std::string::npos) << r.err;
 }
 
-TEST_F(CliRunTest, ADamagedChainIsListedAsFarAsItGoesAndCopiedOnce) {
+// Three recordings, the second's chain 10 11 12 13 leading back to 11.
+Disk LoopDisk() {
   Disk d;
   d.clusterCount = 100;
   d.entries.push_back(PatternRecording("A", 3, 1));
@@ -516,6 +517,11 @@ TEST_F(CliRunTest, ADamagedChainIsListedAsFarAsItGoesAndCopiedOnce) {
   d.entries.push_back(loop);
   d.entries.push_back(PatternRecording("C", 2, 3));
   d.tableOverrides.push_back({13, 11});
+  return d;
+}
+
+TEST_F(CliRunTest, ADamagedChainIsListedAsFarAsItGoesAndCopiedOnce) {
+  Disk d = LoopDisk();
   std::string img = Image(d);
   ChildResult plain = RunMelvir({"list", img});
   EXPECT_EQ(plain.status, 1);
@@ -536,12 +542,8 @@ TEST_F(CliRunTest, ADamagedChainIsListedAsFarAsItGoesAndCopiedOnce) {
 // Copy 1 of the table leads a chain back on itself where copy 2 ends it:
 // listed, extracted and checked through copy 2, and said so.
 TEST_F(CliRunTest, AChainWholeInTheSecondTableCopyIsReadFromIt) {
-  Disk d;
-  d.clusterCount = 100;
-  d.entries.push_back(PatternRecording("A", 3, 1));
-  Entry loop = PatternRecording("Loop", 0, 2);
-  loop.chain = {10, 11, 12, 13};
-  d.entries.push_back(loop);
+  Disk d = LoopDisk();
+  d.tableOverrides.clear();
   std::string img = Image(d);
   std::string image = ReadWholeFile(img);
   image.replace(layout_.TableSector(0, 1) * 512 + 4 * 13, 4, std::string("\0\0\0\x0B", 4));  // 13 -> 11
@@ -604,14 +606,7 @@ TEST_F(CliRunTest, ADomainMapfileCoversTheMetadataAndTheChosenRecordings) {
 // A scan that fails leaves a domain of the recordings partial: it says so
 // and fails; the metadata alone needs no scan.
 TEST_F(CliRunTest, ADomainThatLeavesOutRecordingsFails) {
-  Disk d;
-  d.clusterCount = 100;
-  d.entries.push_back(PatternRecording("A", 3, 1));
-  Entry loop = PatternRecording("Loop", 0, 2);
-  loop.chain = {10, 11, 12, 13};
-  d.entries.push_back(loop);
-  d.entries.push_back(PatternRecording("C", 2, 3));
-  d.tableOverrides.push_back({13, 11});
+  Disk d = LoopDisk();
   std::string img = Image(d);
   struct {
     std::vector<std::string> args;
