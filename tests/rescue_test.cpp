@@ -130,6 +130,54 @@ TEST(Mapfile, SectorsCountOnlyWhenWhollyFinished) {
   }
 }
 
+// ddrescue's image ends where it last wrote: through its map the drive is
+// as long as the map, the finished bytes past the file read as zeros (a
+// sparse image) and the others fail.
+class MappedImageTest : public ScratchTest {
+ protected:
+  void TearDown() override {
+    SetDriveMap(0, nullptr);
+    ScratchTest::TearDown();
+  }
+};
+
+TEST_F(MappedImageTest, TheDriveIsAsLongAsItsMapfile) {
+  WriteWholeFile(Path("short.img"), std::string(1024, '\xAB'));
+  const char text[] = "0 +\n0 0x800 +\n0x800 0x200 -\n";
+  DriveMap map;
+  u32 line;
+  char reason[160];
+  ASSERT_TRUE(ParseMapfile(text, sizeof text - 1, 1024, &map, &line, reason, sizeof reason)) << reason;
+  ASSERT_TRUE(SetDriveMap(0, &map));
+  MapDrives({Path("short.img")});
+  FileHandle h;
+  ASSERT_TRUE(OpenDrive(0, &h));
+  u64 size = 0;
+  EXPECT_TRUE(DriveSize(h, &size));
+  EXPECT_EQ(size, 0xA00u);
+  struct {
+    u64 position;
+    u32 length;
+    bool ok;
+    u32 fileBytes;  // of them, from the file; the rest zeros
+  } cases[] = {{0, 1024, true, 1024}, {512, 1024, true, 512}, {1024, 1024, true, 0}, {1536, 1024, false, 0}};
+  for (const auto& c : cases) {
+    for (bool positional : {true, false}) {
+      std::vector<u8> buf(c.length, 0x11);
+      u32 got = 0;
+      bool ok = positional ? ReadAt(h, c.position, buf.data(), c.length, &got)
+                           : SeekFile(h, c.position) && ReadBytes(h, buf.data(), c.length, &got);
+      EXPECT_EQ(ok, c.ok) << c.position << (positional ? " ReadAt" : " ReadBytes");
+      if (!ok) continue;
+      std::vector<u8> expected(c.length, 0);
+      std::fill(expected.begin(), expected.begin() + c.fileBytes, 0xAB);
+      EXPECT_EQ(got, c.length) << c.position;
+      EXPECT_TRUE(buf == expected) << c.position;
+    }
+  }
+  CloseFile(h);
+}
+
 // ---- Damaged disks -------------------------------------------------------------------
 
 std::vector<std::tuple<MetadataArea, u32, u32>> g_told;
