@@ -52,6 +52,12 @@ void FillPastFileEnd(const DriveMap& map, u64 position, void* buffer, u32 length
   *got = u32(end - position);
 }
 
+bool MappedDriveSize(const DriveMap& map, bool known, u64* size) {
+  if (!known) *size = 0;
+  if (map.extent > *size) *size = map.extent;
+  return known || map.extent > 0;
+}
+
 u64 MapUnreadableBytes(const DriveMap& map, u64 position, u64 length) {
   u64 end = position + length < position ? ~0ull : position + length;
   u64 readable = 0;

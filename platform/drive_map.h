@@ -39,6 +39,11 @@ bool MapReadable(const DriveMap& map, u64 position, u64 length);
 // ddrescue last wrote) are zeros, so *got becomes length.
 void FillPastFileEnd(const DriveMap& map, u64 position, void* buffer, u32 length, u32* got);
 
+// The size of a drive served through map, from its own (*size, when known):
+// as long as the map's blocks reach, however short the image file. False
+// when neither tells one.
+bool MappedDriveSize(const DriveMap& map, bool known, u64* size);
+
 // Bytes of [position, position + length) lying in sectors that a read
 // through the map fails on.
 u64 MapUnreadableBytes(const DriveMap& map, u64 position, u64 length);

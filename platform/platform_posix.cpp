@@ -203,11 +203,9 @@ bool ReadAt(FileHandle file, u64 position, void* buffer, u32 length, u32* got) {
   return ReadAtVia(file, Fd(file), position, buffer, length, got);
 }
 
-bool DriveSize(FileHandle file, u64* size) {
-  if (const DriveMap* map = HandleMap(file)) {
-    *size = map->extent;  // the image's file may end sooner
-    return true;
-  }
+namespace {
+
+bool OwnSize(FileHandle file, u64* size) {
   if (IsMemoryHandle(file)) return MemorySize(file, size);
   struct stat s;
   if (fstat(int(file), &s) != 0) return false;
@@ -215,6 +213,14 @@ bool DriveSize(FileHandle file, u64* size) {
   if (!S_ISREG(s.st_mode)) return false;
   *size = u64(s.st_size);
   return true;
+}
+
+}  // namespace
+
+bool DriveSize(FileHandle file, u64* size) {
+  bool known = OwnSize(file, size);
+  if (const DriveMap* map = HandleMap(file)) return MappedDriveSize(*map, known, size);
+  return known;
 }
 
 bool CloseFile(FileHandle file) {

@@ -142,11 +142,9 @@ bool ReadAt(FileHandle file, u64 position, void* buffer, u32 length, u32* got) {
   return true;
 }
 
-bool DriveSize(FileHandle file, u64* size) {
-  if (const DriveMap* map = HandleMap(file)) {
-    *size = map->extent;  // the image's file may end sooner
-    return true;
-  }
+namespace {
+
+bool OwnSize(FileHandle file, u64* size) {
   if (IsMemoryHandle(file)) return MemorySize(file, size);
   GET_LENGTH_INFORMATION length;
   DWORD got = 0;
@@ -159,6 +157,14 @@ bool DriveSize(FileHandle file, u64* size) {
   if (!GetFileSizeEx(H(file), &bytes)) return false;
   *size = u64(bytes.QuadPart);
   return true;
+}
+
+}  // namespace
+
+bool DriveSize(FileHandle file, u64* size) {
+  bool known = OwnSize(file, size);
+  if (const DriveMap* map = HandleMap(file)) return MappedDriveSize(*map, known, size);
+  return known;
 }
 
 bool CloseFile(FileHandle file) {

@@ -176,6 +176,14 @@ TEST_F(MappedImageTest, TheDriveIsAsLongAsItsMapfile) {
     }
   }
   CloseFile(h);
+  // A map made in memory, with no extent, leaves the drive its own size.
+  DriveMap made;
+  made.readable = {{0, 512}};
+  ASSERT_TRUE(SetDriveMap(0, &made));
+  ASSERT_TRUE(OpenDrive(0, &h));
+  EXPECT_TRUE(DriveSize(h, &size));
+  EXPECT_EQ(size, 1024u);
+  CloseFile(h);
 }
 
 // ---- Damaged disks -------------------------------------------------------------------
