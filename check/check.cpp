@@ -73,8 +73,7 @@ bool CheckDisk(void* memory, u64 bytes, u32 tableEntries, u32 windowSectors,
   s.tableBad = Bits(&at, p.badBytes);
   s.records = reinterpret_cast<JoinRecord*>(Take(&at, p.recordBytes));
   s.held = held;
-  bool known;
-  s.diskSectors = DiskSectors(&known);
+  s.diskSectors = g_disk.driveSectors;
   s.sink = &sink;
   s.report = report;
 

@@ -79,6 +79,11 @@ struct CheckEntry {
   u32 sizeMiB;     // by the recording list's rule, from walk.clusters
   u32 sharedFrom;  // first cluster this chain shares with an earlier entry's, or 0
   u32 sharedClusters;
+  // A chain that cycles or steps to 0 where the table's copies differ, and is
+  // whole with the other copy's successor there: that copy (1 or 2), and the
+  // whole chain's clusters; 0 otherwise.
+  u32 wholeInCopy;
+  u32 wholeClusters;
 };
 
 // A recording whose chain is not whole: it does not end in the end marker,

@@ -3,16 +3,9 @@
 #include "check/check_state.h"
 #include "disk/layout.h"
 
-bool ClusterOnDisk(u32 cluster) {
-  u64 position;
-  if (!ClusterPosition(cluster, 0, &position)) return false;
-  u64 sectors = g_disk.sectorsPerCluster ? g_disk.sectorsPerCluster : 1;
-  return position / kSectorSize + sectors <= g_check.diskSectors;
-}
-
 bool StepHeld(u32 c, u32* next, ChainEnd* end) {
   *next = 0;
-  if (!ClusterOnDisk(c))
+  if (!ClusterOnDrive(c))
     *end = kChainBeyondDisk;
   else if (u64(c) >= u64(g_disk.tableSize) * kTableEntriesPerSector)
     *end = kChainPastTable;
@@ -24,6 +17,8 @@ bool StepHeld(u32 c, u32* next, ChainEnd* end) {
     // The end marker ends a chain even under a cluster count that reaches it,
     // as it ends the recording list's walk.
     u32 v = g_check.successor[c];
+    for (u32 i = 0; i < g_check.patchCount; ++i)
+      if (g_check.patches[i].cluster == c) v = g_check.patches[i].next;
     *next = v;
     if (v != 0 && v != kEndOfChain && v <= g_disk.clusterCount) return true;
     *end = v == 0 ? kChainZero : v == kEndOfChain ? kChainEnd : kChainAboveCount;
@@ -108,6 +103,7 @@ void CheckEntries(u32 s, const u8* data, bool fromCopy2) {
     e.walk.first = first;
     if (Walkable(e.raw)) {
       WalkHeldChain(first, &e.walk);
+      FindWholeCopy(&e);
       MarkChain(e.walk, &e);
       if (recording) e.recording = ++g_check.recordings;
     } else if (first == 0) {
@@ -122,6 +118,46 @@ void CheckEntries(u32 s, const u8* data, bool fromCopy2) {
       RecordJoin(false, e.slot, e.sharedFrom, e.sharedClusters);
     }
     g_check.sink->entry(g_check.sink->context, e);
+  }
+}
+
+namespace {
+
+// Table entry c as copy `copy` holds it, read apart from the windows (a
+// directory sector being checked lies in one).
+bool CopyEntry(u32 copy, u32 c, u32* value) {
+  u64 sector = WideCopySector(g_disk.tableStart, g_disk.tableInterleave, c / kTableEntriesPerSector, copy);
+  u32 got = 0;
+  if (sector >= g_check.diskSectors || !SeekFile(g_disk.device, sector * kSectorSize) ||
+      !ReadBytes(g_disk.device, g_check.sector, kSectorSize, &got) || got != kSectorSize)
+    return false;
+  if (g_disk.wordSwap) SwapWordBytes(g_check.sector, kSectorSize);
+  *value = Field32(g_check.sector + 4 * (c % kTableEntriesPerSector));
+  return true;
+}
+
+}  // namespace
+
+// As the rescue walk does over the table on the disk: the failing step is
+// taken from the copy the held table did not take it from, a few times.
+void FindWholeCopy(CheckEntry* e) {
+  if (g_disk.tableInterleave == 0) return;
+  ChainWalk w = e->walk;
+  u32 copy = 0;
+  g_check.patchCount = 0;
+  while ((w.end == kChainCycle || w.end == kChainZero) && g_check.patchCount < 4) {
+    u32 one, two, held = g_check.successor[w.last];
+    if (!CopyEntry(1, w.last, &one) || !CopyEntry(2, w.last, &two) || one == two) break;
+    u32 other = held == one ? 2 : 1;
+    if (copy && other != copy) break;  // one copy's chain, not a mix of both
+    copy = other;
+    g_check.patches[g_check.patchCount++] = {w.last, other == 1 ? one : two};
+    WalkHeldChain(e->walk.first, &w);
+  }
+  g_check.patchCount = 0;
+  if (copy && w.end == kChainEnd) {
+    e->wholeInCopy = copy;
+    e->wholeClusters = w.clusters;
   }
 }
 

@@ -32,20 +32,12 @@ bool Overlap(const CheckGeometry& g, u32 i, u32 j) {
 
 }  // namespace
 
-u64 DiskSectors(bool* known) {
-  u64 bytes = 0;
-  *known = DriveSize(g_disk.device, &bytes);
-  u64 sectors = *known ? bytes / kSectorSize : kSectorLimit;
-  return sectors < kSectorLimit ? sectors : kSectorLimit;
-}
-
 u64 CheckTableEntries() {
   u64 n = u64(g_disk.tableSize) * kTableEntriesPerSector;
   if (n > u64(g_disk.clusterCount) + 1) n = u64(g_disk.clusterCount) + 1;
   u32 spc = g_disk.sectorsPerCluster;
   if (spc != 0) {
-    bool known;
-    u64 disk = DiskSectors(&known);
+    u64 disk = g_disk.driveSectors;
     u64 fit = disk > g_disk.dataStart ? (disk - g_disk.dataStart) / spc : 0;
     if (n > fit + 1) n = fit + 1;  // entry 0 and the clusters on the drive
   }

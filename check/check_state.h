@@ -37,6 +37,8 @@ struct CheckState {
   u64* joins;       // clusters some JoinRecord names
   u64* tableBad;    // table sectors unreadable in both copies
   CopyWindow window[2];
+  u32 patchCount;   // successors taken from the other copy, for one walk
+  ChainPatch patches[4];
   u8* sector;       // one sector: a lost chain's first data
   JoinRecord* records;
   u32 recordCount;
@@ -51,9 +53,6 @@ extern CheckState g_check;
 inline bool TestBit(const u64* bits, u64 i) { return (bits[i >> 6] >> (i & 63)) & 1; }
 inline void SetBit(u64* bits, u64 i) { bits[i >> 6] |= u64(1) << (i & 63); }
 
-// Sectors of the drive a read may reach, at most 2^32; *known false when
-// the drive's size cannot be told.
-u64 DiskSectors(bool* known);
 void CheckGeometryOf(CheckGeometry* geometry);
 
 // Points *data at drive sector `sector` of copy 1 or 2, read through that
@@ -69,8 +68,10 @@ void ReadDirectoryCopies(CopyFindings* findings, DirectorySectorUse use);
 // One step from cluster (1 to the cluster count): false with *end when the
 // chain stops at cluster.
 bool StepHeld(u32 cluster, u32* next, ChainEnd* end);
-bool ClusterOnDisk(u32 cluster);
 void WalkHeldChain(u32 first, ChainWalk* walk);
+// For a chain the held table makes fail where the copies differ: the copy
+// whose chain is whole, and its clusters (see CheckEntry.wholeInCopy).
+void FindWholeCopy(CheckEntry* entry);
 void CheckEntries(u32 s, const u8* data, bool fromCopy2);
 // Records a chain that runs into an earlier entry's at cluster.
 void RecordJoin(bool lost, u32 from, u32 cluster, u32 clusters);

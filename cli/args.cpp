@@ -177,6 +177,11 @@ bool CheckLine(const CommandRow& row, Options* o) {
 
 }  // namespace
 
+bool TakesRescue(Command c) {
+  const CommandRow* row = RowOf(c);
+  return row && (row->options & OptionBit(kOptRescue));
+}
+
 bool ParseArgs(int argc, char** argv, Options* o) {
   std::memset(o, 0, sizeof *o);
   o->charset = kLatin1;

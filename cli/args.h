@@ -62,6 +62,9 @@ bool SelectsSeveral(const Options& options);
 // --slot, --cluster, --lost, --all-lost).
 u32 SelectionWays(const Options& options);
 
+// The commands --rescue goes with.
+bool TakesRescue(Command command);
+
 // The help text of a command (kNoCommand: the whole program's); the usage
 // lines alone after a usage error.
 const char* HelpText(Command command);

@@ -50,43 +50,70 @@ Recording* NewRow(Catalog* catalog) {
   return &r;
 }
 
+// One entry of the walk past damage: listed with its chain walked as far as
+// it goes.
+void AddPastDamage(const Options& o, Catalog* catalog, NameSet* names, u32 index,
+                   const DirEntry& e) {
+  if (e.type != kRecordingType || e.firstCluster > g_disk.clusterCount) return;
+  ChainWalk walk;
+  u32 patches = g_disk.chainPatchCount;
+  WalkChain(e.firstCluster, &walk);
+  bool otherCopy = g_disk.chainPatchCount != patches;
+  RecordingEntry entry = {};
+  entry.entry = index;
+  entry.firstCluster = e.firstCluster;
+  entry.clusters = walk.clusters;
+  std::memcpy(entry.raw, e.name, e.nameLength);
+  entry.rawLength = e.nameLength;
+  FormatEntryText(e, walk.clusters, entry.text, &entry.sizeMiB);
+  if (!NameFromListText(entry.text, entry.sizeMiB, entry.name, sizeof entry.name))
+    entry.name[0] = 0;
+  Recording* r = NewRow(catalog);
+  Describe(o, entry, names, r);
+  r->walk = walk;
+  if (otherCopy) {
+    SayHeldRun();
+    Say("recording %u \"%s\": the table's copies differ on its chain; it is whole in copy %u, "
+        "which is read there", r->number, r->decoded, g_disk.firstCopy == 2 ? 1 : 2);
+    NoteDamage();
+  }
+  if (!WalkIsWhole(walk)) {
+    FormatChainDamage(walk, r->damage, sizeof r->damage);
+    SayHeldRun();
+    Say("recording %u \"%s\": chain damaged at cluster %u (%s)", r->number, r->decoded,
+        walk.last, ChainEndText(walk.end));
+    NoteDamage();
+  }
+}
+
 // Every entry the directory still gives: a directory sector unreadable in
 // both copies loses its seven entries, a damaged chain is listed as far as
-// it can be walked, and the scan goes on.
+// it can be walked, and the scan goes on. It stops at the drive's end: a
+// damaged directory size is one line, not billions of failed reads.
 void ReadCatalogPastDamage(const Options& o, Catalog* catalog, NameSet* names) {
-  u64 count = DirectoryEntryCount();
-  for (u64 i = 0; i < count; ++i) {
-    DirEntry e;
-    if (!ReadDirEntry(u32(i), &e)) {
-      u64 s = i / kDirEntriesPerSector;
-      Say("directory sector %llu unreadable: entries %llu to %llu lost",
-          static_cast<unsigned long long>(s), static_cast<unsigned long long>(s * 7),
-          static_cast<unsigned long long>(s * 7 + 6));
-      NoteDamage();
-      i = s * kDirEntriesPerSector + kDirEntriesPerSector - 1;
+  const u32 size = g_disk.directorySize;
+  const u32 onDrive =
+      CopySectorsBefore(g_disk.directoryStart, g_disk.directoryInterleave, size, g_disk.driveSectors);
+  HoldSectorRuns(true);
+  for (u32 s = 0; s < onDrive; ++s) {
+    if (!ReadDirectorySector(s)) {
+      TellSectorRun(kDirectoryArea, s, kEntriesLost);
       continue;
     }
-    if (e.type != kRecordingType || e.firstCluster > g_disk.clusterCount) continue;
-    ChainWalk walk;
-    WalkChain(e.firstCluster, &walk);
-    RecordingEntry entry = {};
-    entry.entry = u32(i);
-    entry.firstCluster = e.firstCluster;
-    entry.clusters = walk.clusters;
-    std::memcpy(entry.raw, e.name, e.nameLength);
-    entry.rawLength = e.nameLength;
-    FormatEntryText(e, walk.clusters, entry.text, &entry.sizeMiB);
-    if (!NameFromListText(entry.text, entry.sizeMiB, entry.name, sizeof entry.name))
-      entry.name[0] = 0;
-    Recording* r = NewRow(catalog);
-    Describe(o, entry, names, r);
-    r->walk = walk;
-    if (!WalkIsWhole(walk)) {
-      FormatChainDamage(walk, r->damage, sizeof r->damage);
-      Say("recording %u \"%s\": chain damaged at cluster %u (%s)", r->number, r->decoded,
-          walk.last, ChainEndText(walk.end));
-      NoteDamage();
-    }
+    // The chain walks reuse the sector buffer: the entries are taken first.
+    DirEntry entries[kDirEntriesPerSector];
+    for (u32 i = 0; i < kDirEntriesPerSector; ++i)
+      DecodeDirEntry(g_disk.sector + i * kDirEntrySize, &entries[i]);
+    for (u32 i = 0; i < kDirEntriesPerSector; ++i)
+      AddPastDamage(o, catalog, names, s * kDirEntriesPerSector + i, entries[i]);
+  }
+  HoldSectorRuns(false);
+  if (onDrive < size) {
+    if (onDrive + 1 == size)
+      Say("sector %u of the directory lies past the drive's end: not read", onDrive);
+    else
+      Say("sectors %u to %u of the directory lie past the drive's end: not read", onDrive, size - 1);
+    NoteDamage();
   }
 }
 

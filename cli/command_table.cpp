@@ -78,8 +78,9 @@ int RunExtract(const Options& o, Catalog* c) {
 int RunCheckDisk(const Options& o, Catalog* c) { return CheckDiskCommand(o, *c); }
 int FindHeader(const Options& o) { return o.findHeader ? FindHeaderCommand(o) : -1; }
 
+// The metadata's domain needs no directory.
 int RunDomain(const Options& o, Catalog* c) {
-  ReadCatalog(o, c);
+  if (SelectionWays(o)) ReadCatalog(o, c);
   return DomainCommand(o, *c);
 }
 

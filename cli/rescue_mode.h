@@ -5,6 +5,7 @@
 #define MELVIR_CLI_RESCUE_MODE_H
 
 #include "cli/args.h"
+#include "disk/recorder_disk.h"
 #include "platform/drive_map.h"
 
 // Before the discovery: loads --mapfile for the one SOURCE and serves it
@@ -17,11 +18,20 @@ const DriveMap* ActiveMap();
 // that fail are read from the other copy, each named once on stderr.
 void StartRescue(const Options& options);
 
+// Lines about table and directory sectors. While held (a walk of the
+// directory), a run of consecutive sectors told the same way is one line,
+// kept while it may still grow: say it (SayHeldRun) before saying anything
+// else. Otherwise each is said at once; ending the hold says the last run.
+enum SectorTale { kReadFromMirror, kReadFromCopy1, kUnreadable, kEntriesLost };
+void TellSectorRun(MetadataArea area, u32 s, SectorTale tale);
+void SayHeldRun();
+void HoldSectorRuns(bool hold);
+
 // Damage met or found so far in this run.
 void NoteDamage();
 bool DamageMet();
 
-// What a failure without --rescue adds to its message.
+// What a failure without --rescue adds to its message, for a command that takes it.
 const char* RescueHint(const Options& options);
 
 // Once per run, at the first unreadable sector of a device (not an image).

@@ -127,6 +127,8 @@ bool LoadVolumeHeader(u32 sector) {
   if (!ReadSector(sector) || !HeaderValid()) return false;
   LoadGeometry();
   g_disk.headerSector = sector;
+  bool known;
+  g_disk.driveSectors = DiskSectors(&known);
   return true;
 }
 
@@ -135,6 +137,7 @@ bool FindRecorderDisk(bool trace) {
   CloseDevice();
   CloseTrace();
   g_disk.badMetadataCount = 0;  // they were another drive's
+  g_disk.chainPatchCount = 0;
   FileHandle log;
   if (trace && CreateLogFile(g_traceLogPath, &log)) {
     g_disk.traceLog = log;

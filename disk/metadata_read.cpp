@@ -40,19 +40,32 @@ bool ReadWithMirror(MetadataArea area, u32 start, u32 k, u32 s, u32 first) {
 }
 
 // A header whose two copies start together gives no interleave to divide by.
-bool ReadMetadata(MetadataArea area, u32 start, u32 k, u32 s) {
+// Past damage, a sector both of whose copies lie past the drive's end is not
+// asked for: a damaged size would otherwise have every one of billions of
+// them tried and told.
+bool ReadMetadata(MetadataArea area, u32 start, u32 k, u32 size, u32 s) {
   if (k == 0) return false;
   u32 first = g_disk.firstCopy == 2 ? 2 : 1;
   if (!g_disk.mirrorFallback) return ReadSector(CopySector(start, k, s, first));
+  if (s >= CopySectorsBefore(start, k, size, g_disk.driveSectors)) return false;
   return ReadWithMirror(area, start, k, s, first);
 }
 
 }  // namespace
 
 bool ReadTableSector(u32 s) {
-  return ReadMetadata(kTableArea, g_disk.tableStart, g_disk.tableInterleave, s);
+  return ReadMetadata(kTableArea, g_disk.tableStart, g_disk.tableInterleave, g_disk.tableSize, s);
+}
+
+bool ReadOtherTableSector(u32 s) {
+  u32 k = g_disk.tableInterleave;
+  if (!g_disk.mirrorFallback || k == 0) return false;
+  u32 first = g_disk.firstCopy == 2 ? 2 : 1;
+  if (FindBad(kTableArea, s)) return false;  // the walk read the one copy that reads
+  return ReadSector(CopySector(g_disk.tableStart, k, s, first == 2 ? 1 : 2));
 }
 
 bool ReadDirectorySector(u32 s) {
-  return ReadMetadata(kDirectoryArea, g_disk.directoryStart, g_disk.directoryInterleave, s);
+  return ReadMetadata(kDirectoryArea, g_disk.directoryStart, g_disk.directoryInterleave,
+                      g_disk.directorySize, s);
 }

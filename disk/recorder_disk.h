@@ -25,6 +25,13 @@ struct BadMetadata {
   u32 s;
   u32 copies;  // bit 1: copy 1 failed, bit 2: copy 2 failed
 };
+// A table entry taken from the copy read second, because the first copy's
+// made a chain fail and this one makes it whole (see WalkChain).
+const u32 kChainPatchSlots = 64;
+struct ChainPatch {
+  u32 cluster;
+  u32 next;
+};
 
 struct RecorderDisk {
   alignas(512) u8 sector[kSectorSize];  // the last sector read
@@ -48,6 +55,7 @@ struct RecorderDisk {
   u32 directoryInterleave;
   u32 directorySize;
   u32 dataStart;
+  u64 driveSectors;  // sectors a read may reach (DiskSectors), set by discovery
   // Rescue: off, table and directory sectors come from firstCopy alone and a
   // failed read is final (the Windows program's way, copy 1). On, a sector
   // whose first copy fails is read from the other; sectors found bad are
@@ -57,6 +65,8 @@ struct RecorderDisk {
   MirrorHook onMirror;
   u32 badMetadataCount;
   BadMetadata badMetadata[kBadMetadataSlots];
+  u32 chainPatchCount;
+  ChainPatch chainPatches[kChainPatchSlots];
   // Cursors.
   u32 directoryCursor;
   u32 currentCluster;
@@ -120,10 +130,24 @@ void CloseDisk();
 void FormatDiskInfo(char* text);
 void FormatDiskInfoOf(const RecorderDisk* disk, char* text);
 
+// What of the disk the drive holds. DiskSectors: the drive's sectors, at
+// most 2^32 (*known false, and 2^32, when its size cannot be told).
+// CopySectorsBefore: the leading sectors of a table or directory of size
+// sectors, interleaved by k from start, whose copy 1 lies before sector end
+// (copy 2's lies further on). ClusterOnDrive: all of cluster's sectors lie
+// before driveSectors.
+u64 DiskSectors(bool* known);
+u32 CopySectorsBefore(u32 start, u32 k, u32 size, u64 end);
+bool ClusterOnDrive(u32 cluster);
+
 // Metadata sectors: sector s of the allocation table or the directory into
-// the sector buffer, from the copy the rescue fields above choose.
+// the sector buffer, from the copy the rescue fields above choose. Under
+// rescue, a sector whose copies lie past the drive's end is not read.
 bool ReadTableSector(u32 s);
 bool ReadDirectorySector(u32 s);
+// Under rescue, table sector s from the copy ReadTableSector does not take;
+// false when that copy is not read (no rescue, or either copy known bad).
+bool ReadOtherTableSector(u32 s);
 
 // Allocation chain.
 bool GetNextCluster(u32* cluster);

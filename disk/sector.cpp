@@ -66,7 +66,9 @@ void WriteTrace(const char* line, u32 length) {
 }
 
 bool ReadSector(u32 number) {
-  if (number == g_disk.cachedSector) return true;
+  // kNoSector also names the last sector a 32-bit number reaches: that one
+  // is never taken for cached, or a read of it would return a stale buffer.
+  if (number == g_disk.cachedSector && number != kNoSector) return true;
   g_disk.cachedSector = kNoSector;
   u32 got = 0;
   if (!SeekFile(g_disk.device, u64(number) * kSectorSize)) return false;

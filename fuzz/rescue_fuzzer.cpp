@@ -103,7 +103,8 @@ void RescueEntry(const DirEntry& entry, u32 length, bool oneMore, u64* spent) {
   ended = ReadRecording(entry.firstCluster, walk.clusters + 1, length, budget, &delivered, &last);
   *spent += delivered;
   if (!ended) return;
-  bool breaks = walk.end == kChainZero || walk.end == kChainUnreadable || walk.end == kChainPastTable;
+  bool breaks = walk.end == kChainZero || walk.end == kChainUnreadable || walk.end == kChainPastTable ||
+                walk.end == kChainBeyondDisk;
   if (breaks != last.chainBroken) Fail("one cluster past the walk, the chain breaks otherwise");
   if (breaks && (last.brokenAfter != walk.last || last.brokenHow != walk.end))
     Fail("the chain breaks elsewhere or otherwise than the walk ended");

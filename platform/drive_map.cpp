@@ -1,6 +1,7 @@
 // Reads through a mapfile: which sectors a mapped drive delivers, and which
 // drives and open handles are mapped.
 #include <algorithm>
+#include <cstring>
 
 #include "platform/drive_map.h"
 #include "platform/drive_table.h"
@@ -42,6 +43,19 @@ bool MapReadable(const DriveMap& map, u64 position, u64 length) {
   // Runs are maximal, so the touched sectors must all lie in one.
   auto run = FirstEndingAfter(map, from);
   return run != map.readable.end() && run->begin <= from && run->end >= to;
+}
+
+void FillPastFileEnd(const DriveMap& map, u64 position, void* buffer, u32 length, u32* got) {
+  if (*got >= length || position + *got >= map.extent) return;
+  u64 end = std::min(position + length, map.extent);
+  std::memset(static_cast<u8*>(buffer) + *got, 0, size_t(end - position - *got));
+  *got = u32(end - position);
+}
+
+bool MappedDriveSize(const DriveMap& map, bool known, u64* size) {
+  if (!known) *size = 0;
+  if (map.extent > *size) *size = map.extent;
+  return known || map.extent > 0;
 }
 
 u64 MapUnreadableBytes(const DriveMap& map, u64 position, u64 length) {

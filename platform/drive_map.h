@@ -17,6 +17,7 @@ struct ByteRun {
 // at start-up; only read afterwards.
 struct DriveMap {
   std::vector<ByteRun> readable;
+  u64 extent = 0;  // where the last block ends: the drive's size, as ddrescue takes it
 };
 
 // Parses mapfile text for an image of imageSize bytes. A malformed file is
@@ -32,6 +33,16 @@ bool LoadMapfile(const char* path, u64 imageSize, DriveMap* map, char* error, u3
 // True when every sector that [position, position + length) touches lies
 // wholly inside a finished block.
 bool MapReadable(const DriveMap& map, u64 position, u64 length);
+
+// After a read of [position, position + length) that the map let through
+// came back with *got bytes: the bytes the image file lacks (it ends where
+// ddrescue last wrote) are zeros, so *got becomes length.
+void FillPastFileEnd(const DriveMap& map, u64 position, void* buffer, u32 length, u32* got);
+
+// The size of a drive served through map, from its own (*size, when known):
+// as long as the map's blocks reach, however short the image file. False
+// when neither tells one.
+bool MappedDriveSize(const DriveMap& map, bool known, u64* size);
 
 // Bytes of [position, position + length) lying in sectors that a read
 // through the map fails on.

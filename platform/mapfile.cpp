@@ -1,4 +1,4 @@
-// Parsing a GNU ddrescue mapfile: "#" comment lines, one status line
+// Parsing a GNU ddrescue mapfile: "#" comments (a line, or after a blank), one status line
 // (current_pos current_status [current_pass]), then "pos size status"
 // blocks, sorted and not overlapping, numbers in hex (0x...) or decimal.
 #include <cerrno>
@@ -20,12 +20,14 @@ struct Field {
 };
 
 // Splits a line at blanks; false when it has more than kMaxFields fields.
+// A '#' that starts a field begins a comment to the end of the line, as
+// `ddrescuelog -A` writes after every line.
 bool SplitFields(const char* line, const char* end, Field* fields, u32* count) {
   *count = 0;
   const char* p = line;
   for (;;) {
     while (p < end && (*p == ' ' || *p == '\t' || *p == '\r')) ++p;
-    if (p == end) return true;
+    if (p == end || *p == '#') return true;
     if (*count == kMaxFields) return false;
     const char* start = p;
     while (p < end && *p != ' ' && *p != '\t' && *p != '\r') ++p;
@@ -135,6 +137,7 @@ bool BlockLine(Parse* p, u32 n, const Field* f, u32 count) {
 bool ParseMapfile(const char* text, size_t length, u64 imageSize, DriveMap* map, u32* line,
                   char* reason, u32 reasonSize) {
   map->readable.clear();
+  map->extent = 0;
   Parse p = {map, line, reason, reasonSize, false, 0, 0, 0};
   const char* end = text + length;
   u32 n = 0, statusLine = 0;
@@ -161,6 +164,7 @@ bool ParseMapfile(const char* text, size_t length, u64 imageSize, DriveMap* map,
   if (p.lastEnd < imageSize)
     return Refuse(&p, p.lastLine, "the last block ends at 0x%llX, before the image does (0x%llX)",
                   (unsigned long long)p.lastEnd, (unsigned long long)imageSize);
+  map->extent = p.lastEnd;
   *line = 0;
   return true;
 }

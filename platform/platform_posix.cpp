@@ -119,15 +119,9 @@ bool SeekFile(FileHandle file, u64 position) {
   return true;
 }
 
-bool ReadBytes(FileHandle file, void* buffer, u32 length, u32* got) {
-  bool fail;
-  length = FaultLength(kCallRead, length, &fail);
-  if (fail) return Failed(EIO);
-  if (const DriveMap* map = HandleMap(file)) {
-    off_t at = IsMemoryHandle(file) ? off_t(MemoryPosition(file)) : lseek(Fd(file), 0, SEEK_CUR);
-    if (at < 0) return Failed(errno);
-    if (!MapReadable(*map, u64(at), length)) return Failed(EIO);  // as the disk's own read did
-  }
+namespace {
+
+bool ReadOn(FileHandle file, void* buffer, u32 length, u32* got) {
   if (IsMemoryHandle(file)) return ReadMemory(file, buffer, length, got) ? true : Failed(EIO);
   u32 done = 0;
   while (done < length) {
@@ -139,6 +133,23 @@ bool ReadBytes(FileHandle file, void* buffer, u32 length, u32* got) {
   }
   *got = done;
   return true;
+}
+
+}  // namespace
+
+bool ReadBytes(FileHandle file, void* buffer, u32 length, u32* got) {
+  bool fail;
+  length = FaultLength(kCallRead, length, &fail);
+  if (fail) return Failed(EIO);
+  const DriveMap* map = HandleMap(file);
+  if (!map) return ReadOn(file, buffer, length, got);
+  off_t at = IsMemoryHandle(file) ? off_t(MemoryPosition(file)) : lseek(Fd(file), 0, SEEK_CUR);
+  if (at < 0) return Failed(errno);
+  if (!MapReadable(*map, u64(at), length)) return Failed(EIO);  // as the disk's own read did
+  if (!ReadOn(file, buffer, length, got)) return false;
+  u32 read = *got;
+  FillPastFileEnd(*map, u64(at), buffer, length, got);
+  return read == *got || SeekFile(file, u64(at) + *got);
 }
 
 namespace {
@@ -175,16 +186,26 @@ bool ReadFully(int fd, int plain, u64 position, void* buffer, u32 length, u32* g
   return true;
 }
 
+// A positional read through fd (plain: the file's own descriptor), past the
+// end of a mapped image's file as the map says.
+bool ReadAtVia(FileHandle file, int fd, u64 position, void* buffer, u32 length, u32* got) {
+  if (!MayRead(file, position, &length)) return false;
+  bool ok = IsMemoryHandle(file) ? ReadMemoryAt(file, position, buffer, length, got) || Failed(EIO)
+                                 : ReadFully(fd, Fd(file), position, buffer, length, got);
+  if (const DriveMap* map = ok ? HandleMap(file) : nullptr)
+    FillPastFileEnd(*map, position, buffer, length, got);
+  return ok;
+}
+
 }  // namespace
 
 bool ReadAt(FileHandle file, u64 position, void* buffer, u32 length, u32* got) {
-  if (!MayRead(file, position, &length)) return false;
-  if (IsMemoryHandle(file))
-    return ReadMemoryAt(file, position, buffer, length, got) ? true : Failed(EIO);
-  return ReadFully(Fd(file), Fd(file), position, buffer, length, got);
+  return ReadAtVia(file, Fd(file), position, buffer, length, got);
 }
 
-bool DriveSize(FileHandle file, u64* size) {
+namespace {
+
+bool OwnSize(FileHandle file, u64* size) {
   if (IsMemoryHandle(file)) return MemorySize(file, size);
   struct stat s;
   if (fstat(int(file), &s) != 0) return false;
@@ -192,6 +213,14 @@ bool DriveSize(FileHandle file, u64* size) {
   if (!S_ISREG(s.st_mode)) return false;
   *size = u64(s.st_size);
   return true;
+}
+
+}  // namespace
+
+bool DriveSize(FileHandle file, u64* size) {
+  bool known = OwnSize(file, size);
+  if (const DriveMap* map = HandleMap(file)) return MappedDriveSize(*map, known, size);
+  return known;
 }
 
 bool CloseFile(FileHandle file) {
@@ -269,10 +298,7 @@ u32 DirectReadUnit(FileHandle file) {
 }
 
 bool ReadDirect(FileHandle file, u64 position, void* buffer, u32 length, u32* got) {
-  if (!MayRead(file, position, &length)) return false;
-  if (IsMemoryHandle(file))
-    return ReadMemoryAt(file, position, buffer, length, got) ? true : Failed(EIO);
-  return ReadFully(DirectFd(Fd(file)), Fd(file), position, buffer, length, got);
+  return ReadAtVia(file, IsMemoryHandle(file) ? -1 : DirectFd(Fd(file)), position, buffer, length, got);
 }
 
 bool CreateLogFile(const char* path, FileHandle* out) {

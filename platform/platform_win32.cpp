@@ -82,6 +82,18 @@ bool SeekFile(FileHandle file, u64 position) {
   return true;
 }
 
+namespace {
+
+bool ReadOn(FileHandle file, void* buffer, u32 length, u32* got) {
+  if (IsMemoryHandle(file)) return ReadMemory(file, buffer, length, got) ? true : Failed(ERROR_CRC);
+  DWORD n = 0;
+  if (!::ReadFile(H(file), buffer, length, &n, nullptr)) return Failed(GetLastError());
+  *got = n;
+  return true;
+}
+
+}  // namespace
+
 bool ReadBytes(FileHandle file, void* buffer, u32 length, u32* got) {
   bool fail;
   length = FaultLength(kCallRead, length, &fail);
@@ -95,22 +107,25 @@ bool ReadBytes(FileHandle file, void* buffer, u32 length, u32* got) {
       return Failed(GetLastError());
     // A bad sector of a real disk gives this error.
     if (!MapReadable(*map, u64(at.QuadPart), length)) return Failed(ERROR_CRC);
+    if (!ReadOn(file, buffer, length, got)) return false;
+    u32 read = *got;
+    FillPastFileEnd(*map, u64(at.QuadPart), buffer, length, got);
+    return read == *got || SeekFile(file, u64(at.QuadPart) + *got);
   }
-  if (IsMemoryHandle(file)) return ReadMemory(file, buffer, length, got) ? true : Failed(ERROR_CRC);
-  DWORD n = 0;
-  if (!::ReadFile(H(file), buffer, length, &n, nullptr)) return Failed(GetLastError());
-  *got = n;
-  return true;
+  return ReadOn(file, buffer, length, got);
 }
 
 bool ReadAt(FileHandle file, u64 position, void* buffer, u32 length, u32* got) {
   bool fail;
   length = FaultLength(kCallRead, length, &fail);
   if (fail) return Failed(ERROR_READ_FAULT);
-  if (const DriveMap* map = HandleMap(file))
-    if (!MapReadable(*map, position, length)) return Failed(ERROR_CRC);
-  if (IsMemoryHandle(file))
-    return ReadMemoryAt(file, position, buffer, length, got) ? true : Failed(ERROR_CRC);
+  const DriveMap* map = HandleMap(file);
+  if (map && !MapReadable(*map, position, length)) return Failed(ERROR_CRC);
+  if (IsMemoryHandle(file)) {
+    if (!ReadMemoryAt(file, position, buffer, length, got)) return Failed(ERROR_CRC);
+    if (map) FillPastFileEnd(*map, position, buffer, length, got);
+    return true;
+  }
   // On a handle opened for synchronous reads, the offset given here is
   // where the read happens, whatever the file pointer says.
   OVERLAPPED at = {};
@@ -123,10 +138,13 @@ bool ReadAt(FileHandle file, u64 position, void* buffer, u32 length, u32* got) {
     n = 0;
   }
   *got = n;
+  if (map) FillPastFileEnd(*map, position, buffer, length, got);
   return true;
 }
 
-bool DriveSize(FileHandle file, u64* size) {
+namespace {
+
+bool OwnSize(FileHandle file, u64* size) {
   if (IsMemoryHandle(file)) return MemorySize(file, size);
   GET_LENGTH_INFORMATION length;
   DWORD got = 0;
@@ -139,6 +157,14 @@ bool DriveSize(FileHandle file, u64* size) {
   if (!GetFileSizeEx(H(file), &bytes)) return false;
   *size = u64(bytes.QuadPart);
   return true;
+}
+
+}  // namespace
+
+bool DriveSize(FileHandle file, u64* size) {
+  bool known = OwnSize(file, size);
+  if (const DriveMap* map = HandleMap(file)) return MappedDriveSize(*map, known, size);
+  return known;
 }
 
 bool CloseFile(FileHandle file) {

@@ -129,7 +129,9 @@ void Entry(std::FILE* out, const CheckFindings& f, const CheckEntry& e, const Ch
   OrNull(out, w.end == kChainAboveCount || w.end == kChainCycle, w.next);
   std::fprintf(out, ", \"damaged\": %s, \"shared_from\": ", damaged ? "true" : "false");
   OrNull(out, e.sharedClusters != 0, e.sharedFrom);
-  std::fprintf(out, ", \"shared_clusters\": %u}", e.sharedClusters);
+  std::fprintf(out, ", \"shared_clusters\": %u, \"whole_in_table_copy\": ", e.sharedClusters);
+  OrNull(out, e.wholeInCopy != 0, e.wholeInCopy);
+  std::fputs("}", out);
 }
 
 }  // namespace

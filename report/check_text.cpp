@@ -12,8 +12,11 @@ const char* const kAreaNames[kAreaCount] = {
 
 typedef unsigned long long ull;
 
+// The plural ending of a noun counted n times.
+const char* S(ull n) { return n == 1 ? "" : "s"; }
+
 void Sectors(std::FILE* out, const char* what, const u32* first, u32 count) {
-  std::fprintf(out, "; %u %s (sector%s", count, what, count == 1 ? "" : "s");
+  std::fprintf(out, "; %u %s (sector%s", count, what, S(count));
   for (u32 i = 0; i < count && i < kFirstFew; ++i) std::fprintf(out, "%s %u", i ? "," : "", first[i]);
   std::fputs(count > kFirstFew ? ", ...)" : ")", out);
 }
@@ -22,10 +25,10 @@ void Copies(std::FILE* out, const char* what, const CopyFindings& f) {
   static const char* const kWhat[kCopyFindings] = {"unreadable in copy 1 only", "unreadable in copy 2 only",
                                                    "unreadable in both copies", "differ"};
   if (f.sectors == 0) {
-    std::fprintf(out, "  %s: nothing read (%u sectors not read)\n", what, f.notRead);
+    std::fprintf(out, "  %s: nothing read (%u sector%s not read)\n", what, f.notRead, S(f.notRead));
     return;
   }
-  std::fprintf(out, "  %s: %u sectors read from each copy", what, f.sectors);
+  std::fprintf(out, "  %s: %u sector%s read from each copy", what, f.sectors, S(f.sectors));
   if (f.notRead) std::fprintf(out, ", %u not read", f.notRead);
   bool any = false;
   for (u32 k = 0; k < kCopyFindings; ++k) {
@@ -40,11 +43,12 @@ void Geometry(std::FILE* out, const CheckReport& r) {
   const CheckGeometry& g = r.geometry;
   std::fputs("\nGeometry\n", out);
   if (g.deviceSizeKnown)
-    std::fprintf(out, "  drive: %llu sectors\n", ull(g.deviceSectors));
+    std::fprintf(out, "  drive: %llu sector%s\n", ull(g.deviceSectors), S(g.deviceSectors));
   else
     std::fputs("  drive: size unknown\n", out);
-  std::fprintf(out, "  %u sectors per cluster (%u usable bytes), %u clusters\n", g_disk.sectorsPerCluster,
-               g_disk.usableClusterBytes, g_disk.clusterCount);
+  std::fprintf(out, "  %u sector%s per cluster (%u usable byte%s), %u cluster%s\n", g_disk.sectorsPerCluster,
+               S(g_disk.sectorsPerCluster), g_disk.usableClusterBytes, S(g_disk.usableClusterBytes),
+               g_disk.clusterCount, S(g_disk.clusterCount));
   for (u32 i = 0; i < kAreaCount; ++i) {
     if (g.areaFirst[i] == g.areaEnd[i])
       std::fprintf(out, "  %s: empty\n", kAreaNames[i]);
@@ -59,9 +63,10 @@ void Geometry(std::FILE* out, const CheckReport& r) {
   if (g.faults & kFaultDirectoryInterleaveZero)
     std::fputs("  fault: directory interleave 0: both copies are the same sectors\n", out);
   if (g.faults & kFaultTableTooSmall)
-    std::fprintf(out, "  fault: the allocation table (%u sectors) holds %llu entries; %u clusters need %llu\n",
-                 g_disk.tableSize, ull(u64(g_disk.tableSize) * kTableEntriesPerSector), g_disk.clusterCount,
-                 ull(u64(g_disk.clusterCount) + 1));
+    std::fprintf(out, "  fault: the allocation table (%u sector%s) holds %llu entr%s; %u cluster%s need %llu\n",
+                 g_disk.tableSize, S(g_disk.tableSize), ull(u64(g_disk.tableSize) * kTableEntriesPerSector),
+                 u64(g_disk.tableSize) * kTableEntriesPerSector == 1 ? "y" : "ies", g_disk.clusterCount,
+                 S(g_disk.clusterCount), ull(u64(g_disk.clusterCount) + 1));
   for (u32 i = 0; i < kAreaCount; ++i)
     for (u32 j = i + 1; j < kAreaCount; ++j)
       if (g.overlaps[i] & (1u << j)) std::fprintf(out, "  fault: %s and %s share sectors\n", kAreaNames[i], kAreaNames[j]);
@@ -73,8 +78,8 @@ void Geometry(std::FILE* out, const CheckReport& r) {
     std::fputs("  fault: the cluster count is 4294967295, the end-of-chain value\n", out);
   if (!g.faults) std::fputs("  no faults\n", out);
   if (r.tableEntriesHeld < r.tableEntriesWanted)
-    std::fprintf(out, "  not checked: table entries from %u on (%llu describe clusters on the drive)\n",
-                 r.tableEntriesHeld, ull(r.tableEntriesWanted));
+    std::fprintf(out, "  not checked: table entries from %u on (%llu describe%s clusters on the drive)\n",
+                 r.tableEntriesHeld, ull(r.tableEntriesWanted), r.tableEntriesWanted == 1 ? "s" : "");
 }
 
 void ChainEndText(std::FILE* out, const ChainWalk& w) {
@@ -115,11 +120,15 @@ void Entry(std::FILE* out, const CheckFindings& f, const CheckEntry& e, const Ch
   else
     std::fprintf(out, "type 0x%04X", e.raw.type);
   std::fprintf(out, " \"%s\", first cluster %u", name, e.raw.firstCluster);
-  if (e.walk.clusters) std::fprintf(out, ", %u clusters, %u MiB", e.walk.clusters, e.sizeMiB);
+  if (e.walk.clusters) std::fprintf(out, ", %u cluster%s, %u MiB", e.walk.clusters, S(e.walk.clusters), e.sizeMiB);
   std::fputs(RecordingDamaged(f, e) ? ": DAMAGED: " : ": ", out);
   ChainEndText(out, e.walk);
+  if (e.wholeInCopy)
+    std::fprintf(out, "; whole in table copy %u (%u cluster%s), where the copies differ", e.wholeInCopy,
+                 e.wholeClusters, S(e.wholeClusters));
   if (e.sharedClusters)
-    std::fprintf(out, "; shares %u clusters with an earlier entry from cluster %u", e.sharedClusters, e.sharedFrom);
+    std::fprintf(out, "; shares %u cluster%s with an earlier entry from cluster %u", e.sharedClusters,
+                 S(e.sharedClusters), e.sharedFrom);
   if (e.fromCopy2) std::fputs(" (read from directory copy 2)", out);
   std::fputc('\n', out);
 }
@@ -130,18 +139,19 @@ void Lost(std::FILE* out, const CheckFindings& f) {
   if (!r.lostRecordings) std::fputs("  none\n", out);
   for (const LostChain& c : f.lost)
     if (c.kind == kLostRecording)
-      std::fprintf(out, "  first cluster %u: %u clusters, %u MiB (lost-%u.ts)\n", c.first, c.clusters, c.sizeMiB, c.first);
+      std::fprintf(out, "  first cluster %u: %u cluster%s, %u MiB (lost-%u.ts)\n", c.first, c.clusters, S(c.clusters),
+                   c.sizeMiB, c.first);
   for (const LostChain& c : f.lost) {
     if (c.kind != kLostIntoListed) continue;
-    std::fprintf(out, "  first cluster %u: %u clusters, then runs into the chain of ", c.first, c.clusters);
+    std::fprintf(out, "  first cluster %u: %u cluster%s, then runs into the chain of ", c.first, c.clusters, S(c.clusters));
     if (c.slot == kNoEntry)
       std::fprintf(out, "an entry at cluster %u (not offered)\n", c.cluster);
     else
       std::fprintf(out, "slot %u at cluster %u (not offered)\n", c.slot, c.cluster);
   }
   if (r.chainsWithoutStream || r.chainsUnreadableStart)
-    std::fprintf(out, "  not offered: %u chains without a transport stream, %u whose first cluster cannot be read\n",
-                 r.chainsWithoutStream, r.chainsUnreadableStart);
+    std::fprintf(out, "  not offered: %u chain%s without a transport stream, %u whose first cluster cannot be read\n",
+                 r.chainsWithoutStream, S(r.chainsWithoutStream), r.chainsUnreadableStart);
 }
 
 }  // namespace
@@ -157,9 +167,10 @@ bool WriteCheckText(std::FILE* out, const CheckFindings& f, const CheckOutput& h
   Copies(out, "directory", r.directory);
   if (r.directorySectorsSkipped)
     std::fprintf(out, "  directory sectors past %u not read: %u\n", kCheckDirectoryLimit, r.directorySectorsSkipped);
-  std::fprintf(out, "\nDirectory: %u entries, %u recordings\n", r.entries, r.recordings);
+  std::fprintf(out, "\nDirectory: %u entr%s, %u recording%s\n", r.entries, r.entries == 1 ? "y" : "ies", r.recordings,
+               S(r.recordings));
   for (const CheckEntry& e : f.entries) Entry(out, f, e, how);
-  if (r.unreadableEntries) std::fprintf(out, "  %u slots unreadable in both copies\n", r.unreadableEntries);
+  if (r.unreadableEntries) std::fprintf(out, "  %u slot%s unreadable in both copies\n", r.unreadableEntries, S(r.unreadableEntries));
   if (r.crossLinks) {
     std::fputs("\nCross-linked chains\n", out);
     for (const CrossLink& c : f.crossLinks) {
@@ -168,9 +179,9 @@ bool WriteCheckText(std::FILE* out, const CheckFindings& f, const CheckOutput& h
         std::fputs("an earlier entry", out);
       else
         std::fprintf(out, "slot %u", c.earlier);
-      std::fprintf(out, " share %u clusters from cluster %u\n", c.clusters, c.cluster);
+      std::fprintf(out, " share %u cluster%s from cluster %u\n", c.clusters, S(c.clusters), c.cluster);
     }
-    if (r.unresolved) std::fprintf(out, "  %u more shared chains, their partners not named\n", r.unresolved);
+    if (r.unresolved) std::fprintf(out, "  %u more shared chain%s, their partners not named\n", r.unresolved, S(r.unresolved));
   }
   Lost(out, f);
   return std::fflush(out) == 0 && !std::ferror(out);

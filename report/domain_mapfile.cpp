@@ -32,6 +32,19 @@ void MergeSectorRuns(std::vector<SectorRun>* runs) {
   runs->resize(kept);
 }
 
+void ClipSectorRuns(std::vector<SectorRun>* runs, u64 diskSectors, u64* leftOut) {
+  MergeSectorRuns(runs);
+  *leftOut = 0;
+  size_t kept = 0;
+  for (SectorRun r : *runs) {
+    u64 end = r.first + r.count;
+    u64 on = r.first >= diskSectors ? 0 : std::min(end, diskSectors) - r.first;
+    *leftOut += r.count - on;
+    if (on) (*runs)[kept++] = {r.first, on};
+  }
+  runs->resize(kept);
+}
+
 bool WriteDomainMapfile(std::FILE* out, std::vector<SectorRun> runs, u64 diskBytes) {
   MergeSectorRuns(&runs);
   const u64 diskSectors = diskBytes / kSector;

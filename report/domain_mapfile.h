@@ -20,6 +20,10 @@ void AppendSectorRun(void* runs, u64 first, u64 count);
 // Sorts the runs and merges those that overlap or touch.
 void MergeSectorRuns(std::vector<SectorRun>* runs);
 
+// Merges the runs and cuts them to a disk of diskSectors sectors; *leftOut
+// counts the sectors cut away.
+void ClipSectorRuns(std::vector<SectorRun>* runs, u64 diskSectors, u64* leftOut);
+
 // Writes the mapfile of a disk of diskBytes bytes: the runs (merged here;
 // clipped to the disk) as finished blocks, the rest as non-tried, every byte
 // covered once. False on a write error.

@@ -27,8 +27,11 @@ bool StepOnDisk(u32 c, u32* next, ChainEnd* why);
 // first one met again. A chain never holds more clusters than the cluster
 // count, so no other bound is needed. A first cluster of 0 or above the
 // cluster count is no chain: 0 clusters, kChainZero or kChainAboveCount.
-// Never gives kChainBeyondDisk or kChainNotChecked: a cluster the disk
-// cannot deliver is for the reader to find unreadable.
+// A cluster past the drive's end ends it (kChainBeyondDisk), as in the
+// check; never gives kChainNotChecked. Under rescue, a chain that cycles
+// or steps to cluster 0 where the table's copies differ is walked again with
+// that step from the other copy; when that makes it whole, the step stays
+// taken so (g_disk.chainPatches grows), for every later step of the chain.
 void WalkChain(u32 first, ChainWalk* walk);
 
 // ---- Rescue read -----------------------------------------------------------

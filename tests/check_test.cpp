@@ -479,4 +479,48 @@ TEST_F(CheckTest, ReportSumsUpFirstAndGivesTheSameInJson) {
   EXPECT_EQ(v.members["lost_recordings"].items[1].members["file"].text, "lost-50.ts");
 }
 
+// A chain that cycles in the copy held and is whole in the other: the check
+// says which copy holds it whole.
+TEST_F(CheckTest, AChainWholeInTheOtherCopyIsSaidSo) {
+  struct {
+    const char* what;
+    std::vector<int> copies;  // whose entry 14 leads back to 10
+    u32 wholeInCopy;
+  } cases[] = {{"copy 1 cycles", {1}, 2}, {"both cycle alike", {1, 2}, 0}};
+  for (const auto& c : cases) {
+    ResetDiskRecord();
+    Layout l = BuildAndMap(SmallDisk());  // Listed: 10 11 12 13 14
+    for (int copy : c.copies)
+      PatchBytes(Path("disk.img"), l.TableSector(0, copy) * 512 + 4 * 14, std::string("\0\0\0\x0A", 4));
+    CheckFindings f = Check();
+    ASSERT_EQ(f.entries.size(), 1u) << c.what;
+    EXPECT_EQ(f.entries[0].walk.end, kChainCycle) << c.what;
+    EXPECT_EQ(f.entries[0].wholeInCopy, c.wholeInCopy) << c.what;
+    EXPECT_EQ(Report(f, false).find("; whole in table copy 2 (5 clusters)") != std::string::npos,
+              c.wholeInCopy == 2) << c.what;
+    EXPECT_NE(Report(f, true).find(c.wholeInCopy ? "\"whole_in_table_copy\": 2}" : "\"whole_in_table_copy\": null}"),
+              std::string::npos) << c.what;
+  }
+}
+
+// Every count of one in the text takes its noun in the singular.
+TEST_F(CheckTest, ACountOfOneTakesTheSingular) {
+  Disk d;
+  d.sectorsPerCluster = 1;
+  d.clusterCount = 2;
+  d.tableSize = 1;
+  d.directorySize = 1;
+  d.entries = {Chain("One", {2}), Chain("Same", {}, 13)};
+  d.entries[1].overrideFirst = true;
+  d.entries[1].firstCluster = 2;
+  CheckFindings f = BuildAndCheck(d);
+  std::string text = Report(f, false);
+  for (const char* singular : {"1 sector per cluster", "1 sector read from each copy", ", 1 cluster, 0 MiB",
+                               "shares 1 cluster with", "share 1 cluster from"})
+    EXPECT_NE(text.find(singular), std::string::npos) << singular << "\n" << text;
+  for (const char* noun : {"sectors", "clusters", "entries", "recordings", "slots", "chains"})
+    for (const char* before : {" ", "("})
+      EXPECT_EQ(text.find(std::string(before) + "1 " + noun), std::string::npos) << noun << "\n" << text;
+}
+
 }  // namespace

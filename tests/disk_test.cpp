@@ -2,8 +2,11 @@
 #include <cstring>
 
 #include "disk/entries.h"
+#include "disk/layout.h"
 #include "disk/recorder_disk.h"
+#include "platform/drive_table.h"
 #include "platform/fault.h"
+#include "platform/memory_files.h"
 #include "support.h"
 
 using testdisk::Disk;
@@ -149,6 +152,33 @@ TEST_F(DiskTest, ReadPastTheEndOfTheDriveFails) {
   ASSERT_TRUE(FindRecorderDisk(false));
   EXPECT_FALSE(ReadSector(static_cast<u32>(layout.imageSize / 512)));
   EXPECT_EQ(g_disk.cachedSector, kNoSector);
+}
+
+// The last sector a 32-bit number reaches shares its number with "nothing
+// cached": it must be read each time, and fail where the drive is shorter.
+TEST_F(DiskTest, TheLastSectorNumberIsReadNeverTakenForCached) {
+  static u8 last[512];
+  std::memset(last, 0x5A, sizeof last);
+  MemoryExtent extent = {0xFFFFFFFFull * 512, 512, last};
+  for (u64 size : {0x100000000ull * 512, 0xFFFFFFFFull * 512}) {
+    ResetDiskRecord();
+    MemoryDrive drive = {size, &extent, 1, 0, 0, 0};
+    DriveSource source = {nullptr, &drive};
+    SetDriveSources(&source, 1);
+    ASSERT_TRUE(OpenDrive(0, &g_disk.device));
+    std::memset(g_disk.sector, 0, sizeof g_disk.sector);
+    bool whole = size > 0xFFFFFFFFull * 512;
+    for (int i = 0; i < 2; ++i) {
+      u32 reads = drive.reads;
+      EXPECT_EQ(ReadSector(0xFFFFFFFFu), whole) << size;
+      EXPECT_EQ(drive.reads, reads + 1) << "read " << i << " of a drive of " << size << " bytes";
+      if (whole) {
+        EXPECT_EQ(g_disk.sector[511], 0x5A);
+      }
+    }
+    ResetDiskRecord();
+    SetDriveSources(nullptr, 0);
+  }
 }
 
 TEST_F(DiskTest, SectorDumpHasTheExactLayout) {
@@ -313,6 +343,20 @@ TEST_F(DiskTest, InfoTextShowsTheGeometryOfTheHeader) {
 }
 
 // ---- Allocation chain -----------------------------------------------------------
+
+// The sectors of a table or directory that lie before a drive's end are those
+// whose copy 1 does, counted from the interleave alone.
+TEST(DriveExtent, SectorsBeforeTheEndAreThoseWhoseCopyOneIs) {
+  for (u32 k : {0u, 1u, 3u, 4u}) {
+    for (u64 end = 90; end < 140; ++end) {
+      u32 n = 0;
+      while (n < 20 && (k ? WideCopySector(100, k, n, 1) : 100 + n) < end) ++n;
+      EXPECT_EQ(CopySectorsBefore(100, k, 20, end), n) << "k " << k << ", end " << end;
+    }
+  }
+  EXPECT_EQ(CopySectorsBefore(0, 2, 0x40000000u, 1ull << 32), 0x40000000u);
+  EXPECT_EQ(CopySectorsBefore(76, 1, 0x80000000u, 150), 37u);
+}
 
 TEST_F(DiskTest, TableSectorsFollowTheInterleave) {
   Disk d;

@@ -68,6 +68,8 @@ TEST(Mapfile, AcceptsWhatDdrescueWritesAndRefusesTheRest) {
       {"size 0", "0 +\n0 0 +\n", 0, 2, "block of size 0", {}},
       {"extra fields", "0 + 1\n0 512 + extra\n", 512, 2, "block expected", {}},
       {"too many fields", "0 + 1\n0 512 + a b\n", 512, 2, "too many fields", {}},
+      {"comments after the fields", "0 + 1\t# pass\n0 512 +  #x y z\n512 512 -#\n", 1024, 3,
+       "unknown status '-#'", {}},
   };
   for (const ParseCase& c : cases) {
     DriveMap map;
@@ -126,6 +128,62 @@ TEST(Mapfile, SectorsCountOnlyWhenWhollyFinished) {
     EXPECT_EQ(MapUnreadableBytes(map, c.position, c.length), c.unreadable)
         << c.position << "+" << c.length;
   }
+}
+
+// ddrescue's image ends where it last wrote: through its map the drive is
+// as long as the map, the finished bytes past the file read as zeros (a
+// sparse image) and the others fail.
+class MappedImageTest : public ScratchTest {
+ protected:
+  void TearDown() override {
+    SetDriveMap(0, nullptr);
+    ScratchTest::TearDown();
+  }
+};
+
+TEST_F(MappedImageTest, TheDriveIsAsLongAsItsMapfile) {
+  WriteWholeFile(Path("short.img"), std::string(1024, '\xAB'));
+  const char text[] = "0 +\n0 0x800 +\n0x800 0x200 -\n";
+  DriveMap map;
+  u32 line;
+  char reason[160];
+  ASSERT_TRUE(ParseMapfile(text, sizeof text - 1, 1024, &map, &line, reason, sizeof reason)) << reason;
+  ASSERT_TRUE(SetDriveMap(0, &map));
+  MapDrives({Path("short.img")});
+  FileHandle h;
+  ASSERT_TRUE(OpenDrive(0, &h));
+  u64 size = 0;
+  EXPECT_TRUE(DriveSize(h, &size));
+  EXPECT_EQ(size, 0xA00u);
+  struct {
+    u64 position;
+    u32 length;
+    bool ok;
+    u32 fileBytes;  // of them, from the file; the rest zeros
+  } cases[] = {{0, 1024, true, 1024}, {512, 1024, true, 512}, {1024, 1024, true, 0}, {1536, 1024, false, 0}};
+  for (const auto& c : cases) {
+    for (bool positional : {true, false}) {
+      std::vector<u8> buf(c.length, 0x11);
+      u32 got = 0;
+      bool ok = positional ? ReadAt(h, c.position, buf.data(), c.length, &got)
+                           : SeekFile(h, c.position) && ReadBytes(h, buf.data(), c.length, &got);
+      EXPECT_EQ(ok, c.ok) << c.position << (positional ? " ReadAt" : " ReadBytes");
+      if (!ok) continue;
+      std::vector<u8> expected(c.length, 0);
+      std::fill(expected.begin(), expected.begin() + c.fileBytes, 0xAB);
+      EXPECT_EQ(got, c.length) << c.position;
+      EXPECT_TRUE(buf == expected) << c.position;
+    }
+  }
+  CloseFile(h);
+  // A map made in memory, with no extent, leaves the drive its own size.
+  DriveMap made;
+  made.readable = {{0, 512}};
+  ASSERT_TRUE(SetDriveMap(0, &made));
+  ASSERT_TRUE(OpenDrive(0, &h));
+  EXPECT_TRUE(DriveSize(h, &size));
+  EXPECT_EQ(size, 1024u);
+  CloseFile(h);
 }
 
 // ---- Damaged disks -------------------------------------------------------------------
@@ -227,6 +285,28 @@ Disk TwoSectorDisk() {
   return d;
 }
 
+// `ddrescuelog -A` adds a comment after every line's fields.
+TEST_F(RescueTest, AnAnnotatedMapfileReadsAsThePlainOne) {
+  Build(TwoSectorDisk());
+  ServeWithBadSectors({3, 70, 71, 200});
+  std::string cmd = "ddrescuelog -A '" + Path("disk.map") + "' > '" + Path("annotated.map") + "'";
+  ASSERT_EQ(system(cmd.c_str()), 0) << cmd;
+  std::string annotated = ReadWholeFile(Path("annotated.map"));
+  ASSERT_NE(annotated.find("+\t#"), std::string::npos) << annotated;
+  DriveMap map;
+  u32 line;
+  char reason[160] = "";
+  u64 size = map_.readable.back().end;
+  ASSERT_TRUE(ParseMapfile(annotated.data(), annotated.size(), size, &map, &line, reason,
+                           sizeof reason))
+      << line << ": " << reason;
+  ASSERT_EQ(map.readable.size(), map_.readable.size());
+  for (size_t i = 0; i < map.readable.size(); ++i) {
+    EXPECT_EQ(map.readable[i].begin, map_.readable[i].begin) << i;
+    EXPECT_EQ(map.readable[i].end, map_.readable[i].end) << i;
+  }
+}
+
 TEST_F(RescueTest, MirrorCopiesServeSectorsWhoseFirstCopyFails) {
   Disk d = TwoSectorDisk();
   Layout l = BuildAndMap(d);
@@ -320,6 +400,47 @@ TEST_F(RescueTest, SecondCopyFirstFallsBackToTheFirst) {
     EXPECT_EQ(walk.clusters, c.clusters) << "copy " << c.firstCopy;
     EXPECT_EQ(walk.end, kChainEnd);
     EXPECT_EQ(g_told.size(), c.told);
+  }
+}
+
+// A chain whose entry differs between the copies and fails in the copy read
+// first is walked, and read, through the other copy's entry; where both
+// copies fail alike nothing changes.
+TEST_F(RescueTest, AChainThatFailsWhereTheCopiesDifferIsTakenFromTheOther) {
+  Disk d = TwoSectorDisk();  // News: 5 6 200 7
+  Layout l = BuildAndMap(d);
+  std::string healthy = ReadWholeFile(Path("disk.img"));
+  struct {
+    const char* what;
+    u32 cluster, value, firstCopy;
+    std::vector<int> damaged;  // copies whose entry is changed
+    u32 clusters;
+    ChainEnd end;
+    u32 patches;
+  } cases[] = {
+      {"a cycle in copy 1", 7, 5, 1, {1}, 4, kChainEnd, 1},
+      {"a step to 0 in copy 1", 6, 0, 1, {1}, 4, kChainEnd, 1},
+      {"a cycle in copy 2, read first", 200, 6, 2, {2}, 4, kChainEnd, 1},
+      {"the same step to 0 in both copies", 6, 0, 1, {1, 2}, 2, kChainZero, 0},
+  };
+  for (const auto& c : cases) {
+    std::string image = healthy;
+    u32 v = __builtin_bswap32(c.value);  // big-endian
+    for (int copy : c.damaged)
+      std::memcpy(&image[l.TableSector(c.cluster / 127, copy) * 512 + 4 * (c.cluster % 127)], &v, 4);
+    WriteWholeFile(Path("disk.img"), image);
+    ResetDiskRecord();
+    ASSERT_TRUE(FindRecorderDisk(false));
+    g_disk.mirrorFallback = true;
+    g_disk.firstCopy = c.firstCopy;
+    ChainWalk walk;
+    WalkChain(5, &walk);
+    EXPECT_EQ(walk.clusters, c.clusters) << c.what;
+    EXPECT_EQ(walk.end, c.end) << c.what;
+    EXPECT_EQ(g_disk.chainPatchCount, c.patches) << c.what;
+    Rescued news;
+    ASSERT_TRUE(RescueAll(5, walk.clusters, &news)) << c.what;
+    EXPECT_EQ(news.data == testdisk::ExpectedStream(d, l, 0), c.patches == 1) << c.what;
   }
 }
 

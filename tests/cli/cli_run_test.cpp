@@ -418,6 +418,7 @@ TEST_F(CliRunTest, RescueChangesNothingOnAHealthyDisk) {
 
 TEST_F(CliRunTest, RescueReadsPastUnreadableMetadata) {
   Disk d;
+  d.directorySize = 3;
   d.entries.push_back(PatternRecording("One", 40, 3));
   d.entries.push_back(PatternRecording("Two", 20, 4));
   std::string img = Image(d);
@@ -434,8 +435,12 @@ TEST_F(CliRunTest, RescueReadsPastUnreadableMetadata) {
       {"copy-1 directory sector", {l.DirectorySector(0, 1)}, healthy.out,
        "melvir: directory sector 0 unreadable, read from its mirror copy\n"},
       {"both copies of the directory sector", {l.DirectorySector(0, 1), l.DirectorySector(0, 2)},
-       "", "melvir: directory sector 0 unreadable in both copies\n"
-           "melvir: directory sector 0 unreadable: entries 0 to 6 lost\n"},
+       "", "melvir: directory sector 0 unreadable in both copies: entries 0 to 6 lost\n"},
+      {"a run of directory sectors, copy 1", {l.DirectorySector(0, 1), l.DirectorySector(1, 1)},
+       healthy.out, "melvir: directory sectors 0 to 1 unreadable, read from their mirror copies\n"},
+      {"a run of directory sectors, both copies",
+       {l.DirectorySector(0, 1), l.DirectorySector(0, 2), l.DirectorySector(1, 1), l.DirectorySector(1, 2)},
+       "", "melvir: directory sectors 0 to 1 unreadable in both copies: entries 0 to 13 lost\n"},
   };
   for (const Case& c : cases) {
     WriteMap(Path("disk.map"), l.imageSize, c.bad);
@@ -537,7 +542,8 @@ TEST_F(CliRunTest, RescueWritesUnreadableSectorsAsZerosAtTheirPlace) {
             std::string::npos) << r.err;
 }
 
-TEST_F(CliRunTest, ADamagedChainIsListedAsFarAsItGoesAndCopiedOnce) {
+// Three recordings, the second's chain 10 11 12 13 leading back to 11.
+Disk LoopDisk() {
   Disk d;
   d.clusterCount = 100;
   d.entries.push_back(PatternRecording("A", 3, 1));
@@ -546,6 +552,11 @@ TEST_F(CliRunTest, ADamagedChainIsListedAsFarAsItGoesAndCopiedOnce) {
   d.entries.push_back(loop);
   d.entries.push_back(PatternRecording("C", 2, 3));
   d.tableOverrides.push_back({13, 11});
+  return d;
+}
+
+TEST_F(CliRunTest, ADamagedChainIsListedAsFarAsItGoesAndCopiedOnce) {
+  Disk d = LoopDisk();
   std::string img = Image(d);
   ChildResult plain = RunMelvir({"list", img});
   EXPECT_EQ(plain.status, 1);
@@ -563,6 +574,56 @@ TEST_F(CliRunTest, ADamagedChainIsListedAsFarAsItGoesAndCopiedOnce) {
   EXPECT_TRUE(ReadWholeFile(Path("Loop.ts")) == std::string(stream.begin(), stream.end()));
 }
 
+// Copy 1 of the table leads a chain back on itself where copy 2 ends it:
+// listed, extracted and checked through copy 2, and said so.
+TEST_F(CliRunTest, AChainWholeInTheSecondTableCopyIsReadFromIt) {
+  Disk d = LoopDisk();
+  d.tableOverrides.clear();
+  std::string img = Image(d);
+  std::string image = ReadWholeFile(img);
+  image.replace(layout_.TableSector(0, 1) * 512 + 4 * 13, 4, std::string("\0\0\0\x0B", 4));  // 13 -> 11
+  WriteWholeFile(img, image);
+  ChildResult r = RunMelvir({"list", "--rescue", img});
+  EXPECT_EQ(r.status, 3);
+  EXPECT_EQ(r.err, "melvir: recording 2 \"Loop\": the table's copies differ on its chain; it is "
+                   "whole in copy 2, which is read there\n");
+  ASSERT_EQ(RunMelvir({"extract", "-n", "2", "--rescue", "--quiet", img}).status, 3);
+  std::vector<uint8_t> stream = testdisk::ExpectedStream(d, layout_, 1);
+  EXPECT_TRUE(ReadWholeFile(Path("Loop.ts")) == std::string(stream.begin(), stream.end()));
+  ChildResult check = RunMelvir({"check", img});
+  EXPECT_NE(check.out.find("DAMAGED: cycle: cluster 13 leads back to cluster 11; whole in table copy 2 "
+                           "(4 clusters), where the copies differ\n"),
+            std::string::npos) << check.out;
+}
+
+// One flipped bit of the header's directory size: the walk past damage
+// stops at the drive's end in one line, and the real entries are there.
+TEST_F(CliRunTest, AHugeDirectorySizeStopsAtTheDrivesEnd) {
+  Disk d;
+  d.entries.push_back(PatternRecording("One", 3, 1));
+  d.entries.push_back(PatternRecording("Two", 2, 2));
+  std::string img = Image(d);
+  {
+    std::fstream f(img, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(std::streamoff(layout_.headerSector) * 512 + 44);  // the directory size, big-endian
+    f.write("\x40\0\0\0", 4);
+  }
+  for (std::vector<std::string> args : {std::vector<std::string>{"list", "--rescue", img},
+                                        {"extract", "-n", "2", "--rescue", "--quiet", img}}) {
+    ChildResult r = RunMelvir(args, 5);
+    EXPECT_FALSE(r.timedOut) << args[0];
+    EXPECT_EQ(r.status, 3) << args[0];
+    EXPECT_LT(Lines(r.err).size(), 100u) << args[0];
+    EXPECT_NE(r.err.find(" to 1073741823 of the directory lie past the drive's end: not read\n"),
+              std::string::npos) << r.err;
+    if (args[0] == "list") {
+      EXPECT_EQ(r.out, "1  One  0Mo\n2  Two  0Mo\n");
+    }
+  }
+  std::vector<uint8_t> two = testdisk::ExpectedStream(d, layout_, 1);
+  EXPECT_TRUE(ReadWholeFile(Path("Two.ts")) == std::string(two.begin(), two.end()));
+}
+
 TEST_F(CliRunTest, ADomainMapfileCoversTheMetadataAndTheChosenRecordings) {
   Disk d;
   d.entries.push_back(PatternRecording("Wanted", 8, 1, true));
@@ -575,6 +636,64 @@ TEST_F(CliRunTest, ADomainMapfileCoversTheMetadataAndTheChosenRecordings) {
   WriteWholeFile(Path("domain.map"), domain.out);
   EXPECT_EQ(RunMelvir({"extract", "-n", "1", "--mapfile", "domain.map", "--quiet", img}).status, 0);
   EXPECT_EQ(RunMelvir({"extract", "-n", "2", "--mapfile", "domain.map", "--quiet", img}).status, 1);
+}
+
+// A scan that fails leaves a domain of the recordings partial: it says so
+// and fails; the metadata alone needs no scan.
+TEST_F(CliRunTest, ADomainThatLeavesOutRecordingsFails) {
+  Disk d = LoopDisk();
+  std::string img = Image(d);
+  struct {
+    std::vector<std::string> args;
+    int status;
+    std::string err;
+  } cases[] = {
+      {{"domain", "--metadata", img}, 0, ""},
+      {{"domain", "--all", img}, 1,
+       "melvir: Error detected while scanning files (--rescue reads past damage)\n"
+       "melvir: the domain leaves out the recordings after recording 1, which the scan did not reach\n"},
+      {{"domain", "--all", "--rescue", img}, 3,
+       "melvir: recording 2 \"Loop\": chain damaged at cluster 13 (cycle)\n"},
+  };
+  for (const auto& c : cases) {
+    ChildResult r = RunMelvir(c.args);
+    EXPECT_EQ(r.status, c.status) << c.args[1];
+    EXPECT_EQ(r.err, c.err) << c.args[1];
+    EXPECT_NE(r.out.find("  +\n"), std::string::npos) << c.args[1] << r.out;
+  }
+}
+
+// ddrescue's image of the metadata alone ends where the metadata does: the
+// drive is as large as the mapfile says, so the next domain holds the
+// recording, and imaging it lets it come out whole.
+TEST_F(CliRunTest, AnImageShorterThanTheDiskIsTheDisksSizeThroughItsMapfile) {
+  if (std::system("command -v ddrescue >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "ddrescue (Debian gddrescue) is not installed";
+  Disk d;
+  d.entries.push_back(PatternRecording("One", 8, 1));
+  d.entries.push_back(PatternRecording("Two", 6, 2, true));
+  std::string img = Image(d);
+  ASSERT_EQ(RunMelvir({"extract", "-n", "2", "-o", "healthy.ts", "--quiet", img}).status, 0);
+  auto image = [&](const std::string& domain) {
+    std::string cmd = "ddrescue -q -m '" + domain + "' '" + img + "' part.img part.map";
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+  };
+  ChildResult metadata = RunMelvir({"domain", "--metadata", img});
+  ASSERT_EQ(metadata.status, 0) << metadata.err;
+  WriteWholeFile(Path("metadata.map"), metadata.out);
+  image("metadata.map");
+  ASSERT_LT(SizeOf(Path("part.img")), layout_.imageSize);
+  ChildResult check = RunMelvir({"check", "--mapfile", "part.map", "part.img"});
+  EXPECT_EQ(check.status, 0) << check.out;
+  EXPECT_NE(check.out.find("drive: " + std::to_string(layout_.imageSize / 512) + " sectors"),
+            std::string::npos) << check.out;
+  ChildResult two = RunMelvir({"domain", "-n", "2", "--rescue", "--mapfile", "part.map", "part.img"});
+  ASSERT_EQ(two.status, 0) << two.err;
+  WriteWholeFile(Path("two.map"), two.out);
+  image("two.map");
+  ChildResult x = RunMelvir({"extract", "-n", "2", "--mapfile", "part.map", "--quiet", "part.img"});
+  EXPECT_EQ(x.status, 0) << x.err;
+  EXPECT_TRUE(ReadWholeFile(Path("Two.ts")) == ReadWholeFile(Path("healthy.ts")));
 }
 
 }  // namespace

@@ -369,6 +369,10 @@ TEST_F(CliTest, ADamagedDirectoryEndsTheScanWithAnError) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "1  Good  0Mo\n");
   EXPECT_EQ(r.err, "melvir: Error detected while scanning files (--rescue reads past damage)\n");
+  // info does not take --rescue: it is not advised there.
+  ChildResult info = RunMelvir({"info", img}, 20);
+  EXPECT_EQ(info.status, 1);
+  EXPECT_EQ(info.err, "melvir: Error detected while scanning files\n");
   // --quiet is the Windows program's /V: no message, the list as far as it
   // goes, and still the status of a short list.
   ChildResult q = RunMelvir({"list", "--quiet", img}, 20);
