@@ -10,6 +10,7 @@
 #include "cli/sources.h"
 #include "rescue/unreadable.h"
 #include "disk/layout.h"
+#include "rescue/mirror.h"
 #include "rescue/rescue.h"
 #include "platform/platform.h"
 
@@ -56,9 +57,9 @@ void AddPastDamage(const Options& o, Catalog* catalog, NameSet* names, u32 index
                    const DirEntry& e) {
   if (e.type != kRecordingType || e.firstCluster > g_disk.clusterCount) return;
   ChainWalk walk;
-  u32 patches = g_disk.chainPatchCount;
+  u32 patches = ChainPatchCount();
   WalkChain(e.firstCluster, &walk);
-  bool otherCopy = g_disk.chainPatchCount != patches;
+  bool otherCopy = ChainPatchCount() != patches;
   RecordingEntry entry = {};
   entry.entry = index;
   entry.firstCluster = e.firstCluster;
@@ -74,7 +75,7 @@ void AddPastDamage(const Options& o, Catalog* catalog, NameSet* names, u32 index
   if (otherCopy) {
     SayHeldRun();
     Say("recording %u \"%s\": the table's copies differ on its chain; it is whole in copy %u, "
-        "which is read there", r->number, r->decoded, g_disk.firstCopy == 2 ? 1 : 2);
+        "which is read there", r->number, r->decoded, MirrorFirstCopy() == 2 ? 1 : 2);
     NoteDamage();
   }
   if (!WalkIsWhole(walk)) {

@@ -5,6 +5,7 @@
 #include "cli/cli_port.h"
 #include "cli/output_file.h"
 #include "disk/recorder_disk.h"
+#include "rescue/mirror.h"
 #include "platform/platform.h"
 
 namespace {
@@ -53,9 +54,7 @@ const DriveMap* ActiveMap() { return g_mapped ? &g_map : nullptr; }
 
 void StartRescue(const Options& o) {
   if (!o.rescue && !o.firstCopy) return;
-  g_disk.mirrorFallback = true;
-  g_disk.firstCopy = o.firstCopy ? o.firstCopy : 1;
-  g_disk.onMirror = OnMirror;
+  StartMirrorReads(o.firstCopy ? o.firstCopy : 1, OnMirror);
 }
 
 void SayHeldRun() {

@@ -136,8 +136,6 @@ bool FindRecorderDisk(bool trace) {
   // A second discovery must not leak what a first one left open.
   CloseDevice();
   CloseTrace();
-  g_disk.badMetadataCount = 0;  // they were another drive's
-  g_disk.chainPatchCount = 0;
   FileHandle log;
   if (trace && CreateLogFile(g_traceLogPath, &log)) {
     g_disk.traceLog = log;

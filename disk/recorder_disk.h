@@ -13,25 +13,8 @@ const u32 kLastDrive = 16;          // drives 0 to 16 are probed
 const u32 kDiskInfoSize = 300;      // room FormatDiskInfo needs
 const char kTraceLogName[] = "MELVIR.LOG";
 
-// Rescue reading of the allocation table and the directory: told each time
-// a sector's first copy could not be read, with the copy it was read from
-// instead, or 0 when neither copy reads. Each sector is told once while the
-// record of bad sectors has room.
+// The two metadata areas, each stored as two interleaved copies.
 enum MetadataArea { kTableArea, kDirectoryArea };
-typedef void (*MirrorHook)(MetadataArea area, u32 s, u32 copyRead);
-const u32 kBadMetadataSlots = 64;
-struct BadMetadata {
-  MetadataArea area;
-  u32 s;
-  u32 copies;  // bit 1: copy 1 failed, bit 2: copy 2 failed
-};
-// A table entry taken from the copy read second, because the first copy's
-// made a chain fail and this one makes it whole (see WalkChain).
-const u32 kChainPatchSlots = 64;
-struct ChainPatch {
-  u32 cluster;
-  u32 next;
-};
 
 struct RecorderDisk {
   alignas(512) u8 sector[kSectorSize];  // the last sector read
@@ -56,17 +39,6 @@ struct RecorderDisk {
   u32 directorySize;
   u32 dataStart;
   u64 driveSectors;  // sectors a read may reach (DiskSectors), set by discovery
-  // Rescue: off, table and directory sectors come from firstCopy alone and a
-  // failed read is final (the Windows program's way, copy 1). On, a sector
-  // whose first copy fails is read from the other; sectors found bad are
-  // remembered, so a dying disk is not asked for them again.
-  bool mirrorFallback;
-  u32 firstCopy;  // 1 or 2; 0 means 1
-  MirrorHook onMirror;
-  u32 badMetadataCount;
-  BadMetadata badMetadata[kBadMetadataSlots];
-  u32 chainPatchCount;
-  ChainPatch chainPatches[kChainPatchSlots];
   // Cursors.
   u32 directoryCursor;
   u32 currentCluster;
@@ -141,13 +113,16 @@ u32 CopySectorsBefore(u32 start, u32 k, u32 size, u64 end);
 bool ClusterOnDrive(u32 cluster);
 
 // Metadata sectors: sector s of the allocation table or the directory into
-// the sector buffer, from the copy the rescue fields above choose. Under
-// rescue, a sector whose copies lie past the drive's end is not read.
+// the sector buffer, from copy 1 (the Windows program's way; a failed read
+// is final), or through the reader set below.
 bool ReadTableSector(u32 s);
 bool ReadDirectorySector(u32 s);
-// Under rescue, table sector s from the copy ReadTableSector does not take;
-// false when that copy is not read (no rescue, or either copy known bad).
-bool ReadOtherTableSector(u32 s);
+// One hook for reading metadata sectors otherwise (the rescue room's mirror
+// reads): sector s of an area of size sectors a copy, interleaved by k from
+// start. Null: copy 1 alone. ResetDiskRecord clears it.
+typedef bool (*MetadataReader)(MetadataArea area, u32 start, u32 k, u32 size, u32 s);
+void SetMetadataReader(MetadataReader reader);
+MetadataReader CurrentMetadataReader();
 
 // Allocation chain.
 bool GetNextCluster(u32* cluster);

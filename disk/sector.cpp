@@ -39,6 +39,7 @@ RecorderDisk g_disk = InitialDisk();
 void ResetDiskRecord() {
   CloseDisk();
   g_disk = InitialDisk();
+  SetMetadataReader(nullptr);
 }
 
 u32 SwapLong(u32 raw) {

@@ -22,6 +22,7 @@
 
 #include "check/check.h"
 #include "disk/layout.h"
+#include "rescue/mirror.h"
 #include "rescue/rescue.h"
 #include "disk/recorder_disk.h"
 #include "fuzz/compact_input.h"
@@ -88,7 +89,7 @@ bool CopiesAgree(const CopyFindings& f) {
 void CompareWalks(const CheckReport& report) {
   if (!CopiesAgree(report.table) || report.tableEntriesHeld != report.tableEntriesWanted) return;
   if (g_seen.entries > kMaxEntries) return;
-  g_disk.mirrorFallback = true;
+  StartMirrorReads(1, nullptr);
   for (u32 i = 0; i < g_seen.entries; ++i) {
     const ChainWalk& held = g_entries[i].walk;
     if (held.end != kChainEnd && held.end != kChainAboveCount && held.end != kChainZero &&

@@ -24,6 +24,7 @@
 #include <cstring>
 
 #include "disk/layout.h"
+#include "rescue/mirror.h"
 #include "rescue/rescue.h"
 #include "disk/recorder_disk.h"
 #include "fuzz/bad_sectors.h"
@@ -124,9 +125,7 @@ extern "C" int LLVMFuzzerTestOneInput(const u8* data, size_t size) {
   if (!SetDriveMap(0, &g_map)) Fail("cannot map the drive");
 
   if (FindRecorderDisk(false)) {
-    g_disk.mirrorFallback = true;
-    g_disk.firstCopy = options & kCopy2First ? 2 : 1;
-    g_disk.onMirror = OnMirror;
+    StartMirrorReads(options & kCopy2First ? 2 : 1, OnMirror);
     u32 length = kSectorSize * (1 + 4 * (options >> 2));
     u64 count = DirectoryEntryCount();
     u64 spent = 0;

@@ -31,7 +31,7 @@ bool StepOnDisk(u32 c, u32* next, ChainEnd* why);
 // check; never gives kChainNotChecked. Under rescue, a chain that cycles
 // or steps to cluster 0 where the table's copies differ is walked again with
 // that step from the other copy; when that makes it whole, the step stays
-// taken so (g_disk.chainPatches grows), for every later step of the chain.
+// taken so (rescue/mirror.h keeps it), for every later step of the chain.
 void WalkChain(u32 first, ChainWalk* walk);
 
 // ---- Rescue read -----------------------------------------------------------

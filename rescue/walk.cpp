@@ -2,17 +2,8 @@
 // end, whatever that end is: the end marker, a cycle, a step to cluster 0,
 // an unreadable table sector, the table's end or the drive's.
 #include "disk/layout.h"
+#include "rescue/mirror.h"
 #include "rescue/rescue.h"
-
-namespace {
-
-const ChainPatch* PatchOf(u32 c) {
-  for (u32 i = 0; i < g_disk.chainPatchCount; ++i)
-    if (g_disk.chainPatches[i].cluster == c) return &g_disk.chainPatches[i];
-  return nullptr;
-}
-
-}  // namespace
 
 bool StepOnDisk(u32 c, u32* next, ChainEnd* why) {
   u32 s = c / kTableEntriesPerSector;
@@ -25,7 +16,7 @@ bool StepOnDisk(u32 c, u32* next, ChainEnd* why) {
     *why = kChainPastTable;
     return false;
   }
-  const ChainPatch* patch = g_disk.chainPatchCount ? PatchOf(c) : nullptr;
+  const ChainPatch* patch = ChainPatchCount() ? PatchOf(c) : nullptr;
   if (!patch && !ReadTableSector(s)) {
     *why = kChainUnreadable;
     return false;
@@ -75,18 +66,17 @@ bool OtherCopySuccessor(u32 c, u32* next) {
 // comes out whole.
 void WalkChain(u32 first, ChainWalk* walk) {
   WalkOnce(first, walk);
-  const u32 mark = g_disk.chainPatchCount;
+  const u32 mark = ChainPatchCount();
   u32 added = 0;
-  while (g_disk.mirrorFallback && (walk->end == kChainCycle || walk->end == kChainZero) &&
-         added < kPatchesPerChain && g_disk.chainPatchCount < kChainPatchSlots) {
+  while (MirrorReadsOn() && (walk->end == kChainCycle || walk->end == kChainZero) &&
+         added < kPatchesPerChain) {
     u32 next;
-    if (!OtherCopySuccessor(walk->last, &next)) break;
-    g_disk.chainPatches[g_disk.chainPatchCount++] = {walk->last, next};
+    if (!OtherCopySuccessor(walk->last, &next) || !AddChainPatch(walk->last, next)) break;
     ++added;
     WalkOnce(first, walk);
   }
   if (added && !WalkIsWhole(*walk)) {
-    g_disk.chainPatchCount = mark;  // no better: the chain as the first copy has it
+    KeepChainPatches(mark);  // no better: the chain as the first copy has it
     WalkOnce(first, walk);
   }
 }

@@ -13,6 +13,7 @@
 #include <tuple>
 
 #include "disk/layout.h"
+#include "rescue/mirror.h"
 #include "rescue/rescue.h"
 #include "platform/drive_map.h"
 #include "platform/fault.h"
@@ -324,8 +325,7 @@ TEST_F(RescueTest, MirrorCopiesServeSectorsWhoseFirstCopyFails) {
   std::vector<Listed> listed;
   EXPECT_FALSE(ListAll(&listed)) << "copy 1 alone, as the Windows program reads";
 
-  g_disk.mirrorFallback = true;
-  g_disk.onMirror = Tell;
+  StartMirrorReads(1, Tell);
   listed.clear();
   ASSERT_TRUE(ListAll(&listed));
   EXPECT_TRUE(listed == healthy);
@@ -351,8 +351,7 @@ TEST_F(RescueTest, SectorsBadInBothCopiesEndTheWalkOrLoseTheirEntries) {
   ServeWithBadSectors({l.TableSector(1, 1), l.TableSector(1, 2), l.DirectorySector(1, 1),
                        l.DirectorySector(1, 2)});
   ASSERT_TRUE(FindRecorderDisk(false));
-  g_disk.mirrorFallback = true;
-  g_disk.onMirror = Tell;
+  StartMirrorReads(1, Tell);
   ChainWalk walk;
   WalkChain(5, &walk);
   EXPECT_EQ(walk.clusters, 3u);
@@ -391,9 +390,7 @@ TEST_F(RescueTest, SecondCopyFirstFallsBackToTheFirst) {
     SetDriveMap(0, nullptr);
     if (c.copy2Bad) ServeWithBadSectors({l.TableSector(0, 2)});
     ASSERT_TRUE(FindRecorderDisk(false));
-    g_disk.mirrorFallback = true;
-    g_disk.firstCopy = c.firstCopy;
-    g_disk.onMirror = Tell;
+    StartMirrorReads(c.firstCopy, Tell);
     g_told.clear();
     ChainWalk walk;
     WalkChain(5, &walk);
@@ -431,13 +428,12 @@ TEST_F(RescueTest, AChainThatFailsWhereTheCopiesDifferIsTakenFromTheOther) {
     WriteWholeFile(Path("disk.img"), image);
     ResetDiskRecord();
     ASSERT_TRUE(FindRecorderDisk(false));
-    g_disk.mirrorFallback = true;
-    g_disk.firstCopy = c.firstCopy;
+    StartMirrorReads(c.firstCopy, nullptr);
     ChainWalk walk;
     WalkChain(5, &walk);
     EXPECT_EQ(walk.clusters, c.clusters) << c.what;
     EXPECT_EQ(walk.end, c.end) << c.what;
-    EXPECT_EQ(g_disk.chainPatchCount, c.patches) << c.what;
+    EXPECT_EQ(ChainPatchCount(), c.patches) << c.what;
     Rescued news;
     ASSERT_TRUE(RescueAll(5, walk.clusters, &news)) << c.what;
     EXPECT_EQ(news.data == testdisk::ExpectedStream(d, l, 0), c.patches == 1) << c.what;
@@ -606,7 +602,7 @@ TEST_F(RescueTest, DamagedChainsAreReadToTheirDamageAndNeverTwice) {
   Layout l = BuildAndMap(d);
   ServeWithBadSectors({l.TableSector(1, 1), l.TableSector(1, 2)});
   ASSERT_TRUE(FindRecorderDisk(false));
-  g_disk.mirrorFallback = true;
+  StartMirrorReads(1, nullptr);
   ChainWalk walk;
   WalkChain(5, &walk);
   ASSERT_EQ(walk.clusters, 4u);
@@ -693,7 +689,7 @@ TEST_F(FaultyDiskTest, TheCoreMeetsRealReadErrors) {
   ASSERT_TRUE(FindRecorderDisk(false));
   std::vector<Listed> listed;
   EXPECT_FALSE(ListAll(&listed)) << "the scan ends on the bad table sector";
-  g_disk.mirrorFallback = true;
+  StartMirrorReads(1, nullptr);
   listed.clear();
   ASSERT_TRUE(ListAll(&listed));
   EXPECT_TRUE(listed == healthy);

@@ -27,6 +27,13 @@ struct ChainWalk {
                  // last one leads back to (where the cycle closes); otherwise 0
 };
 
+// A table entry taken from the copy read second, because the first copy's
+// made a chain fail and this one makes it whole.
+struct ChainPatch {
+  u32 cluster;
+  u32 next;
+};
+
 // One step from cluster c: true with *next its successor; false with *end
 // why the chain ends at c (kChainAboveCount: *next the successor named).
 typedef bool (*ChainStepFn)(void* context, u32 c, u32* next, ChainEnd* end);
