@@ -97,9 +97,15 @@ void Start(const char* exe, const char* args) {
   g_pid = g_child.dwProcessId;
 }
 
+// A top-level window of the program, told apart by class, caption and a
+// control it must have. The control belongs in the search itself: the
+// program's message boxes share the extraction dialog's class and caption,
+// and a box that is up first would otherwise be taken for the dialog.
 struct Search {
   const char* className;
   const char* caption;  // null: any
+  int control;          // the window has this control
+  int otherControl;     // or this one (0: no other)
   HWND found;
 };
 
@@ -112,19 +118,22 @@ BOOL CALLBACK Match(HWND w, LPARAM p) {
   GetClassNameA(w, cls, sizeof cls);
   if (std::strcmp(cls, s->className) != 0) return TRUE;
   if (s->caption && Text(w) != s->caption) return TRUE;
+  if (!GetDlgItem(w, s->control) && !(s->otherControl && GetDlgItem(w, s->otherControl)))
+    return TRUE;
   s->found = w;
   return FALSE;
 }
 
-HWND Find(const char* className, const char* caption) {
-  Search s = {className, caption, nullptr};
+HWND Find(const char* className, const char* caption, int control, int otherControl = 0) {
+  Search s = {className, caption, control, otherControl, nullptr};
   EnumWindows(Match, reinterpret_cast<LPARAM>(&s));
   return s.found;
 }
 
-HWND WaitWindow(const char* className, const char* caption, const std::string& what) {
+HWND WaitWindow(const char* className, const char* caption, int control, const std::string& what,
+                int otherControl = 0) {
   HWND w = nullptr;
-  if (!WaitFor([&] { return (w = Find(className, caption)) != nullptr; }))
+  if (!WaitFor([&] { return (w = Find(className, caption, control, otherControl)) != nullptr; }))
     Fail("no window: " + what);
   return w;
 }
@@ -173,7 +182,9 @@ void Answer(const char* text, int id) {
   Check(WaitFor([&] { return !IsWindow(box); }), std::string("answered \"") + text + "\"");
 }
 
-HWND MainWindow() { return WaitWindow("MELVIR", "MELVIR file extractor", "main window"); }
+HWND MainWindow() {
+  return WaitWindow("MELVIR", "MELVIR file extractor", kFileList, "main window");
+}
 
 int ListCount(HWND main) {
   return static_cast<int>(SendDlgItemMessageA(main, kFileList, LB_GETCOUNT, 0, 0));
@@ -225,10 +236,12 @@ HWND BeginExtraction(HWND main, int line, const char* output, bool allFiles = fa
   Select(main, line);
   Check(WaitFor([&] { return StartEnabled(main); }), "Start is enabled once a line is selected");
   PostMessageA(GetDlgItem(main, kStart), BM_CLICK, 0, 0);
-  HWND save = WaitWindow("#32770", "Save file as", "the Save dialog");
-  HWND name = GetDlgItem(save, 0x47C);  // the file name box
+  // The file name box: a combo box in the Explorer-style dialog, an edit
+  // box in the older one.
+  HWND save = WaitWindow("#32770", "Save file as", 0x47C, "the Save dialog with its file name box",
+                         0x480);
+  HWND name = GetDlgItem(save, 0x47C);
   if (!name) name = GetDlgItem(save, 0x480);
-  if (!name) Fail("no file name box in the Save dialog");
   if (allFiles) {
     // With "All files" chosen the dialog has no filter extension to add, so
     // a bare name gets the program's default extension.
@@ -240,7 +253,7 @@ HWND BeginExtraction(HWND main, int line, const char* output, bool allFiles = fa
   }
   SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(output));
   Press(save, IDOK);
-  return WaitWindow("#32770", "MELVIR", "the extraction dialog");
+  return WaitWindow("#32770", "MELVIR", kStop, "the extraction dialog");
 }
 
 // ---- Scenarios -------------------------------------------------------------
@@ -277,7 +290,7 @@ void Browse(const char* exe, char** argv) {
   WaitFor([&] { return !IsWindow(box); });
 
   PostMessageA(main, WM_COMMAND, MAKEWPARAM(kReadMeMenu, 0), 0);
-  HWND readMe = WaitWindow("#32770", "MELVIR Read Me", "Read Me");
+  HWND readMe = WaitWindow("#32770", "MELVIR Read Me", kReadMeText, "Read Me");
   HWND edit = GetDlgItem(readMe, kReadMeText);
   std::string text = Text(edit);
   std::string want;
@@ -294,11 +307,7 @@ void Browse(const char* exe, char** argv) {
 
   PostMessageA(main, WM_COMMAND, MAKEWPARAM(kAboutMenu, 0), 0);
   HWND about = nullptr;
-  Check(WaitFor([&] {
-          about = Find("#32770", "");
-          return about && GetDlgItem(about, IDOK);
-        }),
-        "About opens");
+  Check(WaitFor([&] { return (about = Find("#32770", "", IDOK)) != nullptr; }), "About opens");
   Press(about, IDOK);
   Check(WaitFor([&] { return !IsWindow(about); }), "OK closes About");
 
@@ -485,7 +494,7 @@ int main(int argc, char** argv) {
     Press(box, IDOK);
     Sleep(300);
     PostMessageA(main, WM_COMMAND, MAKEWPARAM(kReadMeMenu, 0), 0);
-    HWND readMe = WaitWindow("#32770", "MELVIR Read Me", "Read Me");
+    HWND readMe = WaitWindow("#32770", "MELVIR Read Me", kReadMeText, "Read Me");
     Sleep(500);
     std::printf("READY readme\n");
     Sleep(2500);
@@ -493,10 +502,7 @@ int main(int argc, char** argv) {
     WaitFor([&] { return !IsWindow(readMe); });
     PostMessageA(main, WM_COMMAND, MAKEWPARAM(kAboutMenu, 0), 0);
     HWND about = nullptr;
-    WaitFor([&] {
-      about = Find("#32770", "");
-      return about && GetDlgItem(about, IDOK);
-    });
+    WaitFor([&] { return (about = Find("#32770", "", IDOK)) != nullptr; });
     Sleep(500);
     std::printf("READY about\n");
     Sleep(2500);
