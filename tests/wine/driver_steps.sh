@@ -22,12 +22,19 @@ xvfb=
 . "$(dirname "${BASH_SOURCE[0]}")/server.sh"
 
 gui_start() {
-  local display=:$((90 + RANDOM % 100))
-  Xvfb "$display" -screen 0 1024x768x24 > /dev/null 2>&1 &
+  # Xvfb picks a free display itself and names it on the FIFO once it takes
+  # connections; the FIFO's end, with no number, is an Xvfb that failed.
+  local number=
+  mkfifo "$work/xvfb.display"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 3> "$work/xvfb.display" > /dev/null 2>&1 &
   xvfb=$!
-  export DISPLAY=$display
-  sleep 1
-  [[ -d $WINEPREFIX/dosdevices ]] || timeout 120 "$wine" wineboot -i > /dev/null 2>&1 || true
+  read -r -t 120 number < "$work/xvfb.display" || true
+  [[ $number =~ ^[0-9]+$ ]] || { echo "Xvfb did not start" >&2; exit 1; }
+  export DISPLAY=:$number
+  if [[ ! -d $WINEPREFIX/dosdevices ]] && ! timeout 600 "$wine" wineboot -i > /dev/null 2>&1; then
+    echo "wineboot could not make the Wine prefix $WINEPREFIX; remove it and try again" >&2
+    exit 1
+  fi
   wine_server_start
 }
 

@@ -14,6 +14,7 @@
 //   gui_driver templates MELVIR.EXE              (the dialog templates' styles)
 //   gui_driver pose    MELVIR.EXE LINE OUTPUT   (holds each view for a screenshot)
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -42,8 +43,12 @@ void Check(bool ok, const std::string& what) {
   std::printf("ok: %s\n", what.c_str());
 }
 
+// How long the program has to show what is awaited: a bound on failure
+// only, generous for a machine slowed by other work.
+const int kWaitMs = 60000;
+
 template <typename F>
-bool WaitFor(F ready, int ms = 20000) {
+bool WaitFor(F ready, int ms = kWaitMs) {
   for (int waited = 0; waited < ms; waited += 50) {
     if (ready()) return true;
     Sleep(50);
@@ -97,9 +102,15 @@ void Start(const char* exe, const char* args) {
   g_pid = g_child.dwProcessId;
 }
 
+// A top-level window of the program, told apart by class, caption and a
+// control it must have. The control belongs in the search itself: the
+// program's message boxes share the extraction dialog's class and caption,
+// and a box that is up first would otherwise be taken for the dialog.
 struct Search {
   const char* className;
   const char* caption;  // null: any
+  int control;          // the window has this control
+  int otherControl;     // or this one (0: no other)
   HWND found;
 };
 
@@ -112,19 +123,22 @@ BOOL CALLBACK Match(HWND w, LPARAM p) {
   GetClassNameA(w, cls, sizeof cls);
   if (std::strcmp(cls, s->className) != 0) return TRUE;
   if (s->caption && Text(w) != s->caption) return TRUE;
+  if (!GetDlgItem(w, s->control) && !(s->otherControl && GetDlgItem(w, s->otherControl)))
+    return TRUE;
   s->found = w;
   return FALSE;
 }
 
-HWND Find(const char* className, const char* caption) {
-  Search s = {className, caption, nullptr};
+HWND Find(const char* className, const char* caption, int control, int otherControl = 0) {
+  Search s = {className, caption, control, otherControl, nullptr};
   EnumWindows(Match, reinterpret_cast<LPARAM>(&s));
   return s.found;
 }
 
-HWND WaitWindow(const char* className, const char* caption, const std::string& what) {
+HWND WaitWindow(const char* className, const char* caption, int control, const std::string& what,
+                int otherControl = 0) {
   HWND w = nullptr;
-  if (!WaitFor([&] { return (w = Find(className, caption)) != nullptr; }))
+  if (!WaitFor([&] { return (w = Find(className, caption, control, otherControl)) != nullptr; }))
     Fail("no window: " + what);
   return w;
 }
@@ -173,7 +187,9 @@ void Answer(const char* text, int id) {
   Check(WaitFor([&] { return !IsWindow(box); }), std::string("answered \"") + text + "\"");
 }
 
-HWND MainWindow() { return WaitWindow("MELVIR", "MELVIR file extractor", "main window"); }
+HWND MainWindow() {
+  return WaitWindow("MELVIR", "MELVIR file extractor", kFileList, "main window");
+}
 
 int ListCount(HWND main) {
   return static_cast<int>(SendDlgItemMessageA(main, kFileList, LB_GETCOUNT, 0, 0));
@@ -192,24 +208,51 @@ std::vector<std::string> ListLines(HWND main) {
   return lines;
 }
 
+// The scan thread ends once the main window has taken its closing message,
+// which is what makes a selected line extractable; it is the only thread the
+// program starts, and Wine starts none in it, so waiting for every thread
+// but the main one waits for the scan. Call it once the scan has shown
+// something: its thread exists by then.
+void WaitScanEnd() {
+  std::vector<HANDLE> threads;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) Fail("cannot list the program's threads");
+  THREADENTRY32 t = {};
+  t.dwSize = sizeof t;
+  for (BOOL more = Thread32First(snapshot, &t); more; more = Thread32Next(snapshot, &t)) {
+    if (t.th32OwnerProcessID != g_pid || t.th32ThreadID == g_child.dwThreadId) continue;
+    // A thread already gone cannot be opened, and needs no waiting for.
+    HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, t.th32ThreadID);
+    if (thread) threads.push_back(thread);
+  }
+  CloseHandle(snapshot);
+  bool ended = threads.empty() ||
+               WaitForMultipleObjects(static_cast<DWORD>(threads.size()), threads.data(), TRUE,
+                                      kWaitMs) == WAIT_OBJECT_0;
+  for (HANDLE thread : threads) CloseHandle(thread);
+  Check(ended, "the scan has ended");
+}
+
 void WaitForList(HWND main, size_t count) {
   if (!WaitFor([&] { return ListCount(main) == static_cast<int>(count); }))
     Fail("the list has " + std::to_string(ListCount(main)) + " lines, not " +
          std::to_string(count));
-  Sleep(300);  // the scan's closing message follows its last line
+  WaitScanEnd();
 }
 
+// Sent, as the list box itself sends it: once this returns, the program has
+// handled the new selection.
 void Select(HWND main, int line) {
   HWND list = GetDlgItem(main, kFileList);
-  SendMessageA(list, LB_SETCURSEL, line, 0);
-  PostMessageA(main, WM_COMMAND, MAKEWPARAM(kFileList, LBN_SELCHANGE),
+  SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(line), 0);
+  SendMessageA(main, WM_COMMAND, MAKEWPARAM(kFileList, LBN_SELCHANGE),
                reinterpret_cast<LPARAM>(list));
 }
 
 bool StartEnabled(HWND main) { return IsWindowEnabled(GetDlgItem(main, kStart)) != 0; }
 
 DWORD WaitExit() {
-  if (WaitForSingleObject(g_child.hProcess, 20000) != WAIT_OBJECT_0) Fail("the program did not end");
+  if (WaitForSingleObject(g_child.hProcess, kWaitMs) != WAIT_OBJECT_0) Fail("the program did not end");
   DWORD code = 0;
   GetExitCodeProcess(g_child.hProcess, &code);
   return code;
@@ -225,22 +268,24 @@ HWND BeginExtraction(HWND main, int line, const char* output, bool allFiles = fa
   Select(main, line);
   Check(WaitFor([&] { return StartEnabled(main); }), "Start is enabled once a line is selected");
   PostMessageA(GetDlgItem(main, kStart), BM_CLICK, 0, 0);
-  HWND save = WaitWindow("#32770", "Save file as", "the Save dialog");
-  HWND name = GetDlgItem(save, 0x47C);  // the file name box
+  // The file name box: a combo box in the Explorer-style dialog, an edit
+  // box in the older one.
+  HWND save = WaitWindow("#32770", "Save file as", 0x47C, "the Save dialog with its file name box",
+                         0x480);
+  HWND name = GetDlgItem(save, 0x47C);
   if (!name) name = GetDlgItem(save, 0x480);
-  if (!name) Fail("no file name box in the Save dialog");
   if (allFiles) {
     // With "All files" chosen the dialog has no filter extension to add, so
     // a bare name gets the program's default extension.
     HWND types = GetDlgItem(save, 0x470);
     if (!types) Fail("no file type box in the Save dialog");
+    // Sent, so that the dialog has taken the new type before the name.
     SendMessageA(types, CB_SETCURSEL, 1, 0);
-    PostMessageA(save, WM_COMMAND, MAKEWPARAM(0x470, CBN_SELENDOK), reinterpret_cast<LPARAM>(types));
-    Sleep(300);
+    SendMessageA(save, WM_COMMAND, MAKEWPARAM(0x470, CBN_SELENDOK), reinterpret_cast<LPARAM>(types));
   }
   SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(output));
   Press(save, IDOK);
-  return WaitWindow("#32770", "MELVIR", "the extraction dialog");
+  return WaitWindow("#32770", "MELVIR", kStop, "the extraction dialog");
 }
 
 // ---- Scenarios -------------------------------------------------------------
@@ -263,9 +308,7 @@ void Browse(const char* exe, char** argv) {
   Check(!StartEnabled(main), "Start stays disabled with no selection");
   Select(main, 1);
   Check(WaitFor([&] { return StartEnabled(main); }), "selecting a line enables Start");
-  SendMessageA(GetDlgItem(main, kFileList), LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
-  PostMessageA(main, WM_COMMAND, MAKEWPARAM(kFileList, LBN_SELCHANGE),
-               reinterpret_cast<LPARAM>(GetDlgItem(main, kFileList)));
+  Select(main, -1);
   Check(WaitFor([&] { return !StartEnabled(main); }), "no selection disables Start again");
 
   PostMessageA(main, WM_COMMAND, MAKEWPARAM(kInfoMenu, 0), 0);
@@ -277,7 +320,7 @@ void Browse(const char* exe, char** argv) {
   WaitFor([&] { return !IsWindow(box); });
 
   PostMessageA(main, WM_COMMAND, MAKEWPARAM(kReadMeMenu, 0), 0);
-  HWND readMe = WaitWindow("#32770", "MELVIR Read Me", "Read Me");
+  HWND readMe = WaitWindow("#32770", "MELVIR Read Me", kReadMeText, "Read Me");
   HWND edit = GetDlgItem(readMe, kReadMeText);
   std::string text = Text(edit);
   std::string want;
@@ -294,11 +337,7 @@ void Browse(const char* exe, char** argv) {
 
   PostMessageA(main, WM_COMMAND, MAKEWPARAM(kAboutMenu, 0), 0);
   HWND about = nullptr;
-  Check(WaitFor([&] {
-          about = Find("#32770", "");
-          return about && GetDlgItem(about, IDOK);
-        }),
-        "About opens");
+  Check(WaitFor([&] { return (about = Find("#32770", "", IDOK)) != nullptr; }), "About opens");
   Press(about, IDOK);
   Check(WaitFor([&] { return !IsWindow(about); }), "OK closes About");
 
@@ -317,7 +356,6 @@ void ScanWait(const char* exe, int lines) {
   HWND main = MainWindow();
   Check(WaitFor([&] { return ListCount(main) > 0; }), "the first line is listed");
   Select(main, 0);
-  Sleep(300);
   bool enabled = StartEnabled(main);
   int listed = ListCount(main);
   Check(listed < lines, "the scan is still running: " + std::to_string(listed) + " of " +
@@ -329,12 +367,13 @@ void ScanWait(const char* exe, int lines) {
   Quit(main);
 }
 
-// Starts the program and waits until the list holds line.
+// Starts the program and waits until the list holds line and the scan has
+// ended: a line counts as selected only once the scan has taken its row.
 HWND StartListing(const char* exe, int line) {
   Start(exe, "");
   HWND main = MainWindow();
   Check(WaitFor([&] { return ListCount(main) > line; }), "the list is filled");
-  Sleep(300);
+  WaitScanEnd();
   return main;
 }
 
@@ -364,7 +403,6 @@ void Stop(const char* exe, char** argv) {
         "the status line says what is extracted");
   PostMessageA(stop, BM_CLICK, 0, 0);
   HWND question = WaitMessageBox("Stop file extraction?");
-  Sleep(300);
   LRESULT before = SendMessageA(bar, 0x0408 /* PBM_GETPOS */, 0, 0);
   Press(question, IDNO);
   Check(WaitFor([&] { return SendMessageA(bar, 0x0408, 0, 0) > before; }),
@@ -462,7 +500,7 @@ int main(int argc, char** argv) {
     Start(exe, "");
     Answer("No DVB-T drive found", IDOK);
     HWND main = MainWindow();
-    Sleep(300);
+    WaitScanEnd();
     Check(ListCount(main) == 0, "the list is empty");
     Quit(main);
   } else if (scenario == "scanwait" && more == 1) {
@@ -470,10 +508,11 @@ int main(int argc, char** argv) {
   } else if (scenario == "templates" && more == 0) {
     Templates(exe);
   } else if (scenario == "pose" && more == 2) {
+    // The pauses here hold each view for the screenshot taken on "READY".
     Start(exe, "");
     HWND main = MainWindow();
     Check(WaitFor([&] { return ListCount(main) > 0; }), "the list is filled");
-    Sleep(500);
+    WaitScanEnd();
     Select(main, std::atoi(rest[0]));
     Sleep(500);
     std::printf("READY main\n");
@@ -483,9 +522,9 @@ int main(int argc, char** argv) {
     std::printf("READY info\n");
     Sleep(2500);
     Press(box, IDOK);
-    Sleep(300);
+    WaitFor([&] { return !IsWindow(box); });
     PostMessageA(main, WM_COMMAND, MAKEWPARAM(kReadMeMenu, 0), 0);
-    HWND readMe = WaitWindow("#32770", "MELVIR Read Me", "Read Me");
+    HWND readMe = WaitWindow("#32770", "MELVIR Read Me", kReadMeText, "Read Me");
     Sleep(500);
     std::printf("READY readme\n");
     Sleep(2500);
@@ -493,16 +532,12 @@ int main(int argc, char** argv) {
     WaitFor([&] { return !IsWindow(readMe); });
     PostMessageA(main, WM_COMMAND, MAKEWPARAM(kAboutMenu, 0), 0);
     HWND about = nullptr;
-    WaitFor([&] {
-      about = Find("#32770", "");
-      return about && GetDlgItem(about, IDOK);
-    });
+    WaitFor([&] { return (about = Find("#32770", "", IDOK)) != nullptr; });
     Sleep(500);
     std::printf("READY about\n");
     Sleep(2500);
     Press(about, IDOK);
     WaitFor([&] { return !IsWindow(about); });
-    Sleep(300);
     HWND dialog = BeginExtraction(main, std::atoi(rest[0]), rest[1]);
     Sleep(1500);
     std::printf("READY extract\n");

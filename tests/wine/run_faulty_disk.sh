@@ -28,8 +28,9 @@ command -v Xvfb > /dev/null || skip "Xvfb is not installed (Debian xvfb)"
 for f in "$melvir" "$mkdisk" "$exe" "$driver" "$cli"; do
   [[ -e $f ]] || { echo "run_faulty_disk: $f is missing; build it first" >&2; exit 1; }
 done
-# A prefix of its own: other Wine runs on the machine keep theirs.
-export WINEPREFIX=/tmp/melvir-wine-faulty WINEDEBUG=-all
+# A prefix of its own unless one is named: other Wine runs on the machine
+# keep theirs.
+export WINEPREFIX=${WINEPREFIX:-/tmp/melvir-wine-faulty} WINEDEBUG=-all
 
 work=$(mktemp -d /tmp/melvir-faulty.XXXXXX)
 mounts=()
