@@ -1,3 +1,5 @@
+// The recording table: the recorder disk found, and every recording of its
+// directory read into rows, plainly or past damage.
 #include "cli/catalog.h"
 
 #include <cstring>
@@ -67,8 +69,7 @@ void AddPastDamage(const Options& o, Catalog* catalog, NameSet* names, u32 index
   std::memcpy(entry.raw, e.name, e.nameLength);
   entry.rawLength = e.nameLength;
   FormatEntryText(e, walk.clusters, entry.text, &entry.sizeMiB);
-  if (!NameFromListText(entry.text, entry.sizeMiB, entry.name, sizeof entry.name))
-    entry.name[0] = 0;
+  FormatEntryName(e, entry.name);
   Recording* r = NewRow(catalog);
   Describe(o, entry, names, r);
   r->walk = walk;

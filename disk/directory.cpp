@@ -81,6 +81,10 @@ bool GetNextEntry(char* text, u32* start, u32* sizeMiB) {
   return true;
 }
 
+void FormatEntryName(const DirEntry& entry, char* name) {
+  SanitiseName(entry.name, entry.nameLength, name);
+}
+
 void FormatEntryText(const DirEntry& entry, u32 clusters, char* text, u32* sizeMiB) {
   char name[kDirNameSize + 1];
   SanitiseName(entry.name, entry.nameLength, name);

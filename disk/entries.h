@@ -41,5 +41,7 @@ void DecodeDirEntry(const u8* at, DirEntry* entry);
 // The list text and size of an entry whose chain has clusters clusters,
 // made as GetNextEntry makes them, so that any walk lists the same.
 void FormatEntryText(const DirEntry& entry, u32 clusters, char* text, u32* sizeMiB);
+// Its name as the list shows it: bytes outside 0x20..0x7E as "." (65 bytes).
+void FormatEntryName(const DirEntry& entry, char* name);
 
 #endif
