@@ -55,6 +55,20 @@ u64 CountBadPackets(const u8* data, u32 length) {
   return bad;
 }
 
+void CountPackets(RescueRecord* record, const u8* data, u32 length) {
+  for (u32 at = 0; at < length; at += kPacket) {
+    u32 n = length - at < kPacket ? length - at : kPacket;
+    bool zero = true;
+    for (u32 i = 0; i < n && zero; ++i) zero = data[at + i] == 0;
+    if (zero) {
+      ++record->zeroPackets;
+      continue;
+    }
+    record->badPackets += record->zeroPackets + (data[at] != kSync);
+    record->zeroPackets = 0;
+  }
+}
+
 const char* ChainEndText(ChainEnd end) {
   switch (end) {
     case kChainEnd: return "end marker";
