@@ -1,9 +1,11 @@
 #include "cli/copy.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "app/messages.h"
 #include "cli/cli_port.h"
+#include "cli/damage_file.h"
 #include "cli/os.h"
 #include "cli/ordered_writer.h"
 #include "cli/output_file.h"
@@ -109,7 +111,18 @@ struct Run {
   u64 handed;             // stream bytes in the output or handed to its writer
   u64 resumed;            // of those, checked bytes an earlier run's .part kept
   u64 kept;               // the bytes the output holds, once it is ended
+  u64 blocks;             // recording blocks whose bytes were handed
+  char damage[1200];      // NAME.part.damage: the zeros written so far
+  bool tracked;           // damage is recorded: --rescue, or an earlier run's resumed
+  bool unsaved;           // the damage file could not be written (said once)
+  RescueRecord record;
+  FormPlan plan;
 };
+
+// The counts at the starts of the last blocks handed to the writer, so that
+// a run that ends can leave the damage of exactly the bytes its .part keeps.
+const u32 kMarks = 64;  // more blocks than the two buffers in flight hold
+DamageMark g_marks[kMarks];
 
 bool IsStandardOutput(const char* path) { return path[0] == '-' && path[1] == 0; }
 
@@ -153,6 +166,9 @@ bool KeepAside(Run* run) {
     SaySystemFailure(*run, IDS_CREATE_ERROR, error);
     return false;
   }
+  char oldDamage[1300];
+  FormatText(oldDamage, sizeof oldDamage, "%s.damage", old);
+  if (KindOfTarget(run->damage) == kTargetFile) RenameFile(run->damage, oldDamage, &error);
   Say("%s: does not match the disk; kept as %s, copying afresh", run->part, old);
   return true;
 }
@@ -218,10 +234,38 @@ u32 EndOutput(Run* run, u64 end, u32* error) {
 // A stream's reader went away: the copy ends quietly, as cat's would.
 bool ReaderGone(const Run& run, u32 error) { return run.out.stream && IsReaderGone(error); }
 
+void FinishRecord(const Run& run, u64 length, RescueRecord* record);
+
+// After a run that ended early: NAME.part.damage describes exactly the
+// bytes of the .part a resumed run keeps (up to the last block start within
+// them), and the report and the damage line say what this run wrote.
+void LeaveDamage(Run* run) {
+  if (!run->tracked || run->target->stream) return;
+  // The resumed run keeps whole blocks: the end of the last one handed, or
+  // a block start.
+  bool whole = run->handed == StreamOffset(run->plan, run->blocks);
+  DamageMark mark = MarkOf(run->record, whole ? run->handed : ~0ull);
+  for (const DamageMark& m : g_marks)
+    if (m.at <= run->kept && (mark.at > run->kept || m.at > mark.at)) mark = m;
+  RescueRecord kept = run->record;
+  if (mark.at <= run->kept) {
+    CutRecord(&kept, mark);
+    SaveDamage(run->damage, kept, mark.at);
+  } else {
+    SaveDamage(run->damage, run->record, run->handed);  // cut when it is read
+  }
+  if (!run->target->rescue) return;  // no report or damage line without --rescue
+  RescueRecord done = run->record;
+  CutRecord(&done, MarkOf(done, run->kept));
+  FinishRecord(*run, run->kept, &done);
+}
+
 CopyOutcome Fail(Run* run) {
   u32 error;
+  bool open = run->open;
   EndOutput(run, run->handed, &error);  // what was copied is kept
   EndProgress();
+  if (open) LeaveDamage(run);
   return kCopyFailed;
 }
 
@@ -235,10 +279,10 @@ CopyOutcome WriteFailed(Run* run, u32 id, u32 error) {
 
 
 // The damage line and the --report object of a recording read past damage.
-void FinishRecord(const Recording& r, const CopyTarget& t, const FormPlan& plan, u64 length,
-                  RescueRecord* record) {
+void FinishRecord(const Run& run, u64 length, RescueRecord* record) {
+  const Recording& r = *run.recording;
+  const CopyTarget& t = *run.target;
   record->bytesWritten = length;
-  record->blockForm = plan.wholeFrom == kEveryBlockCut;
   if (!WalkIsWhole(r.walk) && r.walk.clusters) NoteChainDamage(record, r.walk);
   char summary[300];
   FormatDamageSummary(*record, summary, sizeof summary);
@@ -258,17 +302,25 @@ CopyOutcome CopyRecording(const Recording& r, const CopyTarget& t) {
   run.target = &t;
   FormatText(run.part, sizeof run.part, t.stream ? "%s" : "%s.part", t.path);
   u32 error = 0;
-  FormPlan plan;
+  FormPlan plan = {};
   u64 fromBlock = 0;
-  static RescueRecord record;
-  record = RescueRecord{};
+  FormatText(run.damage, sizeof run.damage, "%s.damage", run.part);
+  RescueRecord& record = run.record;
   record.output = t.path;
   if (!PlanForm(r, t.rescue, &plan)) {
     SayInputFailure(&run);
     return kCopyFailed;
   }
+  run.plan = plan;
+  record.blockForm = plan.wholeFrom == kEveryBlockCut;
   if (!t.stream && !PlanResume(&run, plan, &fromBlock)) return kCopyFailed;  // said
   run.resumed = run.handed = StreamOffset(plan, fromBlock);
+  run.blocks = fromBlock;
+  // The zeros an earlier run wrote into the kept bytes are this file's too.
+  run.tracked = t.rescue;
+  if (!t.stream && fromBlock && LoadDamage(run.damage, run.resumed, &record)) run.tracked = true;
+  if (!t.stream && !fromBlock) std::remove(run.damage);
+  for (DamageMark& m : g_marks) m = MarkOf(record, ~0ull);
   run.kept = 0;
   bool opened = IsStandardOutput(t.path)
                     ? OpenStandardOutput(&run.out)
@@ -324,14 +376,24 @@ CopyOutcome CopyRecording(const Recording& r, const CopyTarget& t) {
     if (n == 0) break;
     u32 kept = BlockStreamBytes(plan, block, n);
     if (t.rescue) {
+      DamageMark before = g_marks[block % kMarks] = MarkOf(record, run.handed);
+      size_t runs = record.unreadable.size();
       AddReadDamage(&record, g_damage, bytesRead, kept, run.handed);
       NoteBrokenStep(&record, g_damage);
       if (BlockIsCut(plan, block)) CountPackets(&record, g_block, kept);
       if (g_damage.runCount) AdviseImaging();
+      bool changed = record.unreadable.size() != runs || record.unreadableSectors != before.unreadableSectors ||
+                     record.badPackets != before.badPackets || record.zeroPackets != before.zeroPackets;
+      // Before the zeros reach the .part.
+      if (changed && !t.stream && !SaveDamage(run.damage, record, run.handed + kept) && !run.unsaved) {
+        run.unsaved = true;
+        Say("%s: cannot write the damage found so far", run.damage);
+      }
     }
     if (!PutBytes(&g_writer, g_block, kept, &error))
       return WriteFailed(&run, IDS_WRITE_ERROR, error);
     run.handed += kept;
+    run.blocks = block + 1;
     bytesRead += n;
     u32 mib = u32(bytesRead / kMiB);
     ProgressPercent(r.entry.sizeMiB ? u32(u64(mib) * 100 / r.entry.sizeMiB) : 0);
@@ -349,6 +411,7 @@ CopyOutcome CopyRecording(const Recording& r, const CopyTarget& t) {
     LoadText(IDS_DONE, done, sizeof done);
     Say("%s: %s", Shown(t.path), done);
   }
-  if (t.rescue) FinishRecord(r, t, plan, length, &record);
+  if (!t.stream) std::remove(run.damage);
+  if (run.tracked) FinishRecord(run, length, &record);
   return kCopyDone;
 }

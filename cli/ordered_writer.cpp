@@ -8,16 +8,17 @@
 
 namespace {
 
-// Writes buffer i at its offset; on a failure the writer stops for good.
-bool WriteBuffer(OrderedWriter* w, u32 i, u32 length) {
-  if (length == 0) return true;
-  u32 error = 0;
-  if (!WriteOutputAt(w->file, w->buffer[i], length, w->offset[i], &error)) {
-    w->error = error;
-    SetFlag(w->failed);
-    return false;
-  }
-  return true;
+// Writes the first length bytes of buffer i at its offset, of which the
+// first keep count; on a failure the writer stops for good, what the file
+// took kept.
+void WriteBuffer(OrderedWriter* w, u32 i, u32 length, u32 keep) {
+  if (length == 0 || TestFlag(w->failed)) return;
+  u32 error = 0, taken = 0;
+  bool ok = WriteOutputAt(w->file, w->buffer[i], length, w->offset[i], &taken, &error);
+  w->written = w->offset[i] + (taken < keep ? taken : keep);
+  if (ok) return;
+  w->error = error;
+  SetFlag(w->failed);
 }
 
 u32 Thread(void* argument) {
@@ -28,8 +29,7 @@ u32 Thread(void* argument) {
       if (TestFlag(w->stop)) goto end;
       WaitEvent(w->wake);
     }
-    if (!TestFlag(w->failed) && WriteBuffer(w, i, w->count[i]))
-      w->written = w->offset[i] + w->count[i];
+    WriteBuffer(w, i, w->count[i], w->count[i]);
     w->count[i] = 0;
     ClearFlag(w->full[i]);
     SignalEvent(w->done);
@@ -109,7 +109,7 @@ bool FinishWriter(OrderedWriter* w, u64 end, u64* contiguous, u32* error) {
     length += w->file->align - length % w->file->align;
     std::memset(w->buffer[a] + keep, 0, length - keep);
   }
-  if (!TestFlag(w->failed) && WriteBuffer(w, a, length)) w->written = w->offset[a] + keep;
+  WriteBuffer(w, a, length, keep);
   SetFlag(w->stop);
   SignalEvent(w->wake);
   // The thread may still be inside its last signal; the events must outlive it.

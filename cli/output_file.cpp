@@ -99,8 +99,10 @@ bool OpenOutputFile(const char* path, bool fresh, u64 offset, bool stream, Outpu
   return false;
 }
 
-bool WriteOutputAt(OutputFile* out, const void* data, u32 length, u64 offset, u32* error) {
+bool WriteOutputAt(OutputFile* out, const void* data, u32 length, u64 offset, u32* written,
+                   u32* error) {
   const u8* p = static_cast<const u8*>(data);
+  *written = 0;
   while (length > 0) {
     DWORD n = 0;
     OVERLAPPED at = {};
@@ -120,6 +122,7 @@ bool WriteOutputAt(OutputFile* out, const void* data, u32 length, u64 offset, u3
     p += n;
     offset += n;
     length -= n;
+    *written += n;
   }
   return true;
 }
@@ -291,8 +294,10 @@ bool OpenOutputFile(const char* path, bool fresh, u64 offset, bool stream, Outpu
   return false;
 }
 
-bool WriteOutputAt(OutputFile* out, const void* data, u32 length, u64 offset, u32* error) {
+bool WriteOutputAt(OutputFile* out, const void* data, u32 length, u64 offset, u32* written,
+                   u32* error) {
   const u8* p = static_cast<const u8*>(data);
+  *written = 0;
   while (length > 0) {
     ssize_t n = out->stream ? write(Fd(out->handle), p, length)
                             : pwrite(Fd(out->handle), p, length, off_t(offset));
@@ -309,6 +314,7 @@ bool WriteOutputAt(OutputFile* out, const void* data, u32 length, u64 offset, u3
     p += n;
     offset += u64(n);
     length -= u32(n);
+    *written += u32(n);
   }
   return true;
 }

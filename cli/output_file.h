@@ -39,7 +39,9 @@ bool OpenOutputFile(const char* path, bool fresh, u64 offset, bool stream, Outpu
 // Writes at offset of a regular file, or appends to a stream. A direct
 // write the file system refuses (EINVAL) is made again buffered, and the
 // rest of the file with it.
-bool WriteOutputAt(OutputFile* out, const void* data, u32 length, u64 offset, u32* error);
+// *written: the bytes taken, a failure's included.
+bool WriteOutputAt(OutputFile* out, const void* data, u32 length, u64 offset, u32* written,
+                   u32* error);
 // The error says a stream's reader has gone (EPIPE, a closed pipe).
 bool IsReaderGone(u32 error);
 // Sets a regular file's length.

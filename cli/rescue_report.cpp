@@ -103,7 +103,7 @@ void FormatDamageSummary(const RescueRecord& record, char* text, u32 size) {
                record.walk.last);
 }
 
-bool WriteRescueReport(std::FILE* out, const RescueRecord& record) {
+bool WriteRescueReport(std::FILE* out, const RescueRecord& record, bool held) {
   std::fputs("{\"output\": ", out);
   WriteJsonUtf8(out, record.output.c_str());  // output paths are UTF-8
   std::fprintf(out, ", \"bytes_written\": %llu, \"unreadable\": [",
@@ -121,6 +121,10 @@ bool WriteRescueReport(std::FILE* out, const RescueRecord& record) {
   }
   if (record.blockForm)
     std::fprintf(out, ", \"bad_packets\": %llu", (unsigned long long)record.badPackets);
+  if (held)
+    std::fprintf(out, ", \"unreadable_sectors\": %llu, \"zero_packets\": %llu",
+                 (unsigned long long)record.unreadableSectors,
+                 (unsigned long long)record.zeroPackets);
   std::fputs("}\n", out);
   return !std::ferror(out);
 }

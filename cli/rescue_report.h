@@ -60,7 +60,8 @@ void FormatDamageSummary(const RescueRecord& record, char* text, u32 size);
 // The record as one JSON object on one line: output, bytes_written,
 // unreadable [[offset, length], ...], and chain_end (the last cluster
 // copied) with damaged (its description) when the chain ended early,
-// bad_packets for the block form. False on a write error.
-bool WriteRescueReport(std::FILE* out, const RescueRecord& record);
+// bad_packets for the block form. held adds what a resumed run goes on
+// from (unreadable_sectors, zero_packets). False on a write error.
+bool WriteRescueReport(std::FILE* out, const RescueRecord& record, bool held = false);
 
 #endif
