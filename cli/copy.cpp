@@ -108,6 +108,7 @@ struct Run {
   char part[1100];        // where the bytes go: NAME.part, or the target itself
   OutputFile out;
   bool open;              // the output is open and its writer running
+  bool started;           // it was, and has not ended done
   u64 handed;             // stream bytes in the output or handed to its writer
   u64 resumed;            // of those, checked bytes an earlier run's .part kept
   u64 kept;               // the bytes the output holds, once it is ended
@@ -262,10 +263,10 @@ void LeaveDamage(Run* run) {
 
 CopyOutcome Fail(Run* run) {
   u32 error;
-  bool open = run->open;
   EndOutput(run, run->handed, &error);  // what was copied is kept
   EndProgress();
-  if (open) LeaveDamage(run);
+  if (run->started) LeaveDamage(run);
+  run->started = false;
   return kCopyFailed;
 }
 
@@ -337,7 +338,7 @@ CopyOutcome CopyRecording(const Recording& r, const CopyTarget& t) {
     SaySystemFailure(run, IDS_CREATE_ERROR, error);
     return kCopyFailed;
   }
-  run.open = true;
+  run.open = run.started = true;
   run.kept = run.resumed;
   if (start < run.resumed) {
     u64 blockStart = StreamOffset(plan, fromBlock - 1);

@@ -9,7 +9,7 @@
 #include "cli/output_file.h"
 #include "platform/platform.h"
 
-const u32 kWriterBuffer = 0x100000;  // each of the two buffers
+const u32 kWriterBuffer = 0x200000;  // each of the two buffers
 
 struct OrderedWriter {
   OutputFile* file;
