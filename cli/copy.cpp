@@ -241,7 +241,7 @@ void FinishRecord(const Run& run, u64 length, RescueRecord* record);
 // bytes of the .part a resumed run keeps (up to the last block start within
 // them), and the report and the damage line say what this run wrote.
 void LeaveDamage(Run* run) {
-  if (!run->tracked || run->target->stream) return;
+  if (!run->tracked) return;
   // The resumed run keeps whole blocks: the end of the last one handed, or
   // a block start.
   bool whole = run->handed == StreamOffset(run->plan, run->blocks);
@@ -249,7 +249,9 @@ void LeaveDamage(Run* run) {
   for (const DamageMark& m : g_marks)
     if (m.at <= run->kept && (mark.at > run->kept || m.at > mark.at)) mark = m;
   RescueRecord kept = run->record;
-  if (mark.at <= run->kept) {
+  if (run->target->stream) {
+    // Nothing to resume.
+  } else if (mark.at <= run->kept) {
     CutRecord(&kept, mark);
     SaveDamage(run->damage, kept, mark.at);
   } else {
