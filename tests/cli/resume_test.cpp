@@ -4,6 +4,7 @@
 // on a disk, and buffered where the file system refuses that.
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -144,6 +145,21 @@ TEST_F(ResumeTest, APartCompletesExactlyUnderRescue) {
   for (const Case& c : kCases)
     if (c.recording == 1 && (c.length % 512 == 1 || c.aside))
       Complete(".", 1, Held(stream_, c), c.aside, {"--rescue"}, c.name);
+}
+
+// The .part is opened unbuffered first (O_DIRECT), on any file system.
+TEST_F(ResumeTest, TheOutputIsOpenedUnbuffered) {
+  if (access("/usr/bin/strace", X_OK) != 0) GTEST_SKIP() << "strace is not installed";
+  ChildResult r = RunProgram({"/usr/bin/strace", "-f", "-e", "trace=openat", "-o", Path("trace.txt"),
+                              MelvirPath(), "extract", "-n", "1", "-o", Path("direct.ts"), "--quiet",
+                              Path("disk.img")});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::string trace = ReadWholeFile(Path("trace.txt"));
+  size_t open = trace.find("direct.ts.part\", ");
+  ASSERT_NE(open, std::string::npos) << trace;
+  EXPECT_NE(trace.substr(open, trace.find('\n', open) - open).find("O_DIRECT"), std::string::npos)
+      << trace;
+  EXPECT_TRUE(ReadWholeFile(Path("direct.ts")) == good_[0]);
 }
 
 // tmpfs refuses unbuffered I/O on older kernels (newer ones take it): the
