@@ -316,9 +316,9 @@ int ExtractCommand(const Options& o, const Catalog& c) {
     }
     CopyTarget target = {path, d.stream, o.quiet, o.rescue, report, RescueHint(o)};
     CopyOutcome outcome = CopyRecording(r, target);
-    if (outcome == kCopyStopped) {
+    if (outcome == kCopyStopped || outcome == kCopyClosed) {
       if (report) std::fclose(report);
-      return kExitStopped;
+      return outcome == kCopyStopped ? kExitStopped : kExitDone;
     }
     if (outcome == kCopyDone) ++extracted;
     else ++failed;

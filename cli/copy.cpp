@@ -1,10 +1,13 @@
 #include "cli/copy.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "app/messages.h"
 #include "cli/cli_port.h"
+#include "cli/damage_file.h"
 #include "cli/os.h"
+#include "cli/ordered_writer.h"
 #include "cli/output_file.h"
 #include "cli/progress.h"
 #include "cli/rescue_mode.h"
@@ -16,13 +19,13 @@
 namespace {
 
 const u32 kMiB = 1048576;
-const u32 kStage = 0x100000;  // output staged in 1 MiB writes
 
 alignas(4096) u8 g_block[kBlockBytes];
 alignas(4096) u8 g_compare[kBlockBytes];
-alignas(4096) u8 g_stage[kStage];
+alignas(kMaxDirectAlign) u8 g_out[2 * kWriterBuffer];
 
 ReadDamage g_damage;
+OrderedWriter g_writer;
 
 // Moves the open recording's cursor bytes on; false on a failure (never
 // with rescue); *skipped the bytes moved past.
@@ -104,11 +107,23 @@ struct Run {
   const CopyTarget* target;
   char part[1100];        // where the bytes go: NAME.part, or the target itself
   OutputFile out;
-  bool open;
-  u64 written;            // stream bytes handed to the output so far, staged included
-  u64 flushed;            // of those, written to the file
-  u32 staged;
+  bool open;              // the output is open and its writer running
+  bool started;           // it was, and has not ended done
+  u64 handed;             // stream bytes in the output or handed to its writer
+  u64 resumed;            // of those, checked bytes an earlier run's .part kept
+  u64 kept;               // the bytes the output holds, once it is ended
+  u64 blocks;             // recording blocks whose bytes were handed
+  char damage[1200];      // NAME.part.damage: the zeros written so far
+  bool tracked;           // damage is recorded: --rescue, or an earlier run's resumed
+  bool unsaved;           // the damage file could not be written (said once)
+  RescueRecord record;
+  FormPlan plan;
 };
+
+// The counts at the starts of the last blocks handed to the writer, so that
+// a run that ends can leave the damage of exactly the bytes its .part keeps.
+const u32 kMarks = 64;  // more blocks than the two buffers in flight hold
+DamageMark g_marks[kMarks];
 
 bool IsStandardOutput(const char* path) { return path[0] == '-' && path[1] == 0; }
 
@@ -116,7 +131,7 @@ bool IsStandardOutput(const char* path) { return path[0] == '-' && path[1] == 0;
 const char* Shown(const char* path) { return IsStandardOutput(path) ? "standard output" : path; }
 
 void Kept(const Run& run, char* out, u32 size) {
-  FormatText(out, size, "%llu bytes kept in %s", static_cast<unsigned long long>(run.flushed),
+  FormatText(out, size, "%llu bytes kept in %s", static_cast<unsigned long long>(run.kept),
              run.part);
 }
 
@@ -135,74 +150,142 @@ void SaySystemFailure(const Run& run, u32 id, u32 error) {
   SayFailure(run, id, reason);
 }
 
-bool Flush(Run* run, u32 length, u32* error) {
-  if (length == 0) return true;
-  if (!WriteOutputFile(&run->out, g_stage, length, error)) return false;
-  run->flushed += length;
-  std::memmove(g_stage, g_stage + length, run->staged - length);
-  run->staged -= length;
-  return true;
+void SayInputFailure(Run* run) {
+  char reason[200];
+  InputReason(reason, sizeof reason);
+  SayFailure(*run, IDS_INPUT_ERROR, reason);
 }
 
-bool Put(Run* run, const u8* data, u32 length, u32* error) {
-  while (length > 0) {
-    u32 room = kStage - run->staged;
-    u32 n = length < room ? length : room;
-    std::memcpy(g_stage + run->staged, data, n);
-    run->staged += n;
-    run->written += n;
-    data += n;
-    length -= n;
-    if (run->staged == kStage && !Flush(run, kStage, error)) return false;
+// Keeps an earlier run's .part aside as NAME.part.old (or .old2 ...).
+bool KeepAside(Run* run) {
+  char old[1200];
+  FormatText(old, sizeof old, "%s.old", run->part);
+  for (u32 n = 2; KindOfTarget(old) != kTargetMissing; ++n)
+    FormatText(old, sizeof old, "%s.old%u", run->part, n);
+  u32 error = 0;
+  if (!RenameFile(run->part, old, &error)) {
+    SaySystemFailure(*run, IDS_CREATE_ERROR, error);
+    return false;
   }
+  char oldDamage[1300];
+  FormatText(oldDamage, sizeof oldDamage, "%s.damage", old);
+  if (KindOfTarget(run->damage) == kTargetFile) RenameFile(run->damage, oldDamage, &error);
+  Say("%s: does not match the disk; kept as %s, copying afresh", run->part, old);
   return true;
 }
 
 // Looks at an earlier run's NAME.part: the block it resumes from (0 for a
-// fresh start). A .part that does not match the disk is kept as
-// NAME.part.old.
+// fresh start), with the last whole block it holds, compared, left in
+// g_block. A .part that does not match the disk, or holds more than the
+// recording's stream, is kept as NAME.part.old.
 bool PlanResume(Run* run, const FormPlan& plan, u64* fromBlock) {
   *fromBlock = 0;
   u64 held;
   if (!SizeOfFile(run->part, &held) || held == 0) return true;
   u64 whole = 0;
   while (StreamOffset(plan, whole + 1) <= held && whole < (u64(1) << 40)) ++whole;
+  const Recording& r = *run->recording;
+  bool rescue = run->target->rescue;
+  u32 got;
+  run->kept = held;
+  // The block after the whole ones: the .part may hold no more of it than
+  // the recording has.
+  if (!ReadBlock(r, rescue, whole, kBlockBytes, &got)) {
+    SayInputFailure(run);
+    return false;
+  }
+  bool longer = held - StreamOffset(plan, whole) > BlockStreamBytes(plan, whole, got);
   u64 compareBlock = whole ? whole - 1 : 0;
   u64 at = StreamOffset(plan, compareBlock);
-  u32 got;
-  if (!ReadBlock(*run->recording, run->target->rescue, compareBlock, kBlockBytes, &got)) {
-    char reason[200];
-    InputReason(reason, sizeof reason);
-    run->flushed = held;
-    SayFailure(*run, IDS_INPUT_ERROR, reason);
+  if (!longer && whole && !ReadBlock(r, rescue, compareBlock, kBlockBytes, &got)) {
+    SayInputFailure(run);
     return false;
   }
   u32 length = BlockStreamBytes(plan, compareBlock, got);
-  if (!whole && held < length) length = u32(held);
+  if (whole && length < StreamOffset(plan, whole) - at) longer = true;  // a short last block
+  if (!whole) length = u32(held);
   u32 error = 0;
-  bool same = length > 0 && ReadFileAt(run->part, at, g_compare, length, &error) &&
+  bool same = !longer && length > 0 && ReadFileAt(run->part, at, g_compare, length, &error) &&
               std::memcmp(g_compare, g_block, length) == 0;
-  if (same) {
-    *fromBlock = whole;
-    return true;
-  }
-  char old[1200];
-  FormatText(old, sizeof old, "%s.old", run->part);
-  for (u32 n = 2; KindOfTarget(old) != kTargetMissing; ++n)
-    FormatText(old, sizeof old, "%s.old%u", run->part, n);
-  if (!RenameFile(run->part, old, &error)) {
-    SaySystemFailure(*run, IDS_CREATE_ERROR, error);
-    return false;
-  }
-  Say("%s: does not match the disk; kept as %s, copying afresh", run->part, old);
+  if (!same) return KeepAside(run);
+  *fromBlock = whole;
   return true;
 }
 
+// Ends the output: what is buffered up to stream byte end written, the
+// writer ended, the file cut to the bytes it holds in order and synced.
+// run->kept: its length. 0, or the message of the first failure (its
+// system error in *error).
+u32 EndOutput(Run* run, u64 end, u32* error) {
+  if (!run->open) return 0;
+  run->open = false;
+  u64 contiguous = 0;
+  u32 failure = FinishWriter(&g_writer, end, &contiguous, error) ? 0 : IDS_WRITE_ERROR;
+  // A failed first write leaves the checked bytes of the .part in place.
+  run->kept = contiguous > run->resumed ? contiguous : run->resumed;
+  u32 other;
+  if (!run->out.stream && !CutOutputFile(&run->out, run->kept, failure ? &other : error) &&
+      !failure)
+    failure = IDS_WRITE_ERROR;
+  if (!CloseOutputFile(&run->out, !run->out.stream, failure ? &other : error) && !failure)
+    failure = IDS_CLOSE_ERROR;
+  return failure;
+}
+
+// A stream's reader went away: the copy ends quietly, as cat's would.
+bool ReaderGone(const Run& run, u32 error) { return run.out.stream && IsReaderGone(error); }
+
+void FinishRecord(const Run& run, u64 length, RescueRecord* record);
+
+// After a run that ended early: NAME.part.damage describes exactly the
+// bytes of the .part a resumed run keeps (up to the last block start within
+// them), and the report and the damage line say what this run wrote.
+void LeaveDamage(Run* run) {
+  if (!run->tracked) return;
+  // The resumed run keeps whole blocks: the end of the last one handed, or
+  // a block start.
+  bool whole = run->handed == StreamOffset(run->plan, run->blocks);
+  DamageMark mark = MarkOf(run->record, whole ? run->handed : ~0ull);
+  for (const DamageMark& m : g_marks)
+    if (m.at <= run->kept && (mark.at > run->kept || m.at > mark.at)) mark = m;
+  RescueRecord kept = run->record;
+  if (run->target->stream) {
+    // Nothing to resume.
+  } else if (mark.at <= run->kept) {
+    CutRecord(&kept, mark);
+    SaveDamage(run->damage, kept, mark.at);
+  } else {
+    SaveDamage(run->damage, run->record, run->handed);  // cut when it is read
+  }
+  if (!run->target->rescue) return;  // no report or damage line without --rescue
+  RescueRecord done = run->record;
+  CutRecord(&done, MarkOf(done, run->kept));
+  FinishRecord(*run, run->kept, &done);
+}
+
+CopyOutcome Fail(Run* run) {
+  u32 error;
+  EndOutput(run, run->handed, &error);  // what was copied is kept
+  EndProgress();
+  if (run->started) LeaveDamage(run);
+  run->started = false;
+  return kCopyFailed;
+}
+
+// After a failed write (message id, system error): ends the output.
+CopyOutcome WriteFailed(Run* run, u32 id, u32 error) {
+  Fail(run);
+  if (ReaderGone(*run, error)) return kCopyClosed;
+  SaySystemFailure(*run, id, error);
+  return kCopyFailed;
+}
+
+
 // The damage line and the --report object of a recording read past damage.
-void FinishRecord(const Recording& r, const CopyTarget& t, const FormPlan& plan, u64 length,
-                  RescueRecord* record) {
+void FinishRecord(const Run& run, u64 length, RescueRecord* record) {
+  const Recording& r = *run.recording;
+  const CopyTarget& t = *run.target;
   record->bytesWritten = length;
-  record->blockForm = plan.wholeFrom == kEveryBlockCut;
   if (!WalkIsWhole(r.walk) && r.walk.clusters) NoteChainDamage(record, r.walk);
   char summary[300];
   FormatDamageSummary(*record, summary, sizeof summary);
@@ -211,17 +294,6 @@ void FinishRecord(const Recording& r, const CopyTarget& t, const FormPlan& plan,
     Say("%s: %s", Shown(t.path), summary);
   }
   if (t.report && !WriteRescueReport(t.report, *record)) Say("%s", "cannot write the report");
-}
-
-CopyOutcome Fail(Run* run) {
-  u32 error;
-  if (run->open) {
-    Flush(run, run->staged, &error);  // what was copied is kept
-    CloseOutputFile(&run->out, !run->target->stream, &error);
-    run->open = false;
-  }
-  EndProgress();
-  return kCopyFailed;
 }
 
 }  // namespace
@@ -233,42 +305,61 @@ CopyOutcome CopyRecording(const Recording& r, const CopyTarget& t) {
   run.target = &t;
   FormatText(run.part, sizeof run.part, t.stream ? "%s" : "%s.part", t.path);
   u32 error = 0;
-  char reason[200];
-  FormPlan plan;
+  FormPlan plan = {};
   u64 fromBlock = 0;
-  static RescueRecord record;
-  record = RescueRecord{};
+  FormatText(run.damage, sizeof run.damage, "%s.damage", run.part);
+  RescueRecord& record = run.record;
   record.output = t.path;
   if (!PlanForm(r, t.rescue, &plan)) {
-    InputReason(reason, sizeof reason);
-    SayFailure(run, IDS_INPUT_ERROR, reason);
+    SayInputFailure(&run);
     return kCopyFailed;
   }
+  run.plan = plan;
+  record.blockForm = plan.wholeFrom == kEveryBlockCut;
   if (!t.stream && !PlanResume(&run, plan, &fromBlock)) return kCopyFailed;  // said
-  u64 offset = StreamOffset(plan, fromBlock);
-  if (IsStandardOutput(t.path)) {
-    run.open = OpenStandardOutput(&run.out);
-  } else {
-    run.open = OpenOutputFile(run.part, fromBlock == 0, offset, t.stream, &run.out, &error);
-  }
-  if (!run.open) {
+  run.resumed = run.handed = StreamOffset(plan, fromBlock);
+  run.blocks = fromBlock;
+  // The zeros an earlier run wrote into the kept bytes are this file's too.
+  run.tracked = t.rescue;
+  if (!t.stream && fromBlock && LoadDamage(run.damage, run.resumed, &record)) run.tracked = true;
+  if (!t.stream && !fromBlock) std::remove(run.damage);
+  for (DamageMark& m : g_marks) m = MarkOf(record, ~0ull);
+  run.kept = 0;
+  bool opened = IsStandardOutput(t.path)
+                    ? OpenStandardOutput(&run.out)
+                    : OpenOutputFile(run.part, fromBlock == 0, run.resumed, t.stream, &run.out, &error);
+  if (!opened) {
     SaySystemFailure(run, IDS_CREATE_ERROR, error);
     return kCopyFailed;
   }
-  run.written = run.flushed = offset;
+  // Unbuffered writes start at a whole unit: the bytes from there to the
+  // kept end come again from the block the resume check compared.
+  u64 start = run.resumed - run.resumed % run.out.align;
+  if (!StartWriter(&g_writer, &run.out, g_out, start, &error)) {
+    CloseOutputFile(&run.out, false, &error);
+    SaySystemFailure(run, IDS_CREATE_ERROR, error);
+    return kCopyFailed;
+  }
+  run.open = run.started = true;
+  run.kept = run.resumed;
+  if (start < run.resumed) {
+    u64 blockStart = StreamOffset(plan, fromBlock - 1);
+    if (!PutBytes(&g_writer, g_block + (start - blockStart), u32(run.resumed - start), &error))
+      return WriteFailed(&run, IDS_WRITE_ERROR, error);
+  }
   if (fromBlock && !t.quiet)
-    Say("%s: resuming after %llu bytes", run.part, static_cast<unsigned long long>(offset));
+    Say("%s: resuming after %llu bytes", run.part, static_cast<unsigned long long>(run.resumed));
 
-  char format[48], label[160];
+  char format[48], label[200];
   LoadText(IDS_EXTRACTING, format, sizeof format);
-  FormatText(label, sizeof label, format, r.entry.text);
+  FormatText(label, sizeof label, format, r.decoded);
   StartProgress(!t.quiet && StderrIsTerminal(), r.entry.sizeMiB);
   ProgressLabel(label);
   u64 skipped;
   if (!OpenAt(r, t.rescue, fromBlock * kBlockBytes, &skipped)) {
-    InputReason(reason, sizeof reason);
-    SayFailure(run, IDS_INPUT_ERROR, reason);
-    return Fail(&run);
+    Fail(&run);
+    SayInputFailure(&run);
+    return kCopyFailed;
   }
   u64 bytesRead = fromBlock * kBlockBytes;
   for (u64 block = fromBlock;; ++block) {
@@ -281,39 +372,39 @@ CopyOutcome CopyRecording(const Recording& r, const CopyTarget& t) {
     }
     u32 n;
     if (!ReadOn(t.rescue, kBlockBytes, &n)) {
-      InputReason(reason, sizeof reason);
-      Flush(&run, run.staged, &error);
-      SayFailure(run, IDS_INPUT_ERROR, reason);
-      return Fail(&run);
+      Fail(&run);
+      SayInputFailure(&run);
+      return kCopyFailed;
     }
     if (n == 0) break;
     u32 kept = BlockStreamBytes(plan, block, n);
     if (t.rescue) {
-      AddReadDamage(&record, g_damage, bytesRead, kept, run.written);
+      DamageMark before = g_marks[block % kMarks] = MarkOf(record, run.handed);
+      size_t runs = record.unreadable.size();
+      AddReadDamage(&record, g_damage, bytesRead, kept, run.handed);
       NoteBrokenStep(&record, g_damage);
-      if (BlockIsCut(plan, block)) record.badPackets += CountBadPackets(g_block, kept);
+      if (BlockIsCut(plan, block)) CountPackets(&record, g_block, kept);
       if (g_damage.runCount) AdviseImaging();
+      bool changed = record.unreadable.size() != runs || record.unreadableSectors != before.unreadableSectors ||
+                     record.badPackets != before.badPackets || record.zeroPackets != before.zeroPackets;
+      // Before the zeros reach the .part.
+      if (changed && !t.stream && !SaveDamage(run.damage, record, run.handed + kept) && !run.unsaved) {
+        run.unsaved = true;
+        Say("%s: cannot write the damage found so far", run.damage);
+      }
     }
-    if (!Put(&run, g_block, kept, &error)) {
-      SaySystemFailure(run, IDS_WRITE_ERROR, error);
-      return Fail(&run);
-    }
+    if (!PutBytes(&g_writer, g_block, kept, &error))
+      return WriteFailed(&run, IDS_WRITE_ERROR, error);
+    run.handed += kept;
+    run.blocks = block + 1;
     bytesRead += n;
     u32 mib = u32(bytesRead / kMiB);
     ProgressPercent(r.entry.sizeMiB ? u32(u64(mib) * 100 / r.entry.sizeMiB) : 0);
     ProgressMiB(mib);
   }
-  u64 length = OutputLength(run.written);
-  if (!Flush(&run, u32(length - run.flushed), &error)) {
-    SaySystemFailure(run, IDS_WRITE_ERROR, error);
-    return Fail(&run);
-  }
-  run.open = false;
+  u64 length = OutputLength(run.handed);
+  if (u32 failure = EndOutput(&run, length, &error)) return WriteFailed(&run, failure, error);
   EndProgress();
-  if (!CloseOutputFile(&run.out, !t.stream, &error)) {
-    SaySystemFailure(run, IDS_CLOSE_ERROR, error);
-    return kCopyFailed;
-  }
   if (!t.stream && !RenameFile(run.part, t.path, &error)) {
     SaySystemFailure(run, IDS_CLOSE_ERROR, error);
     return kCopyFailed;
@@ -323,6 +414,7 @@ CopyOutcome CopyRecording(const Recording& r, const CopyTarget& t) {
     LoadText(IDS_DONE, done, sizeof done);
     Say("%s: %s", Shown(t.path), done);
   }
-  if (t.rescue) FinishRecord(r, t, plan, length, &record);
+  if (!t.stream) std::remove(run.damage);
+  if (run.tracked) FinishRecord(run, length, &record);
   return kCopyDone;
 }

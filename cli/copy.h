@@ -8,7 +8,9 @@
 
 #include "cli/catalog.h"
 
-enum CopyOutcome { kCopyDone, kCopyFailed, kCopyStopped };
+// kCopyClosed: a stream's reader went away (`| head`); nothing more can
+// be written to it, and nothing is said.
+enum CopyOutcome { kCopyDone, kCopyFailed, kCopyStopped, kCopyClosed };
 
 struct CopyTarget {
   const char* path;  // the output's final name; "-" for standard output

@@ -10,8 +10,11 @@
 #else
 #include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "platform/platform.h"
 #endif
 
 #ifdef _WIN32
@@ -35,11 +38,40 @@ TargetKind KindOfTarget(const char* path) {
   return (a & FILE_ATTRIBUTE_DIRECTORY) ? kTargetFolder : kTargetFile;
 }
 
+namespace {
+
+// The volume's logical sector size: the unit of unbuffered writes.
+u32 SectorOf(HANDLE h) {
+  FILE_STORAGE_INFO info;
+  if (GetFileInformationByHandleEx(h, FileStorageInfo, &info, sizeof info) &&
+      info.LogicalBytesPerSector != 0)
+    return info.LogicalBytesPerSector;
+  return 4096;
+}
+
+HANDLE OpenWide(const char* path, DWORD disposition, DWORD flags) {
+  WidePath wide(path);
+  return CreateFileW(wide.text, GENERIC_READ | GENERIC_WRITE, 0, nullptr, disposition,
+                     FILE_ATTRIBUTE_NORMAL | flags, nullptr);
+}
+
+// Goes on with ordinary writes for the rest of the file: an unbuffered
+// handle cannot be changed, so the file is opened again.
+bool MakeBuffered(OutputFile* out) {
+  CloseHandle(H(out->handle));
+  HANDLE h = OpenWide(out->path, OPEN_EXISTING, 0);
+  out->handle = reinterpret_cast<std::intptr_t>(h);
+  out->direct = false;
+  out->align = 1;
+  return h != INVALID_HANDLE_VALUE;
+}
+
+}  // namespace
+
 bool OpenStandardOutput(OutputFile* out) {
-  out->handle = reinterpret_cast<std::intptr_t>(GetStdHandle(STD_OUTPUT_HANDLE));
-  out->stream = true;
-  out->owned = false;
-  return H(out->handle) != INVALID_HANDLE_VALUE && H(out->handle) != nullptr;
+  HANDLE h = GetStdHandle(STD_OUTPUT_HANDLE);
+  *out = OutputFile{reinterpret_cast<std::intptr_t>(h), true, false, false, 1, "-"};
+  return h != INVALID_HANDLE_VALUE && h != nullptr;
 }
 
 bool StandardOutputIsTerminal() {
@@ -49,36 +81,59 @@ bool StandardOutputIsTerminal() {
 
 bool OpenOutputFile(const char* path, bool fresh, u64 offset, bool stream, OutputFile* out,
                     u32* error) {
-  WidePath wide(path);
   DWORD disposition = stream ? OPEN_EXISTING : fresh ? CREATE_ALWAYS : OPEN_ALWAYS;
-  HANDLE h = CreateFileW(wide.text, GENERIC_READ | GENERIC_WRITE, 0, nullptr, disposition,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = stream ? INVALID_HANDLE_VALUE : OpenWide(path, disposition, FILE_FLAG_NO_BUFFERING);
+  bool direct = h != INVALID_HANDLE_VALUE;
+  if (!direct && (stream || GetLastError() == ERROR_INVALID_PARAMETER))
+    h = OpenWide(path, disposition, 0);
   if (h == INVALID_HANDLE_VALUE) return Fail(error);
-  out->handle = reinterpret_cast<std::intptr_t>(h);
-  out->stream = stream;
-  out->owned = true;
-  if (stream || fresh) return true;
-  LARGE_INTEGER to;
-  to.QuadPart = LONGLONG(offset);
-  if (SetFilePointerEx(h, to, nullptr, FILE_BEGIN) && SetEndOfFile(h)) return true;
-  Fail(error);
-  CloseHandle(h);
+  *out = OutputFile{reinterpret_cast<std::intptr_t>(h), stream, true, direct, 1, path};
+  if (stream) return true;
+  if (direct) {
+    u32 align = SectorOf(h);
+    if (align > kMaxDirectAlign && !MakeBuffered(out)) return Fail(error);
+    if (out->direct) out->align = align;
+  }
+  if (fresh || CutOutputFile(out, offset, error)) return true;
+  CloseHandle(H(out->handle));
   return false;
 }
 
-bool WriteOutputFile(OutputFile* out, const void* data, u32 length, u32* error) {
+bool WriteOutputAt(OutputFile* out, const void* data, u32 length, u64 offset, u32* written,
+                   u32* error) {
   const u8* p = static_cast<const u8*>(data);
+  *written = 0;
   while (length > 0) {
     DWORD n = 0;
-    if (!WriteFile(H(out->handle), p, length, &n, nullptr)) return Fail(error);
+    OVERLAPPED at = {};
+    at.Offset = DWORD(offset);
+    at.OffsetHigh = DWORD(offset >> 32);
+    if (!WriteFile(H(out->handle), p, length, &n, out->stream ? nullptr : &at)) {
+      if (GetLastError() == ERROR_INVALID_PARAMETER && out->direct) {
+        if (!MakeBuffered(out)) return Fail(error);
+        continue;  // the volume refused this unbuffered write
+      }
+      return Fail(error);
+    }
     if (n == 0) {
       *error = ERROR_WRITE_FAULT;
       return false;
     }
     p += n;
+    offset += n;
     length -= n;
+    *written += n;
   }
   return true;
+}
+
+bool IsReaderGone(u32 error) { return error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE; }
+
+bool CutOutputFile(OutputFile* out, u64 length, u32* error) {
+  FILE_END_OF_FILE_INFO end;
+  end.EndOfFile.QuadPart = LONGLONG(length);
+  if (SetFileInformationByHandle(H(out->handle), FileEndOfFileInfo, &end, sizeof end)) return true;
+  return Fail(error);
 }
 
 bool CloseOutputFile(OutputFile* out, bool sync, u32* error) {
@@ -167,10 +222,49 @@ TargetKind KindOfTarget(const char* path) {
   return kTargetDevice;
 }
 
+namespace {
+
+// A reader that closes early (`| head`) ends the copy with EPIPE, not the
+// signal.
+void IgnoreBrokenPipe() { signal(SIGPIPE, SIG_IGN); }
+
+// The direct-I/O unit the kernel gives for the open file: statx's
+// STATX_DIOALIGN (0 when the file cannot be written unbuffered), else 4096.
+u32 DirectAlignment(int fd) {
+#ifdef STATX_DIOALIGN
+  struct statx x;
+  if (statx(fd, "", AT_EMPTY_PATH, STATX_DIOALIGN, &x) == 0 && (x.stx_mask & STATX_DIOALIGN)) {
+    if (x.stx_dio_offset_align == 0) return 0;
+    return x.stx_dio_offset_align > x.stx_dio_mem_align ? x.stx_dio_offset_align
+                                                         : x.stx_dio_mem_align;
+  }
+#else
+  // Headers older than the kernel: the same fields, past stx_mnt_id.
+  struct statx x;
+  if (statx(fd, "", AT_EMPTY_PATH, 0x2000U, &x) == 0 && (x.stx_mask & 0x2000U)) {
+    u32 memory, offset;
+    std::memcpy(&memory, reinterpret_cast<const u8*>(x.__statx_pad2) + 8, 4);
+    std::memcpy(&offset, reinterpret_cast<const u8*>(x.__statx_pad2) + 12, 4);
+    if (offset == 0) return 0;
+    return offset > memory ? offset : memory;
+  }
+#endif
+  return 4096;
+}
+
+// Goes on with ordinary writes for the rest of the file.
+void MakeBuffered(OutputFile* out) {
+  int flags = fcntl(Fd(out->handle), F_GETFL);
+  if (flags >= 0) fcntl(Fd(out->handle), F_SETFL, flags & ~O_DIRECT);
+  out->direct = false;
+  out->align = 1;
+}
+
+}  // namespace
+
 bool OpenStandardOutput(OutputFile* out) {
-  out->handle = STDOUT_FILENO;
-  out->stream = true;
-  out->owned = false;
+  IgnoreBrokenPipe();
+  *out = OutputFile{STDOUT_FILENO, true, false, false, 1, "-"};
   return true;
 }
 
@@ -180,37 +274,60 @@ bool OpenOutputFile(const char* path, bool fresh, u64 offset, bool stream, Outpu
                     u32* error) {
   int flags = O_WRONLY | O_CLOEXEC;
   if (!stream) flags |= O_CREAT | (fresh ? O_TRUNC : 0);
-  int fd = open(path, flags, 0644);
+  int fd = stream ? -1 : open(path, flags | O_DIRECT, 0644);
+  bool direct = fd >= 0;
+  if (fd < 0 && (stream || errno == EINVAL)) fd = open(path, flags, 0644);
   if (fd < 0) return Fail(error);
-  out->handle = fd;
-  out->stream = stream;
-  out->owned = true;
-  if (stream || fresh) return true;
-  if (ftruncate(fd, off_t(offset)) == 0 && lseek(fd, off_t(offset), SEEK_SET) >= 0) return true;
+  *out = OutputFile{fd, stream, true, direct, 1, path};
+  if (stream) {
+    IgnoreBrokenPipe();
+    return true;
+  }
+  if (direct) {
+    u32 align = DirectAlignment(fd);
+    if (align == 0 || align > kMaxDirectAlign) MakeBuffered(out);
+    else out->align = align;
+  }
+  if (fresh || ftruncate(fd, off_t(offset)) == 0) return true;
   Fail(error);
   close(fd);
   return false;
 }
 
-bool WriteOutputFile(OutputFile* out, const void* data, u32 length, u32* error) {
+bool WriteOutputAt(OutputFile* out, const void* data, u32 length, u64 offset, u32* written,
+                   u32* error) {
   const u8* p = static_cast<const u8*>(data);
+  *written = 0;
   while (length > 0) {
-    ssize_t n = write(Fd(out->handle), p, length);
+    ssize_t n = out->stream ? write(Fd(out->handle), p, length)
+                            : pwrite(Fd(out->handle), p, length, off_t(offset));
     if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno == EINVAL && out->direct) {
+      MakeBuffered(out);  // the file system refused this unbuffered write
+      continue;
+    }
     if (n < 0) return Fail(error);
     if (n == 0) {
       *error = EIO;
       return false;
     }
     p += n;
+    offset += u64(n);
     length -= u32(n);
+    *written += u32(n);
   }
   return true;
 }
 
+bool IsReaderGone(u32 error) { return error == EPIPE; }
+
+bool CutOutputFile(OutputFile* out, u64 length, u32* error) {
+  return ftruncate(Fd(out->handle), off_t(length)) == 0 || Fail(error);
+}
+
 bool CloseOutputFile(OutputFile* out, bool sync, u32* error) {
   bool ok = true;
-  if (sync && !out->stream && fsync(Fd(out->handle)) != 0) ok = Fail(error);
+  if (sync && !out->stream && fdatasync(Fd(out->handle)) != 0) ok = Fail(error);
   if (out->owned && close(Fd(out->handle)) != 0 && ok) ok = Fail(error);
   return ok;
 }
@@ -226,7 +343,19 @@ bool ReadFileAt(const char* path, u64 offset, void* buffer, u32 length, u32* err
 }
 
 bool RenameFile(const char* from, const char* to, u32* error) {
-  return rename(from, to) == 0 || Fail(error);
+  if (rename(from, to) != 0) return Fail(error);
+  // The new name is durable once its folder is synced; a file system that
+  // cannot sync a folder says EINVAL or ENOTSUP, and has nothing to sync.
+  char folder[4096];
+  const char* slash = std::strrchr(to, '/');
+  if (!slash) FormatText(folder, sizeof folder, ".");
+  else if (slash == to) FormatText(folder, sizeof folder, "/");
+  else FormatText(folder, sizeof folder, "%.*s", int(slash - to), to);
+  int fd = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return true;  // a folder this user cannot read cannot be synced by them
+  bool ok = fsync(fd) == 0 || errno == EINVAL || errno == ENOTSUP || Fail(error);
+  close(fd);
+  return ok;
 }
 
 bool SizeOfFile(const char* path, u64* size) {

@@ -55,6 +55,20 @@ u64 CountBadPackets(const u8* data, u32 length) {
   return bad;
 }
 
+void CountPackets(RescueRecord* record, const u8* data, u32 length) {
+  for (u32 at = 0; at < length; at += kPacket) {
+    u32 n = length - at < kPacket ? length - at : kPacket;
+    bool zero = true;
+    for (u32 i = 0; i < n && zero; ++i) zero = data[at + i] == 0;
+    if (zero) {
+      ++record->zeroPackets;
+      continue;
+    }
+    record->badPackets += record->zeroPackets + (data[at] != kSync);
+    record->zeroPackets = 0;
+  }
+}
+
 const char* ChainEndText(ChainEnd end) {
   switch (end) {
     case kChainEnd: return "end marker";
@@ -89,7 +103,7 @@ void FormatDamageSummary(const RescueRecord& record, char* text, u32 size) {
                record.walk.last);
 }
 
-bool WriteRescueReport(std::FILE* out, const RescueRecord& record) {
+bool WriteRescueReport(std::FILE* out, const RescueRecord& record, bool held) {
   std::fputs("{\"output\": ", out);
   WriteJsonUtf8(out, record.output.c_str());  // output paths are UTF-8
   std::fprintf(out, ", \"bytes_written\": %llu, \"unreadable\": [",
@@ -107,6 +121,10 @@ bool WriteRescueReport(std::FILE* out, const RescueRecord& record) {
   }
   if (record.blockForm)
     std::fprintf(out, ", \"bad_packets\": %llu", (unsigned long long)record.badPackets);
+  if (held)
+    std::fprintf(out, ", \"unreadable_sectors\": %llu, \"zero_packets\": %llu",
+                 (unsigned long long)record.unreadableSectors,
+                 (unsigned long long)record.zeroPackets);
   std::fputs("}\n", out);
   return !std::ferror(out);
 }

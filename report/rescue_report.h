@@ -23,6 +23,7 @@ struct RescueRecord {
   ChainWalk walk = {};                // how (when chainDamaged)
   bool blockForm = false;
   u64 badPackets = 0;                 // block form: 188-byte packets not starting with 0x47
+  u64 zeroPackets = 0;                // of the packets after the last nonzero one, the zero ones
 };
 
 // Adds the damage of one read whose first byte is recording offset
@@ -41,6 +42,11 @@ u64 UnreadableBytes(const RescueRecord& record);
 
 // Packets of 188 bytes from data[0] on whose first byte is not 0x47.
 u64 CountBadPackets(const u8* data, u32 length);
+// Counts the next length bytes of a block-form stream into badPackets,
+// packet by packet from data[0]. A run of zero packets is held back until a
+// packet that is not zero follows, so the zero tail of a recording's last
+// clusters (where it ends) is not counted.
+void CountPackets(RescueRecord* record, const u8* data, u32 length);
 
 // "cycle", "step to cluster 0", ... : why a walk ended early.
 const char* ChainEndText(ChainEnd end);
@@ -54,7 +60,8 @@ void FormatDamageSummary(const RescueRecord& record, char* text, u32 size);
 // The record as one JSON object on one line: output, bytes_written,
 // unreadable [[offset, length], ...], and chain_end (the last cluster
 // copied) with damaged (its description) when the chain ended early,
-// bad_packets for the block form. False on a write error.
-bool WriteRescueReport(std::FILE* out, const RescueRecord& record);
+// bad_packets for the block form. held adds what a resumed run goes on
+// from (unreadable_sectors, zero_packets). False on a write error.
+bool WriteRescueReport(std::FILE* out, const RescueRecord& record, bool held = false);
 
 #endif

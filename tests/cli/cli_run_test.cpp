@@ -229,6 +229,15 @@ TEST_F(CliRunTest, FileNamesComeFromTheDecodedNameWhateverIsSelected) {
   EXPECT_EQ(byName.status, 0) << byName.err;
   EXPECT_TRUE(Exists(Path("named/Caf\xC3\xA9 cr\xC3\xA8me.ts")));
   EXPECT_TRUE(Exists(Path("named/CAF\xC3\x89 CR\xC3\x88ME (2).ts")));
+  // The progress line (on a terminal only) names it as every message does.
+  if (access("/usr/bin/script", X_OK) != 0) {
+    std::printf("progress line not checked: script (util-linux) is missing\n");
+  } else {
+    ChildResult shown = RunProgram({"/usr/bin/script", "-qec", MelvirPath() + " extract -n 1 -o " +
+                                    Path("progress.ts") + " " + img, "/dev/null"});
+    EXPECT_EQ(shown.status, 0) << shown.out;
+    EXPECT_NE(shown.out.find("Caf\xC3\xA9 cr\xC3\xA8me"), std::string::npos) << shown.out;
+  }
 }
 
 // ---- output targets -------------------------------------------------------------------
@@ -280,6 +289,12 @@ TEST_F(CliRunTest, OutputTargets) {
                                           " extract -n 1 --quiet -o fifo " + img + "; wait"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(ReadWholeFile(Path("fromfifo")) == ref);
+  // A reader that closes early (the pipe holds less than the recording):
+  // the end of the copy, quietly, as for cat.
+  ChildResult early = RunProgram({"bash", "-c", "set -o pipefail; " + MelvirPath() +
+                                               " extract -n 1 -o - " + img + " | head -c 10 >/dev/null"});
+  EXPECT_EQ(early.status, 0);
+  EXPECT_EQ(early.err, "");
 }
 
 // ---- conventions ------------------------------------------------------------------
@@ -416,6 +431,38 @@ TEST_F(CliRunTest, RescueChangesNothingOnAHealthyDisk) {
     EXPECT_TRUE(ReadWholeFile(Path("plain/") + f) == ReadWholeFile(Path("rescued/") + f)) << f;
 }
 
+// The recorder leaves the end of a recording's last clusters zero: no
+// packet there lost its sync byte, while a zero packet before good ones did.
+TEST_F(CliRunTest, TheZeroTailOfARecordingIsNoBadPackets) {
+  Disk d;
+  d.sectorsPerCluster = 1;
+  d.clusterCount = 3000;
+  Entry tail = BigBlockForm("Tail", 3, 512), inside = BigBlockForm("Inside", 3, 512);
+  tail.clusters = inside.clusters = (2 * 131072 + 13824) / 512;
+  testdisk::Content pattern = tail.content;
+  // Zeros from 4000 bytes before the end; in the other, one packet in block 1.
+  tail.content = [pattern](uint64_t offset, uint8_t* out, size_t n) {
+    pattern(offset, out, n);
+    for (size_t i = 0; i < n; ++i)
+      if (offset + i >= 2 * 131072 + 13824 - 4000) out[i] = 0;
+  };
+  inside.content = [pattern](uint64_t offset, uint8_t* out, size_t n) {
+    pattern(offset, out, n);
+    for (size_t i = 0; i < n; ++i)
+      if (offset + i >= 131072 + 188 * 10 && offset + i < 131072 + 188 * 11) out[i] = 0;
+  };
+  d.entries.push_back(tail);
+  d.entries.push_back(inside);
+  std::string img = Image(d);
+  ChildResult r = RunMelvir({"extract", "--all", "--rescue", "--report", "report.json", "-d", "out",
+                             "--quiet", img});
+  EXPECT_EQ(r.status, 0) << r.err;
+  std::vector<std::string> report = Lines(ReadWholeFile(Path("report.json")));
+  ASSERT_EQ(report.size(), 2u);
+  EXPECT_NE(report[0].find("\"bad_packets\": 0}"), std::string::npos) << report[0];
+  EXPECT_NE(report[1].find("\"bad_packets\": 1}"), std::string::npos) << report[1];
+}
+
 TEST_F(CliRunTest, RescueReadsPastUnreadableMetadata) {
   Disk d;
   d.directorySize = 3;
@@ -540,6 +587,57 @@ TEST_F(CliRunTest, RescueWritesUnreadableSectorsAsZerosAtTheirPlace) {
   EXPECT_EQ(runs[1].first, 2 * 129344 + (read - 2 * 131072));
   EXPECT_NE(r.err.find("melvir: rescued/Plain.ts: 2 unreadable sectors (1024 bytes) written as zeros"),
             std::string::npos) << r.err;
+}
+
+// A run that ends early leaves the zeros it wrote in NAME.part.damage and
+// says what it did; the resumed run reports the whole file. The first run
+// ends when its small file system is full, which is then made larger.
+TEST_F(CliRunTest, TheDamageFoundSoFarTravelsWithThePart) {
+  mkdir(Path("ram").c_str(), 0755);
+  if (mount("tmpfs", Path("ram").c_str(), "tmpfs", 0, "size=2m") != 0)
+    GTEST_SKIP() << "cannot mount a small tmpfs here (needs root): " << strerror(errno);
+  Disk d;
+  d.sectorsPerCluster = 1;
+  d.clusterCount = 6000;
+  Entry e = BigBlockForm("Blocks", 20, 512);
+  e.clusters = (19 * 131072 + 13824) / 512;
+  d.entries.push_back(e);
+  std::string img = Image(d);
+  const testdisk::Layout l = layout_;
+  ASSERT_EQ(RunMelvir({"extract", "-n", "1", "-o", "healthy.ts", "--quiet", img}).status, 0);
+  // Recording sectors 100 (block 0) and 4884 (block 19, past what 2 MiB hold).
+  uint64_t first = l.ClusterByte(l.chains[0][100]) / 512, second = l.ClusterByte(l.chains[0][4884]) / 512;
+  WriteMap(Path("disk.map"), l.imageSize, {first, second});
+  std::vector<std::string> args = {"extract", "-n", "1", "--rescue", "--mapfile", "disk.map",
+                                   "-o", "ram/out.ts", "--quiet", "--report"};
+  auto run = [&](const char* report) {
+    std::vector<std::string> a = args;
+    a.push_back(report);
+    a.push_back(img);
+    return RunMelvir(a);
+  };
+  ChildResult full = run("r1.json");
+  EXPECT_EQ(full.status, 1) << full.err;
+  EXPECT_NE(full.err.find("melvir: ram/out.ts: 1 unreadable sector (512 bytes) written as zeros"),
+            std::string::npos) << full.err;
+  EXPECT_TRUE(Exists(Path("ram/out.ts.part.damage")));
+  std::vector<std::pair<uint64_t, uint64_t>> one = {{51200, 512}};
+  EXPECT_EQ(ReportedRuns(ReadWholeFile(Path("r1.json"))), one);
+  int grown = mount("tmpfs", Path("ram").c_str(), "tmpfs", MS_REMOUNT, "size=16m");
+  ASSERT_EQ(grown, 0) << strerror(errno);
+  ChildResult resumed = run("r2.json");
+  EXPECT_EQ(resumed.status, 3) << resumed.err;
+  EXPECT_NE(resumed.err.find("melvir: ram/out.ts: 2 unreadable sectors (1024 bytes) written as zeros"),
+            std::string::npos) << resumed.err;
+  uint64_t inBlock19 = 19 * 129344 + (4884 * 512 - 19 * 131072);
+  std::vector<std::pair<uint64_t, uint64_t>> both = {{51200, 512}, {inBlock19, 512}};
+  EXPECT_EQ(ReportedRuns(ReadWholeFile(Path("r2.json"))), both);
+  std::string expected = ReadWholeFile(Path("healthy.ts"));
+  for (auto& z : both) std::fill(expected.begin() + long(z.first), expected.begin() + long(z.first + z.second), '\0');
+  EXPECT_TRUE(ReadWholeFile(Path("ram/out.ts")) == expected);
+  EXPECT_FALSE(Exists(Path("ram/out.ts.part")));
+  EXPECT_FALSE(Exists(Path("ram/out.ts.part.damage")));
+  umount(Path("ram").c_str());
 }
 
 // Three recordings, the second's chain 10 11 12 13 leading back to 11.

@@ -1,0 +1,77 @@
+#include "cli/damage_file.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+// The number after "name": in text, or false.
+bool Field(const std::string& text, const char* name, u64* value) {
+  std::string key = std::string("\"") + name + "\": ";
+  size_t at = text.find(key);
+  if (at == std::string::npos) return false;
+  *value = std::strtoull(text.c_str() + at + key.size(), nullptr, 10);
+  return true;
+}
+
+}  // namespace
+
+DamageMark MarkOf(const RescueRecord& record, u64 at) {
+  return DamageMark{at, record.unreadableSectors, record.badPackets, record.zeroPackets};
+}
+
+void CutRecord(RescueRecord* record, const DamageMark& mark) {
+  std::vector<OutputRun>& runs = record->unreadable;
+  while (!runs.empty() && runs.back().offset >= mark.at) runs.pop_back();
+  if (!runs.empty() && runs.back().offset + runs.back().length > mark.at)
+    runs.back().length = mark.at - runs.back().offset;
+  record->unreadableSectors = mark.unreadableSectors;
+  record->badPackets = mark.badPackets;
+  record->zeroPackets = mark.zeroPackets;
+}
+
+bool SaveDamage(const char* path, const RescueRecord& record, u64 through) {
+  std::FILE* f = std::fopen(path, "wb");
+  if (!f) return false;
+  RescueRecord held = record;
+  held.bytesWritten = through;
+  bool ok = WriteRescueReport(f, held, true);
+  return std::fclose(f) == 0 && ok;
+}
+
+bool LoadDamage(const char* path, u64 kept, RescueRecord* record) {
+  std::FILE* f = std::fopen(path, "rb");
+  if (!f) return false;
+  std::string text;
+  char piece[4096];
+  for (size_t n; (n = std::fread(piece, 1, sizeof piece, f)) > 0;) text.append(piece, n);
+  std::fclose(f);
+  u64 through, sectors = 0, bad = 0, zero = 0;
+  size_t list = text.find("\"unreadable\": [");
+  if (!Field(text, "bytes_written", &through) || list == std::string::npos) return false;
+  Field(text, "unreadable_sectors", &sectors);
+  Field(text, "bad_packets", &bad);
+  Field(text, "zero_packets", &zero);
+  record->unreadable.clear();
+  const char* p = text.c_str() + list + 15;
+  for (;;) {
+    unsigned long long offset, length;
+    int used = 0;
+    if (std::sscanf(p, "[%llu, %llu]%n", &offset, &length, &used) != 2 || used == 0) break;
+    record->unreadable.push_back({offset, length});
+    p += used;
+    if (std::strncmp(p, ", ", 2) != 0) break;
+    p += 2;
+  }
+  DamageMark mark = {kept, sectors, bad, zero};
+  CutRecord(record, mark);
+  if (through > kept) {
+    // It describes more than the .part holds (a run ended without cutting
+    // it): the sectors of the runs kept, counted again.
+    record->unreadableSectors = 0;
+    for (const OutputRun& r : record->unreadable) record->unreadableSectors += (r.length + 511) / 512;
+  }
+  return true;
+}
