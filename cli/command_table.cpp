@@ -9,7 +9,7 @@
 #include "cli/header_source.h"
 #include "cli/help_texts.h"
 #include "cli/mount_command.h"
-#include "cli/name_format.h"
+#include "cli/file_names.h"
 #include "cli/probe.h"
 
 namespace {

@@ -16,7 +16,7 @@
 #include "rescue/rescue.h"
 #include "report/info_text.h"
 #include "report/json.h"
-#include "cli/name_format.h"
+#include "cli/file_names.h"
 #include "cli/os.h"
 #include "cli/output_file.h"
 #include "text/pattern.h"

@@ -5,7 +5,7 @@
 
 #include "app/messages.h"
 #include "cli/cli_port.h"
-#include "cli/damage_file.h"
+#include "report/damage_file.h"
 #include "cli/os.h"
 #include "cli/ordered_writer.h"
 #include "cli/output_file.h"

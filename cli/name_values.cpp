@@ -1,6 +1,6 @@
 // The stream's placeholders of --name-format, from the probe.
 #include "text/charset.h"
-#include "cli/name_format.h"
+#include "cli/file_names.h"
 #include "cli/probe_record.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // A build without libdvbpsi (and the Windows build) has no probe.
 #include "cli/cli_port.h"
 #include "cli/commands.h"
-#include "cli/name_format.h"
+#include "cli/file_names.h"
 #include "cli/probe.h"
 
 bool ProbeAvailable() {

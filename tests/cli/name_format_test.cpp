@@ -1,7 +1,7 @@
 // extract --name-format: placeholders filled, empty ones folded away.
 #include <gtest/gtest.h>
 
-#include "cli/name_format.h"
+#include "cli/file_names.h"
 
 namespace {
 bool g_streamBuilt = true;

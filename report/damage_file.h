@@ -3,8 +3,8 @@
 // the --report object of the bytes before `bytes_written`, with the counts a
 // resumed run goes on from; written before the zeros it describes reach the
 // .part, renamed and removed with it.
-#ifndef MELVIR_CLI_DAMAGE_FILE_H
-#define MELVIR_CLI_DAMAGE_FILE_H
+#ifndef MELVIR_REPORT_DAMAGE_FILE_H
+#define MELVIR_REPORT_DAMAGE_FILE_H
 
 #include "report/rescue_report.h"
 

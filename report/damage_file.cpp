@@ -1,4 +1,4 @@
-#include "cli/damage_file.h"
+#include "report/damage_file.h"
 
 #include <cstdio>
 #include <cstdlib>
