@@ -1,3 +1,4 @@
+// `melvir check`: the check run and its report written.
 #include "cli/check_command.h"
 
 #include "report/check_report.h"

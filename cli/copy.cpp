@@ -1,3 +1,5 @@
+// One recording copied to its output: planned, resumed from NAME.part,
+// read (past damage with --rescue), written in order, synced and renamed.
 #include "cli/copy.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// The output files of an extraction: regular files unbuffered, streams plain.
 #include "cli/output_file.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// `melvir probe`: each selected recording probed and reported.
 #include <vector>
 
 #include "cli/cli_port.h"

@@ -1,3 +1,4 @@
+// A recording's stream fed to the analysis: its head and tail, or all of it.
 #include "cli/probe_record.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// The progress line on a terminal, drawn and erased.
 #include "cli/progress.h"
 
 #include <chrono>

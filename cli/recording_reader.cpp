@@ -1,3 +1,4 @@
+// A recording's stream bytes at any offset, block-form cut and damage applied.
 #include "cli/recording_reader.h"
 
 namespace {

@@ -1,3 +1,4 @@
+// The run's rescue settings: the map, the mirror reads and their messages.
 #include "cli/rescue_mode.h"
 
 #include <atomic>

@@ -1,3 +1,4 @@
+// The sources opened before the scan, and why one is no recorder disk.
 #include "cli/sources.h"
 
 #include "cli/cli_port.h"

@@ -1,3 +1,4 @@
+// The mount's files built from the request, looked up and read by position.
 #include "mount/mount_files.h"
 
 #include <cerrno>

@@ -1,3 +1,4 @@
+// FUSE reads answered whole from memory, or failed whole.
 #include "mount/mount_read.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// A decoded frame scaled and encoded as the thumbnail's JPEG.
 #include "picture/frame_jpeg.h"
 
 extern "C" {

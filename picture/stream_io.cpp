@@ -1,3 +1,4 @@
+// The caller's reader as an FFmpeg I/O context.
 #include "picture/stream_io.h"
 
 extern "C" {

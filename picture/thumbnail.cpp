@@ -1,3 +1,4 @@
+// A recording's thumbnail: demuxed from a tenth of the way in, first key frame.
 #include "picture/thumbnail.h"
 
 #include "disk/block_form.h"

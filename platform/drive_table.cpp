@@ -1,3 +1,4 @@
+// The drive table and the drives' sources and maps.
 #include "platform/drive_table.h"
 
 #include "platform/platform.h"

@@ -1,3 +1,4 @@
+// Platform calls counted, and one made to fail, for the tests.
 #include "platform/fault.h"
 
 #include <atomic>

@@ -1,3 +1,4 @@
+// Drives and files held in memory.
 #include "platform/memory_files.h"
 
 #include <atomic>

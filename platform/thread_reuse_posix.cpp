@@ -1,3 +1,4 @@
+// Threads kept and reused for runs that start many (the fuzz targets).
 #include "platform/thread_reuse.h"
 
 #include <pthread.h>

@@ -1,3 +1,4 @@
+// The catalogue page written, one card per recording.
 #include "report/catalogue_page.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// NAME.part.damage written, read back and cut to what the .part keeps.
 #include "report/damage_file.h"
 
 #include <cstdio>

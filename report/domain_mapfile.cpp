@@ -1,3 +1,4 @@
+// Sector runs merged and written as a ddrescue domain mapfile.
 #include "report/domain_mapfile.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// Text escaped for HTML.
 #include "report/html.h"
 
 void AppendHtml(std::string* out, const std::string& text) {

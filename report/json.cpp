@@ -1,3 +1,4 @@
+// JSON strings and the recording rows' first members.
 #include "report/json.h"
 
 void WriteJsonString(std::FILE* out, const char* text) {

@@ -1,11 +1,11 @@
+// The rescue report: the unreadable runs of each recording in output offsets,
+// its chain's end and its bad packets, and its JSON object.
 #include "report/rescue_report.h"
 
+#include "disk/block_form.h"
 #include "report/json.h"
 
 namespace {
-
-const u32 kPacket = 188;
-const u8 kSync = 0x47;
 
 void AddOutputRun(RescueRecord* record, u64 offset, u64 length) {
   std::vector<OutputRun>& runs = record->unreadable;
@@ -51,20 +51,20 @@ u64 UnreadableBytes(const RescueRecord& record) {
 
 u64 CountBadPackets(const u8* data, u32 length) {
   u64 bad = 0;
-  for (u32 at = 0; at < length; at += kPacket) bad += data[at] != kSync;
+  for (u32 at = 0; at < length; at += kPacketSize) bad += data[at] != kSyncByte;
   return bad;
 }
 
 void CountPackets(RescueRecord* record, const u8* data, u32 length) {
-  for (u32 at = 0; at < length; at += kPacket) {
-    u32 n = length - at < kPacket ? length - at : kPacket;
+  for (u32 at = 0; at < length; at += kPacketSize) {
+    u32 n = length - at < kPacketSize ? length - at : kPacketSize;
     bool zero = true;
     for (u32 i = 0; i < n && zero; ++i) zero = data[at + i] == 0;
     if (zero) {
       ++record->zeroPackets;
       continue;
     }
-    record->badPackets += record->zeroPackets + (data[at] != kSync);
+    record->badPackets += record->zeroPackets + (data[at] != kSyncByte);
     record->zeroPackets = 0;
   }
 }

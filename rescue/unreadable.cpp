@@ -1,3 +1,4 @@
+// A recording's unreadable bytes counted from its chain and the map.
 #include "rescue/unreadable.h"
 
 #include "rescue/rescue.h"

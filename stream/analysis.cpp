@@ -1,3 +1,4 @@
+// Packets fed in, the grid found, sync, continuity, clocks and tables followed.
 #include "stream/analysis.h"
 
 #include <cstring>

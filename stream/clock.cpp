@@ -1,3 +1,4 @@
+// PCR and PTS clocks summed over their continuous stretches.
 #include "stream/clock.h"
 
 void SeeClock(Clock* c, u64 value, u64 offset, bool discontinuity, u64 lateness) {

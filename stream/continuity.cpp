@@ -1,3 +1,4 @@
+// Continuity counters checked PID by PID.
 #include "stream/continuity.h"
 
 bool ContinuityBroken(PidContinuity* s, const u8* p) {

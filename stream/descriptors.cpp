@@ -1,3 +1,4 @@
+// The descriptors the probe reads, decoded.
 #include "stream/descriptors.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// MJD and BCD times, durations and offsets decoded.
 #include "stream/dvb_time.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// The PTS of a PES header.
 #include "stream/pes.h"
 
 bool PesTimestamp(const u8* p, u64* ticks) {

@@ -1,3 +1,4 @@
+// The probe's record made from an analysis.
 #include "stream/summary.h"
 
 #include <cstring>

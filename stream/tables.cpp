@@ -1,3 +1,4 @@
+// The stream's tables through libdvbpsi, one decoder per PID.
 #include "stream/tables.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// The charsets of recording names and broadcast strings, decoded to UTF-8.
 #include "text/charset.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// --name-format's placeholders checked and filled.
 #include "text/name_format.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// Safe file names from decoded recording names.
 #include "text/names.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// Shell patterns matched against decoded names, ignoring case.
 #include "text/pattern.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// UTF-8 encoding, decoding and case folding.
 #include "text/utf8.h"
 
 u32 ReadUtf8(const u8* p, u32 length, u32* codePoint) {
