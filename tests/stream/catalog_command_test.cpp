@@ -103,4 +103,52 @@ TEST_F(CatalogCommandTest, WritesPageJsonAndPictures) {
   EXPECT_EQ(RunMelvir({"catalog", Path("disk.img")}).status, 2);  // no -d
 }
 
+// Where the picture is taken (a tenth of the way in) but the probe does not
+// read (past the tables at the start, before the last 4 MiB), sectors fail:
+// without --rescue the recording has no picture and the run fails; with it
+// they are zeros, the picture is made and damage was met.
+TEST_F(CatalogCommandTest, UnreadablePictureNeedsRescue) {
+  if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed: the test streams cannot be made";
+  std::string path = MakeStream("long", Video("352x288", "-t 40 -c:v mpeg2video -b:v 2M -muxrate 2500000"),
+                                "--utc 1241383440 --event '1241383000|3600|fra|Le film|'");
+  ASSERT_FALSE(path.empty());
+  Disk d;
+  d.clusterCount = 600;
+  Entry e;
+  e.name = "Film";
+  std::vector<uint8_t> bytes = ReadWhole(path);
+  ASSERT_GT(bytes.size(), 9u << 20);
+  e.clusters = uint32_t((bytes.size() + 32767) / 32768);
+  e.content = BytesContent(bytes);
+  d.entries.push_back(e);
+  testdisk::Layout layout = Build(d);
+  uint64_t tenth = bytes.size() / 10 / 188 * 188;
+  uint64_t bad = layout.ClusterByte(layout.chains[0][tenth / layout.usableClusterBytes]) +
+                 tenth % layout.usableClusterBytes / 512 * 512;
+  char map[256];
+  std::snprintf(map, sizeof map, "0x0 +\n0x0 0x%llX +\n0x%llX 0x1000 -\n0x%llX 0x%llX +\n",
+                (unsigned long long)bad, (unsigned long long)bad, (unsigned long long)(bad + 4096),
+                (unsigned long long)(layout.imageSize - bad - 4096));
+  WriteWholeFile(Path("disk.map"), map);
+  const struct {
+    bool rescue;
+    int status;
+    bool picture;
+  } cases[] = {{false, 1, false}, {true, 3, true}};
+  for (const auto& c : cases) {
+    std::vector<std::string> args = {"catalog", "-d", Path("out"), "--mapfile", Path("disk.map"), Path("disk.img")};
+    if (c.rescue) args.push_back("--rescue");
+    ChildResult r = RunMelvir(args);
+    EXPECT_EQ(r.status, c.status) << c.rescue << r.err;
+    EXPECT_EQ(r.err.find("no picture") != std::string::npos, !c.rescue) << r.err;
+    JsonValue v;
+    std::string error;
+    std::vector<unsigned char> json = ReadWhole(Path("out/catalog.json"));
+    ASSERT_TRUE(ParseJson(std::string(json.begin(), json.end()), &v, &error)) << error;
+    ASSERT_EQ(v.items.size(), 1u);  // the card stays, with what the probe read
+    EXPECT_EQ(Member(Member(v.items[0], "event"), "title").text, "Le film");
+    EXPECT_EQ(Member(v.items[0], "thumbnail").kind == JsonValue::kString, c.picture) << c.rescue;
+  }
+}
+
 }  // namespace
