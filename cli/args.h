@@ -5,7 +5,8 @@
 #include "text/charset.h"
 #include "platform/types.h"
 
-enum Command { kNoCommand, kList, kInfo, kExtract, kCheck, kDomain, kMount, kProbe, kHelp, kVersion };
+enum Command { kNoCommand, kList, kInfo, kExtract, kCheck, kDomain, kMount, kProbe, kCatalog, kHelp,
+              kVersion };
 
 const u32 kMaxSources = 17;  // as many drives as the probe looks at
 const u32 kMaxRanges = 64;   // pieces of one -n list
@@ -42,10 +43,10 @@ struct Options {
   u32 headerSector;         // --header: the volume header's sector; 0 when not given
   bool findHeader;          // check --find-header
   const char* outputFile;   // -o, or null ("-": standard output)
-  const char* outputDir;    // -d, or null
+  const char* outputDir;    // -d, or null (catalog: its folder)
   const char* mountPoint;   // mount: the last argument
   bool background;          // mount --background
-  bool full;                // probe --full: the whole stream
+  bool full;                // probe and catalog --full: the whole stream
   const char* nameFormat;   // extract --name-format, or null
   const char* sources[kMaxSources];  // point into argv, which outlives the run
   u32 sourceCount;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "cli/catalog.h"
+#include "cli/catalog_command.h"
 #include "cli/commands.h"
 #include "cli/exit_status.h"
 #include "cli/header_source.h"
@@ -33,6 +34,12 @@ bool ValidateProbe(Options* o) {
   if (SelectionWays(*o) > 1)
     return Refuse(o, "probe takes at most one of -n LIST, --all, --name PATTERN, --slot LIST and "
                      "--cluster C");
+  return true;
+}
+
+bool ValidateCatalog(Options* o) {
+  if (o->all && o->rangeCount) return Refuse(o, "-n and --all exclude each other");
+  if (!o->outputDir) return Refuse(o, "catalog needs -d DIR, the folder it writes the catalogue in");
   return true;
 }
 
@@ -87,6 +94,11 @@ int RunDomain(const Options& o, Catalog* c) {
 int RunProbe(const Options& o, Catalog* c) {
   ReadCatalog(o, c);
   return ProbeCommand(o, *c);
+}
+
+int RunCatalog(const Options& o, Catalog* c) {
+  ReadCatalog(o, c);
+  return CatalogCommand(o, *c);
 }
 
 int RunMount(const Options& o, Catalog* c) {
@@ -147,6 +159,10 @@ const CommandRow kCommandRows[] = {
      BIT(kOptNumbers) | BIT(kOptAll) | BIT(kOptName) | kByPlace | BIT(kOptJson) | BIT(kOptFull) |
          BIT(kOptRescue) | BIT(kOptMapfile) | BIT(kOptHeader) | BIT(kOptCharset) | kTracing,
      kProbeUsage, kProbeHelp, nullptr, ValidateProbe, PrepareProbe, nullptr, RunProbe},
+    {kCatalog, "catalog", "a catalogue page of the recordings, with a picture of each",
+     BIT(kOptNumbers) | BIT(kOptAll) | BIT(kOptFolder) | BIT(kOptFull) | BIT(kOptRescue) |
+         BIT(kOptMapfile) | BIT(kOptCharset),
+     kCatalogUsage, kCatalogHelp, nullptr, ValidateCatalog, PrepareCatalog, nullptr, RunCatalog},
     {kHelp, "help", "this text, or a command's own: melvir help extract", 0, kHelpUsage,
      nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
 };

@@ -34,6 +34,10 @@
   "                    [--mapfile FILE] [--header SECTOR] [--charset NAME]\n"             \
   "                    [--trace | --trace-file FILE] [SOURCE...]\n"
 
+#define CATALOG_USAGE                                                                     \
+  "usage: melvir catalog [-n LIST | --all] -d DIR [--full] [--rescue] [--mapfile FILE]\n"  \
+  "                      [--charset NAME] [SOURCE...]\n"
+
 #define STATUSES                                                                        \
   "Exit status: 0 done; 1 failure (no recorder disk, a source that cannot be\n"        \
   "opened, a recording that could not be copied); 2 usage error; 3 done, but\n"        \
@@ -244,6 +248,37 @@ const char kProbeHelp[] =
     "(without --rescue); 2 usage error; 3 done, but damage was met (--rescue);\n"
     "130 stopped by Ctrl-C.\n";
 
+const char kCatalogHelp[] =
+    CATALOG_USAGE
+    "\n"
+    "Writes a catalogue of the recordings into DIR (made when missing):\n"
+    "DIR/index.html, one self-contained page (no script, nothing fetched) with a\n"
+    "card for each recording: its picture, name, channel, title, date and time\n"
+    "(local where the stream gives the offset), duration, size, health and the\n"
+    "'melvir extract -n INDEX' command that copies it; DIR/catalog.json, what\n"
+    "'melvir probe --json' prints with \"thumbnail\" added to each object\n"
+    "(\"thumbs/INDEX.jpg\", or null); and DIR/thumbs/INDEX.jpg, a picture of each\n"
+    "recording with video: the first key frame from a tenth of the way in, 320\n"
+    "pixels wide at the display aspect ratio. Existing files of those names are\n"
+    "replaced. The stream is read as probe reads it. Without -n or --all, every\n"
+    "recording. A progress line on stderr when it is a terminal.\n"
+    "\n"
+    "  -n LIST          recordings by number: 3, or 2,5-7\n"
+    "  --all            every recording\n"
+    "  -d DIR           the folder the catalogue is written in\n"
+    "  --full           read each whole stream (the health counts then cover it all)\n"
+    "  --rescue         read past damage: unreadable packets are counted, not read,\n"
+    "                   and read as zeros for the picture\n"
+    "  --mapfile FILE   a GNU ddrescue mapfile of the one SOURCE, an image: every\n"
+    "                   sector not finished (+) in it fails to read\n"
+    "  --charset NAME   how names are coded: ISO-8859-1 (default), ISO-8859-15,\n"
+    "                   CP1252, UTF-8, or dvb (a broadcast selector byte, else ISO 6937)\n"
+    "\n" SOURCES "\n"
+    "Exit status: 0 done; 1 no recorder disk, a recording that cannot be read\n"
+    "(without --rescue; the others are catalogued), a file that cannot be written;\n"
+    "2 usage error; 3 done, but damage was met (--rescue); 130 stopped by Ctrl-C\n"
+    "(the page then shows the recordings catalogued so far).\n";
+
 const char kMainHelpHead[] =
     "usage: melvir COMMAND [OPTION...] [SOURCE...]\n"
     "       melvir help [COMMAND] | --help | --version\n"
@@ -266,3 +301,4 @@ const char kCheckUsage[] = CHECK_USAGE;
 const char kDomainUsage[] = DOMAIN_USAGE;
 const char kMountUsage[] = MOUNT_USAGE;
 const char kProbeUsage[] = PROBE_USAGE;
+const char kCatalogUsage[] = CATALOG_USAGE;

@@ -4,9 +4,9 @@
 #define MELVIR_CLI_HELP_TEXTS_H
 
 extern const char kListUsage[], kInfoUsage[], kExtractUsage[], kCheckUsage[], kDomainUsage[],
-    kMountUsage[], kProbeUsage[], kHelpUsage[];
+    kMountUsage[], kProbeUsage[], kCatalogUsage[], kHelpUsage[];
 extern const char kListHelp[], kInfoHelp[], kExtractHelp[], kCheckHelp[], kDomainHelp[],
-    kMountHelp[], kProbeHelp[];
+    kMountHelp[], kProbeHelp[], kCatalogHelp[];
 extern const char kMainHelpHead[], kMainHelpTail[];
 
 #endif

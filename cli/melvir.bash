@@ -4,7 +4,7 @@
 # The commands, then the options of command $1, one word each (as melvir's
 # command table has them; a test compares the two).
 _melvir_commands() {
-  echo "list info extract check domain mount probe help"
+  echo "list info extract check domain mount probe catalog help"
 }
 
 _melvir_options() {
@@ -17,6 +17,7 @@ _melvir_options() {
     check) options="--json --charset --mapfile --header --find-header $tracing" ;;
     domain) options="--metadata -n --all --slot --cluster $rescuing $tracing --quiet" ;;
     probe) options="-n --all --name --slot --cluster --json --full --rescue --mapfile --header --charset $tracing" ;;
+    catalog) options="-n --all -d --full --rescue --mapfile --charset" ;;
     mount) options="--rescue --mapfile --header --charset --background $tracing --quiet" ;;
   esac
   echo "$options --help --version"

@@ -5,12 +5,6 @@
 
 namespace {
 
-std::string Decoded(const std::string& raw) {
-  char text[kBroadcastStringSize];
-  DecodeStreamString(raw, false, text, sizeof text);
-  return text;
-}
-
 // "2009-05-03" and "22.44" of seconds.
 void DateAndTime(i64 seconds, std::string* date, std::string* time) {
   char iso[21];
@@ -27,11 +21,11 @@ void StreamNameValues(const Recording& r, bool rescue, NameValues* v) {
   static ProbeRecord record;
   if (!ProbeRecording(r, false, rescue, nullptr, &record) || !record.summary.transportStream) return;
   const ProbeSummary& s = record.summary;
-  if (s.serviceKnown) v->service = Decoded(s.service.name);
-  if (s.event.known) v->title = Decoded(s.event.title);
+  if (s.serviceKnown) v->service = DecodedStreamString(s.service.name);
+  if (s.event.known) v->title = DecodedStreamString(s.event.title);
   if (s.timeKnown) {
     DateAndTime(s.firstTime, &v->dateUtc, &v->timeUtc);
-    DateAndTime(s.firstTime + (s.offsetKnown ? i64(s.localOffsetMinutes) * 60 : 0), &v->date, &v->time);
+    DateAndTime(LocalFirstTime(s), &v->date, &v->time);
   }
   if (s.durationSource != kDurationNone) {
     char length[16];

@@ -112,3 +112,9 @@ void WriteProbeJsonMembers(std::FILE* out, const ProbeRecord& record) {
                ", \"transport_errors\": %" PRIu64 ", \"unreadable_packets\": %" PRIu64 "}",
                s.syncLosses, s.continuityErrors, s.transportErrors, s.unreadablePackets);
 }
+
+void WriteProbeJsonThumbnail(std::FILE* out, const char* path) {
+  std::fputs(", \"thumbnail\": ", out);
+  if (path) WriteJsonUtf8(out, path);
+  else std::fputs("null", out);
+}

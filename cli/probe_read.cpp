@@ -67,6 +67,7 @@ bool ProbeRecording(const Recording& r, bool full, bool rescue, const char* hint
     if (!quiet) Say("%s", "not enough memory for the stream's tables");
     return false;
   }
+  record->streamBytes = reader.length;
   u64 offset = 0;
   bool read = ReadInto(&reader, &analysis, &offset, reader.length, !full, record);
   u64 tail = reader.length > kTailBytes ? reader.length - kTailBytes : 0;
@@ -87,6 +88,16 @@ bool ProbeRecording(const Recording& r, bool full, bool rescue, const char* hint
   return read;
 }
 
+i64 LocalFirstTime(const ProbeSummary& s) {
+  return s.firstTime + (s.offsetKnown ? i64(s.localOffsetMinutes) * 60 : 0);
+}
+
 void DecodeStreamString(const std::string& raw, bool text, char* out, u32 size) {
   DecodeBroadcastString(reinterpret_cast<const u8*>(raw.data()), u32(raw.size()), text, out, size);
+}
+
+std::string DecodedStreamString(const std::string& raw) {
+  char text[kBroadcastStringSize];
+  DecodeStreamString(raw, false, text, sizeof text);
+  return text;
 }
