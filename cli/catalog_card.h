@@ -1,17 +1,11 @@
-// The parts of `melvir catalog`: a recording's card from its probe, and its
-// picture read through the same reader as extract.
+// A recording's picture for `melvir catalog`, read through the same reader
+// as extract (its card: report/probe_report.h).
 #ifndef MELVIR_CLI_CATALOG_CARD_H
 #define MELVIR_CLI_CATALOG_CARD_H
 
 #include "cli/probe_record.h"
 #include "picture/thumbnail.h"
 #include "report/catalogue_page.h"
-
-// Everything of the card but its picture.
-void CardOfProbe(const ProbeRecord& record, CatalogueCard* card);
-
-// The stream holds a video stream.
-bool HasVideo(const ProbeSummary& summary);
 
 // The recording's picture into *picture (*made: one was made; a stream with
 // no picture that decodes makes none). False, said with hint, when its bytes

@@ -38,8 +38,8 @@ struct Output {
 
 // The recording's picture, written as thumbs/INDEX.jpg; false when its
 // bytes cannot be read. An old picture of that name goes when there is none.
-bool AddPicture(const Options& o, const ProbeRecord& record, Output* out, CatalogueCard* card) {
-  const Recording& r = *record.recording;
+bool AddPicture(const Options& o, const Recording& r, const ProbeRecord& record, Output* out,
+                CatalogueCard* card) {
   std::string name = "thumbs/" + std::to_string(r.number) + ".jpg", path = out->folder + "/" + name;
   static Thumbnail picture;
   bool made = false, read = true;
@@ -132,7 +132,7 @@ int CatalogCommand(const Options& o, const Catalog& c) {
     if (ProbeRecording(r, o.full, o.rescue, RescueHint(o), &record)) {
       CatalogueCard card;
       CardOfProbe(record, &card);
-      if (!AddPicture(o, record, &out, &card)) unread = true;
+      if (!AddPicture(o, r, record, &out, &card)) unread = true;
       AddJson(record, card, &out);
       page.cards.push_back(card);
     } else {

@@ -52,7 +52,9 @@ bool ReadInto(RecordingReader* reader, StreamAnalysis* a, u64* offset, u64 to, b
 
 bool ProbeRecording(const Recording& r, bool full, bool rescue, const char* hint, ProbeRecord* record) {
   *record = ProbeRecord{};
-  record->recording = &r;
+  record->index = r.number;
+  record->name = r.entry.name;
+  record->decoded = r.decoded;
   record->full = full;
   static RecordingReader reader;
   OpenRecordingReader(r, rescue, &reader);
@@ -86,18 +88,4 @@ bool ProbeRecording(const Recording& r, bool full, bool rescue, const char* hint
   EndAnalysis(&analysis);
   if (!quiet && (record->damaged || reader.chainCut)) NoteDamage();
   return read;
-}
-
-i64 LocalFirstTime(const ProbeSummary& s) {
-  return s.firstTime + (s.offsetKnown ? i64(s.localOffsetMinutes) * 60 : 0);
-}
-
-void DecodeStreamString(const std::string& raw, bool text, char* out, u32 size) {
-  DecodeBroadcastString(reinterpret_cast<const u8*>(raw.data()), u32(raw.size()), text, out, size);
-}
-
-std::string DecodedStreamString(const std::string& raw) {
-  char text[kBroadcastStringSize];
-  DecodeStreamString(raw, false, text, sizeof text);
-  return text;
 }

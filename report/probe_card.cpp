@@ -1,5 +1,5 @@
 // A recording's card on the catalogue page, from what the probe read.
-#include "cli/catalog_card.h"
+#include "report/probe_report.h"
 
 namespace {
 
@@ -30,11 +30,10 @@ bool HasVideo(const ProbeSummary& s) {
 }
 
 void CardOfProbe(const ProbeRecord& record, CatalogueCard* c) {
-  const Recording& r = *record.recording;
   const ProbeSummary& s = record.summary;
   *c = CatalogueCard{};
-  c->index = r.number;
-  c->name = r.decoded;
+  c->index = record.index;
+  c->name = record.decoded;
   c->sizeBytes = record.streamBytes;
   c->durationS = -1;
   if (!s.transportStream) {

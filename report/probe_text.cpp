@@ -2,7 +2,7 @@
 #include <cinttypes>
 
 #include "text/charset.h"
-#include "cli/probe_record.h"
+#include "report/probe_report.h"
 
 namespace {
 
@@ -29,9 +29,8 @@ void FormatHoursMinutes(u32 seconds, char out[16]) {
 }
 
 void WriteProbeText(std::FILE* out, const ProbeRecord& record) {
-  const Recording& r = *record.recording;
   const ProbeSummary& s = record.summary;
-  std::fprintf(out, "%u  %s\n", r.number, r.decoded);
+  std::fprintf(out, "%u  %s\n", record.index, record.decoded);
   if (!s.transportStream) {
     std::fprintf(out, "  not a transport stream (%s); %" PRIu64 " bytes read\n", s.reason,
                  record.probedBytes);
@@ -73,4 +72,18 @@ void WriteProbeText(std::FILE* out, const ProbeRecord& record) {
                "  %-10s %" PRIu64 " sync losses, %" PRIu64 " continuity errors, %" PRIu64
                " transport errors, %" PRIu64 " unreadable packets\n",
                "health", s.syncLosses, s.continuityErrors, s.transportErrors, s.unreadablePackets);
+}
+
+i64 LocalFirstTime(const ProbeSummary& s) {
+  return s.firstTime + (s.offsetKnown ? i64(s.localOffsetMinutes) * 60 : 0);
+}
+
+void DecodeStreamString(const std::string& raw, bool text, char* out, u32 size) {
+  DecodeBroadcastString(reinterpret_cast<const u8*>(raw.data()), u32(raw.size()), text, out, size);
+}
+
+std::string DecodedStreamString(const std::string& raw) {
+  char text[kBroadcastStringSize];
+  DecodeStreamString(raw, false, text, sizeof text);
+  return text;
 }

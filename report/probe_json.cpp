@@ -3,7 +3,7 @@
 
 #include "text/charset.h"
 #include "report/json.h"
-#include "cli/probe_record.h"
+#include "report/probe_report.h"
 
 namespace {
 
@@ -78,10 +78,9 @@ void Streams(std::FILE* out, const ProbeSummary& s) {
 }  // namespace
 
 void WriteProbeJsonMembers(std::FILE* out, const ProbeRecord& record) {
-  const Recording& r = *record.recording;
   const ProbeSummary& s = record.summary;
-  std::fprintf(out, "\"index\": %u, \"name\": ", r.number);
-  WriteJsonString(out, r.entry.name);
+  std::fprintf(out, "\"index\": %u, \"name\": ", record.index);
+  WriteJsonString(out, record.name);
   std::fprintf(out, ", \"transport_stream\": %s, \"full\": %s, \"probed_bytes\": %" PRIu64 ", \"reason\": ",
                s.transportStream ? "true" : "false", record.full ? "true" : "false", record.probedBytes);
   if (s.reason) WriteJsonUtf8(out, s.reason);
