@@ -83,8 +83,8 @@ ts=$(field table_start) ds=$(field directory_start) dk=$(field directory_interle
 data=$(field data_start) spc=$(field sectors_per_cluster)
 # A sector inside a recording: the 21st of the last run of its sectors.
 inside() {
-  local pos size status last=
-  while read -r pos size status; do
+  local pos _ status last=
+  while read -r pos _ status; do
     [[ $status == + ]] && last=$((pos / 512 + 20))
   done < <("$melvir" domain -n "$1" healthy.img)
   echo "${last:?no sectors for recording $1}"
