@@ -103,6 +103,8 @@ struct CrossLink {
 enum LostKind {
   kLostRecording,   // offered for extraction
   kLostIntoListed,  // runs into an entry's chain: reported, not offered
+  kLostUnreadable,  // shaped as a lost recording, its first cluster unreadable: neither
+                    // offered nor reported, but worth imaging (domain --lost)
 };
 
 // A chain whose first cluster no entry's chain reaches and no cluster

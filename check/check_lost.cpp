@@ -26,6 +26,8 @@ void OfferIfStream(u32 first, u32 clusters) {
   if (!SeekFile(g_disk.device, position) ||
       !ReadBytes(g_disk.device, g_check.sector, kSectorSize, &got) || got != kSectorSize) {
     ++report->chainsUnreadableStart;
+    LostChain chain = {kLostUnreadable, first, clusters, ListSizeMiB(clusters), kNoEntry, 0};
+    g_check.sink->lost(g_check.sink->context, chain);
     return;
   }
   if (g_disk.wordSwap) SwapWordBytes(g_check.sector, kSectorSize);

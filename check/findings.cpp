@@ -49,7 +49,7 @@ bool RunCheckWith(u32 maxTableEntries, u32 windowSectors, CheckFindings* finding
   bool ok = CheckDisk(memory, bytes, entries, windowSectors, sink, &findings->report);
   std::free(memory);
   // Lost recordings first, by first cluster; the chains that run into
-  // entries' chains after them.
+  // entries' chains after them, then those whose start cannot be read.
   std::stable_sort(findings->lost.begin(), findings->lost.end(),
                    [](const LostChain& a, const LostChain& b) {
                      return a.kind != b.kind ? a.kind < b.kind : a.first < b.first;

@@ -12,7 +12,7 @@ struct CheckFindings {
   CheckReport report;
   std::vector<CheckEntry> entries;     // directory order
   std::vector<CrossLink> crossLinks;
-  std::vector<LostChain> lost;         // lost recordings, then chains into entries' chains
+  std::vector<LostChain> lost;         // lost recordings, chains into entries' chains, unreadable starts
 };
 
 // A 4 TB disk of 256-sector clusters has 2^25 clusters: 128 MiB of table.

@@ -65,8 +65,9 @@ bool TakeValue(int argc, char** argv, int* i, const char* name, const char** val
   return false;
 }
 
-// The option arg names, if the command's row has one of that name; *value
-// its value when it takes one.
+// The option arg names, if the command's row takes one of that name (a name
+// may mean one thing to one command and another to the next); *value its
+// value when it takes one.
 bool TakeOption(int argc, char** argv, int* i, const CommandRow& row, const OptionRow** option,
                 const char** value, Options* o) {
   const char* arg = argv[*i];
@@ -75,8 +76,7 @@ bool TakeOption(int argc, char** argv, int* i, const CommandRow& row, const Opti
     bool named = opt.takesValue ? std::strncmp(arg, opt.name, length) == 0 &&
                                       (arg[length] == 0 || arg[length] == '=' || opt.name[1] != '-')
                                 : Is(arg, opt.name);
-    if (!named) continue;
-    if (!(row.options & OptionBit(opt.id))) return Refuse(o, "unknown option '%s'", arg);
+    if (!named || !(row.options & OptionBit(opt.id))) continue;
     *option = &opt;
     if (opt.takesValue && (!TakeValue(argc, argv, i, opt.name, value) || !**value))
       return Refuse(o, "option %s needs a value", opt.name);
@@ -95,6 +95,7 @@ bool SetOption(OptionId id, const char* value, Options* o) {
     case kOptAllLost: o->allLost = true; break;
     case kOptForce: o->force = true; break;
     case kOptMetadata: o->metadata = true; break;
+    case kOptLostChains: o->lostChains = true; break;
     case kOptBackground: o->background = true; break;
     case kOptFindHeader: o->findHeader = true; break;
     case kOptFull: o->full = true; break;

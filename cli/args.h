@@ -40,6 +40,7 @@ struct Options {
   const char* mapfile;      // --mapfile, or null
   const char* report;       // --report, or null
   bool metadata;            // domain --metadata
+  bool lostChains;          // domain --lost: the chains of lost recordings
   u32 headerSector;         // --header: the volume header's sector; 0 when not given
   bool findHeader;          // check --find-header
   const char* outputFile;   // -o, or null ("-": standard output)

@@ -45,8 +45,9 @@ bool ValidateCatalog(Options* o) {
 
 bool ValidateDomain(Options* o) {
   if (o->sourceCount != 1) return Refuse(o, "domain takes exactly one SOURCE");
-  if (!o->metadata && !SelectionWays(*o))
-    return Refuse(o, "domain takes --metadata, -n LIST, --slot LIST, --cluster C or --all (or several)");
+  if (!o->metadata && !o->lostChains && !SelectionWays(*o))
+    return Refuse(o, "domain takes --metadata, --lost, -n LIST, --slot LIST, --cluster C or --all "
+                     "(or several)");
   if (SelectionWays(*o) > 1) return Refuse(o, "-n, --slot, --cluster and --all exclude each other");
   return true;
 }
@@ -127,7 +128,7 @@ const OptionRow kOptionRows[kOptionCount] = {
     {kOptBackground, "--background", false}, {kOptHeader, "--header", true},
     {kOptFindHeader, "--find-header", false}, {kOptNameFormat, "--name-format", true},
     {kOptFull, "--full", false},             {kOptSlot, "--slot", true},
-    {kOptCluster, "--cluster", true},
+    {kOptCluster, "--cluster", true},        {kOptLostChains, "--lost", false},
 };
 
 const CommandRow kCommandRows[] = {
@@ -148,8 +149,8 @@ const CommandRow kCommandRows[] = {
          BIT(kOptFindHeader),
      kCheckUsage, kCheckHelp, nullptr, ValidateCheck, nullptr, FindHeader, RunCheckDisk},
     {kDomain, "domain", "a ddrescue domain mapfile of the sectors that matter",
-     BIT(kOptMetadata) | BIT(kOptNumbers) | BIT(kOptAll) | kByPlace | kRescuing | kTracing |
-         BIT(kOptQuiet),
+     BIT(kOptMetadata) | BIT(kOptLostChains) | BIT(kOptNumbers) | BIT(kOptAll) | kByPlace |
+         kRescuing | kTracing | BIT(kOptQuiet),
      kDomainUsage, kDomainHelp, nullptr, ValidateDomain, nullptr, nullptr, RunDomain},
     {kMount, "mount", "the recordings as a read-only folder (FUSE)",
      BIT(kOptRescue) | BIT(kOptMapfile) | BIT(kOptCharset) | BIT(kOptBackground) | kTracing |

@@ -11,12 +11,13 @@ struct Catalog;
 enum OptionId {
   kOptJson, kOptCharset, kOptTrace, kOptTraceFile, kOptQuiet, kOptRescue, kOptCopy,
   kOptMapfile, kOptReport, kOptNumbers, kOptAll, kOptName, kOptLost, kOptAllLost, kOptOutput,
-  kOptFolder, kOptForce, kOptMetadata, kOptBackground, kOptHeader, kOptFindHeader, kOptNameFormat, kOptFull, kOptSlot, kOptCluster, kOptionCount
+  kOptFolder, kOptForce, kOptMetadata, kOptBackground, kOptHeader, kOptFindHeader, kOptNameFormat, kOptFull, kOptSlot, kOptCluster,
+  kOptLostChains, kOptionCount
 };
 
 struct OptionRow {
   OptionId id;
-  const char* name;  // "-n", "--json"
+  const char* name;  // "-n", "--json"; two rows may share a name, for different commands
   bool takesValue;   // "-n 3", "-n3", "--name X", "--name=X"
 };
 

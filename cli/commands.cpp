@@ -1,4 +1,4 @@
-// The commands that read the recording table: list, info, domain, check and
+// The commands that read the recording table: list, info, check and
 // extract, with the choice of recordings and where extract writes them.
 #include "cli/commands.h"
 
@@ -11,7 +11,6 @@
 #include "report/check_report.h"
 #include "cli/cli_port.h"
 #include "cli/copy.h"
-#include "report/domain_mapfile.h"
 #include "cli/rescue_mode.h"
 #include "rescue/rescue.h"
 #include "report/info_text.h"
@@ -182,47 +181,6 @@ int ListCommand(const Options& o, const Catalog& c) {
   }
   if (o.json) std::fputs("]\n", stdout);
   return c.scanFailed ? kExitFailed : kExitDone;
-}
-
-// A domain that leaves out sectors it should hold is written, and fails:
-// exit 1, or 3 under --rescue, where damage is the reason.
-int DomainCommand(const Options& o, const Catalog& c) {
-  std::vector<const Recording*> rows;
-  if (SelectionWays(o) && !SelectRecordings(o, c, &rows)) return kExitFailed;
-  std::vector<SectorRun> runs;
-  bool partial = false;
-  if (o.metadata) MetadataSectorRuns(AppendSectorRun, &runs);
-  for (const Recording* r : rows) {
-    if (!RecordingSectorRuns(r->entry.firstCluster, r->entry.clusters, AppendSectorRun, &runs)) {
-      Say("recording %u: its chain cannot be followed to its end; the sectors up to there are given%s",
-          r->number, RescueHint(o));
-      partial = true;
-    }
-  }
-  if (o.all && c.scanFailed) {
-    Say("the domain leaves out the recordings after recording %u, which the scan did not reach",
-        u32(c.recordings.size()));
-    partial = true;
-  }
-  u64 size = 0;
-  if (!DriveSize(g_disk.device, &size)) {
-    Say("%s: its size is not known", c.source);
-    return kExitFailed;
-  }
-  u64 leftOut;
-  ClipSectorRuns(&runs, size / kSectorSize, &leftOut);
-  if (leftOut) {
-    Say("%llu sector%s of the domain lie past the drive's end (%llu sectors): left out",
-        (unsigned long long)leftOut, leftOut == 1 ? "" : "s", (unsigned long long)(size / kSectorSize));
-    partial = true;
-  }
-  if (runs.empty()) {
-    Say("%s", "the domain holds no sector: no mapfile written");
-    return kExitFailed;
-  }
-  if (!WriteDomainMapfile(stdout, runs, size)) return kExitFailed;
-  if (partial && o.rescue) NoteDamage();
-  return partial && !o.rescue ? kExitFailed : kExitDone;
 }
 
 int CheckDiskCommand(const Options& o, const Catalog& c) {

@@ -6,8 +6,8 @@
   "usage: melvir list [--json] [--charset NAME] [--rescue] [--copy 2] [--mapfile FILE]\n"  \
   "                   [--header SECTOR] [--trace | --trace-file FILE] [--quiet] [SOURCE...]\n"
 #define DOMAIN_USAGE                                                                      \
-  "usage: melvir domain [--metadata] [-n LIST | --all | --slot LIST | --cluster C] [--rescue]\n" \
-  "                     [--copy 2] [--mapfile FILE]\n"                                     \
+  "usage: melvir domain [--metadata] [--lost] [-n LIST | --all | --slot LIST | --cluster C]\n" \
+  "                     [--rescue] [--copy 2] [--mapfile FILE]\n"                          \
   "                     [--header SECTOR] [--trace | --trace-file FILE] [--quiet] SOURCE\n"
 #define CHECK_USAGE                                                                       \
   "usage: melvir check [--json] [--charset NAME] [--mapfile FILE] [--header SECTOR]\n"      \
@@ -113,7 +113,9 @@ const char kDomainHelp[] =
     "finished blocks are the sectors that matter, so that a failing disk is imaged\n"
     "where it counts: with --metadata sector 2, the volume header and both copies\n"
     "of the table and the directory; with -n LIST or --all the sectors of those\n"
-    "recordings' clusters, in chain order. Both may be given.\n"
+    "recordings' clusters, in chain order; with --lost (and --all) those of the\n"
+    "lost recordings' chains, as far as the table knows them, also those whose\n"
+    "first cluster cannot be read yet. They may be given together.\n"
     "\n" PLACES RESCUE HEADER
     "  --trace          write the disk trace log MELVIR.LOG in the current folder\n"
     "  --trace-file F   write the disk trace log to F\n"

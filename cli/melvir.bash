@@ -15,7 +15,7 @@ _melvir_options() {
     info) options="--json --charset $tracing --quiet --mapfile --header" ;;
     extract) options="-n --all --name --slot --cluster --lost --all-lost -o -d --force --name-format --charset $rescuing --report $tracing --quiet" ;;
     check) options="--json --charset --mapfile --header --find-header $tracing" ;;
-    domain) options="--metadata -n --all --slot --cluster $rescuing $tracing --quiet" ;;
+    domain) options="--metadata --lost -n --all --slot --cluster $rescuing $tracing --quiet" ;;
     probe) options="-n --all --name --slot --cluster --json --full --rescue --mapfile --header --charset $tracing" ;;
     catalog) options="-n --all -d --full --rescue --mapfile --charset" ;;
     mount) options="--rescue --mapfile --header --charset --background $tracing --quiet" ;;
@@ -24,9 +24,14 @@ _melvir_options() {
 }
 
 # Whether option $1 takes the next word as its value.
+# Whether option $2 of command $1 takes a value: domain's --lost is a flag.
 _melvir_takes_value() {
-  case $1 in
-    -n | --name | -o | -d | --charset | --trace-file | --copy | --mapfile | --report | --lost | --header | --name-format | --slot | --cluster)
+  case $2 in
+    --lost)
+      [[ $1 == extract ]]
+      return
+      ;;
+    -n | --name | -o | -d | --charset | --trace-file | --copy | --mapfile | --report | --header | --name-format | --slot | --cluster)
       return 0
       ;;
   esac
@@ -69,7 +74,7 @@ _melvir_numbers() {
       sources+=("$(_melvir_dequote "$word")")
     elif [[ $word == -- ]]; then
       options_end=1
-    elif _melvir_takes_value "$word"; then
+    elif _melvir_takes_value "${COMP_WORDS[1]}" "$word"; then
       ((i++))
     fi
   done
@@ -130,7 +135,7 @@ _melvir() {
       return 0
       ;;
   esac
-  _melvir_takes_value "$prev" && return 0  # a value nothing can guess
+  _melvir_takes_value "$command" "$prev" && return 0  # a value nothing can guess
 
   # An option, unless "--" came before; otherwise a SOURCE.
   local i

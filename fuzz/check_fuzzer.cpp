@@ -43,7 +43,7 @@ CompactInput g_input;
 DriveSource g_source;
 
 struct Seen {
-  u32 entries, recordings, crossLinks, lostRecordings, lostIntoListed, lastRecording;
+  u32 entries, recordings, crossLinks, lostRecordings, lostIntoListed, lostUnreadable, lastRecording;
   u32 sinkCalls;
 } g_seen;
 CheckEntry g_entries[kMaxEntries];
@@ -72,9 +72,11 @@ void OnCrossLink(void*, const CrossLink& link) {
 }
 void OnLost(void*, const LostChain& chain) {
   ++g_seen.sinkCalls;
-  if (chain.kind == kLostRecording) ++g_seen.lostRecordings; else ++g_seen.lostIntoListed;
+  if (chain.kind == kLostRecording) ++g_seen.lostRecordings;
+  else if (chain.kind == kLostUnreadable) ++g_seen.lostUnreadable;
+  else ++g_seen.lostIntoListed;
   if (chain.first == 0 || chain.first > g_disk.clusterCount) Fail("a lost chain at no cluster");
-  if (chain.kind == kLostRecording && chain.clusters == 0) Fail("a lost recording of no cluster");
+  if (chain.kind != kLostIntoListed && chain.clusters == 0) Fail("a lost recording of no cluster");
 }
 const CheckSink kSink = {nullptr, OnEntry, OnCrossLink, OnLost};
 
@@ -137,7 +139,8 @@ extern "C" int LLVMFuzzerTestOneInput(const u8* data, size_t size) {
       Fail("the report's table sizes are not those the check was given");
     if (g_seen.entries != report.entries || g_seen.recordings != report.recordings)
       Fail("entries or recordings delivered differ from the report's counts");
-    if (g_seen.lostRecordings != report.lostRecordings)
+    if (g_seen.lostRecordings != report.lostRecordings ||
+        g_seen.lostUnreadable != report.chainsUnreadableStart)
       Fail("lost recordings delivered differ from the report's count");
     if (g_seen.crossLinks + g_seen.lostIntoListed + report.unresolved !=
         report.crossLinks + report.lostIntoListed)

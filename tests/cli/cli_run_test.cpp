@@ -763,15 +763,21 @@ TEST_F(CliRunTest, ADomainThatLeavesOutRecordingsFails) {
 
 // ddrescue's image of the metadata alone ends where the metadata does: the
 // drive is as large as the mapfile says, so the next domain holds the
-// recording, and imaging it lets it come out whole.
+// recording, and imaging it lets it come out whole. A lost recording's
+// first cluster is not imaged yet, but domain --lost (and --all) holds its
+// chain all the same.
 TEST_F(CliRunTest, AnImageShorterThanTheDiskIsTheDisksSizeThroughItsMapfile) {
   if (std::system("command -v ddrescue >/dev/null 2>&1") != 0)
     GTEST_SKIP() << "ddrescue (Debian gddrescue) is not installed";
   Disk d;
   d.entries.push_back(PatternRecording("One", 8, 1));
   d.entries.push_back(PatternRecording("Two", 6, 2, true));
+  d.entries.push_back(BigBlockForm("Gone", 2, 32768));
+  d.entries.back().type = 0;  // its clusters, no longer named
   std::string img = Image(d);
+  std::string lost = std::to_string(layout_.chains[2][0]);
   ASSERT_EQ(RunMelvir({"extract", "-n", "2", "-o", "healthy.ts", "--quiet", img}).status, 0);
+  ASSERT_EQ(RunMelvir({"extract", "--lost", lost, "-o", "lost.ts", "--quiet", img}).status, 0);
   auto image = [&](const std::string& domain) {
     std::string cmd = "ddrescue -q -m '" + domain + "' '" + img + "' part.img part.map";
     ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
@@ -785,13 +791,20 @@ TEST_F(CliRunTest, AnImageShorterThanTheDiskIsTheDisksSizeThroughItsMapfile) {
   EXPECT_EQ(check.status, 0) << check.out;
   EXPECT_NE(check.out.find("drive: " + std::to_string(layout_.imageSize / 512) + " sectors"),
             std::string::npos) << check.out;
-  ChildResult two = RunMelvir({"domain", "-n", "2", "--rescue", "--mapfile", "part.map", "part.img"});
+  ChildResult two = RunMelvir({"domain", "-n", "2", "--lost", "--rescue", "--mapfile", "part.map",
+                               "part.img"});
   ASSERT_EQ(two.status, 0) << two.err;
+  ChildResult all = RunMelvir({"domain", "--all", "--mapfile", "part.map", "part.img"});
+  ChildResult eachWay = RunMelvir({"domain", "-n", "1-2", "--lost", "--mapfile", "part.map", "part.img"});
+  EXPECT_EQ(all.out, eachWay.out) << "--all holds the lost chains";
   WriteWholeFile(Path("two.map"), two.out);
   image("two.map");
   ChildResult x = RunMelvir({"extract", "-n", "2", "--mapfile", "part.map", "--quiet", "part.img"});
   EXPECT_EQ(x.status, 0) << x.err;
   EXPECT_TRUE(ReadWholeFile(Path("Two.ts")) == ReadWholeFile(Path("healthy.ts")));
+  ChildResult y = RunMelvir({"extract", "--lost", lost, "--mapfile", "part.map", "--quiet", "part.img"});
+  EXPECT_EQ(y.status, 0) << y.err;
+  EXPECT_TRUE(ReadWholeFile(Path("lost-" + lost + ".ts")) == ReadWholeFile(Path("lost.ts")));
 }
 
 }  // namespace

@@ -109,10 +109,13 @@ TEST(CommandTable, ManualAndCompletionNameWhatTheTableHas) {
     for (const std::string& g : global) EXPECT_EQ(completed.erase(g), 1u) << c.first << " " << g;
     EXPECT_EQ(completed, c.second) << "the completion of " << c.first;
     for (const std::string& option : c.second) {
+      // The row of that name the command takes: a name may mean another thing elsewhere.
       bool value = false;
       for (const OptionRow& o : kOptionRows)
-        if (option == o.name) value = o.takesValue;
-      bool completedValue = Bash("_melvir_takes_value " + option + " && echo yes || echo no") == "yes\n";
+        if (option == o.name && (CommandNamed(c.first.c_str())->options & OptionBit(o.id)))
+          value = o.takesValue;
+      bool completedValue =
+          Bash("_melvir_takes_value " + c.first + " " + option + " && echo yes || echo no") == "yes\n";
       EXPECT_EQ(completedValue, value) << option << " takes a value";
     }
   }
