@@ -5,8 +5,6 @@
 #include "check/check_state.h"
 #include "disk/layout.h"
 
-CheckState g_check;
-
 namespace {
 
 u64 BitWords(u64 bits) { return (bits + 63) / 64; }
@@ -55,8 +53,7 @@ bool CheckDisk(void* memory, u64 bytes, u32 tableEntries, u32 windowSectors,
   Plan p = PlanMemory(held, windowSectors);
   if (windowSectors == 0 || bytes < p.total) return false;
 
-  CheckState& s = g_check;
-  s = CheckState();
+  CheckState s = CheckState();
   u8* at = static_cast<u8*>(memory);
   at += (kSectorSize - reinterpret_cast<std::uintptr_t>(at) % kSectorSize) % kSectorSize;
   for (CopyWindow& w : s.window) {
@@ -81,9 +78,9 @@ bool CheckDisk(void* memory, u64 bytes, u32 tableEntries, u32 windowSectors,
   report->tableEntriesWanted = wanted;
   report->tableEntriesHeld = held;
   CheckGeometryOf(&report->geometry);
-  ReadTableCopies();
-  ReadDirectoryCopies(&report->directory, CheckEntries);
-  FindLostChains();
-  ResolveJoins();
+  ReadTableCopies(s);
+  ReadDirectoryCopies(s, &report->directory, CheckEntries);
+  FindLostChains(s);
+  ResolveJoins(s);
   return true;
 }

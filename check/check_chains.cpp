@@ -3,22 +3,22 @@
 #include "check/check_state.h"
 #include "disk/layout.h"
 
-bool StepHeld(u32 c, u32* next, ChainEnd* end) {
+bool StepHeld(const CheckState& state, u32 c, u32* next, ChainEnd* end) {
   *next = 0;
   if (!ClusterOnDrive(c))
     *end = kChainBeyondDisk;
   else if (u64(c) >= u64(g_disk.tableSize) * kTableEntriesPerSector)
     *end = kChainPastTable;
-  else if (c >= g_check.held)
+  else if (c >= state.held)
     *end = kChainNotChecked;
-  else if (TestBit(g_check.tableBad, c / kTableEntriesPerSector))
+  else if (TestBit(state.tableBad, c / kTableEntriesPerSector))
     *end = kChainUnreadable;
   else {
     // The end marker ends a chain even under a cluster count that reaches it,
     // as it ends the recording list's walk.
-    u32 v = g_check.successor[c];
-    for (u32 i = 0; i < g_check.patchCount; ++i)
-      if (g_check.patches[i].cluster == c) v = g_check.patches[i].next;
+    u32 v = state.successor[c];
+    for (u32 i = 0; i < state.patchCount; ++i)
+      if (state.patches[i].cluster == c) v = state.patches[i].next;
     *next = v;
     if (v != 0 && v != kEndOfChain && v <= g_disk.clusterCount) return true;
     *end = v == 0 ? kChainZero : v == kEndOfChain ? kChainEnd : kChainAboveCount;
@@ -28,31 +28,33 @@ bool StepHeld(u32 c, u32* next, ChainEnd* end) {
 
 namespace {
 
-bool Step(void*, u32 c, u32* next, ChainEnd* end) { return StepHeld(c, next, end); }
+bool Step(void* state, u32 c, u32* next, ChainEnd* end) {
+  return StepHeld(*static_cast<CheckState*>(state), c, next, end);
+}
 
 }  // namespace
 
-void WalkHeldChain(u32 first, ChainWalk* w) {
+void WalkHeldChain(CheckState& state, u32 first, ChainWalk* w) {
   *w = ChainWalk();
-  WalkChainBy(first, Step, nullptr, w);
+  WalkChainBy(first, Step, &state, w);
 }
 
 namespace {
 
 // Marks the walk's clusters as on an entry's chain; those an earlier entry
 // marked are shared with it.
-void MarkChain(const ChainWalk& w, CheckEntry* e) {
+void MarkChain(CheckState& state, const ChainWalk& w, CheckEntry* e) {
   u32 c = w.first;
   ChainEnd ignored;
   for (u32 i = 0; i < w.clusters; ++i) {
-    if (c < g_check.held) {
-      if (!TestBit(g_check.onChain, c)) {
-        SetBit(g_check.onChain, c);
+    if (c < state.held) {
+      if (!TestBit(state.onChain, c)) {
+        SetBit(state.onChain, c);
       } else {
         if (e->sharedClusters++ == 0) e->sharedFrom = c;
       }
     }
-    if (i + 1 < w.clusters) StepHeld(c, &c, &ignored);
+    if (i + 1 < w.clusters) StepHeld(state, c, &c, &ignored);
   }
 }
 
@@ -63,32 +65,32 @@ bool Walkable(const DirEntry& raw) {
 // Names the first entry, in directory order, whose chain holds each
 // recorded cluster: for a cross-link always an earlier one than the entry
 // that found it, since that entry found it marked.
-void ResolveFrom(u32 s, const u8* data, bool) {
+void ResolveFrom(CheckState& state, u32 s, const u8* data, bool) {
   for (u32 i = 0; i < kDirEntriesPerSector; ++i) {
     DirEntry raw;
     DecodeDirEntry(data + i * kDirEntrySize, &raw);
     if (!Walkable(raw)) continue;
     u32 slot = s * kDirEntriesPerSector + i;
     ChainWalk w;
-    WalkHeldChain(raw.firstCluster, &w);
+    WalkHeldChain(state, raw.firstCluster, &w);
     u32 c = w.first;
     ChainEnd ignored;
     for (u32 n = 0; n < w.clusters; ++n) {
-      if (c < g_check.held && TestBit(g_check.joins, c)) {
-        for (u32 r = 0; r < g_check.recordCount; ++r) {
-          JoinRecord& j = g_check.records[r];
+      if (c < state.held && TestBit(state.joins, c)) {
+        for (u32 r = 0; r < state.recordCount; ++r) {
+          JoinRecord& j = state.records[r];
           if (j.cluster == c && j.owner == kNoEntry) j.owner = slot;
         }
       }
-      if (n + 1 < w.clusters) StepHeld(c, &c, &ignored);
+      if (n + 1 < w.clusters) StepHeld(state, c, &c, &ignored);
     }
   }
 }
 
 }  // namespace
 
-void CheckEntries(u32 s, const u8* data, bool fromCopy2) {
-  CheckReport* report = g_check.report;
+void CheckEntries(CheckState& state, u32 s, const u8* data, bool fromCopy2) {
+  CheckReport* report = state.report;
   for (u32 i = 0; i < kDirEntriesPerSector; ++i) {
     CheckEntry e = CheckEntry();
     DecodeDirEntry(data + i * kDirEntrySize, &e.raw);
@@ -102,10 +104,10 @@ void CheckEntries(u32 s, const u8* data, bool fromCopy2) {
     u32 first = e.raw.firstCluster;
     e.walk.first = first;
     if (Walkable(e.raw)) {
-      WalkHeldChain(first, &e.walk);
-      FindWholeCopy(&e);
-      MarkChain(e.walk, &e);
-      if (recording) e.recording = ++g_check.recordings;
+      WalkHeldChain(state, first, &e.walk);
+      FindWholeCopy(state, &e);
+      MarkChain(state, e.walk, &e);
+      if (recording) e.recording = ++state.recordings;
     } else if (first == 0) {
       e.walk.end = kChainZero;
     } else {
@@ -115,9 +117,9 @@ void CheckEntries(u32 s, const u8* data, bool fromCopy2) {
     e.sizeMiB = ListSizeMiB(e.walk.clusters);
     if (e.sharedClusters) {
       ++report->crossLinks;
-      RecordJoin(false, e.slot, e.sharedFrom, e.sharedClusters);
+      RecordJoin(state, false, e.slot, e.sharedFrom, e.sharedClusters);
     }
-    g_check.sink->entry(g_check.sink->context, e);
+    state.sink->entry(state.sink->context, e);
   }
 }
 
@@ -125,14 +127,14 @@ namespace {
 
 // Table entry c as copy `copy` holds it, read apart from the windows (a
 // directory sector being checked lies in one).
-bool CopyEntry(u32 copy, u32 c, u32* value) {
+bool CopyEntry(CheckState& state, u32 copy, u32 c, u32* value) {
   u64 sector = WideCopySector(g_disk.tableStart, g_disk.tableInterleave, c / kTableEntriesPerSector, copy);
   u32 got = 0;
-  if (sector >= g_check.diskSectors || !SeekFile(g_disk.device, sector * kSectorSize) ||
-      !ReadBytes(g_disk.device, g_check.sector, kSectorSize, &got) || got != kSectorSize)
+  if (sector >= state.diskSectors || !SeekFile(g_disk.device, sector * kSectorSize) ||
+      !ReadBytes(g_disk.device, state.sector, kSectorSize, &got) || got != kSectorSize)
     return false;
-  if (g_disk.wordSwap) SwapWordBytes(g_check.sector, kSectorSize);
-  *value = Field32(g_check.sector + 4 * (c % kTableEntriesPerSector));
+  if (g_disk.wordSwap) SwapWordBytes(state.sector, kSectorSize);
+  *value = Field32(state.sector + 4 * (c % kTableEntriesPerSector));
   return true;
 }
 
@@ -140,42 +142,43 @@ bool CopyEntry(u32 copy, u32 c, u32* value) {
 
 // As the rescue walk does over the table on the disk: the failing step is
 // taken from the copy the held table did not take it from, a few times.
-void FindWholeCopy(CheckEntry* e) {
+void FindWholeCopy(CheckState& state, CheckEntry* e) {
   if (g_disk.tableInterleave == 0) return;
   ChainWalk w = e->walk;
   u32 copy = 0;
-  g_check.patchCount = 0;
-  while ((w.end == kChainCycle || w.end == kChainZero) && g_check.patchCount < 4) {
-    u32 one, two, held = g_check.successor[w.last];
-    if (!CopyEntry(1, w.last, &one) || !CopyEntry(2, w.last, &two) || one == two) break;
+  state.patchCount = 0;
+  while ((w.end == kChainCycle || w.end == kChainZero) && state.patchCount < 4) {
+    u32 one, two, held = state.successor[w.last];
+    if (!CopyEntry(state, 1, w.last, &one) || !CopyEntry(state, 2, w.last, &two) || one == two)
+      break;
     u32 other = held == one ? 2 : 1;
     if (copy && other != copy) break;  // one copy's chain, not a mix of both
     copy = other;
-    g_check.patches[g_check.patchCount++] = {w.last, other == 1 ? one : two};
-    WalkHeldChain(e->walk.first, &w);
+    state.patches[state.patchCount++] = {w.last, other == 1 ? one : two};
+    WalkHeldChain(state, e->walk.first, &w);
   }
-  g_check.patchCount = 0;
+  state.patchCount = 0;
   if (copy && w.end == kChainEnd) {
     e->wholeInCopy = copy;
     e->wholeClusters = w.clusters;
   }
 }
 
-void RecordJoin(bool lost, u32 from, u32 cluster, u32 clusters) {
-  if (g_check.recordCount == kJoinRecords) {
-    ++g_check.report->unresolved;
+void RecordJoin(CheckState& state, bool lost, u32 from, u32 cluster, u32 clusters) {
+  if (state.recordCount == kJoinRecords) {
+    ++state.report->unresolved;
     return;
   }
-  g_check.records[g_check.recordCount++] = JoinRecord{lost, from, cluster, clusters, kNoEntry};
-  SetBit(g_check.joins, cluster);
+  state.records[state.recordCount++] = JoinRecord{lost, from, cluster, clusters, kNoEntry};
+  SetBit(state.joins, cluster);
 }
 
-void ResolveJoins() {
-  if (g_check.recordCount == 0) return;
-  ReadDirectoryCopies(nullptr, ResolveFrom);
-  const CheckSink& sink = *g_check.sink;
-  for (u32 r = 0; r < g_check.recordCount; ++r) {
-    const JoinRecord& j = g_check.records[r];
+void ResolveJoins(CheckState& state) {
+  if (state.recordCount == 0) return;
+  ReadDirectoryCopies(state, nullptr, ResolveFrom);
+  const CheckSink& sink = *state.sink;
+  for (u32 r = 0; r < state.recordCount; ++r) {
+    const JoinRecord& j = state.records[r];
     if (j.lost) {
       LostChain chain = {kLostIntoListed, j.from, j.clusters, ListSizeMiB(j.clusters), j.owner, j.cluster};
       sink.lost(sink.context, chain);

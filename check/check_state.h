@@ -1,7 +1,7 @@
 // What the parts of the check share while it runs: the successor of every
 // held table entry, one bit per cluster for each question the walks ask,
 // and the two copies' read windows. Laid out by CheckDisk in the caller's
-// memory; nothing here is allocated.
+// memory and handed to each part; nothing here is allocated.
 #ifndef MELVIR_CHECK_CHECK_STATE_H
 #define MELVIR_CHECK_CHECK_STATE_H
 
@@ -48,36 +48,35 @@ struct CheckState {
   CheckReport* report;
 };
 
-extern CheckState g_check;
-
 inline bool TestBit(const u64* bits, u64 i) { return (bits[i >> 6] >> (i & 63)) & 1; }
 inline void SetBit(u64* bits, u64 i) { bits[i >> 6] |= u64(1) << (i & 63); }
 
+// The parts of the check, each given the state of the one run under way.
 void CheckGeometryOf(CheckGeometry* geometry);
 
 // Points *data at drive sector `sector` of copy 1 or 2, read through that
 // copy's window; false when it cannot be read.
-bool CopySectorData(u32 copy, u64 sector, const u8** data);
+bool CopySectorData(CheckState& state, u32 copy, u64 sector, const u8** data);
 // Reads both copies of the table into the successor array.
-void ReadTableCopies();
+void ReadTableCopies(CheckState& state);
 // Gives each directory sector, from copy 1 where it reads, to use; with
 // findings, records how the copies compare.
-typedef void (*DirectorySectorUse)(u32 s, const u8* data, bool fromCopy2);
-void ReadDirectoryCopies(CopyFindings* findings, DirectorySectorUse use);
+typedef void (*DirectorySectorUse)(CheckState& state, u32 s, const u8* data, bool fromCopy2);
+void ReadDirectoryCopies(CheckState& state, CopyFindings* findings, DirectorySectorUse use);
 
 // One step from cluster (1 to the cluster count): false with *end when the
 // chain stops at cluster.
-bool StepHeld(u32 cluster, u32* next, ChainEnd* end);
-void WalkHeldChain(u32 first, ChainWalk* walk);
+bool StepHeld(const CheckState& state, u32 cluster, u32* next, ChainEnd* end);
+void WalkHeldChain(CheckState& state, u32 first, ChainWalk* walk);
 // For a chain the held table makes fail where the copies differ: the copy
 // whose chain is whole, and its clusters (see CheckEntry.wholeInCopy).
-void FindWholeCopy(CheckEntry* entry);
-void CheckEntries(u32 s, const u8* data, bool fromCopy2);
+void FindWholeCopy(CheckState& state, CheckEntry* entry);
+void CheckEntries(CheckState& state, u32 s, const u8* data, bool fromCopy2);
 // Records a chain that runs into an earlier entry's at cluster.
-void RecordJoin(bool lost, u32 from, u32 cluster, u32 clusters);
+void RecordJoin(CheckState& state, bool lost, u32 from, u32 cluster, u32 clusters);
 // Names the entry each recorded chain runs into and hands them to the sink.
-void ResolveJoins();
+void ResolveJoins(CheckState& state);
 
-void FindLostChains();
+void FindLostChains(CheckState& state);
 
 #endif
