@@ -29,7 +29,7 @@ void OfferIfStream(CheckState& state, u32 first, u32 clusters) {
       !ReadBytes(g_disk.device, state.sector, kSectorSize, &got) || got != kSectorSize) {
     ++report->chainsUnreadableStart;
     LostChain chain = {kLostUnreadable, first, clusters, ListSizeMiB(clusters), kNoEntry, 0};
-    g_check.sink->lost(g_check.sink->context, chain);
+    state.sink->lost(state.sink->context, chain);
     return;
   }
   if (g_disk.wordSwap) SwapWordBytes(state.sector, kSectorSize);
