@@ -1,5 +1,6 @@
-// The raw operating-system calls under the portable layer (drive.cpp): one
-// POSIX and one Win32 file provide them. They are handed real handles only
+// The raw operating-system calls under the portable layer (drive.cpp for
+// the drives, faulted_calls.cpp for the rest): one POSIX and one Win32 file
+// provide them. They are handed real handles only
 // (never a memory drive's or a sink's) and know nothing of injected faults
 // or mapfiles. A failure that the system reports is noted (NoteSystemError,
 // drive_table.h) where the public call notes it, and the call returns false.

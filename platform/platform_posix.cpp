@@ -1,4 +1,5 @@
-// POSIX implementation: Linux devices and image files, pthreads.
+// The raw POSIX calls (os_calls.h) and the calls of platform.h that are the
+// system's alone: Linux devices and image files, pthreads.
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -19,7 +20,6 @@
 
 #include "platform/drive_table.h"
 #include "platform/fault.h"
-#include "platform/memory_files.h"
 #include "platform/os_calls.h"
 #include "platform/platform.h"
 #include "platform/thread_reuse.h"
@@ -247,21 +247,14 @@ bool OsReadDirect(FileHandle file, u64 position, void* buffer, u32 length, u32* 
   return ReadFully(DirectFd(Fd(file)), Fd(file), position, buffer, length, got);
 }
 
-bool CreateLogFile(const char* path, FileHandle* out) {
-  FaultMode mode;
-  if (FaultHit(kCallCreateLog, &mode)) return Failed(EIO);
-  if (LogSinkSet()) return CreateSinkFile(true, out) ? true : Failed(EMFILE);
+bool OsCreateLogFile(const char* path, FileHandle* out) {
   int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return Failed(errno);
   *out = fd;
   return true;
 }
 
-bool WriteBytes(FileHandle file, const void* buffer, u32 length, u32* written) {
-  bool fail;
-  length = FaultLength(kCallWrite, length, &fail);
-  if (fail) return false;
-  if (IsMemoryHandle(file)) return WriteMemory(file, buffer, length, written);
+bool OsWrite(FileHandle file, const void* buffer, u32 length, u32* written) {
   u32 done = 0;
   while (done < length) {
     ssize_t n;
@@ -286,10 +279,7 @@ bool WriteBytes(FileHandle file, const void* buffer, u32 length, u32* written) {
   return true;
 }
 
-bool CreateOutputFile(const char* path, FileHandle* out) {
-  FaultMode mode;
-  if (FaultHit(kCallCreateOutput, &mode)) return false;
-  if (OutputSinkSet()) return CreateSinkFile(false, out);
+bool OsCreateOutputFile(const char* path, FileHandle* out) {
   const int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC;
   int fd = open(path, flags | O_DIRECT, 0644);
   if (fd < 0 && errno == EINVAL) fd = open(path, flags, 0644);  // tmpfs and the like
@@ -320,9 +310,7 @@ void InitEvents() {
 }
 }  // namespace
 
-bool CreateAutoEvent(EventHandle* out) {
-  FaultMode mode;
-  if (FaultHit(kCallCreateEvent, &mode)) return false;
+bool OsCreateEvent(EventHandle* out) {
   pthread_once(&g_eventsOnce, InitEvents);
   for (PlatformEvent& e : g_events) {
     bool expected = false;
@@ -374,9 +362,7 @@ void* Trampoline(void* p) {
 }
 }  // namespace
 
-bool StartThread(ThreadRoutine routine, void* argument) {
-  FaultMode mode;
-  if (FaultHit(kCallStartThread, &mode)) return false;
+bool OsStartThread(ThreadRoutine routine, void* argument) {
   if (ThreadReuseOn()) return StartReusedThread(routine, argument);
   for (StartSlot& slot : g_starts) {
     bool expected = false;

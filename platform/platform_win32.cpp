@@ -1,4 +1,5 @@
-// Win32 implementation: raw physical drives and files through the ANSI API.
+// The raw Win32 calls (os_calls.h) and the calls of platform.h that are the
+// system's alone: physical drives and files, events and threads.
 #include <windows.h>
 #include <winioctl.h>
 
@@ -6,7 +7,6 @@
 
 #include "platform/drive_table.h"
 #include "platform/fault.h"
-#include "platform/memory_files.h"
 #include "platform/os_calls.h"
 #include "platform/platform.h"
 
@@ -150,10 +150,7 @@ u32 OsDirectReadUnit(FileHandle file) {
   return geometry.BytesPerSector;
 }
 
-bool CreateLogFile(const char* path, FileHandle* out) {
-  FaultMode mode;
-  if (FaultHit(kCallCreateLog, &mode)) return Failed(ERROR_WRITE_FAULT);
-  if (LogSinkSet()) return CreateSinkFile(true, out) ? true : Failed(ERROR_TOO_MANY_OPEN_FILES);
+bool OsCreateLogFile(const char* path, FileHandle* out) {
   wchar_t wide[1024];
   if (!MultiByteToWideChar(CP_UTF8, 0, path, -1, wide, 1024)) return Failed(GetLastError());
   HANDLE h = CreateFileW(wide, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
@@ -163,11 +160,7 @@ bool CreateLogFile(const char* path, FileHandle* out) {
   return true;
 }
 
-bool WriteBytes(FileHandle file, const void* buffer, u32 length, u32* written) {
-  bool fail;
-  length = FaultLength(kCallWrite, length, &fail);
-  if (fail) return false;
-  if (IsMemoryHandle(file)) return WriteMemory(file, buffer, length, written);
+bool OsWrite(FileHandle file, const void* buffer, u32 length, u32* written) {
   if (file == g_unbufferedOutput.load() && RefusesUnbufferedLength(length)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return false;
@@ -191,10 +184,7 @@ u32 OutputSectorSize(const char* path) {
 }
 }  // namespace
 
-bool CreateOutputFile(const char* path, FileHandle* out) {
-  FaultMode mode;
-  if (FaultHit(kCallCreateOutput, &mode)) return false;
-  if (OutputSinkSet()) return CreateSinkFile(false, out);
+bool OsCreateOutputFile(const char* path, FileHandle* out) {
   // Unbuffered writes must be whole sectors of the volume, and the last
   // write of a recording is whole 512-byte sectors only: on a volume of
   // other (or unknown) sectors the file is written through the cache.
@@ -207,9 +197,7 @@ bool CreateOutputFile(const char* path, FileHandle* out) {
   return true;
 }
 
-bool CreateAutoEvent(EventHandle* out) {
-  FaultMode mode;
-  if (FaultHit(kCallCreateEvent, &mode)) return false;
+bool OsCreateEvent(EventHandle* out) {
   HANDLE h = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   if (!h) return false;
   *out = reinterpret_cast<EventHandle>(h);
@@ -244,9 +232,7 @@ DWORD WINAPI Trampoline(LPVOID p) {
 }
 }  // namespace
 
-bool StartThread(ThreadRoutine routine, void* argument) {
-  FaultMode mode;
-  if (FaultHit(kCallStartThread, &mode)) return false;
+bool OsStartThread(ThreadRoutine routine, void* argument) {
   for (StartSlot& slot : g_starts) {
     if (InterlockedCompareExchange(&slot.used, 1, 0) != 0) continue;
     slot.routine = routine;
