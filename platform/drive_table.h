@@ -1,6 +1,6 @@
 // The drive table a front end may set (SetDriveTable, platform.h) and the
-// maps drives are served through (SetDriveMap, drive_map.h): shared by both
-// implementations of the drive calls.
+// maps drives are served through (SetDriveMap, drive_map.h), for the drive
+// layer (drive.cpp) and the system's drive names (the two OS files).
 #ifndef MELVIR_PLATFORM_DRIVE_TABLE_H
 #define MELVIR_PLATFORM_DRIVE_TABLE_H
 
@@ -27,7 +27,7 @@ void SetDriveSources(const DriveSource* sources, u32 count);
 // True when the table gives drive number as a drive held in memory.
 bool TabledMemoryDrive(u32 number, MemoryDrive** drive);
 
-// The implementations tell which handle a drive was opened as and when a
+// The drive layer tells which handle a drive was opened as and when a
 // handle is closed; HandleMap then gives the map a handle's reads go
 // through, null for every other handle (one test when nothing is mapped).
 void NoteDriveOpened(u32 number, FileHandle handle);
@@ -35,7 +35,7 @@ void NoteHandleClosed(FileHandle handle);
 const DriveMap* HandleMap(FileHandle handle);
 
 // Keeps code as this thread's last system error (LastSystemError) and
-// returns false, for the implementations' failure paths.
+// returns false, for the failure paths of the drive layer and the OS calls.
 bool NoteSystemError(u32 code);
 
 #endif

@@ -31,14 +31,14 @@ void DisarmFault();
 // length is not whole sectors of it is refused, as Windows refuses it.
 void ForceOutputSectorSize(u32 bytes);
 u32 ForcedOutputSectorSize();
-// For the implementations: an unbuffered write of length must be refused.
+// For the OS calls: an unbuffered write of length must be refused.
 bool RefusesUnbufferedLength(u32 length);
 
 // Calls of kind made since the last ResetFaultCounts.
 u32 FaultCallCount(PlatformCall kind);
 void ResetFaultCounts();
 
-// For the implementations: counts the call and tells whether it must fail.
+// For the portable layer: counts the call and tells whether it must fail.
 bool FaultHit(PlatformCall kind, FaultMode* mode);
 // For reads and writes: the length to transfer, half of it under a short
 // fault; *fail set when the call must fail outright.

@@ -50,7 +50,7 @@ void SetFileSinks(FileSink* output, FileSink* log);
 // Memory drives and sink files open now: 0 when every handle was closed.
 u32 OpenMemoryFiles();
 
-// ---- For the platform implementations ---------------------------------------
+// ---- For the drive layer and the faulted calls --------------------------------
 
 // Memory handles lie in a range no descriptor or Win32 handle takes.
 bool IsMemoryHandle(FileHandle file);

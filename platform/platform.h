@@ -1,5 +1,7 @@
-// The few operating-system operations the portable core uses. One Win32 and
-// one POSIX implementation; everything above this header is portable.
+// The few operating-system operations the portable core uses. Injected
+// faults, memory drives and maps are applied in portable files (drive.cpp,
+// faulted_calls.cpp) over one Win32 and one POSIX file of raw calls
+// (os_calls.h); everything above this header is portable.
 #ifndef MELVIR_PLATFORM_PLATFORM_H
 #define MELVIR_PLATFORM_PLATFORM_H
 

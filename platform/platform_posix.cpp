@@ -1,4 +1,5 @@
-// POSIX implementation: Linux devices and image files, pthreads.
+// The raw POSIX calls (os_calls.h) and the calls of platform.h that are the
+// system's alone: Linux devices and image files, pthreads.
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -19,12 +20,11 @@
 
 #include "platform/drive_table.h"
 #include "platform/fault.h"
-#include "platform/memory_files.h"
+#include "platform/os_calls.h"
 #include "platform/platform.h"
 #include "platform/thread_reuse.h"
 
 namespace {
-
 
 // Whole-disk block devices, found once, in name order.
 const u32 kMaxDevices = 17;
@@ -63,9 +63,9 @@ void ListDevices() {
 
 int Fd(FileHandle f) { return static_cast<int>(f); }
 
-void CloseDirectTwin(FileHandle file);
+void CloseDirectTwin(int fd);
 
-// Notes the failure's errno (EIO for an injected one); returns false.
+// Notes the failure's errno; returns false.
 bool Failed(int error) { return NoteSystemError(u32(error)); }
 
 // The path of drive number, or null.
@@ -77,6 +77,18 @@ const char* DrivePath(u32 number) {
 }
 
 }  // namespace
+
+const OsErrorCodes kOsErrors = {
+    EIO,     // injectedOpen
+    EIO,     // injectedSeek
+    EIO,     // injectedRead
+    EIO,     // injectedCreateLog
+    EMFILE,  // noFreeHandle
+    EINVAL,  // seekTooFar
+    EINVAL,  // readTooFar
+    EBADF,   // memorySeekFailed
+    EIO,     // unreadable
+};
 
 bool DriveName(u32 number, char* out, u32 size) {
   const char* path = DrivePath(number);
@@ -91,38 +103,29 @@ void SystemErrorText(u32 code, char* out, u32 size) {
 
 bool IsAccessDenied(u32 code) { return code == EACCES || code == EPERM; }
 
-bool OpenDrive(u32 number, FileHandle* out) {
-  FaultMode mode;
-  if (FaultHit(kCallOpenDrive, &mode)) return Failed(EIO);
-  MemoryDrive* memory;
-  if (TabledMemoryDrive(number, &memory)) {
-    if (!OpenMemoryDrive(memory, out)) return Failed(EMFILE);
-    NoteDriveOpened(number, *out);
-    return true;
-  }
+bool OsOpenDrive(u32 number, FileHandle* out) {
   const char* path = DrivePath(number);
   if (!path) return Failed(ENOENT);
   int fd = open(path, O_RDONLY | O_CLOEXEC);
   if (fd < 0) return Failed(errno);
-  NoteDriveOpened(number, fd);
   *out = fd;
   return true;
 }
 
-bool SeekFile(FileHandle file, u64 position) {
-  FaultMode mode;
-  if (FaultHit(kCallSeek, &mode)) return Failed(EIO);
-  if (position > static_cast<u64>(INT64_MAX)) return Failed(EINVAL);
-  if (IsMemoryHandle(file)) return SeekMemory(file, position) ? true : Failed(EBADF);
+bool OsSeek(FileHandle file, u64 position) {
   if (lseek(Fd(file), static_cast<off_t>(position), SEEK_SET) == static_cast<off_t>(-1))
     return Failed(errno);
   return true;
 }
 
-namespace {
+bool OsTell(FileHandle file, u64* position) {
+  off_t at = lseek(Fd(file), 0, SEEK_CUR);
+  if (at < 0) return Failed(errno);
+  *position = u64(at);
+  return true;
+}
 
-bool ReadOn(FileHandle file, void* buffer, u32 length, u32* got) {
-  if (IsMemoryHandle(file)) return ReadMemory(file, buffer, length, got) ? true : Failed(EIO);
+bool OsRead(FileHandle file, void* buffer, u32 length, u32* got) {
   u32 done = 0;
   while (done < length) {
     ssize_t n = read(Fd(file), static_cast<u8*>(buffer) + done, length - done);
@@ -135,37 +138,7 @@ bool ReadOn(FileHandle file, void* buffer, u32 length, u32* got) {
   return true;
 }
 
-}  // namespace
-
-bool ReadBytes(FileHandle file, void* buffer, u32 length, u32* got) {
-  bool fail;
-  length = FaultLength(kCallRead, length, &fail);
-  if (fail) return Failed(EIO);
-  const DriveMap* map = HandleMap(file);
-  if (!map) return ReadOn(file, buffer, length, got);
-  off_t at = IsMemoryHandle(file) ? off_t(MemoryPosition(file)) : lseek(Fd(file), 0, SEEK_CUR);
-  if (at < 0) return Failed(errno);
-  if (!MapReadable(*map, u64(at), length)) return Failed(EIO);  // as the disk's own read did
-  if (!ReadOn(file, buffer, length, got)) return false;
-  u32 read = *got;
-  FillPastFileEnd(*map, u64(at), buffer, length, got);
-  return read == *got || SeekFile(file, u64(at) + *got);
-}
-
 namespace {
-
-// What every positional read checks first: an injected fault, a position
-// off_t cannot hold, a sector the drive's map says is unreadable. False, the
-// error noted, when the read is to fail; *length may be cut by a fault.
-bool MayRead(FileHandle file, u64 position, u32* length) {
-  bool fail;
-  *length = FaultLength(kCallRead, *length, &fail);
-  if (fail) return Failed(EIO);
-  if (position > static_cast<u64>(INT64_MAX)) return Failed(EINVAL);
-  if (const DriveMap* map = HandleMap(file))
-    if (!MapReadable(*map, position, *length)) return Failed(EIO);  // as the disk's own read did
-  return true;
-}
 
 // pread until length bytes or the end of the file. fd may be an O_DIRECT
 // twin: where it refuses the alignment, plain (the same file) reads instead.
@@ -186,51 +159,24 @@ bool ReadFully(int fd, int plain, u64 position, void* buffer, u32 length, u32* g
   return true;
 }
 
-// A positional read through fd (plain: the file's own descriptor), past the
-// end of a mapped image's file as the map says.
-bool ReadAtVia(FileHandle file, int fd, u64 position, void* buffer, u32 length, u32* got) {
-  if (!MayRead(file, position, &length)) return false;
-  bool ok = IsMemoryHandle(file) ? ReadMemoryAt(file, position, buffer, length, got) || Failed(EIO)
-                                 : ReadFully(fd, Fd(file), position, buffer, length, got);
-  if (const DriveMap* map = ok ? HandleMap(file) : nullptr)
-    FillPastFileEnd(*map, position, buffer, length, got);
-  return ok;
-}
-
 }  // namespace
 
-bool ReadAt(FileHandle file, u64 position, void* buffer, u32 length, u32* got) {
-  return ReadAtVia(file, Fd(file), position, buffer, length, got);
+bool OsReadAt(FileHandle file, u64 position, void* buffer, u32 length, u32* got) {
+  return ReadFully(Fd(file), Fd(file), position, buffer, length, got);
 }
 
-namespace {
-
-bool OwnSize(FileHandle file, u64* size) {
-  if (IsMemoryHandle(file)) return MemorySize(file, size);
+bool OsSize(FileHandle file, u64* size) {
   struct stat s;
-  if (fstat(int(file), &s) != 0) return false;
-  if (S_ISBLK(s.st_mode)) return ioctl(int(file), BLKGETSIZE64, size) == 0;
+  if (fstat(Fd(file), &s) != 0) return false;
+  if (S_ISBLK(s.st_mode)) return ioctl(Fd(file), BLKGETSIZE64, size) == 0;
   if (!S_ISREG(s.st_mode)) return false;
   *size = u64(s.st_size);
   return true;
 }
 
-}  // namespace
-
-bool DriveSize(FileHandle file, u64* size) {
-  bool known = OwnSize(file, size);
-  if (const DriveMap* map = HandleMap(file)) return MappedDriveSize(*map, known, size);
-  return known;
-}
-
-bool CloseFile(FileHandle file) {
-  FaultMode mode;
-  bool fail = FaultHit(kCallClose, &mode);
-  NoteHandleClosed(file);
-  CloseDirectTwin(file);
-  // The descriptor is released even when the close is made to fail.
-  bool ok = IsMemoryHandle(file) ? CloseMemory(file) : close(Fd(file)) == 0;
-  return ok && !fail;
+bool OsClose(FileHandle file) {
+  CloseDirectTwin(Fd(file));
+  return close(Fd(file)) == 0;
 }
 
 // ---- Reading a failing drive ------------------------------------------------
@@ -276,10 +222,10 @@ int DirectFd(int fd) {
   return direct;
 }
 
-void CloseDirectTwin(FileHandle file) {
+void CloseDirectTwin(int fd) {
   pthread_mutex_lock(&g_twinLock);
   for (u32 i = 0; i < g_twinCount; ++i)
-    if (g_twins[i].fd == Fd(file)) {
+    if (g_twins[i].fd == fd) {
       if (g_twins[i].twin >= 0) close(g_twins[i].twin);
       g_twins[i] = g_twins[--g_twinCount];
       break;
@@ -289,33 +235,26 @@ void CloseDirectTwin(FileHandle file) {
 
 }  // namespace
 
-bool IsBlockDevice(FileHandle file) { return IsBlockFd(Fd(file)); }
+bool OsIsBlockDevice(FileHandle file) { return IsBlockFd(Fd(file)); }
 
-u32 DirectReadUnit(FileHandle file) {
+u32 OsDirectReadUnit(FileHandle file) {
   int size = 0;
   if (!IsBlockFd(Fd(file)) || ioctl(Fd(file), BLKSSZGET, &size) != 0 || size < 512) return 512;
   return u32(size);
 }
 
-bool ReadDirect(FileHandle file, u64 position, void* buffer, u32 length, u32* got) {
-  return ReadAtVia(file, IsMemoryHandle(file) ? -1 : DirectFd(Fd(file)), position, buffer, length, got);
+bool OsReadDirect(FileHandle file, u64 position, void* buffer, u32 length, u32* got) {
+  return ReadFully(DirectFd(Fd(file)), Fd(file), position, buffer, length, got);
 }
 
-bool CreateLogFile(const char* path, FileHandle* out) {
-  FaultMode mode;
-  if (FaultHit(kCallCreateLog, &mode)) return Failed(EIO);
-  if (LogSinkSet()) return CreateSinkFile(true, out) ? true : Failed(EMFILE);
+bool OsCreateLogFile(const char* path, FileHandle* out) {
   int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return Failed(errno);
   *out = fd;
   return true;
 }
 
-bool WriteBytes(FileHandle file, const void* buffer, u32 length, u32* written) {
-  bool fail;
-  length = FaultLength(kCallWrite, length, &fail);
-  if (fail) return false;
-  if (IsMemoryHandle(file)) return WriteMemory(file, buffer, length, written);
+bool OsWrite(FileHandle file, const void* buffer, u32 length, u32* written) {
   u32 done = 0;
   while (done < length) {
     ssize_t n;
@@ -340,10 +279,7 @@ bool WriteBytes(FileHandle file, const void* buffer, u32 length, u32* written) {
   return true;
 }
 
-bool CreateOutputFile(const char* path, FileHandle* out) {
-  FaultMode mode;
-  if (FaultHit(kCallCreateOutput, &mode)) return false;
-  if (OutputSinkSet()) return CreateSinkFile(false, out);
+bool OsCreateOutputFile(const char* path, FileHandle* out) {
   const int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC;
   int fd = open(path, flags | O_DIRECT, 0644);
   if (fd < 0 && errno == EINVAL) fd = open(path, flags, 0644);  // tmpfs and the like
@@ -374,9 +310,7 @@ void InitEvents() {
 }
 }  // namespace
 
-bool CreateAutoEvent(EventHandle* out) {
-  FaultMode mode;
-  if (FaultHit(kCallCreateEvent, &mode)) return false;
+bool OsCreateEvent(EventHandle* out) {
   pthread_once(&g_eventsOnce, InitEvents);
   for (PlatformEvent& e : g_events) {
     bool expected = false;
@@ -428,9 +362,7 @@ void* Trampoline(void* p) {
 }
 }  // namespace
 
-bool StartThread(ThreadRoutine routine, void* argument) {
-  FaultMode mode;
-  if (FaultHit(kCallStartThread, &mode)) return false;
+bool OsStartThread(ThreadRoutine routine, void* argument) {
   if (ThreadReuseOn()) return StartReusedThread(routine, argument);
   for (StartSlot& slot : g_starts) {
     bool expected = false;

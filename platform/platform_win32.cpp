@@ -1,4 +1,5 @@
-// Win32 implementation: raw physical drives and files through the ANSI API.
+// The raw Win32 calls (os_calls.h) and the calls of platform.h that are the
+// system's alone: physical drives and files, events and threads.
 #include <windows.h>
 #include <winioctl.h>
 
@@ -6,13 +7,12 @@
 
 #include "platform/drive_table.h"
 #include "platform/fault.h"
-#include "platform/memory_files.h"
+#include "platform/os_calls.h"
 #include "platform/platform.h"
 
 #include <atomic>
 
 namespace {
-
 
 HANDLE H(FileHandle f) { return reinterpret_cast<HANDLE>(f); }
 FileHandle F(HANDLE h) { return reinterpret_cast<FileHandle>(h); }
@@ -24,8 +24,21 @@ std::atomic<FileHandle> g_unbufferedOutput{kNoFile};
 }  // namespace
 
 namespace {
+// Notes the failure's error code; returns false.
 bool Failed(DWORD error) { return NoteSystemError(u32(error)); }
 }  // namespace
+
+const OsErrorCodes kOsErrors = {
+    ERROR_READ_FAULT,           // injectedOpen
+    ERROR_SEEK,                 // injectedSeek
+    ERROR_READ_FAULT,           // injectedRead
+    ERROR_WRITE_FAULT,          // injectedCreateLog
+    ERROR_TOO_MANY_OPEN_FILES,  // noFreeHandle
+    ERROR_NEGATIVE_SEEK,        // seekTooFar
+    0,                          // readTooFar: ReadFile tells
+    ERROR_INVALID_HANDLE,       // memorySeekFailed
+    ERROR_CRC,                  // unreadable: what a bad sector of a real disk gives
+};
 
 bool DriveName(u32 number, char* out, u32 size) {
   const char* path;
@@ -48,15 +61,7 @@ void SystemErrorText(u32 code, char* out, u32 size) {
 
 bool IsAccessDenied(u32 code) { return code == ERROR_ACCESS_DENIED; }
 
-bool OpenDrive(u32 number, FileHandle* out) {
-  FaultMode mode;
-  if (FaultHit(kCallOpenDrive, &mode)) return Failed(ERROR_READ_FAULT);
-  MemoryDrive* memory;
-  if (TabledMemoryDrive(number, &memory)) {
-    if (!OpenMemoryDrive(memory, out)) return Failed(ERROR_TOO_MANY_OPEN_FILES);
-    NoteDriveOpened(number, *out);
-    return true;
-  }
+bool OsOpenDrive(u32 number, FileHandle* out) {
   char name[1024];
   wchar_t wide[1024];
   if (!DriveName(number, name, sizeof name)) return Failed(ERROR_FILE_NOT_FOUND);
@@ -66,66 +71,33 @@ bool OpenDrive(u32 number, FileHandle* out) {
   HANDLE h = CreateFileW(wide, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                          OPEN_EXISTING, 0, nullptr);
   if (h == INVALID_HANDLE_VALUE) return Failed(GetLastError());
-  NoteDriveOpened(number, F(h));
   *out = F(h);
   return true;
 }
 
-bool SeekFile(FileHandle file, u64 position) {
-  FaultMode mode;
-  if (FaultHit(kCallSeek, &mode)) return Failed(ERROR_SEEK);
+bool OsSeek(FileHandle file, u64 position) {
   LARGE_INTEGER to;
   to.QuadPart = static_cast<LONGLONG>(position);
-  if (position > 0x7FFFFFFFFFFFFFFFull) return Failed(ERROR_NEGATIVE_SEEK);
-  if (IsMemoryHandle(file)) return SeekMemory(file, position) ? true : Failed(ERROR_INVALID_HANDLE);
   if (!SetFilePointerEx(H(file), to, nullptr, FILE_BEGIN)) return Failed(GetLastError());
   return true;
 }
 
-namespace {
+bool OsTell(FileHandle file, u64* position) {
+  LARGE_INTEGER zero, at;
+  zero.QuadPart = 0;
+  if (!SetFilePointerEx(H(file), zero, &at, FILE_CURRENT)) return Failed(GetLastError());
+  *position = u64(at.QuadPart);
+  return true;
+}
 
-bool ReadOn(FileHandle file, void* buffer, u32 length, u32* got) {
-  if (IsMemoryHandle(file)) return ReadMemory(file, buffer, length, got) ? true : Failed(ERROR_CRC);
+bool OsRead(FileHandle file, void* buffer, u32 length, u32* got) {
   DWORD n = 0;
   if (!::ReadFile(H(file), buffer, length, &n, nullptr)) return Failed(GetLastError());
   *got = n;
   return true;
 }
 
-}  // namespace
-
-bool ReadBytes(FileHandle file, void* buffer, u32 length, u32* got) {
-  bool fail;
-  length = FaultLength(kCallRead, length, &fail);
-  if (fail) return Failed(ERROR_READ_FAULT);
-  if (const DriveMap* map = HandleMap(file)) {
-    LARGE_INTEGER zero, at;
-    zero.QuadPart = 0;
-    if (IsMemoryHandle(file))
-      at.QuadPart = LONGLONG(MemoryPosition(file));
-    else if (!SetFilePointerEx(H(file), zero, &at, FILE_CURRENT))
-      return Failed(GetLastError());
-    // A bad sector of a real disk gives this error.
-    if (!MapReadable(*map, u64(at.QuadPart), length)) return Failed(ERROR_CRC);
-    if (!ReadOn(file, buffer, length, got)) return false;
-    u32 read = *got;
-    FillPastFileEnd(*map, u64(at.QuadPart), buffer, length, got);
-    return read == *got || SeekFile(file, u64(at.QuadPart) + *got);
-  }
-  return ReadOn(file, buffer, length, got);
-}
-
-bool ReadAt(FileHandle file, u64 position, void* buffer, u32 length, u32* got) {
-  bool fail;
-  length = FaultLength(kCallRead, length, &fail);
-  if (fail) return Failed(ERROR_READ_FAULT);
-  const DriveMap* map = HandleMap(file);
-  if (map && !MapReadable(*map, position, length)) return Failed(ERROR_CRC);
-  if (IsMemoryHandle(file)) {
-    if (!ReadMemoryAt(file, position, buffer, length, got)) return Failed(ERROR_CRC);
-    if (map) FillPastFileEnd(*map, position, buffer, length, got);
-    return true;
-  }
+bool OsReadAt(FileHandle file, u64 position, void* buffer, u32 length, u32* got) {
   // On a handle opened for synchronous reads, the offset given here is
   // where the read happens, whatever the file pointer says.
   OVERLAPPED at = {};
@@ -138,14 +110,10 @@ bool ReadAt(FileHandle file, u64 position, void* buffer, u32 length, u32* got) {
     n = 0;
   }
   *got = n;
-  if (map) FillPastFileEnd(*map, position, buffer, length, got);
   return true;
 }
 
-namespace {
-
-bool OwnSize(FileHandle file, u64* size) {
-  if (IsMemoryHandle(file)) return MemorySize(file, size);
+bool OsSize(FileHandle file, u64* size) {
   GET_LENGTH_INFORMATION length;
   DWORD got = 0;
   if (DeviceIoControl(H(file), IOCTL_DISK_GET_LENGTH_INFO, nullptr, 0, &length, sizeof length,
@@ -159,32 +127,20 @@ bool OwnSize(FileHandle file, u64* size) {
   return true;
 }
 
-}  // namespace
-
-bool DriveSize(FileHandle file, u64* size) {
-  bool known = OwnSize(file, size);
-  if (const DriveMap* map = HandleMap(file)) return MappedDriveSize(*map, known, size);
-  return known;
-}
-
-bool CloseFile(FileHandle file) {
+bool OsClose(FileHandle file) {
   FileHandle open = file;
   g_unbufferedOutput.compare_exchange_strong(open, kNoFile);
-  FaultMode mode;
-  bool fail = FaultHit(kCallClose, &mode);
-  NoteHandleClosed(file);
-  bool ok = IsMemoryHandle(file) ? CloseMemory(file) : CloseHandle(H(file)) != 0;
-  return ok && !fail;
+  return CloseHandle(H(file)) != 0;
 }
 
-bool IsBlockDevice(FileHandle file) {
+bool OsIsBlockDevice(FileHandle file) {
   GET_LENGTH_INFORMATION length;
   DWORD got = 0;
   return DeviceIoControl(H(file), IOCTL_DISK_GET_LENGTH_INFO, nullptr, 0, &length, sizeof length,
                          &got, nullptr) != 0;
 }
 
-u32 DirectReadUnit(FileHandle file) {
+u32 OsDirectReadUnit(FileHandle file) {
   DISK_GEOMETRY geometry;
   DWORD got = 0;
   if (!DeviceIoControl(H(file), IOCTL_DISK_GET_DRIVE_GEOMETRY, nullptr, 0, &geometry,
@@ -194,16 +150,7 @@ u32 DirectReadUnit(FileHandle file) {
   return geometry.BytesPerSector;
 }
 
-// Reads of a physical drive do not pass through the file cache, so the
-// ordinary read is already a read of the disk.
-bool ReadDirect(FileHandle file, u64 position, void* buffer, u32 length, u32* got) {
-  return SeekFile(file, position) && ReadBytes(file, buffer, length, got);
-}
-
-bool CreateLogFile(const char* path, FileHandle* out) {
-  FaultMode mode;
-  if (FaultHit(kCallCreateLog, &mode)) return Failed(ERROR_WRITE_FAULT);
-  if (LogSinkSet()) return CreateSinkFile(true, out) ? true : Failed(ERROR_TOO_MANY_OPEN_FILES);
+bool OsCreateLogFile(const char* path, FileHandle* out) {
   wchar_t wide[1024];
   if (!MultiByteToWideChar(CP_UTF8, 0, path, -1, wide, 1024)) return Failed(GetLastError());
   HANDLE h = CreateFileW(wide, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
@@ -213,11 +160,7 @@ bool CreateLogFile(const char* path, FileHandle* out) {
   return true;
 }
 
-bool WriteBytes(FileHandle file, const void* buffer, u32 length, u32* written) {
-  bool fail;
-  length = FaultLength(kCallWrite, length, &fail);
-  if (fail) return false;
-  if (IsMemoryHandle(file)) return WriteMemory(file, buffer, length, written);
+bool OsWrite(FileHandle file, const void* buffer, u32 length, u32* written) {
   if (file == g_unbufferedOutput.load() && RefusesUnbufferedLength(length)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return false;
@@ -241,10 +184,7 @@ u32 OutputSectorSize(const char* path) {
 }
 }  // namespace
 
-bool CreateOutputFile(const char* path, FileHandle* out) {
-  FaultMode mode;
-  if (FaultHit(kCallCreateOutput, &mode)) return false;
-  if (OutputSinkSet()) return CreateSinkFile(false, out);
+bool OsCreateOutputFile(const char* path, FileHandle* out) {
   // Unbuffered writes must be whole sectors of the volume, and the last
   // write of a recording is whole 512-byte sectors only: on a volume of
   // other (or unknown) sectors the file is written through the cache.
@@ -257,9 +197,7 @@ bool CreateOutputFile(const char* path, FileHandle* out) {
   return true;
 }
 
-bool CreateAutoEvent(EventHandle* out) {
-  FaultMode mode;
-  if (FaultHit(kCallCreateEvent, &mode)) return false;
+bool OsCreateEvent(EventHandle* out) {
   HANDLE h = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   if (!h) return false;
   *out = reinterpret_cast<EventHandle>(h);
@@ -294,9 +232,7 @@ DWORD WINAPI Trampoline(LPVOID p) {
 }
 }  // namespace
 
-bool StartThread(ThreadRoutine routine, void* argument) {
-  FaultMode mode;
-  if (FaultHit(kCallStartThread, &mode)) return false;
+bool OsStartThread(ThreadRoutine routine, void* argument) {
   for (StartSlot& slot : g_starts) {
     if (InterlockedCompareExchange(&slot.used, 1, 0) != 0) continue;
     slot.routine = routine;
