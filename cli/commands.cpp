@@ -314,7 +314,7 @@ int ExtractCommand(const Options& o, const Catalog& c) {
       ++skipped;
       continue;
     }
-    CopyTarget target = {path, d.stream, o.quiet, o.rescue, report, RescueHint(o)};
+    CopyTarget target = {path, d.stream, o.quiet, o.rescue, report, RescueHint(o), c.source};
     CopyOutcome outcome = CopyRecording(r, target);
     if (outcome == kCopyStopped || outcome == kCopyClosed) {
       if (report) std::fclose(report);

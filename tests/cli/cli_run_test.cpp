@@ -560,7 +560,11 @@ TEST_F(CliRunTest, RescueWritesUnreadableSectorsAsZerosAtTheirPlace) {
   WriteMap(Path("disk.map"), l.imageSize, bad);
   ChildResult plain = RunMelvir({"extract", "-n", "2", "--mapfile", "disk.map", "-d", "plain", img});
   EXPECT_EQ(plain.status, 1);
-  EXPECT_NE(plain.err.find("Input file access error: Input/output error"), std::string::npos) << plain.err;
+  // The failing read is the whole first cluster piece of Plain.
+  EXPECT_NE(plain.err.find("Input file access error: reading sector " + Grouped(sectorOf(1, 0, 0)) +
+                           " of " + img + ": Input/output error"),
+            std::string::npos)
+      << plain.err;
   ChildResult r = RunMelvir({"extract", "--all", "--rescue", "--mapfile", "disk.map", "--report",
                              "report.json", "-d", "rescued", "--quiet", img});
   EXPECT_EQ(r.status, 3) << r.err;
@@ -587,6 +591,54 @@ TEST_F(CliRunTest, RescueWritesUnreadableSectorsAsZerosAtTheirPlace) {
   EXPECT_EQ(runs[1].first, 2 * 129344 + (read - 2 * 131072));
   EXPECT_NE(r.err.find("melvir: rescued/Plain.ts: 2 unreadable sectors (1024 bytes) written as zeros"),
             std::string::npos) << r.err;
+}
+
+// A read failure names its sectors and the system's reason: once per run of
+// failed sectors under --rescue, however many reads meet it; the failing
+// read's sector without.
+TEST_F(CliRunTest, AReadFailureNamesItsSectorsOncePerRun) {
+  Disk d;
+  d.sectorsPerCluster = 256;  // 255 sectors of data and one skipped
+  d.dataStart = 1000000;      // sector numbers of seven digits
+  d.entries.push_back(PatternRecording("Plain", 6, 2));
+  std::string img = Image(d);
+  const testdisk::Layout l = layout_;
+  auto sectorOf = [&](uint32_t cluster, uint32_t sector) {
+    return l.ClusterByte(l.chains[0][cluster]) / 512 + sector;
+  };
+  struct Run {
+    const char* name;
+    uint64_t first, count;
+  };
+  const Run runs[] = {
+      // Recording sectors 255 and 256: the last of block 0 and the first of block 1.
+      {"a run two reads meet", sectorOf(1, 0), 2},
+      {"a lone sector", sectorOf(2, 10), 1},
+      {"three sectors in one read", sectorOf(3, 20), 3},
+  };
+  std::vector<uint64_t> bad;
+  std::vector<std::string> want;
+  for (const Run& r : runs) {
+    for (uint64_t i = 0; i < r.count; ++i) bad.push_back(r.first + i);
+    want.push_back("melvir: out.ts: reading " +
+                   (r.count == 1 ? "sector " + Grouped(r.first)
+                                 : "sectors " + Grouped(r.first) + " to " + Grouped(r.first + r.count - 1)) +
+                   " of " + img + ": Input/output error");
+  }
+  WriteMap(Path("disk.map"), l.imageSize, bad);
+  ChildResult rescued =
+      RunMelvir({"extract", "-n", "1", "--rescue", "--mapfile", "disk.map", "-o", "out.ts", "--quiet", img});
+  EXPECT_EQ(rescued.status, 3) << rescued.err;
+  std::vector<std::string> said;
+  for (const std::string& line : Lines(rescued.err))
+    if (line.rfind("melvir: out.ts: reading ", 0) == 0) said.push_back(line);
+  EXPECT_EQ(said, want) << rescued.err;
+  ChildResult plain = RunMelvir({"extract", "-n", "1", "--mapfile", "disk.map", "-o", "plain.ts", img});
+  EXPECT_EQ(plain.status, 1);
+  EXPECT_NE(plain.err.find("melvir: plain.ts: Input file access error: reading sector " +
+                           Grouped(runs[0].first) + " of " + img + ": Input/output error; "),
+            std::string::npos)
+      << plain.err;
 }
 
 // A run that ends early leaves the zeros it wrote in NAME.part.damage and

@@ -396,9 +396,11 @@ TEST_F(CliTest, AnUnreadableRecordingFailsItsExtractionOnly) {
   ChildResult r = RunMelvir({"extract", "--all", "--quiet", img}, 20);
   EXPECT_EQ(r.status, 1);
   std::string cut = ReadWholeFile(Path("Cut.ts.part"));
-  EXPECT_EQ(r.err, "melvir: Cut.ts: Input file access error: the disk or image ends before the "
-                   "recording does; " + std::to_string(cut.size()) + " bytes kept in Cut.ts.part"
-                   " (--rescue reads past damage)\n");
+  EXPECT_EQ(r.err, "melvir: Cut.ts: Input file access error: reading sector " +
+                       Grouped(d.truncateAt / 512) + " of " + img +
+                       ": the disk or image ends before the recording does; " +
+                       std::to_string(cut.size()) + " bytes kept in Cut.ts.part"
+                       " (--rescue reads past damage)\n");
   EXPECT_FALSE(Exists(Path("Cut.ts")));
   std::string full = Extracted(testdisk::ExpectedStream(d, layout_, 1));
   EXPECT_LT(cut.size(), full.size());
