@@ -11,6 +11,7 @@
 #include "report/check_report.h"
 #include "cli/cli_port.h"
 #include "cli/copy.h"
+#include "cli/existing_output.h"
 #include "report/domain_mapfile.h"
 #include "cli/rescue_mode.h"
 #include "rescue/rescue.h"
@@ -306,6 +307,10 @@ int ExtractCommand(const Options& o, const Catalog& c) {
       continue;
     }
     if (!d.stream && !o.force && KindOfTarget(path) != kTargetMissing) {
+      if (!several && OutputIsComplete(r, o.rescue, path)) {
+        if (!o.quiet) Say("%s: is there complete (its size and last block are the recording's)", path);
+        return kExitDone;
+      }
       if (!several) {
         Say("%s: exists; use --force to replace it", path);
         return kExitFailed;
