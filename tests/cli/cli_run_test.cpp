@@ -204,6 +204,54 @@ TEST_F(CliRunTest, AFullFileSystemSaysWhyAndWhatWasKept) {
 
 // ---- names and charsets ------------------------------------------------------------
 
+// Several recordings are measured against the folder's free space first:
+// what complete outputs and .part files hold is not needed again.
+TEST_F(CliRunTest, SeveralRecordingsThatDoNotFitCopyNothing) {
+  Disk d;  // clusters of 32 KiB
+  d.entries.push_back(PatternRecording("A", 12, 1));  // 384 KiB
+  d.entries.push_back(PatternRecording("B", 16, 2));  // 512 KiB
+  d.entries.push_back(PatternRecording("C", 8, 3));   // 256 KiB
+  std::string img = Image(d);
+  ASSERT_EQ(RunMelvir({"extract", "--all", "-d", "whole", "--quiet", img}).status, 0);
+  std::string a = ReadWholeFile(Path("whole/A.ts")), b = ReadWholeFile(Path("whole/B.ts"));
+  mkdir(Path("small").c_str(), 0755);
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    std::string a, bPart;  // held before: A.ts, B.ts.part
+    int status;
+    bool refused;          // said how much is missing and copied nothing
+    bool cPart;            // C was begun and not finished
+  };
+  const Case cases[] = {
+      {"1152 KiB into 1 MiB", {"--all"}, "", "", 1, true, false},
+      {"896 KiB", {"-n", "1-2"}, "", "", 0, false, false},
+      {"with A complete, 512 KiB into 640", {"-n", "1-2"}, a, "", 0, false, false},
+      {"with 256 KiB of B kept, 640 KiB into 768", {"-n", "1-2"}, "", b.substr(0, 262144), 0, false, false},
+      {"with A complete, 768 KiB into 640", {"--all"}, a, "", 1, true, false},
+      {"--ignore-space copies what fits", {"--all", "--ignore-space"}, "", "", 1, false, true},
+  };
+  for (const Case& c : cases) {
+    if (mount("tmpfs", Path("small").c_str(), "tmpfs", 0, "size=1m") != 0)
+      GTEST_SKIP() << "cannot mount a small tmpfs here (needs root): " << strerror(errno);
+    if (!c.a.empty()) WriteWholeFile(Path("small/A.ts"), c.a);
+    if (!c.bPart.empty()) WriteWholeFile(Path("small/B.ts.part"), c.bPart);
+    std::vector<std::string> args = {"extract", "-d", "small", "--quiet", img};
+    args.insert(args.begin() + 1, c.args.begin(), c.args.end());
+    ChildResult r = RunMelvir(args);
+    bool bCopied = ReadWholeFile(Path("small/B.ts")) == b, cPart = Exists(Path("small/C.ts.part"));
+    bool bPart = Exists(Path("small/B.ts.part"));
+    umount(Path("small").c_str());
+    EXPECT_EQ(r.status, c.status) << c.name << r.err;
+    EXPECT_EQ(bCopied, !c.refused) << c.name << r.err;
+    EXPECT_EQ(bPart, c.refused && !c.bPart.empty()) << c.name << "a refused run leaves a .part as it was";
+    EXPECT_EQ(cPart, c.cPart) << c.name << r.err;
+    EXPECT_EQ(r.err.find("MiB missing; nothing copied (--ignore-space copies what fits)") != std::string::npos,
+              c.refused)
+        << c.name << r.err;
+  }
+}
+
 TEST_F(CliRunTest, FileNamesComeFromTheDecodedNameWhateverIsSelected) {
   Disk d;
   d.entries.push_back(PatternRecording("Caf\xE9 cr\xE8me", 2, 1));
