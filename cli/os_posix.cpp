@@ -36,7 +36,8 @@ bool IsDiskDevice(const char* path) {
 bool FreeSpace(const char* folder, u64* bytes) {
   struct statvfs s;
   if (statvfs(folder, &s) != 0) return false;
-  *bytes = u64(s.f_bavail) * s.f_frsize;
+  // The blocks kept for root are root's to fill.
+  *bytes = u64(geteuid() == 0 ? s.f_bfree : s.f_bavail) * s.f_frsize;
   return true;
 }
 
