@@ -94,6 +94,7 @@ bool SetOption(OptionId id, const char* value, Options* o) {
     case kOptAll: o->all = true; break;
     case kOptAllLost: o->allLost = true; break;
     case kOptForce: o->force = true; break;
+    case kOptIgnoreSpace: o->ignoreSpace = true; break;
     case kOptMetadata: o->metadata = true; break;
     case kOptLostChains: o->lostChains = true; break;
     case kOptBackground: o->background = true; break;

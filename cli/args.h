@@ -24,6 +24,7 @@ struct Options {
   bool trace;
   bool quiet;
   bool force;
+  bool ignoreSpace;         // several recordings are copied into too little space
   bool all;
   const char* traceFile;    // --trace-file, or null
   Charset charset;

@@ -129,6 +129,7 @@ const OptionRow kOptionRows[kOptionCount] = {
     {kOptFindHeader, "--find-header", false}, {kOptNameFormat, "--name-format", true},
     {kOptFull, "--full", false},             {kOptSlot, "--slot", true},
     {kOptCluster, "--cluster", true},        {kOptLostChains, "--lost", false},
+    {kOptIgnoreSpace, "--ignore-space", false},
 };
 
 const CommandRow kCommandRows[] = {
@@ -141,7 +142,7 @@ const CommandRow kCommandRows[] = {
      kInfoUsage, kInfoHelp, nullptr, nullptr, nullptr, nullptr, RunInfo},
     {kExtract, "extract", "recordings as .ts files (or to standard output)",
      BIT(kOptNumbers) | BIT(kOptAll) | BIT(kOptName) | kByPlace | BIT(kOptLost) | BIT(kOptAllLost) |
-         BIT(kOptOutput) | BIT(kOptFolder) | BIT(kOptForce) | BIT(kOptCharset) | kRescuing |
+         BIT(kOptOutput) | BIT(kOptFolder) | BIT(kOptForce) | BIT(kOptIgnoreSpace) | BIT(kOptCharset) | kRescuing |
          BIT(kOptReport) | kTracing | BIT(kOptQuiet) | BIT(kOptNameFormat),
      kExtractUsage, kExtractHelp, nullptr, ValidateExtract, PrepareExtract, nullptr, RunExtract},
     {kCheck, "check", "a read-only consistency report, and lost recordings",

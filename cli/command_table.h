@@ -11,8 +11,8 @@ struct Catalog;
 enum OptionId {
   kOptJson, kOptCharset, kOptTrace, kOptTraceFile, kOptQuiet, kOptRescue, kOptCopy,
   kOptMapfile, kOptReport, kOptNumbers, kOptAll, kOptName, kOptLost, kOptAllLost, kOptOutput,
-  kOptFolder, kOptForce, kOptMetadata, kOptBackground, kOptHeader, kOptFindHeader, kOptNameFormat, kOptFull, kOptSlot, kOptCluster,
-  kOptLostChains, kOptionCount
+  kOptFolder, kOptForce, kOptMetadata, kOptBackground, kOptHeader, kOptFindHeader, kOptNameFormat,
+  kOptFull, kOptSlot, kOptCluster, kOptLostChains, kOptIgnoreSpace, kOptionCount
 };
 
 struct OptionRow {

@@ -11,6 +11,7 @@
 #include "report/check_report.h"
 #include "cli/cli_port.h"
 #include "cli/copy.h"
+#include "cli/existing_output.h"
 #include "cli/rescue_mode.h"
 #include "rescue/rescue.h"
 #include "report/info_text.h"
@@ -145,6 +146,47 @@ bool PlanDestination(const Options& o, bool several, Destination* d, int* status
 
 namespace {
 
+// The file name recording r gets.
+const char* OutputName(const Options& o, const Catalog& c,
+                       const std::vector<std::string>& formatted, const Recording& r) {
+  // A lost recording is no row of the catalog and keeps its name.
+  bool listed = o.nameFormat && r.number >= 1 && r.number <= c.recordings.size() &&
+                &c.recordings[r.number - 1] == &r;
+  return listed ? formatted[r.number - 1].c_str() : r.file;
+}
+
+// Where recording r goes; false when the path is too long.
+bool OutputPath(const Options& o, const Destination& d, const Catalog& c,
+                const std::vector<std::string>& formatted, const Recording& r, char* path, u32 size) {
+  const char* file = OutputName(o, c, formatted, r);
+  if (d.folder || !o.outputFile) return JoinPath(d.folder, file, path, size);
+  return FormatText(path, size, "%s", o.outputFile) < size - 1;
+}
+
+// Several recordings: the bytes their outputs still need against the
+// folder's free space (an output kept as it exists needs none, a .part
+// holds some). False, said, when they do not fit.
+bool SpaceSuffices(const Options& o, const Destination& d, const Catalog& c,
+                   const std::vector<std::string>& formatted,
+                   const std::vector<const Recording*>& rows) {
+  const char* folder = d.folder ? d.folder : ".";
+  u64 need = 0, available = 0, held = 0;
+  char path[1100], part[1200];
+  for (const Recording* r : rows) {
+    if (!OutputPath(o, d, c, formatted, *r, path, sizeof path)) continue;  // said when copied
+    if (!o.force && KindOfTarget(path) != kTargetMissing) continue;     // skipped
+    u64 bytes = OutputBytes(*r, o.rescue);
+    FormatText(part, sizeof part, "%s.part", path);
+    need += bytes - (SizeOfFile(part, &held) && held < bytes ? held : 0);
+  }
+  if (!FreeSpace(folder, &available) || available >= need) return true;
+  const double kMiB = 1048576.0;
+  Say("%s: %.1f MiB free, the outputs still need %.1f MiB: %.1f MiB missing; nothing copied "
+      "(--ignore-space copies what fits)",
+      folder, available / kMiB, need / kMiB, (need - available) / kMiB);
+  return false;
+}
+
 bool OnSource(const Options& o, const char* path) {
   if (IsDiskDevice(path)) return true;
   for (u32 i = 0; i < o.sourceCount; ++i)
@@ -237,24 +279,23 @@ int ExtractCommand(const Options& o, const Catalog& c) {
   }
   std::vector<std::string> formatted;
   if (o.nameFormat) FormatFileNames(o.nameFormat, o.rescue, c, &formatted);
+  if (!d.stream && (several || rows.size() > 1) && !o.ignoreSpace &&
+      !SpaceSuffices(o, d, c, formatted, rows)) {
+    if (report) std::fclose(report);
+    return kExitFailed;
+  }
   CatchInterrupt();
   u32 extracted = 0, skipped = 0, failed = 0;
   for (const Recording* row : rows) {
     const Recording& r = *row;
-    // A lost recording is no row of the catalog and keeps its name.
-    bool listed = o.nameFormat && r.number >= 1 && r.number <= c.recordings.size() &&
-                  &c.recordings[r.number - 1] == row;
-    const char* file = listed ? formatted[r.number - 1].c_str() : r.file;
     char path[1100];
-    bool joined = d.folder || !o.outputFile ? JoinPath(d.folder, file, path, sizeof path)
-                                            : FormatText(path, sizeof path, "%s", o.outputFile) <
-                                                  sizeof path - 1;
+    bool joined = OutputPath(o, d, c, formatted, r, path, sizeof path);
     if (Interrupted()) {
-      Say("stopped before %s", joined ? path : file);
+      Say("stopped before %s", joined ? path : OutputName(o, c, formatted, r));
       return kExitStopped;
     }
     if (!joined) {
-      Say("%s: output path too long", file);
+      Say("%s: output path too long", OutputName(o, c, formatted, r));
       ++failed;
       continue;
     }
@@ -264,6 +305,10 @@ int ExtractCommand(const Options& o, const Catalog& c) {
       continue;
     }
     if (!d.stream && !o.force && KindOfTarget(path) != kTargetMissing) {
+      if (!several && OutputIsComplete(r, o.rescue, path)) {
+        if (!o.quiet) Say("%s: is there complete (its size and last block are the recording's)", path);
+        return kExitDone;
+      }
       if (!several) {
         Say("%s: exists; use --force to replace it", path);
         return kExitFailed;
@@ -272,7 +317,7 @@ int ExtractCommand(const Options& o, const Catalog& c) {
       ++skipped;
       continue;
     }
-    CopyTarget target = {path, d.stream, o.quiet, o.rescue, report, RescueHint(o)};
+    CopyTarget target = {path, d.stream, o.quiet, o.rescue, report, RescueHint(o), c.source};
     CopyOutcome outcome = CopyRecording(r, target);
     if (outcome == kCopyStopped || outcome == kCopyClosed) {
       if (report) std::fclose(report);

@@ -8,6 +8,7 @@
 #include "app/messages.h"
 #include "cli/cli_port.h"
 #include "report/damage_file.h"
+#include "report/read_failure.h"
 #include "cli/os.h"
 #include "cli/ordered_writer.h"
 #include "cli/output_file.h"
@@ -90,20 +91,6 @@ bool PlanForm(const Recording& r, bool rescue, FormPlan* plan) {
   return PlanBlockForm(ReadStart, &reader, plan);
 }
 
-// The system's reason for a failed read of the recording.
-void InputReason(char* out, u32 size) {
-  switch (LastDataFailure()) {
-    case kDataFailDevice:
-      SystemErrorText(LastSystemError(), out, size);
-      return;
-    case kDataFailShort:
-      FormatText(out, size, "%s", "the disk or image ends before the recording does");
-      return;
-    default:
-      FormatText(out, size, "%s", "its allocation chain cannot be followed");
-  }
-}
-
 struct Run {
   const Recording* recording;
   const CopyTarget* target;
@@ -120,6 +107,7 @@ struct Run {
   bool unsaved;           // the damage file could not be written (said once)
   RescueRecord record;
   FormPlan plan;
+  FailedSectors failed;   // with rescue: the run of failed sectors not yet said
 };
 
 // The counts at the starts of the last blocks handed to the writer, so that
@@ -153,8 +141,8 @@ void SaySystemFailure(const Run& run, u32 id, u32 error) {
 }
 
 void SayInputFailure(Run* run) {
-  char reason[200];
-  InputReason(reason, sizeof reason);
+  char reason[1400];
+  DataFailureReason(run->target->source, reason, sizeof reason);
   SayFailure(*run, IDS_INPUT_ERROR, reason);
 }
 
@@ -266,6 +254,7 @@ void LeaveDamage(Run* run) {
 }
 
 CopyOutcome Fail(Run* run) {
+  SayFailedSectors(&run->failed);
   u32 error;
   EndOutput(run, run->handed, &error);  // what was copied is kept
   EndProgress();
@@ -305,6 +294,7 @@ CopyOutcome CopyRecording(const Recording& r, const CopyTarget& t) {
   run = Run{};
   run.recording = &r;
   run.target = &t;
+  run.failed = FailedSectors{Shown(t.path), t.source, false, 0, 0, 0};
   FormatText(run.part, sizeof run.part, t.stream ? "%s" : "%s.part", t.path);
   u32 error = 0;
   FormPlan plan = {};
@@ -386,7 +376,10 @@ CopyOutcome CopyRecording(const Recording& r, const CopyTarget& t) {
       AddReadDamage(&record, g_damage, bytesRead, kept, run.handed);
       NoteBrokenStep(&record, g_damage);
       if (BlockIsCut(plan, block)) CountPackets(&record, g_block, kept);
-      if (g_damage.runCount) AdviseImaging();
+      if (g_damage.runCount) {
+        AdviseImaging();
+        NoteFailedSectors(&run.failed, g_damage);
+      }
       bool changed = record.unreadable.size() != runs || record.unreadableSectors != before.unreadableSectors ||
                      record.badPackets != before.badPackets || record.zeroPackets != before.zeroPackets;
       // Before the zeros reach the .part.
@@ -404,6 +397,7 @@ CopyOutcome CopyRecording(const Recording& r, const CopyTarget& t) {
     ProgressPercent(r.entry.sizeMiB ? u32(u64(mib) * 100 / r.entry.sizeMiB) : 0);
     ProgressMiB(mib);
   }
+  SayFailedSectors(&run.failed);
   u64 length = OutputLength(run.handed);
   if (u32 failure = EndOutput(&run, length, &error)) return WriteFailed(&run, failure, error);
   EndProgress();

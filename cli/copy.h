@@ -19,6 +19,7 @@ struct CopyTarget {
   bool rescue;       // read past damage: unreadable sectors become zeros
   std::FILE* report; // with rescue: one JSON object per recording, or null
   const char* hint;  // added to an input failure's message
+  const char* source;  // the disk or image, as read failures name it
 };
 
 CopyOutcome CopyRecording(const Recording& recording, const CopyTarget& target);

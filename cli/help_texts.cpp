@@ -21,7 +21,7 @@
   "                       --lost CLUSTER | --all-lost)\n"                                  \
   "                      [-o FILE|DIR|- | -d DIR] [--force] [--charset NAME] [--rescue]\n"   \
   "                      [--copy 2] [--mapfile FILE] [--report FILE] [--header SECTOR]\n"   \
-  "                      [--name-format F]\n"                                              \
+  "                      [--name-format F] [--ignore-space]\n"                             \
   "                      [--trace | --trace-file FILE] [--quiet] [SOURCE...]\n"
 
 #define MOUNT_USAGE                                                                       \
@@ -142,6 +142,8 @@ const char kExtractHelp[] =
     "                   'melvir check' reports it (named lost-CLUSTER.ts)\n"
     "  --all-lost       every lost recording 'melvir check' finds\n"
     "  --force          replace existing output files\n"
+    "  --ignore-space   copy several recordings even where the output folder's free\n"
+    "                   space is less than they need (without it nothing is copied)\n"
     "  --name-format F  the output file names (without .ts), from placeholders:\n"
     "                   {name} (the default), {index}, {cluster} (its first), and\n"
     "                   from the stream's own tables {service}, {title}, {date} and\n"

@@ -18,6 +18,9 @@ u32 TerminalColumns();  // of the terminal on stderr; 80 when unknown
 
 // Both name one existing file (hard links and other spellings included).
 bool SameFile(const char* a, const char* b);
+// The bytes the folder's file system still takes from this user (root
+// included, for whom its reserved blocks are free).
+bool FreeSpace(const char* folder, u64* bytes);
 // A raw disk rather than a file: never a place to write a recording.
 bool IsDiskDevice(const char* path);
 

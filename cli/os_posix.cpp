@@ -3,6 +3,7 @@
 
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -30,6 +31,14 @@ bool SameFile(const char* a, const char* b) {
 bool IsDiskDevice(const char* path) {
   struct stat s;
   return stat(path, &s) == 0 && S_ISBLK(s.st_mode);
+}
+
+bool FreeSpace(const char* folder, u64* bytes) {
+  struct statvfs s;
+  if (statvfs(folder, &s) != 0) return false;
+  // The blocks kept for root are root's to fill.
+  *bytes = u64(geteuid() == 0 ? s.f_bfree : s.f_bavail) * s.f_frsize;
+  return true;
 }
 
 void CatchInterrupt() {

@@ -51,6 +51,13 @@ bool IsDiskDevice(const char* path) {
   return std::strncmp(path, "\\\\.\\", 4) == 0 || std::strncmp(path, "//./", 4) == 0;
 }
 
+bool FreeSpace(const char* folder, u64* bytes) {
+  ULARGE_INTEGER available;
+  if (!GetDiskFreeSpaceExW(WidePath(folder).text, &available, nullptr, nullptr)) return false;
+  *bytes = available.QuadPart;
+  return true;
+}
+
 // The C runtime gives SIGINT back its default action before each call of the
 // handler, which is what a second Ctrl-C needs.
 void CatchInterrupt() {

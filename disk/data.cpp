@@ -6,6 +6,7 @@
 namespace {
 
 DataFailure g_failure = kDataFailNone;
+u64 g_failedAt = 0;
 
 bool Fail(DataFailure why) {
   g_failure = why;
@@ -57,9 +58,13 @@ bool Advance(u8* out, u64 length, u64* moved) {
         return Fail(kDataFailChain);
       if (chunk > 0) {
         u32 n = 0;
+        g_failedAt = position;
         if (!SeekFile(g_disk.device, position)) return Fail(kDataFailDevice);
         if (!ReadBytes(g_disk.device, out, chunk, &n)) return Fail(kDataFailDevice);
-        if (n != chunk) return Fail(kDataFailShort);
+        if (n != chunk) {
+          g_failedAt = position + n;
+          return Fail(kDataFailShort);
+        }
         if (g_disk.wordSwap) SwapWordBytes(out, chunk);
       }
       out += chunk;
@@ -82,5 +87,7 @@ bool ReadEntryData(void* buffer, u32 length, u32* got) {
 }
 
 DataFailure LastDataFailure() { return g_failure; }
+
+u64 LastDataFailurePosition() { return g_failedAt; }
 
 bool SkipEntryData(u64 length, u64* skipped) { return Advance(nullptr, length, skipped); }

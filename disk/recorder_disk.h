@@ -139,6 +139,8 @@ bool ReadEntryData(void* buffer, u32 length, u32* got);
 // (the disk or image ends early), or a chain step that failed or looped.
 enum DataFailure { kDataFailNone, kDataFailDevice, kDataFailShort, kDataFailChain };
 DataFailure LastDataFailure();
+// The byte of the disk where that device read or short read failed.
+u64 LastDataFailurePosition();
 // Moves the cursor length bytes on, as reading them would, following the
 // chain without reading any data; *skipped falls short at the chain's end.
 bool SkipEntryData(u64 length, u64* skipped);

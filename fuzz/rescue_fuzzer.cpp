@@ -74,8 +74,14 @@ bool ReadRecording(u32 first, u32 clusters, u32 length, u64 budget, u64* deliver
       if (r.length == 0) Fail("an empty damage run");
       if (r.offset < *delivered || r.offset + r.length > end)
         Fail("a damage run lies outside the bytes the read delivered");
-      if (i && g_damage.runs[i - 1].offset + g_damage.runs[i - 1].length >= r.offset)
-        Fail("damage runs not in order and apart");
+      if (!i) continue;
+      const ReadDamage::Run& p = g_damage.runs[i - 1];
+      if (p.offset + p.length > r.offset) Fail("damage runs not in order");
+      bool onDisk = r.position == kNoPosition ? p.position == kNoPosition
+                                              : p.position != kNoPosition &&
+                                                    p.position + p.length == r.position;
+      if (p.offset + p.length == r.offset && p.error == r.error && onDisk)
+        Fail("damage runs that go on, on the disk too, not merged");
     }
     *delivered = end;
     *last = g_damage;

@@ -81,7 +81,7 @@ bool ReadSpan(const ChainIndex& x, u64 offset, u8* out, u32 length, bool pastDam
         RereadPiece(position, out, n, offset, RereadUnit(), unitBuffer, damage);
       } else {
         std::memset(out, 0, n);  // past the sectors a 32-bit sector number reaches
-        AddDamageRun(damage, offset, n);
+        AddDamageRun(damage, offset, n, kNoPosition, 0);
       }
     }
     if (g_disk.wordSwap) SwapWordBytes(out, n);
@@ -95,13 +95,13 @@ bool ReadSpan(const ChainIndex& x, u64 offset, u8* out, u32 length, bool pastDam
 // One byte of a word-swapped disk: its whole word is read.
 bool ReadSwappedByte(const ChainIndex& x, u64 offset, u8* out, bool pastDamage, u8* unitBuffer,
                      ReadDamage* damage) {
-  static_assert(sizeof(ReadDamage) < 4096, "kept on the stack");
+  static_assert(sizeof(ReadDamage) < 8192, "kept on the stack");
   u8 word[2];
   ReadDamage met;
   ClearDamage(&met);
   if (!ReadSpan(x, offset & ~u64(1), word, 2, pastDamage, unitBuffer, &met)) return false;
   *out = word[offset & 1];
-  if (met.runCount) AddDamageRun(damage, offset, 1);
+  if (met.runCount) AddDamageRun(damage, offset, 1, met.runs[0].position, met.runs[0].error);
   return true;
 }
 

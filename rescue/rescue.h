@@ -37,7 +37,10 @@ void WalkChain(u32 first, ChainWalk* walk);
 // ---- Rescue read -----------------------------------------------------------
 
 const u32 kRescueReadMax = kBlockBytes;  // longest ReadEntryRescue
-const u32 kMaxDamageRuns = kRescueReadMax / kSectorSize / 2 + 1;
+// A run ends where the disk's sectors do not go on (a cluster boundary) as
+// well as where readable bytes come between: every sector touched may be one.
+const u32 kMaxDamageRuns = kRescueReadMax / kSectorSize + 2;
+const u64 kNoPosition = ~0ull;  // damage that no read met (no sector holds it)
 
 // What one ReadEntryRescue met. Offsets count bytes of the recording from its
 // first byte, before any word swap or block-form cut.
@@ -46,6 +49,8 @@ struct ReadDamage {
   struct Run {
     u64 offset;
     u32 length;
+    u32 error;     // the system's reason the read failed; 0: the disk or image ended
+    u64 position;  // the byte of the disk it starts at, or kNoPosition
   } runs[kMaxDamageRuns];  // unreadable, written as zeros; in order, adjacent ones merged
   bool chainBroken;  // a chain step failed: the recording ends here
   u32 brokenAfter;   // the cluster whose step failed
@@ -75,7 +80,9 @@ const u32 kMaxRereadUnit = 4096;
 u32 RereadUnit();
 void RereadPiece(u64 position, u8* out, u32 length, u64 offset, u32 unit, u8* unitBuffer,
                  ReadDamage* damage);
-void AddDamageRun(ReadDamage* damage, u64 offset, u32 length);
+// Adds a run; one that goes on from the last one, on the disk too and for
+// the same reason, widens it.
+void AddDamageRun(ReadDamage* damage, u64 offset, u32 length, u64 position, u32 error);
 void ClearDamage(ReadDamage* damage);
 
 // Moves the cursor length bytes on as reading would, without reading data

@@ -19,15 +19,20 @@ alignas(kMaxRereadUnit) u8 g_unit[kMaxRereadUnit];
 
 }  // namespace
 
-void AddDamageRun(ReadDamage* damage, u64 offset, u32 length) {
+void AddDamageRun(ReadDamage* damage, u64 offset, u32 length, u64 position, u32 error) {
   ReadDamage::Run* last = damage->runCount ? &damage->runs[damage->runCount - 1] : nullptr;
-  // Runs of at least a sector with readable sectors between them cannot
-  // outnumber the array; a full array would only widen its last run.
-  if (last && (last->offset + last->length == offset || damage->runCount == kMaxDamageRuns)) {
+  bool onDisk = last && last->error == error &&
+                (position == kNoPosition ? last->position == kNoPosition
+                                         : last->position != kNoPosition &&
+                                               last->position + last->length == position);
+  // Runs of the sectors one read touches cannot outnumber the array; a
+  // full array would only widen its last run.
+  if (last && ((last->offset + last->length == offset && onDisk) ||
+               damage->runCount == kMaxDamageRuns)) {
     last->length = u32(offset + length - last->offset);
     return;
   }
-  damage->runs[damage->runCount++] = {offset, length};
+  damage->runs[damage->runCount++] = {offset, length, error, position};
 }
 
 void RereadPiece(u64 position, u8* out, u32 length, u64 stream, u32 readUnit, u8* unitBuffer,
@@ -39,11 +44,13 @@ void RereadPiece(u64 position, u8* out, u32 length, u64 stream, u32 readUnit, u8
     u64 to = at + unit < end ? at + unit : end;
     u32 got = 0;
     u8* place = out + (from - position);
-    if (ReadDirect(g_disk.device, at, unitBuffer, u32(unit), &got) && got >= to - at) {
+    bool read = ReadDirect(g_disk.device, at, unitBuffer, u32(unit), &got);
+    if (read && got >= to - at) {
       std::memcpy(place, unitBuffer + (from - at), size_t(to - from));
     } else {
       std::memset(place, 0, size_t(to - from));
-      AddDamageRun(damage, stream + (from - position), u32(to - from));
+      AddDamageRun(damage, stream + (from - position), u32(to - from), from,
+                   read ? 0 : LastSystemError());
     }
   }
 }
@@ -70,7 +77,7 @@ void ReadPiece(u8* out, u32 length, ReadDamage* damage) {
   if (!ClusterPosition(g_disk.currentCluster, g_disk.clusterOffset, &position)) {
     // Past the sectors a 32-bit sector number reaches: nothing to read.
     std::memset(out, 0, length);
-    AddDamageRun(damage, stream, length);
+    AddDamageRun(damage, stream, length, kNoPosition, 0);
     return;
   }
   u32 n = 0;

@@ -546,7 +546,7 @@ TEST_F(RescueTest, UnreadableSectorsBecomeZerosAtTheirPlaceAndAreReported) {
       if (!expected.empty() && expected.back().offset + expected.back().length == offset)
         expected.back().length += 512;
       else
-        expected.push_back({offset, 512});
+        expected.push_back({offset, 512, 0, kNoPosition});
     }
     ASSERT_TRUE(FindRecorderDisk(false));
     Rescued healthy;

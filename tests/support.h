@@ -35,6 +35,8 @@ class ScratchTest : public ::testing::Test {
 
 std::string ReadWholeFile(const std::string& path);
 void WriteWholeFile(const std::string& path, const std::string& bytes);
+// 1630503 as the command line's read failures name a sector: "1,630,503".
+std::string Grouped(uint64_t n);
 
 // One recording as GetNextEntry gives it.
 struct Listed {

@@ -204,6 +204,54 @@ TEST_F(CliRunTest, AFullFileSystemSaysWhyAndWhatWasKept) {
 
 // ---- names and charsets ------------------------------------------------------------
 
+// Several recordings are measured against the folder's free space first:
+// what complete outputs and .part files hold is not needed again.
+TEST_F(CliRunTest, SeveralRecordingsThatDoNotFitCopyNothing) {
+  Disk d;  // clusters of 32 KiB
+  d.entries.push_back(PatternRecording("A", 12, 1));  // 384 KiB
+  d.entries.push_back(PatternRecording("B", 16, 2));  // 512 KiB
+  d.entries.push_back(PatternRecording("C", 8, 3));   // 256 KiB
+  std::string img = Image(d);
+  ASSERT_EQ(RunMelvir({"extract", "--all", "-d", "whole", "--quiet", img}).status, 0);
+  std::string a = ReadWholeFile(Path("whole/A.ts")), b = ReadWholeFile(Path("whole/B.ts"));
+  mkdir(Path("small").c_str(), 0755);
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    std::string a, bPart;  // held before: A.ts, B.ts.part
+    int status;
+    bool refused;          // said how much is missing and copied nothing
+    bool cPart;            // C was begun and not finished
+  };
+  const Case cases[] = {
+      {"1152 KiB into 1 MiB", {"--all"}, "", "", 1, true, false},
+      {"896 KiB", {"-n", "1-2"}, "", "", 0, false, false},
+      {"with A complete, 512 KiB into 640", {"-n", "1-2"}, a, "", 0, false, false},
+      {"with 256 KiB of B kept, 640 KiB into 768", {"-n", "1-2"}, "", b.substr(0, 262144), 0, false, false},
+      {"with A complete, 768 KiB into 640", {"--all"}, a, "", 1, true, false},
+      {"--ignore-space copies what fits", {"--all", "--ignore-space"}, "", "", 1, false, true},
+  };
+  for (const Case& c : cases) {
+    if (mount("tmpfs", Path("small").c_str(), "tmpfs", 0, "size=1m") != 0)
+      GTEST_SKIP() << "cannot mount a small tmpfs here (needs root): " << strerror(errno);
+    if (!c.a.empty()) WriteWholeFile(Path("small/A.ts"), c.a);
+    if (!c.bPart.empty()) WriteWholeFile(Path("small/B.ts.part"), c.bPart);
+    std::vector<std::string> args = {"extract", "-d", "small", "--quiet", img};
+    args.insert(args.begin() + 1, c.args.begin(), c.args.end());
+    ChildResult r = RunMelvir(args);
+    bool bCopied = ReadWholeFile(Path("small/B.ts")) == b, cPart = Exists(Path("small/C.ts.part"));
+    bool bPart = Exists(Path("small/B.ts.part"));
+    umount(Path("small").c_str());
+    EXPECT_EQ(r.status, c.status) << c.name << r.err;
+    EXPECT_EQ(bCopied, !c.refused) << c.name << r.err;
+    EXPECT_EQ(bPart, c.refused && !c.bPart.empty()) << c.name << "a refused run leaves a .part as it was";
+    EXPECT_EQ(cPart, c.cPart) << c.name << r.err;
+    EXPECT_EQ(r.err.find("MiB missing; nothing copied (--ignore-space copies what fits)") != std::string::npos,
+              c.refused)
+        << c.name << r.err;
+  }
+}
+
 TEST_F(CliRunTest, FileNamesComeFromTheDecodedNameWhateverIsSelected) {
   Disk d;
   d.entries.push_back(PatternRecording("Caf\xE9 cr\xE8me", 2, 1));
@@ -560,7 +608,11 @@ TEST_F(CliRunTest, RescueWritesUnreadableSectorsAsZerosAtTheirPlace) {
   WriteMap(Path("disk.map"), l.imageSize, bad);
   ChildResult plain = RunMelvir({"extract", "-n", "2", "--mapfile", "disk.map", "-d", "plain", img});
   EXPECT_EQ(plain.status, 1);
-  EXPECT_NE(plain.err.find("Input file access error: Input/output error"), std::string::npos) << plain.err;
+  // The failing read is the whole first cluster piece of Plain.
+  EXPECT_NE(plain.err.find("Input file access error: reading sector " + Grouped(sectorOf(1, 0, 0)) +
+                           " of " + img + ": Input/output error"),
+            std::string::npos)
+      << plain.err;
   ChildResult r = RunMelvir({"extract", "--all", "--rescue", "--mapfile", "disk.map", "--report",
                              "report.json", "-d", "rescued", "--quiet", img});
   EXPECT_EQ(r.status, 3) << r.err;
@@ -587,6 +639,54 @@ TEST_F(CliRunTest, RescueWritesUnreadableSectorsAsZerosAtTheirPlace) {
   EXPECT_EQ(runs[1].first, 2 * 129344 + (read - 2 * 131072));
   EXPECT_NE(r.err.find("melvir: rescued/Plain.ts: 2 unreadable sectors (1024 bytes) written as zeros"),
             std::string::npos) << r.err;
+}
+
+// A read failure names its sectors and the system's reason: once per run of
+// failed sectors under --rescue, however many reads meet it; the failing
+// read's sector without.
+TEST_F(CliRunTest, AReadFailureNamesItsSectorsOncePerRun) {
+  Disk d;
+  d.sectorsPerCluster = 256;  // 255 sectors of data and one skipped
+  d.dataStart = 1000000;      // sector numbers of seven digits
+  d.entries.push_back(PatternRecording("Plain", 6, 2));
+  std::string img = Image(d);
+  const testdisk::Layout l = layout_;
+  auto sectorOf = [&](uint32_t cluster, uint32_t sector) {
+    return l.ClusterByte(l.chains[0][cluster]) / 512 + sector;
+  };
+  struct Run {
+    const char* name;
+    uint64_t first, count;
+  };
+  const Run runs[] = {
+      // Recording sectors 255 and 256: the last of block 0 and the first of block 1.
+      {"a run two reads meet", sectorOf(1, 0), 2},
+      {"a lone sector", sectorOf(2, 10), 1},
+      {"three sectors in one read", sectorOf(3, 20), 3},
+  };
+  std::vector<uint64_t> bad;
+  std::vector<std::string> want;
+  for (const Run& r : runs) {
+    for (uint64_t i = 0; i < r.count; ++i) bad.push_back(r.first + i);
+    want.push_back("melvir: out.ts: reading " +
+                   (r.count == 1 ? "sector " + Grouped(r.first)
+                                 : "sectors " + Grouped(r.first) + " to " + Grouped(r.first + r.count - 1)) +
+                   " of " + img + ": Input/output error");
+  }
+  WriteMap(Path("disk.map"), l.imageSize, bad);
+  ChildResult rescued =
+      RunMelvir({"extract", "-n", "1", "--rescue", "--mapfile", "disk.map", "-o", "out.ts", "--quiet", img});
+  EXPECT_EQ(rescued.status, 3) << rescued.err;
+  std::vector<std::string> said;
+  for (const std::string& line : Lines(rescued.err))
+    if (line.rfind("melvir: out.ts: reading ", 0) == 0) said.push_back(line);
+  EXPECT_EQ(said, want) << rescued.err;
+  ChildResult plain = RunMelvir({"extract", "-n", "1", "--mapfile", "disk.map", "-o", "plain.ts", img});
+  EXPECT_EQ(plain.status, 1);
+  EXPECT_NE(plain.err.find("melvir: plain.ts: Input file access error: reading sector " +
+                           Grouped(runs[0].first) + " of " + img + ": Input/output error; "),
+            std::string::npos)
+      << plain.err;
 }
 
 // A run that ends early leaves the zeros it wrote in NAME.part.damage and

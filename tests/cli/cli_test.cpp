@@ -282,7 +282,32 @@ TEST_F(CliTest, NeverReplacesAFileUnlessForced) {
 
   ChildResult forced = RunMelvir({"extract", "--all", "--force", img});
   EXPECT_EQ(forced.status, 0) << forced.err;
-  EXPECT_TRUE(ReadWholeFile(Path("Second.ts")) == Extracted(testdisk::ExpectedStream(d, layout_, 1)));
+  const std::string whole = Extracted(testdisk::ExpectedStream(d, layout_, 1));
+  EXPECT_TRUE(ReadWholeFile(Path("Second.ts")) == whole);
+
+  // An output there complete (its size and last block) is left as it is.
+  struct Case {
+    const char* name;
+    std::string held;
+    bool complete;
+  };
+  std::string changed = whole;
+  changed[changed.size() - 100] ^= 0x55;
+  const Case cases[] = {
+      {"complete", whole, true},
+      {"a byte of the last block changed", changed, false},
+      {"a unit short", whole.substr(0, whole.size() - 512), false},
+  };
+  for (const Case& c : cases) {
+    WriteWholeFile(Path("Second.ts"), c.held);
+    ChildResult again = RunMelvir({"extract", "-n", "2", img});
+    EXPECT_EQ(again.status, c.complete ? 0 : 1) << c.name;
+    EXPECT_EQ(again.err, c.complete ? "melvir: Second.ts: is there complete (its size and last block "
+                                      "are the recording's)\n"
+                                    : "melvir: Second.ts: exists; use --force to replace it\n")
+        << c.name;
+    EXPECT_TRUE(ReadWholeFile(Path("Second.ts")) == c.held) << c.name;
+  }
 }
 
 TEST_F(CliTest, NeverWritesToASource) {
@@ -396,9 +421,11 @@ TEST_F(CliTest, AnUnreadableRecordingFailsItsExtractionOnly) {
   ChildResult r = RunMelvir({"extract", "--all", "--quiet", img}, 20);
   EXPECT_EQ(r.status, 1);
   std::string cut = ReadWholeFile(Path("Cut.ts.part"));
-  EXPECT_EQ(r.err, "melvir: Cut.ts: Input file access error: the disk or image ends before the "
-                   "recording does; " + std::to_string(cut.size()) + " bytes kept in Cut.ts.part"
-                   " (--rescue reads past damage)\n");
+  EXPECT_EQ(r.err, "melvir: Cut.ts: Input file access error: reading sector " +
+                       Grouped(d.truncateAt / 512) + " of " + img +
+                       ": the disk or image ends before the recording does; " +
+                       std::to_string(cut.size()) + " bytes kept in Cut.ts.part"
+                       " (--rescue reads past damage)\n");
   EXPECT_FALSE(Exists(Path("Cut.ts")));
   std::string full = Extracted(testdisk::ExpectedStream(d, layout_, 1));
   EXPECT_LT(cut.size(), full.size());

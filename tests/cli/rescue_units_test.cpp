@@ -53,11 +53,11 @@ TEST(CliReport, DamageIsReportedAtItsOutputPlace) {
   // the start of the second meet in the output and merge.
   static ReadDamage first, second;
   first.runCount = 3;
-  first.runs[0] = {0, 512};
-  first.runs[1] = {129024, 1024};  // 320 bytes kept, the rest is filler
-  first.runs[2] = {130048, 512};   // filler only
+  first.runs[0] = {0, 512, 0, kNoPosition};
+  first.runs[1] = {129024, 1024, 0, kNoPosition};  // 320 bytes kept, the rest is filler
+  first.runs[2] = {130048, 512, 0, kNoPosition};  // filler only
   second.runCount = 1;
-  second.runs[0] = {131072, 1024};
+  second.runs[0] = {131072, 1024, 0, kNoPosition};
   second.chainBroken = true;
   second.brokenAfter = 1234;
   second.brokenHow = kChainUnreadable;
@@ -105,7 +105,7 @@ TEST(CliReport, SummariesAndChainDamageTexts) {
     if (c.zeros) {
       static ReadDamage damage;
       damage.runCount = 1;
-      damage.runs[0] = {4096, u32(c.zeros)};
+      damage.runs[0] = {4096, u32(c.zeros), 0, kNoPosition};
       AddReadDamage(&r, damage, 0, 131072, 0);
     }
     if (c.chain) NoteChainDamage(&r, c.walk);
