@@ -248,8 +248,11 @@ void LeaveDamage(Run* run) {
     SaveDamage(run->damage, run->record, run->handed);  // cut when it is read
   }
   if (!run->target->rescue) return;  // no report or damage line without --rescue
+  // Reading runs ahead of the writer: what it read past the bytes kept is
+  // not what this run wrote.
   RescueRecord done = run->record;
   CutRecord(&done, MarkOf(done, run->kept));
+  RecountSectors(&done);
   FinishRecord(*run, run->kept, &done);
 }
 

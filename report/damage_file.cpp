@@ -68,11 +68,12 @@ bool LoadDamage(const char* path, u64 kept, RescueRecord* record) {
   }
   DamageMark mark = {kept, sectors, bad, zero};
   CutRecord(record, mark);
-  if (through > kept) {
-    // It describes more than the .part holds (a run ended without cutting
-    // it): the sectors of the runs kept, counted again.
-    record->unreadableSectors = 0;
-    for (const OutputRun& r : record->unreadable) record->unreadableSectors += (r.length + 511) / 512;
-  }
+  // It describes more than the .part holds (a run ended without cutting it).
+  if (through > kept) RecountSectors(record);
   return true;
+}
+
+void RecountSectors(RescueRecord* record) {
+  record->unreadableSectors = 0;
+  for (const OutputRun& r : record->unreadable) record->unreadableSectors += (r.length + 511) / 512;
 }

@@ -23,6 +23,10 @@ void CutRecord(RescueRecord* record, const DamageMark& mark);
 // Replaces path with the record of the output's first `through` bytes.
 bool SaveDamage(const char* path, const RescueRecord& record, u64 through);
 
+// The sectors of the runs a record keeps, counted again after a cut at an
+// offset no mark was taken at.
+void RecountSectors(RescueRecord* record);
+
 // Reads path into *record, cut to the first `kept` bytes (its counts as
 // written when it describes more). False when there is none, or it cannot
 // be read.
