@@ -318,7 +318,7 @@ int ExtractCommand(const Options& o, const Catalog& c) {
       continue;
     }
     CopyTarget target = {path, d.stream, o.quiet, o.rescue, report, RescueHint(o), c.source};
-    CopyOutcome outcome = CopyRecording(r, target);
+    CopyOutcome outcome = CopyToTarget(r, target);
     if (outcome == kCopyStopped || outcome == kCopyClosed) {
       if (report) std::fclose(report);
       return outcome == kCopyStopped ? kExitStopped : kExitDone;

@@ -7,6 +7,7 @@
 
 #include "app/messages.h"
 #include "cli/cli_port.h"
+#include "cli/copy_reader.h"
 #include "report/damage_file.h"
 #include "report/read_failure.h"
 #include "cli/os.h"
@@ -23,77 +24,15 @@ namespace {
 
 const u32 kMiB = 1048576;
 
-alignas(4096) u8 g_block[kBlockBytes];
 alignas(4096) u8 g_compare[kBlockBytes];
 alignas(kMaxDirectAlign) u8 g_out[2 * kWriterBuffer];
 
-ReadDamage g_damage;
 OrderedWriter g_writer;
 
-// Moves the open recording's cursor bytes on; false on a failure (never
-// with rescue); *skipped the bytes moved past.
-bool SkipOn(bool rescue, u64 bytes, u64* skipped) {
-  if (!rescue) return SkipEntryData(bytes, skipped);
-  SkipEntryRescue(bytes, skipped, &g_damage);
-  return true;
-}
-
-// Opens the recording and moves past its first bytes bytes.
-bool OpenAt(const Recording& r, bool rescue, u64 bytes, u64* at) {
-  bool open = rescue ? OpenEntryRescue(r.entry.firstCluster, r.entry.clusters)
-                     : OpenEntry(r.entry.firstCluster);
-  return open && SkipOn(rescue, bytes, at);
-}
-
-// Reads length bytes of the recording on into g_block; with rescue the
-// damage met is in g_damage.
-bool ReadOn(bool rescue, u32 length, u32* got) {
-  if (!rescue) return ReadEntryData(g_block, length, got);
-  return ReadEntryRescue(g_block, length, got, &g_damage);
-}
-
-// Reads block index of the recording into g_block; *got 0 past its end.
-bool ReadBlock(const Recording& r, bool rescue, u64 index, u32 length, u32* got) {
-  u64 skipped;
-  if (!OpenAt(r, rescue, index * kBlockBytes, &skipped)) return false;
-  if (skipped < index * kBlockBytes) {
-    *got = 0;
-    return true;
-  }
-  return ReadOn(rescue, length, got);
-}
-
-// The recording's block starts, read in order with one open, for the plan.
-struct StartReader {
-  const Recording* recording;
-  bool rescue;
-  u64 at;  // recording bytes before the cursor
-};
-
-bool ReadStart(void* context, u64 index, bool* exists, bool* counted, u8* first) {
-  StartReader* s = static_cast<StartReader*>(context);
-  u64 target = index * kBlockBytes, skipped = 0;
-  bool moved = index == 0 ? OpenAt(*s->recording, s->rescue, 0, &skipped)
-                          : SkipOn(s->rescue, target - s->at, &skipped);
-  if (!moved) return false;
-  s->at = index == 0 ? 0 : s->at + skipped;
-  u32 got = 0;
-  if (s->at == target && !ReadOn(s->rescue, kSectorSize, &got)) return false;
-  s->at += got;
-  *exists = got > 0;
-  *counted = !(s->rescue && g_damage.runCount && g_damage.runs[0].offset == target);
-  *first = g_block[0];
-  return true;
-}
-
-bool PlanForm(const Recording& r, bool rescue, FormPlan* plan) {
-  StartReader reader = {&r, rescue, 0};
-  return PlanBlockForm(ReadStart, &reader, plan);
-}
-
-struct Run {
+struct CopyRun {
   const Recording* recording;
   const CopyTarget* target;
+  const CopyReader* reader;  // plain, or past damage: chosen once
   char part[1100];        // where the bytes go: NAME.part, or the target itself
   OutputFile out;
   bool open;              // the output is open and its writer running
@@ -120,12 +59,12 @@ bool IsStandardOutput(const char* path) { return path[0] == '-' && path[1] == 0;
 // The output as messages name it.
 const char* Shown(const char* path) { return IsStandardOutput(path) ? "standard output" : path; }
 
-void Kept(const Run& run, char* out, u32 size) {
+void Kept(const CopyRun& run, char* out, u32 size) {
   FormatText(out, size, "%llu bytes kept in %s", static_cast<unsigned long long>(run.kept),
              run.part);
 }
 
-void SayFailure(const Run& run, u32 id, const char* reason) {
+void SayFailure(const CopyRun& run, u32 id, const char* reason) {
   char text[100], kept[1200];
   LoadText(id, text, sizeof text);
   Kept(run, kept, sizeof kept);
@@ -134,20 +73,20 @@ void SayFailure(const Run& run, u32 id, const char* reason) {
   else Say("%s: %s: %s; %s%s", run.target->path, text, reason, kept, hint);
 }
 
-void SaySystemFailure(const Run& run, u32 id, u32 error) {
+void SaySystemFailure(const CopyRun& run, u32 id, u32 error) {
   char reason[200];
   SystemErrorText(error, reason, sizeof reason);
   SayFailure(run, id, reason);
 }
 
-void SayInputFailure(Run* run) {
+void SayInputFailure(CopyRun* run) {
   char reason[1400];
   DataFailureReason(run->target->source, reason, sizeof reason);
   SayFailure(*run, IDS_INPUT_ERROR, reason);
 }
 
 // Keeps an earlier run's .part aside as NAME.part.old (or .old2 ...).
-bool KeepAside(Run* run) {
+bool KeepAside(CopyRun* run) {
   char old[1200];
   FormatText(old, sizeof old, "%s.old", run->part);
   for (u32 n = 2; KindOfTarget(old) != kTargetMissing; ++n)
@@ -168,26 +107,26 @@ bool KeepAside(Run* run) {
 // fresh start), with the last whole block it holds, compared, left in
 // g_block. A .part that does not match the disk, or holds more than the
 // recording's stream, is kept as NAME.part.old.
-bool PlanResume(Run* run, const FormPlan& plan, u64* fromBlock) {
+bool PlanResume(CopyRun* run, const FormPlan& plan, u64* fromBlock) {
   *fromBlock = 0;
   u64 held;
   if (!SizeOfFile(run->part, &held) || held == 0) return true;
   u64 whole = 0;
   while (StreamOffset(plan, whole + 1) <= held && whole < (u64(1) << 40)) ++whole;
   const Recording& r = *run->recording;
-  bool rescue = run->target->rescue;
+  const CopyReader& reader = *run->reader;
   u32 got;
   run->kept = held;
   // The block after the whole ones: the .part may hold no more of it than
   // the recording has.
-  if (!ReadBlock(r, rescue, whole, kBlockBytes, &got)) {
+  if (!ReadBlock(reader, r, whole, kBlockBytes, &got)) {
     SayInputFailure(run);
     return false;
   }
   bool longer = held - StreamOffset(plan, whole) > BlockStreamBytes(plan, whole, got);
   u64 compareBlock = whole ? whole - 1 : 0;
   u64 at = StreamOffset(plan, compareBlock);
-  if (!longer && whole && !ReadBlock(r, rescue, compareBlock, kBlockBytes, &got)) {
+  if (!longer && whole && !ReadBlock(reader, r, compareBlock, kBlockBytes, &got)) {
     SayInputFailure(run);
     return false;
   }
@@ -206,7 +145,7 @@ bool PlanResume(Run* run, const FormPlan& plan, u64* fromBlock) {
 // writer ended, the file cut to the bytes it holds in order and synced.
 // run->kept: its length. 0, or the message of the first failure (its
 // system error in *error).
-u32 EndOutput(Run* run, u64 end, u32* error) {
+u32 EndOutput(CopyRun* run, u64 end, u32* error) {
   if (!run->open) return 0;
   run->open = false;
   u64 contiguous = 0;
@@ -223,14 +162,14 @@ u32 EndOutput(Run* run, u64 end, u32* error) {
 }
 
 // A stream's reader went away: the copy ends quietly, as cat's would.
-bool ReaderGone(const Run& run, u32 error) { return run.out.stream && IsReaderGone(error); }
+bool ReaderGone(const CopyRun& run, u32 error) { return run.out.stream && IsReaderGone(error); }
 
-void FinishRecord(const Run& run, u64 length, RescueRecord* record);
+void FinishRecord(const CopyRun& run, u64 length, RescueRecord* record);
 
 // After a run that ended early: NAME.part.damage describes exactly the
 // bytes of the .part a resumed run keeps (up to the last block start within
 // them), and the report and the damage line say what this run wrote.
-void LeaveDamage(Run* run) {
+void LeaveDamage(CopyRun* run) {
   if (!run->tracked) return;
   // The resumed run keeps whole blocks: the end of the last one handed, or
   // a block start.
@@ -256,7 +195,7 @@ void LeaveDamage(Run* run) {
   FinishRecord(*run, run->kept, &done);
 }
 
-CopyOutcome Fail(Run* run) {
+CopyOutcome Fail(CopyRun* run) {
   SayFailedSectors(&run->failed);
   u32 error;
   EndOutput(run, run->handed, &error);  // what was copied is kept
@@ -267,7 +206,7 @@ CopyOutcome Fail(Run* run) {
 }
 
 // After a failed write (message id, system error): ends the output.
-CopyOutcome WriteFailed(Run* run, u32 id, u32 error) {
+CopyOutcome WriteFailed(CopyRun* run, u32 id, u32 error) {
   Fail(run);
   if (ReaderGone(*run, error)) return kCopyClosed;
   SaySystemFailure(*run, id, error);
@@ -276,7 +215,7 @@ CopyOutcome WriteFailed(Run* run, u32 id, u32 error) {
 
 
 // The damage line and the --report object of a recording read past damage.
-void FinishRecord(const Run& run, u64 length, RescueRecord* record) {
+void FinishRecord(const CopyRun& run, u64 length, RescueRecord* record) {
   const Recording& r = *run.recording;
   const CopyTarget& t = *run.target;
   record->bytesWritten = length;
@@ -292,11 +231,12 @@ void FinishRecord(const Run& run, u64 length, RescueRecord* record) {
 
 }  // namespace
 
-CopyOutcome CopyRecording(const Recording& r, const CopyTarget& t) {
-  static Run run;
-  run = Run{};
+CopyOutcome CopyToTarget(const Recording& r, const CopyTarget& t) {
+  static CopyRun run;
+  run = CopyRun{};
   run.recording = &r;
   run.target = &t;
+  run.reader = &ReaderFor(t.rescue);
   run.failed = FailedSectors{Shown(t.path), t.source, false, 0, 0, 0};
   FormatText(run.part, sizeof run.part, t.stream ? "%s" : "%s.part", t.path);
   u32 error = 0;
@@ -305,7 +245,7 @@ CopyOutcome CopyRecording(const Recording& r, const CopyTarget& t) {
   FormatText(run.damage, sizeof run.damage, "%s.damage", run.part);
   RescueRecord& record = run.record;
   record.output = t.path;
-  if (!PlanForm(r, t.rescue, &plan)) {
+  if (!PlanForm(*run.reader, r, &plan)) {
     SayInputFailure(&run);
     return kCopyFailed;
   }
@@ -351,7 +291,7 @@ CopyOutcome CopyRecording(const Recording& r, const CopyTarget& t) {
   StartProgress(!t.quiet && StderrIsTerminal(), r.entry.sizeMiB);
   ProgressLabel(label);
   u64 skipped;
-  if (!OpenAt(r, t.rescue, fromBlock * kBlockBytes, &skipped)) {
+  if (!OpenAt(*run.reader, r, fromBlock * kBlockBytes, &skipped)) {
     Fail(&run);
     SayInputFailure(&run);
     return kCopyFailed;
@@ -366,7 +306,7 @@ CopyOutcome CopyRecording(const Recording& r, const CopyTarget& t) {
       return kCopyStopped;
     }
     u32 n;
-    if (!ReadOn(t.rescue, kBlockBytes, &n)) {
+    if (!run.reader->read(kBlockBytes, &n)) {
       Fail(&run);
       SayInputFailure(&run);
       return kCopyFailed;

@@ -22,6 +22,6 @@ struct CopyTarget {
   const char* source;  // the disk or image, as read failures name it
 };
 
-CopyOutcome CopyRecording(const Recording& recording, const CopyTarget& target);
+CopyOutcome CopyToTarget(const Recording& recording, const CopyTarget& target);
 
 #endif
