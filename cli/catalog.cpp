@@ -7,7 +7,7 @@
 #include "app/messages.h"
 #include "cli/cli_port.h"
 #include "cli/header_source.h"
-#include "cli/rescue_mode.h"
+#include "cli/rescue_settings.h"
 #include "report/rescue_report.h"
 #include "cli/sources.h"
 #include "rescue/unreadable.h"

@@ -12,7 +12,7 @@
 #include "cli/os.h"
 #include "cli/output_file.h"
 #include "cli/progress.h"
-#include "cli/rescue_mode.h"
+#include "cli/rescue_settings.h"
 #include "platform/platform.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include "cli/catalog_card.h"
 #include "cli/cli_port.h"
 #include "cli/recording_reader.h"
-#include "cli/rescue_mode.h"
+#include "cli/rescue_settings.h"
 
 namespace {
 

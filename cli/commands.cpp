@@ -12,7 +12,7 @@
 #include "cli/cli_port.h"
 #include "cli/copy.h"
 #include "cli/existing_output.h"
-#include "cli/rescue_mode.h"
+#include "cli/rescue_settings.h"
 #include "rescue/rescue.h"
 #include "report/info_text.h"
 #include "report/json.h"

@@ -14,7 +14,7 @@
 #include "cli/ordered_writer.h"
 #include "cli/output_file.h"
 #include "cli/progress.h"
-#include "cli/rescue_mode.h"
+#include "cli/rescue_settings.h"
 #include "report/rescue_report.h"
 #include "disk/block_form.h"
 #include "rescue/rescue.h"

@@ -4,7 +4,7 @@
 
 #include "check/findings.h"
 #include "cli/commands.h"
-#include "cli/rescue_mode.h"
+#include "cli/rescue_settings.h"
 #include "disk/recorder_disk.h"
 #include "platform/platform.h"
 #include "report/domain_mapfile.h"

@@ -10,7 +10,7 @@
 #include "cli/command_table.h"
 #include "cli/exit_status.h"
 #include "cli/os.h"
-#include "cli/rescue_mode.h"
+#include "cli/rescue_settings.h"
 #include "cli/sources.h"
 #include "disk/recorder_disk.h"
 #include "platform/platform.h"

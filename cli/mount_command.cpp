@@ -4,7 +4,7 @@
 
 #include "check/findings.h"
 #include "cli/exit_status.h"
-#include "cli/rescue_mode.h"
+#include "cli/rescue_settings.h"
 #include "mount/mount.h"
 #include "report/info_text.h"
 #include "report/say.h"

@@ -6,7 +6,7 @@
 #include "cli/os.h"
 #include "cli/probe.h"
 #include "cli/probe_record.h"
-#include "cli/rescue_mode.h"
+#include "cli/rescue_settings.h"
 
 bool ProbeAvailable() { return true; }
 

@@ -5,7 +5,7 @@
 
 #include "cli/cli_port.h"
 #include "cli/recording_reader.h"
-#include "cli/rescue_mode.h"
+#include "cli/rescue_settings.h"
 #include "rescue/rescue.h"
 
 namespace {

@@ -1,8 +1,8 @@
 // The command line's rescue settings for one run: the ddrescue map a
 // source is served through, the mirror fallback with its messages, and
 // whether damage was met (exit status 3).
-#ifndef MELVIR_CLI_RESCUE_MODE_H
-#define MELVIR_CLI_RESCUE_MODE_H
+#ifndef MELVIR_CLI_RESCUE_SETTINGS_H
+#define MELVIR_CLI_RESCUE_SETTINGS_H
 
 #include "cli/args.h"
 #include "disk/recorder_disk.h"

@@ -1,5 +1,5 @@
 // The run's rescue settings: the map, the mirror reads and their messages.
-#include "cli/rescue_mode.h"
+#include "cli/rescue_settings.h"
 
 #include <atomic>
 
