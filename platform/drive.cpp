@@ -2,6 +2,7 @@
 // a drive held in memory and a drive's ddrescue map are applied here, and
 // only then is the system asked (os_calls.h).
 #include <cstdint>
+#include <cstring>
 
 #include "platform/drive_map.h"
 #include "platform/drive_table.h"
@@ -23,6 +24,29 @@ bool ReadOn(FileHandle file, void* buffer, u32 length, u32* got) {
 
 typedef bool (*OsPositionalRead)(FileHandle, u64, void*, u32, u32*);
 
+// A disk device's cache reads whole pages: one bad sector fails a read of
+// any sector beside it. A failed read of a few sectors (a metadata sector)
+// is read again past the cache, in the device's own units, so that a good
+// sector next to a bad one reads. False where that cannot be tried.
+const u32 kRereadLimit = 8192;
+bool RereadPastCache(FileHandle file, u64 position, void* buffer, u32 length, u32* got) {
+  if constexpr (!kOsRereadsPastCache) {
+    return false;
+  } else {
+    if (LastSystemError() != kOsErrors.unreadable || !OsIsBlockDevice(file)) return false;
+    u64 unit = OsDirectReadUnit(file);
+    u64 first = position / unit * unit, end = (position + length + unit - 1) / unit * unit;
+    if (unit > kRereadLimit / 2 || end - first > kRereadLimit) return false;
+    alignas(4096) u8 bounce[kRereadLimit];
+    u32 n = 0;
+    if (!OsReadDirect(file, first, bounce, u32(end - first), &n)) return false;
+    u64 skip = position - first, have = n > skip ? n - skip : 0;
+    *got = u32(have < length ? have : length);
+    std::memcpy(buffer, bounce + skip, *got);
+    return true;
+  }
+}
+
 // A positional read through the system's read (cached or direct): an injected
 // fault, a position the system cannot take, a sector the map says is
 // unreadable fail it first; past the end of a mapped image's file it gives
@@ -40,7 +64,8 @@ bool ReadAtVia(OsPositionalRead osRead, FileHandle file, u64 position, void* buf
   if (IsMemoryHandle(file))
     ok = ReadMemoryAt(file, position, buffer, length, got) || Fail(kOsErrors.unreadable);
   else
-    ok = osRead(file, position, buffer, length, got);
+    ok = osRead(file, position, buffer, length, got) ||
+         (osRead == OsReadAt && RereadPastCache(file, position, buffer, length, got));
   if (ok && map) FillPastFileEnd(*map, position, buffer, length, got);
   return ok;
 }
@@ -75,7 +100,13 @@ bool ReadBytes(FileHandle file, void* buffer, u32 length, u32* got) {
   length = FaultLength(kCallRead, length, &fail);
   if (fail) return Fail(kOsErrors.injectedRead);
   const DriveMap* map = HandleMap(file);
-  if (!map) return ReadOn(file, buffer, length, got);
+  if (!map) {
+    u64 at = 0;
+    bool placed = !IsMemoryHandle(file) && length <= kRereadLimit && OsTell(file, &at);
+    if (ReadOn(file, buffer, length, got)) return true;
+    // Read again past the cache, the position moved on as the read would.
+    return placed && RereadPastCache(file, at, buffer, length, got) && OsSeek(file, at + *got);
+  }
   u64 at;
   if (IsMemoryHandle(file))
     at = MemoryPosition(file);
