@@ -188,4 +188,21 @@ elif ! loop=$(losetup -r -f --show "$work/served/disk.img" 2> "$work/losetup.err
 else
   loops+=("$loop")
   workflow loop "$loop"
+  # A bad table sector in the volume header's 4 KiB page: the header reads
+  # all the same (again, past the device's cache), the table from its mirror.
+  cd "$work"
+  sed '/^table-start/d' disk.desc > page.desc
+  "$mkdisk" page.desc page.img > /dev/null
+  "$melvir" list page.img > page.list
+  mkdir page
+  "$faulty" --bad 66 page.img page > page-faulty.log 2>&1 || fail "faulty-disk on page.img"
+  mounts+=("$work/page")
+  until_bounded mountpoint -q page || fail "faulty-disk never mounted page.img"
+  page_loop=$(losetup -r -f --show "$work/page/disk.img") || fail "no second loop device"
+  loops+=("$page_loop")
+  expect 3 "$melvir" list --rescue "$page_loop" > page-loop.list 2> page-loop.err
+  cmp -s page.list page-loop.list || fail "the disk whose header shares a page with a bad sector lists otherwise"
+  grep -q 'allocation table sector 1 unreadable, read from its mirror copy' page-loop.err ||
+    fail "page: $(cat page-loop.err)"
+  say "loop, a bad sector in the header's page: passed"
 fi
