@@ -11,7 +11,7 @@ struct Catalog;
 enum OptionId {
   kOptJson, kOptCharset, kOptTrace, kOptTraceFile, kOptQuiet, kOptRescue, kOptCopy,
   kOptMapfile, kOptReport, kOptNumbers, kOptAll, kOptName, kOptLost, kOptAllLost, kOptOutput,
-  kOptFolder, kOptForce, kOptMetadata, kOptBackground, kOptHeader, kOptFindHeader, kOptNameFormat, kOptFull, kOptSlot, kOptCluster, kOptionCount
+  kOptFolder, kOptForce, kOptMetadata, kOptBackground, kOptHeader, kOptFindHeader, kOptNameFormat, kOptFull, kOptSlot, kOptCluster, kOptLong, kOptionCount
 };
 
 struct OptionRow {

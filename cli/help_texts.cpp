@@ -3,7 +3,7 @@
 #include "cli/help_texts.h"
 
 #define LIST_USAGE                                                                      \
-  "usage: melvir list [--json] [--charset NAME] [--rescue] [--copy 2] [--mapfile FILE]\n"  \
+  "usage: melvir list [-l | --json] [--charset NAME] [--rescue] [--copy 2] [--mapfile FILE]\n"  \
   "                   [--header SECTOR] [--trace | --trace-file FILE] [--quiet] [SOURCE...]\n"
 #define DOMAIN_USAGE                                                                      \
   "usage: melvir domain [--metadata] [-n LIST | --all | --slot LIST | --cluster C] [--rescue]\n" \
@@ -80,6 +80,11 @@ const char kListHelp[] =
     "Lists the recordings of the recorder disk, one line each in directory order:\n"
     "its number, then the name and size as the Windows program shows them.\n"
     "\n"
+    "  -l               a heading, then per recording: its number, directory slot,\n"
+    "                   first cluster, the bytes its clusters hold and the same in\n"
+    "                   MiB (one decimal), its name, then [chain damaged: ...] when\n"
+    "                   its chain is (with --rescue) and [unreadable: N bytes] when\n"
+    "                   a mapfile says so\n"
     "  --json           a JSON array of objects: index, name, first_cluster,\n"
     "                   size_mib, text, clusters, allocated_bytes, decoded_name, source,\n"
     "                   slot (its directory slot)\n"
