@@ -26,15 +26,6 @@
 
 namespace {
 
-u32 Digits(u64 n) {
-  u32 d = 1;
-  while (n >= 10) {
-    n /= 10;
-    ++d;
-  }
-  return d;
-}
-
 // ---- extract: which recordings, and where each goes ------------------------
 
 // The lost recordings asked for, as rows of their own.
@@ -165,7 +156,7 @@ int ListCommand(const Options& o, const Catalog& c) {
     WriteLongList(stdout, rows);
     return c.scanFailed ? kExitFailed : kExitDone;
   }
-  u32 width = Digits(c.recordings.size());
+  u32 width = DecimalDigits(c.recordings.size());
   if (o.json) std::fputs(c.recordings.empty() ? "[" : "[\n", stdout);
   for (const Recording& r : c.recordings) {
     if (!o.json) {

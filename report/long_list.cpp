@@ -4,7 +4,14 @@
 
 namespace {
 
-u32 Width(u64 n) {
+u32 Widest(u32 width, u64 n) { return DecimalDigits(n) > width ? DecimalDigits(n) : width; }
+
+// One decimal, exactly as printf rounds the quotient.
+double MiB(u64 bytes) { return double(bytes) / 1048576.0; }
+
+}  // namespace
+
+u32 DecimalDigits(u64 n) {
   u32 d = 1;
   while (n >= 10) {
     n /= 10;
@@ -12,13 +19,6 @@ u32 Width(u64 n) {
   }
   return d;
 }
-
-u32 Widest(u32 width, u64 n) { return Width(n) > width ? Width(n) : width; }
-
-// One decimal, exactly as printf rounds the quotient.
-double MiB(u64 bytes) { return double(bytes) / 1048576.0; }
-
-}  // namespace
 
 bool WriteLongList(std::FILE* out, const std::vector<LongListRow>& rows) {
   if (rows.empty()) return true;

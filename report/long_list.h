@@ -20,6 +20,9 @@ struct LongListRow {
   u64 unreadableBytes;
 };
 
+// The digits of n in decimal: the width the lists align numbers to.
+u32 DecimalDigits(u64 n);
+
 // The rows, columns aligned to the widest value; nothing for none. False on
 // a write error.
 bool WriteLongList(std::FILE* out, const std::vector<LongListRow>& rows);
