@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "mount/mount_damage.h"
 #include "platform/platform.h"
 #include "report/say.h"
 
@@ -34,7 +35,7 @@ bool ReadStart(void* context, u64 block, bool* exists, bool* counted, u8* first)
 
 // Adds the recording whose chain is clusters clusters from first.
 void AddRecording(MountTable* t, const char* name, MountFolder folder, u32 first, u32 clusters,
-                  std::vector<size_t>* runStarts) {
+                  const DriveMap* map, std::vector<size_t>* runStarts) {
   size_t start = t->runs.size();
   u32 collected = 0;
   if (!IndexChain(first, clusters, t->pastDamage, AppendRun, &t->runs, &collected))
@@ -49,6 +50,7 @@ void AddRecording(MountTable* t, const char* name, MountFolder folder, u32 first
   StartSource source = {&f.index, unit};
   PlanBlockForm(ReadStart, &source, &f.plan);
   f.size = OutputLength(StreamLength(f.plan, f.index.bytes));
+  if (map) KnowMapDamage(*map, &f);
   runStarts->push_back(start);
   t->files.push_back(f);
 }
@@ -62,10 +64,15 @@ void Index(MountTable* t, const MountFile& f) {
 void SayDamage(const MountTable& t, const MountFile& f, u64 fileOffset, u64 from,
                const ReadDamage& damage) {
   if (t.noteDamage) t.noteDamage();
-  for (u32 i = 0; i < damage.runCount; ++i)
+  bool grew = false;
+  for (u32 i = 0; i < damage.runCount; ++i) {
+    u64 at = fileOffset + (damage.runs[i].offset - from);
     Say("%s%s: %u unreadable bytes at offset %llu read as zeros",
         f.folder == kMountLost ? "lost/" : "", f.name.c_str(), damage.runs[i].length,
-        static_cast<unsigned long long>(fileOffset + (damage.runs[i].offset - from)));
+        static_cast<unsigned long long>(at));
+    grew |= NoteUnreadable(f, ByteRun{at, at + damage.runs[i].length});
+  }
+  if (grew && t.damageGrew) t.damageGrew();
 }
 
 }  // namespace
@@ -75,9 +82,9 @@ void BuildMountTable(const MountRequest& o, MountTable* t) {
   t->noteDamage = o.noteDamage;
   std::vector<size_t> runStarts;
   for (const MountRecording& r : o.recordings)
-    AddRecording(t, r.name, kMountRoot, r.firstCluster, r.clusters, &runStarts);
+    AddRecording(t, r.name, kMountRoot, r.firstCluster, r.clusters, o.map, &runStarts);
   for (const MountRecording& r : o.lost) {
-    AddRecording(t, r.name, kMountLost, r.firstCluster, r.clusters, &runStarts);
+    AddRecording(t, r.name, kMountLost, r.firstCluster, r.clusters, o.map, &runStarts);
     t->lostFolder = true;
   }
   // The runs have all been collected: the indexes can point into them now.
@@ -89,6 +96,11 @@ void BuildMountTable(const MountRequest& o, MountTable* t) {
   info.info = true;
   info.size = t->info.size();
   t->files.push_back(info);
+  MountFile damage = {};
+  damage.name = "DAMAGE.txt";
+  damage.folder = kMountRoot;
+  damage.damageText = true;
+  t->files.push_back(damage);
   for (const MountFile& f : t->files) Index(t, f);
 }
 
@@ -106,14 +118,23 @@ bool LookUpMountPath(const MountTable& t, const char* path, MountNode* node) {
   return true;
 }
 
+u64 MountFileSize(const MountTable& t, const MountFile& f) {
+  return f.damageText ? DamageText(t).size() : f.size;
+}
+
 long ReadMountFile(const MountTable& t, const MountFile& f, u64 offset, u8* buffer, u32 size,
                    u8* unitBuffer) {
-  if (offset >= f.size) return 0;
-  if (size > f.size - offset) size = u32(f.size - offset);
-  if (f.info) {
-    std::memcpy(buffer, t.info.data() + offset, size);
+  if (f.info || f.damageText) {
+    // The damage text only grows: one taken now holds what was asked for.
+    const std::string damage = f.damageText ? DamageText(t) : std::string();
+    const std::string& text = f.info ? t.info : damage;
+    if (offset >= text.size()) return 0;
+    if (size > text.size() - offset) size = u32(text.size() - offset);
+    std::memcpy(buffer, text.data() + offset, size);
     return long(size);
   }
+  if (offset >= f.size) return 0;
+  if (size > f.size - offset) size = u32(f.size - offset);
   ReadDamage damage;
   for (u32 done = 0; done < size;) {
     u64 from;

@@ -10,8 +10,8 @@ int ReplyToRead(const MountTable& t, u64 file, size_t size, off_t offset, fuse_b
   alignas(kMaxRereadUnit) thread_local u8 unit[kMaxRereadUnit];
   if (offset < 0 || file >= t.files.size()) return -EINVAL;
   const MountFile& f = t.files[file];
-  u64 at = u64(offset);
-  u32 length = at >= f.size ? 0 : u32(std::min<u64>(std::min<size_t>(size, 1u << 30), f.size - at));
+  u64 at = u64(offset), fileSize = MountFileSize(t, f);
+  u32 length = at >= fileSize ? 0 : u32(std::min<u64>(std::min<size_t>(size, 1u << 30), fileSize - at));
   fuse_bufvec* v = static_cast<fuse_bufvec*>(std::calloc(1, sizeof *v));
   void* memory = std::malloc(length ? length : 1);
   long got = v && memory ? ReadMountFile(t, f, at, static_cast<u8*>(memory), length, unit) : -ENOMEM;
