@@ -70,14 +70,17 @@ int Open(const char* path, struct fuse_file_info* fi) {
   if ((fi->flags & O_ACCMODE) != O_RDONLY || (fi->flags & O_TRUNC)) return -EROFS;
   fi->fh = u64(node.file - g_table.files.data());
   fi->keep_cache = 1;  // the disk does not change while it is mounted
-  // DAMAGE.txt grows as reads meet damage: never from a cache.
+  // DAMAGE.txt changes as reads meet damage: read afresh each time, never
+  // from the page cache.
   if (node.file->damageText) fi->direct_io = 1;
   return 0;
 }
 
 // A recording's unreadable ranges, as DAMAGE.txt lists them; no other
 // attribute, and none on anything else.
-bool IsRecording(const MountNode& node) { return node.file && !node.file->info && !node.file->damageText; }
+bool IsRecording(const MountNode& node) {
+  return node.file && !node.file->info && !node.file->damageText;
+}
 
 int GetXattr(const char* path, const char* name, char* value, size_t size) {
   MountNode node;
@@ -100,7 +103,7 @@ int ListXattr(const char* path, char* list, size_t size) {
   return sizeof kUnreadableName;
 }
 
-// The size the kernel holds of DAMAGE.txt is dropped when it grows.
+// The size the kernel holds of DAMAGE.txt is dropped when it changes.
 void DamageGrew() {
   if (g_fuse) fuse_invalidate_path(g_fuse, "/DAMAGE.txt");
 }

@@ -124,17 +124,12 @@ u64 MountFileSize(const MountTable& t, const MountFile& f) {
 
 long ReadMountFile(const MountTable& t, const MountFile& f, u64 offset, u8* buffer, u32 size,
                    u8* unitBuffer) {
-  if (f.info || f.damageText) {
-    // The damage text only grows: one taken now holds what was asked for.
-    const std::string damage = f.damageText ? DamageText(t) : std::string();
-    const std::string& text = f.info ? t.info : damage;
-    if (offset >= text.size()) return 0;
-    if (size > text.size() - offset) size = u32(text.size() - offset);
-    std::memcpy(buffer, text.data() + offset, size);
-    return long(size);
-  }
   if (offset >= f.size) return 0;
   if (size > f.size - offset) size = u32(f.size - offset);
+  if (f.info) {
+    std::memcpy(buffer, t.info.data() + offset, size);
+    return long(size);
+  }
   ReadDamage damage;
   for (u32 done = 0; done < size;) {
     u64 from;

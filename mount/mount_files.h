@@ -22,7 +22,7 @@ struct MountFile {
   MountFolder folder;
   bool info;           // INFO.txt: its bytes are the table's info text
   bool damageText;     // DAMAGE.txt: its bytes are the damage known so far
-  u64 size;            // bytes, as extract writes them (DAMAGE.txt: MountFileSize)
+  u64 size;            // bytes, as extract writes them (DAMAGE.txt: 0, see MountFileSize)
   FormPlan plan;
   ChainIndex index;
   // A recording's unreadable ranges in file offsets, sorted and disjoint;
@@ -57,6 +57,7 @@ u64 MountFileSize(const MountTable& table, const MountFile& file);
 
 // Up to size bytes of file at offset, as pread gives them: the count read
 // (0 at or past the end), or -EIO where the disk could not be read.
+// DAMAGE.txt is read in the read handler, from one copy of its text.
 // unitBuffer as for RereadPiece: one per thread.
 long ReadMountFile(const MountTable& table, const MountFile& file, u64 offset, u8* buffer,
                    u32 size, u8* unitBuffer);
