@@ -21,6 +21,7 @@ struct Options {
   Command command;
   Command helpTopic;        // with kHelp: the command asked about (kNoCommand: all)
   bool json;
+  bool longList;            // list -l
   bool trace;
   bool quiet;
   bool force;

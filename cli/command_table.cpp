@@ -21,6 +21,11 @@ bool Refuse(Options* o, const char* text) {
   return false;
 }
 
+bool ValidateList(Options* o) {
+  if (o->longList && o->json) return Refuse(o, "-l and --json exclude each other");
+  return true;
+}
+
 bool ValidateExtract(Options* o) {
   if (SelectionWays(*o) != 1)
     return Refuse(o, "extract takes one of -n LIST, --all, --name PATTERN, --slot LIST, --cluster C, "
@@ -129,13 +134,13 @@ const OptionRow kOptionRows[kOptionCount] = {
     {kOptFindHeader, "--find-header", false}, {kOptNameFormat, "--name-format", true},
     {kOptFull, "--full", false},             {kOptSlot, "--slot", true},
     {kOptCluster, "--cluster", true},        {kOptLostChains, "--lost", false},
-    {kOptIgnoreSpace, "--ignore-space", false},
+    {kOptIgnoreSpace, "--ignore-space", false}, {kOptLong, "-l", false},
 };
 
 const CommandRow kCommandRows[] = {
     {kList, "list", "one line per recording, in directory order",
-     BIT(kOptJson) | BIT(kOptCharset) | kTracing | BIT(kOptQuiet) | kRescuing, kListUsage,
-     kListHelp, nullptr, nullptr, nullptr, nullptr, RunList},
+     BIT(kOptJson) | BIT(kOptLong) | BIT(kOptCharset) | kTracing | BIT(kOptQuiet) | kRescuing,
+     kListUsage, kListHelp, nullptr, ValidateList, nullptr, nullptr, RunList},
     {kInfo, "info", "the disk's geometry",
      BIT(kOptJson) | BIT(kOptCharset) | kTracing | BIT(kOptQuiet) | BIT(kOptMapfile) |
          BIT(kOptHeader),

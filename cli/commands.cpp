@@ -16,6 +16,7 @@
 #include "rescue/rescue.h"
 #include "report/info_text.h"
 #include "report/json.h"
+#include "report/long_list.h"
 #include "cli/file_names.h"
 #include "cli/os.h"
 #include "cli/output_file.h"
@@ -24,15 +25,6 @@
 #include "platform/platform.h"
 
 namespace {
-
-u32 Digits(u64 n) {
-  u32 d = 1;
-  while (n >= 10) {
-    n /= 10;
-    ++d;
-  }
-  return d;
-}
 
 // ---- extract: which recordings, and where each goes ------------------------
 
@@ -197,7 +189,15 @@ bool OnSource(const Options& o, const char* path) {
 }  // namespace
 
 int ListCommand(const Options& o, const Catalog& c) {
-  u32 width = Digits(c.recordings.size());
+  if (o.longList) {
+    std::vector<LongListRow> rows;
+    for (const Recording& r : c.recordings)
+      rows.push_back({r.number, r.entry.entry, r.entry.firstCluster, AllocatedBytes(r), r.decoded,
+                      r.damage, r.unreadableKnown, r.unreadableBytes});
+    WriteLongList(stdout, rows);
+    return c.scanFailed ? kExitFailed : kExitDone;
+  }
+  u32 width = DecimalDigits(c.recordings.size());
   if (o.json) std::fputs(c.recordings.empty() ? "[" : "[\n", stdout);
   for (const Recording& r : c.recordings) {
     if (!o.json) {

@@ -3,7 +3,7 @@
 #include "cli/help_texts.h"
 
 #define LIST_USAGE                                                                      \
-  "usage: melvir list [--json] [--charset NAME] [--rescue] [--copy 2] [--mapfile FILE]\n"  \
+  "usage: melvir list [-l | --json] [--charset NAME] [--rescue] [--copy 2] [--mapfile FILE]\n"  \
   "                   [--header SECTOR] [--trace | --trace-file FILE] [--quiet] [SOURCE...]\n"
 #define DOMAIN_USAGE                                                                      \
   "usage: melvir domain [--metadata] [--lost] [-n LIST | --all | --slot LIST | --cluster C]\n" \
@@ -84,6 +84,11 @@ const char kListHelp[] =
     "Lists the recordings of the recorder disk, one line each in directory order:\n"
     "its number, then the name and size as the Windows program shows them.\n"
     "\n"
+    "  -l               a heading, then per recording: its number, directory slot,\n"
+    "                   first cluster, the bytes its clusters hold and the same in\n"
+    "                   MiB (one decimal), its name, then [chain damaged: ...] when\n"
+    "                   its chain is (with --rescue) and [unreadable: N bytes] when\n"
+    "                   a mapfile says so\n"
     "  --json           a JSON array of objects: index, name, first_cluster,\n"
     "                   size_mib, text, clusters, allocated_bytes, decoded_name, source,\n"
     "                   slot (its directory slot)\n"
@@ -197,6 +202,10 @@ const char kMountHelp[] =
     "holding exactly the bytes extract writes, so players and ffmpeg can seek in it\n"
     "and cp can copy it; lost/ with the lost recordings 'melvir check' finds; and\n"
     "INFO.txt with the info text. Nothing can be written, renamed or removed.\n"
+    "DAMAGE.txt lists each file's unreadable ranges (OFFSET LENGTH, bytes of the\n"
+    "file): a mapfile's from the start, then those reads under --rescue meet, as\n"
+    "they are met; the extended attribute user.melvir.unreadable of each\n"
+    "recording holds its own (getfattr -n user.melvir.unreadable FILE).\n"
     "Runs until 'fusermount3 -u MOUNTPOINT' or Ctrl-C unmounts it.\n"
     "\n"
     "  --background     detach once mounted (messages are then not shown)\n"

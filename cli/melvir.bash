@@ -11,7 +11,7 @@ _melvir_options() {
   local tracing="--trace --trace-file" rescuing="--rescue --copy --mapfile --header"
   local options=""
   case $1 in
-    list) options="--json --charset $tracing --quiet $rescuing" ;;
+    list) options="-l --json --charset $tracing --quiet $rescuing" ;;
     info) options="--json --charset $tracing --quiet --mapfile --header" ;;
     extract) options="-n --all --name --slot --cluster --lost --all-lost -o -d --force --ignore-space --name-format --charset $rescuing --report $tracing --quiet" ;;
     check) options="--json --charset --mapfile --header --find-header $tracing" ;;

@@ -21,6 +21,7 @@ int MountCommand(const Options& o, const Catalog& c) {
   request.source = c.source;
   request.scanFailed = c.scanFailed;
   request.noteDamage = NoteDamage;
+  request.map = ActiveMap();
   for (const Recording& r : c.recordings)
     request.recordings.push_back({r.file, r.entry.firstCluster, r.entry.clusters});
   static CheckFindings findings;

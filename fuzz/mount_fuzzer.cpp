@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "cli/catalog.h"
+#include "mount/mount_damage.h"
 #include "mount/mount_files.h"
 #include "mount/mount_read.h"
 #include "disk/block_form.h"
@@ -108,11 +109,11 @@ u64 Offset(u64 size) {
 // One read through the handler, checked; false when it failed (whole).
 bool Read(u32 file, u32 longest, bool mustRead) {
   const MountFile& f = g_table.files[file];
-  u64 size = f.size, at = Offset(size);
+  u64 size = MountFileSize(g_table, f), at = Offset(size);
   u32 length = u32(Next() % 3 == 0 ? Next() % 600 : Next() % (longest + 1));
   fuse_bufvec* reply = nullptr;
   int status = ReplyToRead(g_table, file, length, off_t(at), &reply);
-  if (g_table.files[file].size != size) Fail("a read changed a file's size");
+  if (MountFileSize(g_table, g_table.files[file]) != size) Fail("a read changed a file's size");
   u64 want = at >= size ? 0 : std::min<u64>(length, size - at);
   const std::vector<u8>& known = g_extracted[file];
   bool reached = at + want <= known.size();
@@ -177,6 +178,11 @@ extern "C" int LLVMFuzzerTestOneInput(const u8* data, size_t size) {
     for (u32 i = 0; i < files; ++i) {
       const MountFile& f = g_table.files[i];
       if (f.info) g_extracted[i].assign(g_table.info.begin(), g_table.info.end());
+      // Without --rescue no damage is listed: the text stays as it is.
+      else if (f.damageText) {
+        std::string text = DamageText(g_table);
+        g_extracted[i].assign(text.begin(), text.end());
+      }
       else if (i < g_catalog.recordings.size()) Extract(g_catalog.recordings[i], f, &budget, &g_extracted[i]);
     }
     u32 longest = kLongest[(options >> 2) & 3];

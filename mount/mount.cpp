@@ -15,6 +15,7 @@
 #include <string>
 
 #include "mount/mount.h"
+#include "mount/mount_damage.h"
 #include "mount/mount_files.h"
 #include "mount/mount_read.h"
 #include "platform/platform.h"
@@ -24,6 +25,8 @@ namespace {
 
 MountTable g_table;
 struct timespec g_time;  // the source's modification time, shown on everything
+struct fuse* g_fuse;     // while mounted
+const char kUnreadableName[] = "user.melvir.unreadable";  // each recording's ranges
 
 int GetAttr(const char* path, struct stat* st, struct fuse_file_info*) {
   MountNode node;
@@ -38,8 +41,9 @@ int GetAttr(const char* path, struct stat* st, struct fuse_file_info*) {
   } else {
     st->st_mode = S_IFREG | 0444;
     st->st_nlink = 1;
-    st->st_size = off_t(node.file->size);
-    st->st_blocks = blkcnt_t((node.file->size + 511) / 512);
+    u64 size = MountFileSize(g_table, *node.file);
+    st->st_size = off_t(size);
+    st->st_blocks = blkcnt_t((size + 511) / 512);
     st->st_blksize = 1 << 20;  // cat and cp read this much at a time
   }
   return 0;
@@ -66,7 +70,42 @@ int Open(const char* path, struct fuse_file_info* fi) {
   if ((fi->flags & O_ACCMODE) != O_RDONLY || (fi->flags & O_TRUNC)) return -EROFS;
   fi->fh = u64(node.file - g_table.files.data());
   fi->keep_cache = 1;  // the disk does not change while it is mounted
+  // DAMAGE.txt changes as reads meet damage: read afresh each time, never
+  // from the page cache.
+  if (node.file->damageText) fi->direct_io = 1;
   return 0;
+}
+
+// A recording's unreadable ranges, as DAMAGE.txt lists them; no other
+// attribute, and none on anything else.
+bool IsRecording(const MountNode& node) {
+  return node.file && !node.file->info && !node.file->damageText;
+}
+
+int GetXattr(const char* path, const char* name, char* value, size_t size) {
+  MountNode node;
+  if (!LookUpMountPath(g_table, path, &node)) return -ENOENT;
+  if (!IsRecording(node) || std::strcmp(name, kUnreadableName) != 0) return -ENODATA;
+  std::string text = UnreadableValue(*node.file);
+  if (size == 0) return int(text.size());
+  if (size < text.size()) return -ERANGE;
+  std::memcpy(value, text.data(), text.size());
+  return int(text.size());
+}
+
+int ListXattr(const char* path, char* list, size_t size) {
+  MountNode node;
+  if (!LookUpMountPath(g_table, path, &node)) return -ENOENT;
+  if (!IsRecording(node)) return 0;
+  if (size == 0) return sizeof kUnreadableName;
+  if (size < sizeof kUnreadableName) return -ERANGE;
+  std::memcpy(list, kUnreadableName, sizeof kUnreadableName);
+  return sizeof kUnreadableName;
+}
+
+// The size the kernel holds of DAMAGE.txt is dropped when it changes.
+void DamageGrew() {
+  if (g_fuse) fuse_invalidate_path(g_fuse, "/DAMAGE.txt");
 }
 
 int ReadBuf(const char*, struct fuse_bufvec** reply, size_t size, off_t offset,
@@ -94,6 +133,8 @@ int RefuseMake(const char*, mode_t) { return -EROFS; }
 int RefuseRemove(const char*) { return -EROFS; }
 int RefuseRename(const char*, const char*, unsigned int) { return -EROFS; }
 int RefuseTruncate(const char*, off_t, struct fuse_file_info*) { return -EROFS; }
+int RefuseSetXattr(const char*, const char*, const char*, size_t, int) { return -EROFS; }
+int RefuseRemoveXattr(const char*, const char*) { return -EROFS; }
 
 void* Init(struct fuse_conn_info*, struct fuse_config* cfg) {
   cfg->kernel_cache = 1;
@@ -116,6 +157,10 @@ struct fuse_operations Operations() {
   ops.rmdir = RefuseRemove;
   ops.rename = RefuseRename;
   ops.truncate = RefuseTruncate;
+  ops.getxattr = GetXattr;
+  ops.listxattr = ListXattr;
+  ops.setxattr = RefuseSetXattr;
+  ops.removexattr = RefuseRemoveXattr;
   return ops;
 }
 
@@ -165,6 +210,7 @@ bool CheckMountPoint(const char* mountPoint) {
 
 bool MountAndServe(const MountRequest& o) {
   BuildMountTable(o, &g_table);
+  g_table.damageGrew = DamageGrew;
   // The open source's own time: its name may no longer lead to it (a
   // relative path once detached, a device renamed).
   struct stat st;
@@ -199,6 +245,7 @@ bool MountAndServe(const MountRequest& o) {
   // and faulted in again, zeroed, for every request.
   mallopt(M_MMAP_THRESHOLD, 4 << 20);
   mallopt(M_TRIM_THRESHOLD, 64 << 20);
+  g_fuse = fuse;
   struct fuse_session* session = fuse_get_session(fuse);
   bool unmounted = false;
   if (fuse_set_signal_handlers(session) == 0) {
@@ -215,6 +262,7 @@ bool MountAndServe(const MountRequest& o) {
     }
     fuse_remove_signal_handlers(session);
   }
+  g_fuse = nullptr;
   fuse_unmount(fuse);
   fuse_destroy(fuse);
   fuse_opt_free_args(&args);

@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "platform/drive_map.h"
 #include "platform/types.h"
 
 // A recording the mount shows as a file: its file name and its chain of
@@ -25,6 +26,7 @@ struct MountRequest {
   std::vector<MountRecording> recordings;  // the root's files
   std::vector<MountRecording> lost;        // lost/'s files (none: no folder)
   const char* info;    // INFO.txt's text
+  const DriveMap* map;   // the mapfile's, or null: its unreadable ranges are known at once
   void (*noteDamage)();  // told from any thread when damage is met
 };
 

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "mount/mount_damage.h"
 #include "platform/platform.h"
 #include "report/say.h"
 
@@ -35,7 +36,7 @@ bool ReadStart(void* context, u64 block, bool* exists, bool* counted, u8* first)
 
 // Adds the recording whose chain is clusters clusters from first.
 void AddRecording(MountTable* t, const char* name, MountFolder folder, u32 first, u32 clusters,
-                  std::vector<size_t>* runStarts) {
+                  const DriveMap* map, std::vector<size_t>* runStarts) {
   size_t start = t->runs.size();
   u32 collected = 0;
   if (!IndexChain(first, clusters, t->pastDamage, AppendRun, &t->runs, &collected))
@@ -50,6 +51,7 @@ void AddRecording(MountTable* t, const char* name, MountFolder folder, u32 first
   StartSource source = {&f.index, unit};
   PlanBlockForm(ReadStart, &source, &f.plan);
   f.size = OutputLength(StreamLength(f.plan, f.index.bytes));
+  if (map) KnowMapDamage(*map, &f);
   runStarts->push_back(start);
   t->files.push_back(f);
 }
@@ -63,10 +65,15 @@ void Index(MountTable* t, const MountFile& f) {
 void SayDamage(const MountTable& t, const MountFile& f, u64 fileOffset, u64 from,
                const ReadDamage& damage) {
   if (t.noteDamage) t.noteDamage();
-  for (u32 i = 0; i < damage.runCount; ++i)
+  bool grew = false;
+  for (u32 i = 0; i < damage.runCount; ++i) {
+    u64 at = fileOffset + (damage.runs[i].offset - from);
     Say("%s%s: %u unreadable bytes at offset %llu read as zeros",
         f.folder == kMountLost ? "lost/" : "", f.name.c_str(), damage.runs[i].length,
-        static_cast<unsigned long long>(fileOffset + (damage.runs[i].offset - from)));
+        static_cast<unsigned long long>(at));
+    grew |= NoteUnreadable(f, ByteRun{at, at + damage.runs[i].length});
+  }
+  if (grew && t.damageGrew) t.damageGrew();
 }
 
 }  // namespace
@@ -76,9 +83,9 @@ void BuildMountTable(const MountRequest& o, MountTable* t) {
   t->noteDamage = o.noteDamage;
   std::vector<size_t> runStarts;
   for (const MountRecording& r : o.recordings)
-    AddRecording(t, r.name, kMountRoot, r.firstCluster, r.clusters, &runStarts);
+    AddRecording(t, r.name, kMountRoot, r.firstCluster, r.clusters, o.map, &runStarts);
   for (const MountRecording& r : o.lost) {
-    AddRecording(t, r.name, kMountLost, r.firstCluster, r.clusters, &runStarts);
+    AddRecording(t, r.name, kMountLost, r.firstCluster, r.clusters, o.map, &runStarts);
     t->lostFolder = true;
   }
   // The runs have all been collected: the indexes can point into them now.
@@ -90,6 +97,11 @@ void BuildMountTable(const MountRequest& o, MountTable* t) {
   info.info = true;
   info.size = t->info.size();
   t->files.push_back(info);
+  MountFile damage = {};
+  damage.name = "DAMAGE.txt";
+  damage.folder = kMountRoot;
+  damage.damageText = true;
+  t->files.push_back(damage);
   for (const MountFile& f : t->files) Index(t, f);
 }
 
@@ -105,6 +117,10 @@ bool LookUpMountPath(const MountTable& t, const char* path, MountNode* node) {
   if (found == t.byPath.end()) return false;
   node->file = &t.files[found->second];
   return true;
+}
+
+u64 MountFileSize(const MountTable& t, const MountFile& f) {
+  return f.damageText ? DamageText(t).size() : f.size;
 }
 
 long ReadMountFile(const MountTable& t, const MountFile& f, u64 offset, u8* buffer, u32 size,

@@ -58,9 +58,10 @@ bool MappedDriveSize(const DriveMap& map, bool known, u64* size) {
   return known || map.extent > 0;
 }
 
-u64 MapUnreadableBytes(const DriveMap& map, u64 position, u64 length) {
+void MapUnreadableRuns(const DriveMap& map, u64 position, u64 length, ByteRunSink sink,
+                       void* context) {
   u64 end = position + length < position ? ~0ull : position + length;
-  u64 readable = 0;
+  u64 at = position;  // where the bytes not yet given start
   for (auto run = FirstEndingAfter(map, position); run != map.readable.end() && run->begin < end;
        ++run) {
     // Only the whole sectors of a run can be read.
@@ -68,9 +69,19 @@ u64 MapUnreadableBytes(const DriveMap& map, u64 position, u64 length) {
     u64 to = run->end / kSector * kSector;
     from = std::max(from, position);
     to = std::min(to, end);
-    if (to > from) readable += to - from;
+    if (to <= from) continue;
+    if (from > at) sink(context, ByteRun{at, from});
+    at = to;
   }
-  return (end - position) - readable;
+  if (at < end) sink(context, ByteRun{at, end});
+}
+
+u64 MapUnreadableBytes(const DriveMap& map, u64 position, u64 length) {
+  u64 bytes = 0;
+  MapUnreadableRuns(map, position, length,
+                    [](void* sum, const ByteRun& r) { *static_cast<u64*>(sum) += r.end - r.begin; },
+                    &bytes);
+  return bytes;
 }
 
 bool SetDriveMap(u32 drive, const DriveMap* map) {

@@ -44,8 +44,12 @@ void FillPastFileEnd(const DriveMap& map, u64 position, void* buffer, u32 length
 // when neither tells one.
 bool MappedDriveSize(const DriveMap& map, bool known, u64* size);
 
-// Bytes of [position, position + length) lying in sectors that a read
-// through the map fails on.
+// The runs of [position, position + length) lying in sectors that a read
+// through the map fails on, in order, each as long as it goes; and their
+// bytes.
+typedef void (*ByteRunSink)(void* context, const ByteRun& run);
+void MapUnreadableRuns(const DriveMap& map, u64 position, u64 length, ByteRunSink sink,
+                       void* context);
 u64 MapUnreadableBytes(const DriveMap& map, u64 position, u64 length);
 
 // Serves drive number (of the drive table) through map from now on; null

@@ -422,29 +422,6 @@ namespace {
 
 // ---- rescue -----------------------------------------------------------------------------
 
-// A mapfile of an image with the given sectors unreadable, written by hand
-// in ddrescue's form: every other sector finished.
-void WriteMap(const std::string& path, uint64_t imageBytes, std::vector<uint64_t> bad) {
-  std::string text = "# a mapfile\n0x00000000     +               1\n";
-  std::sort(bad.begin(), bad.end());
-  uint64_t at = 0;
-  char line[96];
-  for (uint64_t s : bad) {
-    if (s * 512 > at) {
-      std::snprintf(line, sizeof line, "0x%llX 0x%llX +\n", (unsigned long long)at,
-                    (unsigned long long)(s * 512 - at));
-      text += line;
-    }
-    std::snprintf(line, sizeof line, "0x%llX 0x200 -\n", (unsigned long long)(s * 512));
-    text += line;
-    at = s * 512 + 512;
-  }
-  std::snprintf(line, sizeof line, "0x%llX 0x%llX +\n", (unsigned long long)at,
-                (unsigned long long)(imageBytes - at));
-  text += line;
-  WriteWholeFile(path, text);
-}
-
 // The unreadable runs of a --report line: [[offset, length], ...].
 std::vector<std::pair<uint64_t, uint64_t>> ReportedRuns(const std::string& line) {
   std::vector<std::pair<uint64_t, uint64_t>> runs;
@@ -770,6 +747,40 @@ TEST_F(CliRunTest, ADamagedChainIsListedAsFarAsItGoesAndCopiedOnce) {
   EXPECT_EQ(x.status, 3);
   std::vector<uint8_t> stream = testdisk::ExpectedStream(d, layout_, 1);  // the 4 clusters once
   EXPECT_TRUE(ReadWholeFile(Path("Loop.ts")) == std::string(stream.begin(), stream.end()));
+}
+
+// list -l: places, exact sizes and damage marks in aligned columns; the
+// plain list keeps the Windows text; -l does not go with --json.
+TEST_F(CliRunTest, TheLongListGivesPlacesExactSizesAndDamage) {
+  std::string img = Image(LoopDisk());
+  const testdisk::Layout l = layout_;
+  // Two sectors of C's second cluster, as ddrescue leaves them unread.
+  uint64_t c = l.ClusterByte(l.chains[2][1]) / 512;
+  WriteMap(Path("disk.map"), l.imageSize, {c, c + 1});
+  ASSERT_EQ(l.usableClusterBytes, 32768u);
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string out;
+  } cases[] = {
+      {{"list", img}, 1, "1  A  0Mo\n"},
+      {{"list", "-l", img},
+       1,
+       "#  SLOT  FIRST_CLUSTER  BYTES  MIB  NAME\n"
+       "1     0              1  98304  0.1  A\n"},
+      {{"list", "-l", "--rescue", "--mapfile", "disk.map", img},
+       3,
+       "#  SLOT  FIRST_CLUSTER   BYTES  MIB  NAME\n"
+       "1     0              1   98304  0.1  A\n"
+       "2     1             10  131072  0.1  Loop  [chain damaged: cycle at cluster 13]\n"
+       "3     2              4   65536  0.1  C  [unreadable: 1024 bytes]\n"},
+      {{"list", "-l", "--json", img}, 2, ""},
+  };
+  for (const Case& k : cases) {
+    ChildResult r = RunMelvir(k.args);
+    EXPECT_EQ(r.status, k.status) << k.args[1] << r.err;
+    EXPECT_EQ(r.out, k.out) << k.args[1];
+  }
 }
 
 // Copy 1 of the table leads a chain back on itself where copy 2 ends it:

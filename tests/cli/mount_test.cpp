@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -189,6 +190,7 @@ class MountTest : public ScratchTest {
     EXPECT_EQ(lost.status, 0) << lost.err;
     e.names = Names(e.folder);  // with lost/ only when there are lost recordings
     e.names.push_back("INFO.txt");
+    e.names.push_back("DAMAGE.txt");
     std::sort(e.names.begin(), e.names.end());
     return e;
   }
@@ -260,7 +262,7 @@ TEST_F(MountTest, EveryFileHoldsWhatExtractWrites) {
       // All read at once, each by its own thread: no cursor is shared.
       std::vector<std::string> files;
       for (const std::string& n : want.names)
-        if (n != "INFO.txt" && n != "lost") files.push_back(n);
+        if (n != "INFO.txt" && n != "DAMAGE.txt" && n != "lost") files.push_back(n);
       std::vector<std::string> got(files.size());
       std::vector<std::thread> readers;
       for (size_t i = 0; i < files.size(); ++i)
@@ -445,6 +447,74 @@ TEST_F(MountTest, AnUnreadableSectorIsEIOWithoutRescueAndZerosWithIt) {
   EXPECT_NE(past.err.find(said), std::string::npos) << past.err;
 }
 
+// A file's extended attribute name; errno in *error (0 when it was read).
+std::string Attribute(const std::string& path, const char* name, int* error) {
+  char value[4096];
+  ssize_t n = getxattr(path.c_str(), name, value, sizeof value);
+  *error = n < 0 ? errno : 0;
+  return n < 0 ? "" : std::string(value, size_t(n));
+}
+
+// What reads cannot give is shown in file offsets: DAMAGE.txt at the root
+// and each recording's user.melvir.unreadable. A mapfile's ranges are there
+// from the mount on (not one in the filler the block form cuts away);
+// those met by reads under --rescue appear as they are met, DAMAGE.txt's
+// size with them; without --rescue none is.
+TEST_F(MountTest, DamageIsShownInDamageTxtAndInAnAttribute) {
+  Disk d;
+  d.entries.push_back(BigBlockForm("Film", 4, 32768));
+  d.entries.push_back(PatternRecording("Clean", 1, 2));
+  testdisk::Layout l = Build(d);
+  uint64_t bad = l.ClusterByte(l.chains[0][1]) / 512 + 20;
+  uint64_t filler = l.ClusterByte(l.chains[0][3]) / 512 + 62;  // recording offset 130048
+  const std::string range = std::to_string(32768 + 20 * 512) + " 512\n";
+  const std::string listed = "\nFilm.ts: 1 range, 512 bytes\n" + range;
+  std::string image = Path("disk.img");
+  struct stat st;
+  ASSERT_EQ(stat(image.c_str(), &st), 0);
+  WriteMap(Path("disk.map"), uint64_t(st.st_size), {bad, filler});
+  FaultyDisk served(image, Path("faulty"), std::to_string(bad));
+  const char* name = "user.melvir.unreadable";
+  struct Case {
+    std::vector<std::string> args;
+    bool faulty;
+    std::string before, after;  // Film.ts's attribute before and after it is read
+  } cases[] = {
+      {{"--mapfile", Path("disk.map"), image}, false, range, range},
+      {{"--rescue", served.Image()}, true, "", range},
+      {{"--quiet", served.Image()}, true, "", ""},
+  };
+  for (const Case& c : cases) {
+    if (c.faulty && !served.served) GTEST_SKIP() << served.why;
+    const std::string film = mnt_ + "/Film.ts", damage = mnt_ + "/DAMAGE.txt";
+    WhileMounted(c.args, [&] {
+      int error;
+      for (const std::string* want : {&c.before, &c.after}) {
+        if (want == &c.after) ReadWholeFile(film);
+        EXPECT_EQ(Attribute(film, name, &error), *want) << c.args[0];
+        EXPECT_EQ(error, 0) << c.args[0];
+        ASSERT_EQ(stat(damage.c_str(), &st), 0);  // before the read, which may refresh it
+        std::string text = ReadWholeFile(damage);
+        bool shown = text.size() >= listed.size() &&
+                     text.compare(text.size() - listed.size(), listed.size(), listed) == 0;
+        EXPECT_EQ(shown, !want->empty()) << c.args[0] << "\n" << text;
+        EXPECT_EQ(text.rfind("Mounted without --rescue", 0) == 0, c.args[0] == "--quiet") << text;
+        EXPECT_EQ(uint64_t(st.st_size), text.size()) << c.args[0];
+      }
+      EXPECT_EQ(Attribute(mnt_ + "/Clean.ts", name, &error), "");
+      EXPECT_EQ(error, 0);
+      char list[64];
+      EXPECT_EQ(listxattr(film.c_str(), list, sizeof list), ssize_t(std::strlen(name) + 1));
+      EXPECT_EQ(std::string(list), name);
+      EXPECT_EQ(listxattr((mnt_ + "/INFO.txt").c_str(), list, sizeof list), 0);
+      Attribute(mnt_ + "/INFO.txt", name, &error);
+      EXPECT_EQ(error, ENODATA);
+      EXPECT_NE(setxattr(film.c_str(), name, "", 0, 0), 0);
+      EXPECT_EQ(errno, EROFS);
+    });
+  }
+}
+
 // The first sector of the second block of a three-block recording fails.
 // As the kernel serves a FUSE file, a pread over good bytes then bad ones
 // may give the good bytes as a short count; the next read then fails.
@@ -525,7 +595,7 @@ TEST_F(MountTest, ADirectoryReadOnlyInPartMountsWhatWasListedAndSaysSo) {
   FaultyDisk served(Path("disk.img"), Path("faulty"), std::to_string(l.DirectorySector(1, 1)));
   if (!served.served) GTEST_SKIP() << served.why;
   ChildResult r = WhileMounted({served.Image()}, [&] {
-    EXPECT_EQ(Names(mnt_), (std::vector<std::string>{"INFO.txt", "R1.ts", "R2.ts", "R3.ts", "R4.ts",
+    EXPECT_EQ(Names(mnt_), (std::vector<std::string>{"DAMAGE.txt", "INFO.txt", "R1.ts", "R2.ts", "R3.ts", "R4.ts",
                                                      "R5.ts", "R6.ts", "R7.ts"}));
   });
   EXPECT_EQ(r.status, 0) << r.err;
@@ -562,7 +632,7 @@ TEST_F(MountTest, NothingCanBeWrittenCreatedRenamedOrRemoved) {
       EXPECT_EQ(errno, EROFS) << c.what << ": " << strerror(errno);
       if (result >= 0) close(result);
     }
-    EXPECT_EQ(Names(mnt_), (std::vector<std::string>{"INFO.txt", "One.ts"}));
+    EXPECT_EQ(Names(mnt_), (std::vector<std::string>{"DAMAGE.txt", "INFO.txt", "One.ts"}));
   });
   EXPECT_EQ(r.status, 0) << r.err;
 }
@@ -574,7 +644,7 @@ TEST_F(MountTest, UnmountingOrCtrlCEndsTheMountWithStatus0) {
   for (bool interrupt : {false, true}) {
     SCOPED_TRACE(interrupt ? "Ctrl-C" : "fusermount3 -u");
     ChildResult r = WhileMounted({Path("disk.img")}, [&] {
-      EXPECT_EQ(Names(mnt_), (std::vector<std::string>{"INFO.txt", "One.ts"}));
+      EXPECT_EQ(Names(mnt_), (std::vector<std::string>{"DAMAGE.txt", "INFO.txt", "One.ts"}));
     }, interrupt);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "melvir: 1 recording on " + mnt_ + "; 'fusermount3 -u " + mnt_ +
@@ -586,7 +656,7 @@ TEST_F(MountTest, UnmountingOrCtrlCEndsTheMountWithStatus0) {
   EXPECT_EQ(r.err, "melvir: 1 recording on " + mnt_ + "; 'fusermount3 -u " + mnt_ + "' unmounts\n");
   EXPECT_FALSE(r.timedOut);
   EXPECT_TRUE(IsMounted(mnt_));
-  EXPECT_EQ(Names(mnt_), (std::vector<std::string>{"INFO.txt", "One.ts"}));
+  EXPECT_EQ(Names(mnt_), (std::vector<std::string>{"DAMAGE.txt", "INFO.txt", "One.ts"}));
   EXPECT_FALSE(ProcessesNaming(mnt_).empty()) << "the detached mount is not running";
   Unmount();
   for (int i = 0; i < 100 && !ProcessesNaming(mnt_).empty(); ++i) usleep(50000);
@@ -642,7 +712,7 @@ TEST_F(MountTest, MountingADeviceWarnsOfThumbnailers) {
   std::string loop = LoopDevice(SampleImage("sample.img"));
   if (loop.empty()) GTEST_SKIP() << "no loop device could be set up here (losetup -f failed)";
   ChildResult r = WhileMounted({"--quiet", loop}, [&] {
-    EXPECT_EQ(Names(mnt_).size(), 4u);
+    EXPECT_EQ(Names(mnt_).size(), 5u);  // three recordings, INFO.txt and DAMAGE.txt
   });
   (void)system(("losetup -d " + loop).c_str());
   EXPECT_EQ(r.status, 0) << r.err;

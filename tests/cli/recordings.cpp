@@ -1,6 +1,9 @@
 #include "recordings.h"
 
 #include <algorithm>
+#include <cstdio>
+
+#include "support.h"
 
 testdisk::Entry BigBlockForm(const std::string& name, uint32_t blocks, uint32_t clusterBytes) {
   testdisk::Entry e;
@@ -23,4 +26,27 @@ testdisk::Entry BigBlockForm(const std::string& name, uint32_t blocks, uint32_t 
     }
   };
   return e;
+}
+
+// A mapfile of an image with the given sectors unreadable, written by hand
+// in ddrescue's form: every other sector finished.
+void WriteMap(const std::string& path, uint64_t imageBytes, std::vector<uint64_t> bad) {
+  std::string text = "# a mapfile\n0x00000000     +               1\n";
+  std::sort(bad.begin(), bad.end());
+  uint64_t at = 0;
+  char line[96];
+  for (uint64_t s : bad) {
+    if (s * 512 > at) {
+      std::snprintf(line, sizeof line, "0x%llX 0x%llX +\n", (unsigned long long)at,
+                    (unsigned long long)(s * 512 - at));
+      text += line;
+    }
+    std::snprintf(line, sizeof line, "0x%llX 0x200 -\n", (unsigned long long)(s * 512));
+    text += line;
+    at = s * 512 + 512;
+  }
+  std::snprintf(line, sizeof line, "0x%llX 0x%llX +\n", (unsigned long long)at,
+                (unsigned long long)(imageBytes - at));
+  text += line;
+  WriteWholeFile(path, text);
 }

@@ -3,11 +3,16 @@
 #define MELVIR_TESTS_CLI_RECORDINGS_H
 
 #include <string>
+#include <vector>
 
 #include "testdisk.h"
 
 // A block-form recording of `blocks` blocks whose stream is a sync byte every
 // 188 and pattern bytes between, produced piece by piece (no image in memory).
 testdisk::Entry BigBlockForm(const std::string& name, uint32_t blocks, uint32_t clusterBytes);
+
+// A mapfile of an image of imageBytes bytes with the sectors bad unreadable,
+// written by hand in ddrescue's form: every other sector finished.
+void WriteMap(const std::string& path, uint64_t imageBytes, std::vector<uint64_t> bad);
 
 #endif
