@@ -8,7 +8,7 @@
 
 #include "cli/catalog_card.h"
 #include "cli/cli_port.h"
-#include "cli/commands.h"
+#include "cli/recording_commands.h"
 #include "cli/os.h"
 #include "cli/output_file.h"
 #include "cli/progress.h"

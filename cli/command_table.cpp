@@ -5,7 +5,7 @@
 
 #include "cli/catalog.h"
 #include "cli/catalog_command.h"
-#include "cli/commands.h"
+#include "cli/recording_commands.h"
 #include "cli/exit_status.h"
 #include "cli/header_source.h"
 #include "cli/help_texts.h"

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "check/findings.h"
-#include "cli/commands.h"
+#include "cli/recording_commands.h"
 #include "cli/rescue_settings.h"
 #include "disk/recorder_disk.h"
 #include "platform/platform.h"

@@ -2,7 +2,7 @@
 #include <vector>
 
 #include "cli/cli_port.h"
-#include "cli/commands.h"
+#include "cli/recording_commands.h"
 #include "cli/os.h"
 #include "cli/probe.h"
 #include "cli/probe_record.h"

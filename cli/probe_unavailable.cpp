@@ -1,6 +1,6 @@
 // A build without libdvbpsi (and the Windows build) has no probe.
 #include "cli/cli_port.h"
-#include "cli/commands.h"
+#include "cli/recording_commands.h"
 #include "cli/file_names.h"
 #include "cli/probe.h"
 

@@ -1,6 +1,6 @@
 // The commands, run on the recording table once the disk has been read.
-#ifndef MELVIR_CLI_COMMANDS_H
-#define MELVIR_CLI_COMMANDS_H
+#ifndef MELVIR_CLI_RECORDING_COMMANDS_H
+#define MELVIR_CLI_RECORDING_COMMANDS_H
 
 #include <vector>
 
