@@ -6,24 +6,6 @@ namespace {
 alignas(kMaxRereadUnit) u8 g_unit[kMaxRereadUnit];
 ReadDamage g_damage;
 
-void AppendRun(void* context, const ClusterRun& run) {
-  static_cast<std::vector<ClusterRun>*>(context)->push_back(run);
-}
-
-// Block starts for the plan. A start that cannot be read does not count,
-// as with --rescue; without it, the read there fails later.
-bool ReadStart(void* context, u64 block, bool* exists, bool* counted, u8* first) {
-  const RecordingReader* r = static_cast<const RecordingReader*>(context);
-  static u8 sector[kSectorSize];
-  u64 at = block * kBlockBytes;
-  u32 got = 0;
-  ReadRecordingAt(r->index, at, sector, kSectorSize, true, g_unit, &g_damage, &got);
-  *exists = got > 0;
-  *counted = !(g_damage.runCount && g_damage.runs[0].offset == at);
-  *first = sector[0];
-  return true;
-}
-
 }  // namespace
 
 void OpenRecordingReader(const Recording& recording, bool pastDamage, RecordingReader* r) {
@@ -31,9 +13,9 @@ void OpenRecordingReader(const Recording& recording, bool pastDamage, RecordingR
   r->pastDamage = pastDamage;
   u32 collected = 0;
   r->chainCut = !IndexChain(recording.entry.firstCluster, recording.entry.clusters, pastDamage,
-                            AppendRun, &r->runs, &collected);
+                            AppendClusterRun, &r->runs, &collected);
   r->index = {r->runs.data(), u32(r->runs.size()), u64(collected) * g_disk.usableClusterBytes};
-  PlanBlockForm(ReadStart, r, &r->plan);
+  PlanFormByPosition(r->index, g_unit, &r->plan);
   r->length = OutputLength(StreamLength(r->plan, r->index.bytes));
 }
 

@@ -10,36 +10,12 @@
 
 namespace {
 
-void AppendRun(void* context, const ClusterRun& run) {
-  static_cast<std::vector<ClusterRun>*>(context)->push_back(run);
-}
-
-// Block starts for the plan, read by position. A start that cannot be read
-// does not count, as with --rescue; without it, reads there fail later.
-struct StartSource {
-  const ChainIndex* index;
-  u8* unit;
-};
-
-bool ReadStart(void* context, u64 block, bool* exists, bool* counted, u8* first) {
-  const StartSource* s = static_cast<const StartSource*>(context);
-  static u8 sector[kSectorSize];
-  static ReadDamage damage;
-  u64 at = block * kBlockBytes;
-  u32 got = 0;
-  ReadRecordingAt(*s->index, at, sector, kSectorSize, true, s->unit, &damage, &got);
-  *exists = got > 0;
-  *counted = !(damage.runCount && damage.runs[0].offset == at);
-  *first = sector[0];
-  return true;
-}
-
 // Adds the recording whose chain is clusters clusters from first.
 void AddRecording(MountTable* t, const char* name, MountFolder folder, u32 first, u32 clusters,
                   const DriveMap* map, std::vector<size_t>* runStarts) {
   size_t start = t->runs.size();
   u32 collected = 0;
-  if (!IndexChain(first, clusters, t->pastDamage, AppendRun, &t->runs, &collected))
+  if (!IndexChain(first, clusters, t->pastDamage, AppendClusterRun, &t->runs, &collected))
     Say("%s: its chain cannot be followed past cluster %u of %u; the file ends there", name,
         collected, clusters);
   MountFile f = {};
@@ -48,8 +24,7 @@ void AddRecording(MountTable* t, const char* name, MountFolder folder, u32 first
   f.index = {t->runs.data() + start, u32(t->runs.size() - start),
              u64(collected) * g_disk.usableClusterBytes};
   alignas(kMaxRereadUnit) static u8 unit[kMaxRereadUnit];
-  StartSource source = {&f.index, unit};
-  PlanBlockForm(ReadStart, &source, &f.plan);
+  PlanFormByPosition(f.index, unit, &f.plan);
   f.size = OutputLength(StreamLength(f.plan, f.index.bytes));
   if (map) KnowMapDamage(*map, &f);
   runStarts->push_back(start);

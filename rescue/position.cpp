@@ -129,3 +129,35 @@ bool ReadRecordingAt(const ChainIndex& x, u64 offset, void* buffer, u32 length,
   *got = length;
   return true;
 }
+
+void AppendClusterRun(void* context, const ClusterRun& run) {
+  static_cast<std::vector<ClusterRun>*>(context)->push_back(run);
+}
+
+namespace {
+
+struct StartSource {
+  const ChainIndex* index;
+  u8* unit;
+};
+
+bool ReadStart(void* context, u64 block, bool* exists, bool* counted, u8* first) {
+  const StartSource* s = static_cast<const StartSource*>(context);
+  // Not thread-local: block forms are planned before any reader thread runs.
+  static u8 sector[kSectorSize];
+  static ReadDamage damage;
+  u64 at = block * kBlockBytes;
+  u32 got = 0;
+  ReadRecordingAt(*s->index, at, sector, kSectorSize, true, s->unit, &damage, &got);
+  *exists = got > 0;
+  *counted = !(damage.runCount && damage.runs[0].offset == at);
+  *first = sector[0];
+  return true;
+}
+
+}  // namespace
+
+void PlanFormByPosition(const ChainIndex& index, u8* unitBuffer, FormPlan* plan) {
+  StartSource source = {&index, unitBuffer};
+  PlanBlockForm(ReadStart, &source, plan);
+}

@@ -5,6 +5,9 @@
 #ifndef MELVIR_RESCUE_POSITION_H
 #define MELVIR_RESCUE_POSITION_H
 
+#include <vector>
+
+#include "disk/block_form.h"
 #include "rescue/rescue.h"
 
 // Clusters first to first + count - 1 are the recording's clusters index to
@@ -44,5 +47,13 @@ bool FirstStretch(const ChainIndex& index, u64 offset, u32 length, u64* position
 // most kRescueReadMax, so that damage has room for every run.
 bool ReadRecordingAt(const ChainIndex& index, u64 offset, void* buffer, u32 length,
                      bool pastDamage, u8* unitBuffer, ReadDamage* damage, u32* got);
+
+// A ClusterRunSink that appends to a std::vector<ClusterRun>.
+void AppendClusterRun(void* context, const ClusterRun& run);
+
+// The recording's block form, settled from its block starts read by
+// position. A start that cannot be read does not count, as with --rescue;
+// without it, reads there fail later. unitBuffer as for ReadRecordingAt.
+void PlanFormByPosition(const ChainIndex& index, u8* unitBuffer, FormPlan* plan);
 
 #endif
