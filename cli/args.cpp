@@ -30,6 +30,12 @@ bool ParseNumber(const char* s, const char** end, u32* out, bool zero = false) {
   return p != s && (v != 0 || zero);
 }
 
+// A number from 1 and nothing after it.
+bool ParseWhole(const char* s, u32* out) {
+  const char* end;
+  return ParseNumber(s, &end, out) && *end == 0;
+}
+
 // "3", "2,5-7": numbers and ranges, separated by commas.
 bool ParseRanges(const char* s, bool zero, NumberRange* ranges, u32* count) {
   *count = 0;
@@ -105,19 +111,15 @@ bool SetOption(OptionId id, const char* value, Options* o) {
       if (!ParseRanges(value, true, o->slots, &o->slotCount))
         return Refuse(o, "--slot takes directory slots from 0 on (3 or 2,5-7), not '%s'", value);
       break;
-    case kOptCluster: {
-      const char* end;
-      if (!ParseNumber(value, &end, &o->firstCluster) || *end)
+    case kOptCluster:
+      if (!ParseWhole(value, &o->firstCluster))
         return Refuse(o, "--cluster takes a first cluster, from 1 on, not '%s'", value);
       break;
-    }
     case kOptNameFormat: o->nameFormat = value; break;
-    case kOptHeader: {
-      const char* end;
-      if (!ParseNumber(value, &end, &o->headerSector) || *end)
+    case kOptHeader:
+      if (!ParseWhole(value, &o->headerSector))
         return Refuse(o, "--header takes the volume header's sector, from 1 on, not '%s'", value);
       break;
-    }
     case kOptTraceFile: o->traceFile = value; break;
     case kOptName: o->namePattern = value; break;
     case kOptMapfile: o->mapfile = value; break;
@@ -132,12 +134,10 @@ bool SetOption(OptionId id, const char* value, Options* o) {
       if (!ParseRanges(value, false, o->ranges, &o->rangeCount))
         return Refuse(o, "-n takes recording numbers from 1 on (3 or 2,5-7), not '%s'", value);
       break;
-    case kOptLost: {
-      const char* end;
-      if (!ParseNumber(value, &end, &o->lostCluster) || *end)
+    case kOptLost:
+      if (!ParseWhole(value, &o->lostCluster))
         return Refuse(o, "--lost takes a cluster number from 1 on, not '%s'", value);
       break;
-    }
     case kOptCopy:
       if (!Is(value, "1") && !Is(value, "2")) return Refuse(o, "--copy takes 1 or 2, not '%s'", value);
       o->firstCopy = u32(value[0] - '0');
