@@ -10,15 +10,18 @@
 #include "cli/cli_port.h"
 #include "cli/recording_commands.h"
 #include "cli/os.h"
-#include "cli/output_file.h"
+#include "files/output_file.h"
 #include "cli/progress.h"
 #include "cli/rescue_settings.h"
 #include "platform/platform.h"
+#include "platform/write_guard.h"
 
 namespace {
 
 bool WriteWhole(const std::string& path, const std::vector<u8>& bytes) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
+  WriteVerdict verdict;
+  u32 error;
+  std::FILE* f = OpenStreamForWriting(path.c_str(), &verdict, &error);
   if (!f) return false;
   bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   return std::fclose(f) == 0 && ok;
@@ -110,7 +113,8 @@ int CatalogCommand(const Options& o, const Catalog& c) {
     Say("%s: cannot make this folder: %s", (out.folder + "/thumbs").c_str(), reason);
     return kExitFailed;
   }
-  if (!(out.json = std::fopen((out.folder + "/catalog.json").c_str(), "wb"))) {
+  WriteVerdict verdict;
+  if (!(out.json = OpenStreamForWriting((out.folder + "/catalog.json").c_str(), &verdict, &error))) {
     SayCannotWrite(out.folder + "/catalog.json");
     return kExitFailed;
   }

@@ -1,6 +1,7 @@
 // One recording copied to its output: planned, resumed from NAME.part,
 // read (past damage with --rescue), written in order, synced and renamed.
 #include "cli/copy.h"
+#include "cli/copy_run.h"
 
 #include <cstdio>
 #include <cstring>
@@ -11,8 +12,8 @@
 #include "report/damage_file.h"
 #include "report/read_failure.h"
 #include "cli/os.h"
-#include "cli/ordered_writer.h"
-#include "cli/output_file.h"
+#include "files/ordered_writer.h"
+#include "files/output_file.h"
 #include "cli/progress.h"
 #include "cli/rescue_settings.h"
 #include "report/rescue_report.h"
@@ -24,30 +25,9 @@ namespace {
 
 const u32 kMiB = 1048576;
 
-alignas(4096) u8 g_compare[kBlockBytes];
 alignas(kMaxDirectAlign) u8 g_out[2 * kWriterBuffer];
 
 OrderedWriter g_writer;
-
-struct CopyRun {
-  const Recording* recording;
-  const CopyTarget* target;
-  const CopyReader* reader;  // plain, or past damage: chosen once
-  char part[1100];        // where the bytes go: NAME.part, or the target itself
-  OutputFile out;
-  bool open;              // the output is open and its writer running
-  bool started;           // it was, and has not ended done
-  u64 handed;             // stream bytes in the output or handed to its writer
-  u64 resumed;            // of those, checked bytes an earlier run's .part kept
-  u64 kept;               // the bytes the output holds, once it is ended
-  u64 blocks;             // recording blocks whose bytes were handed
-  char damage[1200];      // NAME.part.damage: the zeros written so far
-  bool tracked;           // damage is recorded: --rescue, or an earlier run's resumed
-  bool unsaved;           // the damage file could not be written (said once)
-  RescueRecord record;
-  FormPlan plan;
-  FailedSectors failed;   // with rescue: the run of failed sectors not yet said
-};
 
 // The counts at the starts of the last blocks handed to the writer, so that
 // a run that ends can leave the damage of exactly the bytes its .part keeps.
@@ -59,18 +39,22 @@ bool IsStandardOutput(const char* path) { return path[0] == '-' && path[1] == 0;
 // The output as messages name it.
 const char* Shown(const char* path) { return IsStandardOutput(path) ? "standard output" : path; }
 
+// "; N bytes kept in NAME.part", or nothing when no .part keeps a byte.
 void Kept(const CopyRun& run, char* out, u32 size) {
-  FormatText(out, size, "%llu bytes kept in %s", static_cast<unsigned long long>(run.kept),
-             run.part);
+  out[0] = 0;
+  if (run.kept && !run.target->stream)
+    FormatText(out, size, "; %llu bytes kept in %s", static_cast<unsigned long long>(run.kept),
+               run.part);
 }
+
+}  // namespace
 
 void SayFailure(const CopyRun& run, u32 id, const char* reason) {
   char text[100], kept[1200];
   LoadText(id, text, sizeof text);
   Kept(run, kept, sizeof kept);
   const char* hint = id == IDS_INPUT_ERROR ? run.target->hint : "";
-  if (run.target->stream) Say("%s: %s: %s%s", Shown(run.target->path), text, reason, hint);
-  else Say("%s: %s: %s; %s%s", run.target->path, text, reason, kept, hint);
+  Say("%s: %s: %s%s%s", Shown(run.target->path), text, reason, kept, hint);
 }
 
 void SaySystemFailure(const CopyRun& run, u32 id, u32 error) {
@@ -85,66 +69,13 @@ void SayInputFailure(CopyRun* run) {
   SayFailure(*run, IDS_INPUT_ERROR, reason);
 }
 
-// Keeps an earlier run's .part aside as NAME.part.old (or .old2 ...).
-bool KeepAside(CopyRun* run) {
-  char old[1200];
-  FormatText(old, sizeof old, "%s.old", run->part);
-  for (u32 n = 2; KindOfTarget(old) != kTargetMissing; ++n)
-    FormatText(old, sizeof old, "%s.old%u", run->part, n);
-  u32 error = 0;
-  if (!RenameFile(run->part, old, &error)) {
-    SaySystemFailure(*run, IDS_CREATE_ERROR, error);
-    return false;
-  }
-  char oldDamage[1300];
-  FormatText(oldDamage, sizeof oldDamage, "%s.damage", old);
-  if (KindOfTarget(run->damage) == kTargetFile) RenameFile(run->damage, oldDamage, &error);
-  Say("%s: does not match the disk; kept as %s, copying afresh", run->part, old);
-  return true;
-}
+namespace {
 
-// Looks at an earlier run's NAME.part: the block it resumes from (0 for a
-// fresh start), with the last whole block it holds, compared, left in
-// g_block. A .part that does not match the disk, or holds more than the
-// recording's stream, is kept as NAME.part.old.
-bool PlanResume(CopyRun* run, const FormPlan& plan, u64* fromBlock) {
-  *fromBlock = 0;
-  u64 held;
-  if (!SizeOfFile(run->part, &held) || held == 0) return true;
-  u64 whole = 0;
-  while (StreamOffset(plan, whole + 1) <= held && whole < (u64(1) << 40)) ++whole;
-  const Recording& r = *run->recording;
-  const CopyReader& reader = *run->reader;
-  u32 got;
-  run->kept = held;
-  // The block after the whole ones: the .part may hold no more of it than
-  // the recording has.
-  if (!ReadBlock(reader, r, whole, kBlockBytes, &got)) {
-    SayInputFailure(run);
-    return false;
-  }
-  bool longer = held - StreamOffset(plan, whole) > BlockStreamBytes(plan, whole, got);
-  u64 compareBlock = whole ? whole - 1 : 0;
-  u64 at = StreamOffset(plan, compareBlock);
-  if (!longer && whole && !ReadBlock(reader, r, compareBlock, kBlockBytes, &got)) {
-    SayInputFailure(run);
-    return false;
-  }
-  u32 length = BlockStreamBytes(plan, compareBlock, got);
-  if (whole && length < StreamOffset(plan, whole) - at) longer = true;  // a short last block
-  if (!whole) length = u32(held);
-  u32 error = 0;
-  bool same = !longer && length > 0 && ReadFileAt(run->part, at, g_compare, length, &error) &&
-              std::memcmp(g_compare, g_block, length) == 0;
-  if (!same) return KeepAside(run);
-  *fromBlock = whole;
-  return true;
-}
 
 // Ends the output: what is buffered up to stream byte end written, the
-// writer ended, the file cut to the bytes it holds in order and synced.
-// run->kept: its length. 0, or the message of the first failure (its
-// system error in *error).
+// writer ended, the file cut to the bytes it holds in order and synced, and
+// still held (a stream is closed). run->kept: its length. 0, or the message
+// of the first failure (its system error in *error).
 u32 EndOutput(CopyRun* run, u64 end, u32* error) {
   if (!run->open) return 0;
   run->open = false;
@@ -153,12 +84,37 @@ u32 EndOutput(CopyRun* run, u64 end, u32* error) {
   // A failed first write leaves the checked bytes of the .part in place.
   run->kept = contiguous > run->resumed ? contiguous : run->resumed;
   u32 other;
-  if (!run->out.stream && !CutOutputFile(&run->out, run->kept, failure ? &other : error) &&
-      !failure)
+  if (run->out.stream) {
+    if (!CloseOutputFile(&run->out, false, failure ? &other : error) && !failure)
+      failure = IDS_CLOSE_ERROR;
+    return failure;
+  }
+  if (!CutOutputFile(&run->out, run->kept, failure ? &other : error) && !failure)
     failure = IDS_WRITE_ERROR;
-  if (!CloseOutputFile(&run->out, !run->out.stream, failure ? &other : error) && !failure)
-    failure = IDS_CLOSE_ERROR;
+  if (!SyncOutputFile(&run->out, failure ? &other : error) && !failure) failure = IDS_CLOSE_ERROR;
   return failure;
+}
+
+// Lets go of the .part after a run that ends early: one that keeps no byte
+// is this run's to remove (with its damage file), any other stays.
+void LetGoOfPart(CopyRun* run) {
+  if (!run->held) return;
+  run->held = false;
+  u32 error;
+  if (run->kept == 0) {
+    RemoveOutput(&run->out, &error);
+    RemoveDamageFile(*run);
+  } else {
+    CloseOutputFile(&run->out, false, &error);
+  }
+}
+
+// NAME.part.damage of the output's first `through` bytes; a failure is
+// said once.
+void SaveDamageSoFar(CopyRun* run, u64 through) {
+  if (SaveDamage(run->damage, run->record, through) || run->unsaved) return;
+  run->unsaved = true;
+  Say("%s: cannot write the damage found so far", run->damage);
 }
 
 // A stream's reader went away: the copy ends quietly, as cat's would.
@@ -202,6 +158,7 @@ CopyOutcome Fail(CopyRun* run) {
   EndProgress();
   if (run->started) LeaveDamage(run);
   run->started = false;
+  LetGoOfPart(run);
   return kCopyFailed;
 }
 
@@ -251,35 +208,49 @@ CopyOutcome CopyToTarget(const Recording& r, const CopyTarget& t) {
   }
   run.plan = plan;
   record.blockForm = plan.wholeFrom == kEveryBlockCut;
-  if (!t.stream && !PlanResume(&run, plan, &fromBlock)) return kCopyFailed;  // said
+  if (!t.stream) {
+    CopyOutcome opened = OpenPart(&run, &fromBlock);  // said, but for kCopyInUse
+    if (opened != kCopyDone) return opened;
+  }
   run.resumed = run.handed = StreamOffset(plan, fromBlock);
   run.blocks = fromBlock;
   // The zeros an earlier run wrote into the kept bytes are this file's too.
+  // Every run leaves one beside its .part, so a resumed run without it
+  // knows that what the kept bytes hold as zeros is lost.
   run.tracked = t.rescue;
-  if (!t.stream && fromBlock && LoadDamage(run.damage, run.resumed, &record)) run.tracked = true;
-  if (!t.stream && !fromBlock) std::remove(run.damage);
+  if (!t.stream && fromBlock && LoadDamage(run.damage, run.resumed, &record)) {
+    run.tracked = true;
+  } else if (!t.stream && fromBlock) {
+    record.damageUnknownBefore = run.resumed;
+    if (t.rescue)
+      Say("%s: missing or unreadable: what the first %llu bytes kept from an earlier run hold "
+          "as zeros is not known",
+          run.damage, static_cast<unsigned long long>(run.resumed));
+  }
   for (DamageMark& m : g_marks) m = MarkOf(record, ~0ull);
-  run.kept = 0;
-  bool opened = IsStandardOutput(t.path)
-                    ? OpenStandardOutput(&run.out)
-                    : OpenOutputFile(run.part, fromBlock == 0, run.resumed, t.stream, &run.out, &error);
+  run.kept = run.resumed;
+  bool opened = !t.stream ? StartOutputWrites(&run.out, run.resumed, &error)
+                : IsStandardOutput(t.path) ? OpenStandardOutput(&run.out)
+                                           : OpenStreamOutput(t.path, &run.out, &error);
   if (!opened) {
     SaySystemFailure(run, IDS_CREATE_ERROR, error);
+    LetGoOfPart(&run);
     return kCopyFailed;
   }
   // Unbuffered writes start at a whole unit: the bytes from there to the
-  // kept end come again from the block the resume check compared.
+  // kept end are the ones the resume check read back from the .part.
   u64 start = run.resumed - run.resumed % run.out.align;
   if (!StartWriter(&g_writer, &run.out, g_out, start, &error)) {
-    CloseOutputFile(&run.out, false, &error);
     SaySystemFailure(run, IDS_CREATE_ERROR, error);
+    if (run.out.stream) CloseOutputFile(&run.out, false, &error);
+    LetGoOfPart(&run);
     return kCopyFailed;
   }
   run.open = run.started = true;
-  run.kept = run.resumed;
+  if (!t.stream) SaveDamageSoFar(&run, run.resumed);
   if (start < run.resumed) {
     u64 blockStart = StreamOffset(plan, fromBlock - 1);
-    if (!PutBytes(&g_writer, g_block + (start - blockStart), u32(run.resumed - start), &error))
+    if (!PutBytes(&g_writer, g_heldBlock + (start - blockStart), u32(run.resumed - start), &error))
       return WriteFailed(&run, IDS_WRITE_ERROR, error);
   }
   if (fromBlock && !t.quiet)
@@ -302,7 +273,7 @@ CopyOutcome CopyToTarget(const Recording& r, const CopyTarget& t) {
       Fail(&run);
       char kept[1200];
       Kept(run, kept, sizeof kept);
-      Say("stopped; %s", kept);
+      Say("stopped%s", kept);
       return kCopyStopped;
     }
     u32 n;
@@ -326,10 +297,7 @@ CopyOutcome CopyToTarget(const Recording& r, const CopyTarget& t) {
       bool changed = record.unreadable.size() != runs || record.unreadableSectors != before.unreadableSectors ||
                      record.badPackets != before.badPackets || record.zeroPackets != before.zeroPackets;
       // Before the zeros reach the .part.
-      if (changed && !t.stream && !SaveDamage(run.damage, record, run.handed + kept) && !run.unsaved) {
-        run.unsaved = true;
-        Say("%s: cannot write the damage found so far", run.damage);
-      }
+      if (changed && !t.stream) SaveDamageSoFar(&run, run.handed + kept);
     }
     if (!PutBytes(&g_writer, g_block, kept, &error))
       return WriteFailed(&run, IDS_WRITE_ERROR, error);
@@ -344,16 +312,13 @@ CopyOutcome CopyToTarget(const Recording& r, const CopyTarget& t) {
   u64 length = OutputLength(run.handed);
   if (u32 failure = EndOutput(&run, length, &error)) return WriteFailed(&run, failure, error);
   EndProgress();
-  if (!t.stream && !RenameFile(run.part, t.path, &error)) {
-    SaySystemFailure(run, IDS_CLOSE_ERROR, error);
-    return kCopyFailed;
-  }
+  if (!t.stream && !PublishPart(&run)) return kCopyFailed;  // said; the .part keeps the copy
   if (!t.quiet) {
     char done[100];
     LoadText(IDS_DONE, done, sizeof done);
     Say("%s: %s", Shown(t.path), done);
   }
-  if (!t.stream) std::remove(run.damage);
+  if (!t.stream) RemoveDamageFile(run);
   if (run.tracked) FinishRecord(run, length, &record);
   return kCopyDone;
 }

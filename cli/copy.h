@@ -9,8 +9,9 @@
 #include "cli/catalog.h"
 
 // kCopyClosed: a stream's reader went away (`| head`); nothing more can
-// be written to it, and nothing is said.
-enum CopyOutcome { kCopyDone, kCopyFailed, kCopyStopped, kCopyClosed };
+// be written to it, and nothing is said. kCopyInUse: another run holds
+// NAME.part; nothing was read or written, and nothing is said.
+enum CopyOutcome { kCopyDone, kCopyFailed, kCopyStopped, kCopyClosed, kCopyInUse };
 
 struct CopyTarget {
   const char* path;  // the output's final name; "-" for standard output
@@ -20,6 +21,7 @@ struct CopyTarget {
   std::FILE* report; // with rescue: one JSON object per recording, or null
   const char* hint;  // added to an input failure's message
   const char* source;  // the disk or image, as read failures name it
+  bool replace;      // --force: the final name may replace a file of that name
 };
 
 CopyOutcome CopyToTarget(const Recording& recording, const CopyTarget& target);

@@ -8,5 +8,9 @@ const int kExitFailed = 1;
 const int kExitUsage = 2;
 const int kExitDamaged = 3;    // done, but damage was met or found
 const int kExitStopped = 130;  // as a shell reports a process ended by SIGINT
+// The reader of standard output went away (`| head`): on POSIX the process
+// ends by SIGPIPE, as cat does, which a shell reports as this; on Windows
+// it is the exit status.
+const int kExitReaderGone = 141;
 
 #endif

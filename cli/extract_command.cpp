@@ -18,7 +18,9 @@
 #include "report/long_list.h"
 #include "cli/file_names.h"
 #include "cli/os.h"
-#include "cli/output_file.h"
+#include "files/output_file.h"
+#include "cli/write_checks.h"
+#include "cli/exit_status.h"
 #include "text/pattern.h"
 #include "disk/recorder_disk.h"
 #include "platform/platform.h"
@@ -42,18 +44,32 @@ bool OutputPath(const Options& o, const Destination& d, const Catalog& c,
   return FormatText(path, size, "%s", o.outputFile) < size - 1;
 }
 
-// Several recordings: the bytes their outputs still need against the
-// folder's free space (an output kept as it exists needs none, a .part
-// holds some). False, said, when they do not fit.
+// The folder path's file goes into.
+void FolderOf(const char* path, char* folder, u32 size) {
+  const char* slash = std::strrchr(path, '/');
+#ifdef _WIN32
+  const char* back = std::strrchr(path, '\\');
+  if (back && (!slash || back > slash)) slash = back;
+#endif
+  if (!slash) FormatText(folder, size, ".");
+  else if (slash == path) FormatText(folder, size, "/");
+  else FormatText(folder, size, "%.*s", int(slash - path), path);
+}
+
+// The bytes the outputs still need against their folder's free space (an
+// output there complete needs none, a .part holds some). False, said, when
+// they do not fit.
 bool SpaceSuffices(const Options& o, const Destination& d, const Catalog& c,
                    const std::vector<std::string>& formatted,
                    const std::vector<const Recording*>& rows) {
-  const char* folder = d.folder ? d.folder : ".";
+  char folder[1100];
   u64 need = 0, available = 0, held = 0;
   char path[1100], part[1200];
+  FormatText(folder, sizeof folder, "%s", d.folder ? d.folder : ".");
   for (const Recording* r : rows) {
     if (!OutputPath(o, d, c, formatted, *r, path, sizeof path)) continue;  // said when copied
-    if (!o.force && KindOfTarget(path) != kTargetMissing) continue;     // skipped
+    if (!d.folder) FolderOf(path, folder, sizeof folder);
+    if (!o.force && NameExists(path) && OutputIsComplete(*r, o.rescue, path)) continue;  // skipped
     u64 bytes = OutputBytes(*r, o.rescue);
     FormatText(part, sizeof part, "%s.part", path);
     need += bytes - (SizeOfFile(part, &held) && held < bytes ? held : 0);
@@ -66,11 +82,56 @@ bool SpaceSuffices(const Options& o, const Destination& d, const Catalog& c,
   return false;
 }
 
-bool OnSource(const Options& o, const char* path) {
-  if (IsDiskDevice(path)) return true;
-  for (u32 i = 0; i < o.sourceCount; ++i)
-    if (SameFile(path, o.sources[i])) return true;
-  return false;
+// "NAME (n).EXT" of "NAME.EXT": the n-th name of a recording whose output
+// name holds another's file.
+bool NumberedName(const char* path, u32 n, char* out, u32 size) {
+  const char* slash = std::strrchr(path, '/');
+  const char* dot = std::strrchr(path, '.');
+  if (!dot || (slash && dot < slash) || dot == (slash ? slash + 1 : path)) dot = path + std::strlen(path);
+  return FormatText(out, size, "%.*s (%u)%s", int(dot - path), path, n, dot) < size - 1;
+}
+
+// How one recording's copy ended, for the summary.
+enum Ending { kEndCopied, kEndRenamed, kEndSkipped, kEndFailed, kEndStopped, kEndClosed };
+
+// Copies r to path, or, of several recordings, to the first of path,
+// "NAME (2).EXT" ... that is free (neither another recording's file nor
+// another run's .part) or holds r complete. A single recording's existing
+// output is replaced only with --force.
+Ending CopyToFreeName(const Options& o, bool several, const char* path, const Recording& r,
+                      CopyTarget* target) {
+  char name[1100];
+  FormatText(name, sizeof name, "%s", path);
+  for (u32 n = 2;; ++n) {
+    if (!MayWrite(name, false)) return kEndFailed;
+    if (!o.force && NameExists(name)) {
+      if (OutputIsComplete(r, o.rescue, name)) {
+        if (!o.quiet) Say("%s: is there complete (its size and sampled blocks are the recording's)%s", name, several ? ", skipped" : "");
+        return several ? kEndSkipped : kEndCopied;
+      }
+      if (!several) {
+        Say("%s: exists; use --force to replace it", name);
+        return kEndFailed;
+      }
+    } else {
+      target->path = name;
+      CopyOutcome outcome = CopyToTarget(r, *target);
+      if (outcome == kCopyInUse && !several) Say("%s.part: is in use by another run of melvir", name);
+      if (outcome != kCopyInUse || !several) {
+        if (outcome == kCopyDone) return n > 2 ? kEndRenamed : kEndCopied;
+        return outcome == kCopyStopped ? kEndStopped : outcome == kCopyClosed ? kEndClosed : kEndFailed;
+      }
+    }
+    char next[1100];
+    if (!NumberedName(path, n, next, sizeof next) || n > 9999) {
+      Say("%s: no free name for it", path);
+      return kEndFailed;
+    }
+    Say("%s: %s; writing %s", name,
+        NameExists(name) ? "exists and holds another recording" : "is being written by another run",
+        next);
+    FormatText(name, sizeof name, "%s", next);
+  }
 }
 
 }  // namespace
@@ -95,19 +156,23 @@ int ExtractCommand(const Options& o, const Catalog& c) {
   }
   std::FILE* report = nullptr;
   // Binary: the same bytes, LF line ends, on every system.
-  if (o.report && !(report = std::fopen(o.report, "wb"))) {
-    Say("%s: cannot create the report: %s", o.report, std::strerror(errno));
-    return kExitFailed;
+  if (o.report) {
+    WriteVerdict verdict;
+    if (!(report = OpenStreamForWriting(o.report, &verdict, &error))) {
+      char reason[200];
+      WriteVerdictText(verdict, error, reason, sizeof reason);
+      Say("%s: cannot create the report: %s", o.report, reason);
+      return verdict == kWriteFailed ? kExitFailed : kExitUsage;
+    }
   }
   std::vector<std::string> formatted;
   if (o.nameFormat) FormatFileNames(o.nameFormat, o.rescue, c, &formatted);
-  if (!d.stream && (several || rows.size() > 1) && !o.ignoreSpace &&
-      !SpaceSuffices(o, d, c, formatted, rows)) {
+  if (!d.stream && !o.ignoreSpace && !SpaceSuffices(o, d, c, formatted, rows)) {
     if (report) std::fclose(report);
     return kExitFailed;
   }
   CatchInterrupt();
-  u32 extracted = 0, skipped = 0, failed = 0;
+  u32 extracted = 0, renamed = 0, skipped = 0, failed = 0;
   for (const Recording* row : rows) {
     const Recording& r = *row;
     char path[1100];
@@ -121,36 +186,28 @@ int ExtractCommand(const Options& o, const Catalog& c) {
       ++failed;
       continue;
     }
-    if (!d.stream && OnSource(o, path)) {
-      Say("%s: is a disk or source, never written to", path);
-      ++failed;
-      continue;
+    CopyTarget target = {path, d.stream, o.quiet, o.rescue, report, RescueHint(o), c.source, o.force};
+    Ending ending = d.stream ? kEndFailed : CopyToFreeName(o, several, path, r, &target);
+    if (d.stream) {
+      CopyOutcome outcome = CopyToTarget(r, target);
+      ending = outcome == kCopyDone ? kEndCopied : outcome == kCopyStopped ? kEndStopped
+               : outcome == kCopyClosed ? kEndClosed : kEndFailed;
     }
-    if (!d.stream && !o.force && KindOfTarget(path) != kTargetMissing) {
-      if (!several && OutputIsComplete(r, o.rescue, path)) {
-        if (!o.quiet) Say("%s: is there complete (its size and last block are the recording's)", path);
-        return kExitDone;
-      }
-      if (!several) {
-        Say("%s: exists; use --force to replace it", path);
-        return kExitFailed;
-      }
-      Say("%s: exists, skipped (--force replaces it)", path);
-      ++skipped;
-      continue;
-    }
-    CopyTarget target = {path, d.stream, o.quiet, o.rescue, report, RescueHint(o), c.source};
-    CopyOutcome outcome = CopyToTarget(r, target);
-    if (outcome == kCopyStopped || outcome == kCopyClosed) {
+    if (ending == kEndStopped || ending == kEndClosed) {
       if (report) std::fclose(report);
-      return outcome == kCopyStopped ? kExitStopped : kExitDone;
+      if (ending == kEndClosed) EndByBrokenPipe();  // as cat ends when its reader has gone
+      return ending == kEndStopped ? kExitStopped : kExitReaderGone;
     }
-    if (outcome == kCopyDone) ++extracted;
-    else ++failed;
+    if (ending == kEndCopied || ending == kEndRenamed) ++extracted;
+    if (ending == kEndRenamed) ++renamed;
+    if (ending == kEndSkipped) ++skipped;
+    if (ending == kEndFailed) ++failed;
   }
+  char under[60] = "";
+  if (renamed) FormatText(under, sizeof under, " (%u under a new name)", renamed);
   if (several && !o.quiet)
-    Say("%u recording%s: %u extracted, %u skipped, %u failed", u32(rows.size()),
-        rows.size() == 1 ? "" : "s", extracted, skipped, failed);
+    Say("%u recording%s: %u extracted%s, %u skipped, %u failed", u32(rows.size()),
+        rows.size() == 1 ? "" : "s", extracted, under, skipped, failed);
   if (report && std::fclose(report) != 0) {
     Say("%s: cannot write the report: %s", o.report, std::strerror(errno));
     return kExitFailed;

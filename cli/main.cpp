@@ -12,6 +12,7 @@
 #include "cli/os.h"
 #include "cli/rescue_settings.h"
 #include "cli/sources.h"
+#include "cli/write_checks.h"
 #include "disk/recorder_disk.h"
 #include "platform/platform.h"
 
@@ -30,16 +31,11 @@ int Finish(int status) {
   return status == kExitStopped || status == kExitUsage ? status : kExitFailed;
 }
 
-// The trace log replaces the file it names: never one of the disks being
-// read, and a log that cannot be made is said before the scan.
+// The trace log replaces the file it names (never one of the disks being
+// read: the write guard sees to that), and a log that cannot be made is
+// said before the scan.
 bool PrepareTrace(const Options& o, const char** path) {
   *path = o.traceFile ? o.traceFile : kTraceLogName;
-  for (u32 i = 0; i < o.sourceCount; ++i) {
-    if (SameFile(o.sources[i], *path)) {
-      Say("%s is a source; the trace log would replace it", *path);
-      return false;
-    }
-  }
   FileHandle log;
   if (!CreateLogFile(*path, &log)) {
     char reason[200];
@@ -53,6 +49,8 @@ bool PrepareTrace(const Options& o, const char** path) {
 
 int Run(const Options& o) {
   InstallCliPort();
+  GuardSources(o);
+  if (int status = CheckNamedWrites(o)) return status;
   if (o.trace || o.traceFile) {
     const char* path;
     if (!PrepareTrace(o, &path)) return kExitFailed;

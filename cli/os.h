@@ -4,14 +4,8 @@
 #define MELVIR_CLI_OS_H
 
 #include "platform/types.h"
+#include "platform/wide_path.h"
 
-#ifdef _WIN32
-// A UTF-8 path as the wide-character file interface takes it.
-struct WidePath {
-  explicit WidePath(const char* utf8);
-  wchar_t text[1024];
-};
-#endif
 
 bool StderrIsTerminal();
 u32 TerminalColumns();  // of the terminal on stderr; 80 when unknown
@@ -23,6 +17,10 @@ bool SameFile(const char* a, const char* b);
 bool FreeSpace(const char* folder, u64* bytes);
 // A raw disk rather than a file: never a place to write a recording.
 bool IsDiskDevice(const char* path);
+
+// Ends the process as one whose reader went away: POSIX raises SIGPIPE with
+// its default action; Windows returns (the caller exits kExitReaderGone).
+void EndByBrokenPipe();
 
 // From now on the first Ctrl-C sets the interrupted mark and gives the
 // signal back its default action, so that a second

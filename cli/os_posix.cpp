@@ -41,6 +41,11 @@ bool FreeSpace(const char* folder, u64* bytes) {
   return true;
 }
 
+void EndByBrokenPipe() {
+  std::signal(SIGPIPE, SIG_DFL);
+  std::raise(SIGPIPE);
+}
+
 void CatchInterrupt() {
   // A process started with Ctrl-C ignored (a background job) keeps it so.
   struct sigaction old;

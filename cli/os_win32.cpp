@@ -10,10 +10,6 @@ namespace {
 void OnInterrupt(int) { MarkInterrupted(); }
 }  // namespace
 
-WidePath::WidePath(const char* utf8) {
-  if (!MultiByteToWideChar(CP_UTF8, 0, utf8, -1, text, sizeof text / sizeof text[0])) text[0] = 0;
-}
-
 bool StderrIsTerminal() {
   DWORD mode;
   return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
@@ -60,6 +56,8 @@ bool FreeSpace(const char* folder, u64* bytes) {
 
 // The C runtime gives SIGINT back its default action before each call of the
 // handler, which is what a second Ctrl-C needs.
+void EndByBrokenPipe() {}
+
 void CatchInterrupt() {
   if (std::signal(SIGINT, OnInterrupt) == SIG_IGN) std::signal(SIGINT, SIG_IGN);
 }

@@ -4,7 +4,7 @@
 #include <atomic>
 
 #include "cli/cli_port.h"
-#include "cli/output_file.h"
+#include "files/output_file.h"
 #include "disk/recorder_disk.h"
 #include "rescue/mirror.h"
 #include "platform/platform.h"

@@ -19,7 +19,7 @@
 #include "report/long_list.h"
 #include "cli/file_names.h"
 #include "cli/os.h"
-#include "cli/output_file.h"
+#include "files/output_file.h"
 #include "text/pattern.h"
 #include "disk/recorder_disk.h"
 #include "platform/platform.h"

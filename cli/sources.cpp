@@ -2,7 +2,7 @@
 #include "cli/sources.h"
 
 #include "cli/cli_port.h"
-#include "cli/output_file.h"
+#include "files/output_file.h"
 #include "disk/recorder_disk.h"
 #include "platform/platform.h"
 

@@ -23,6 +23,7 @@
 #include "platform/os_calls.h"
 #include "platform/platform.h"
 #include "platform/thread_reuse.h"
+#include "platform/write_guard.h"
 
 namespace {
 
@@ -248,10 +249,10 @@ bool OsReadDirect(FileHandle file, u64 position, void* buffer, u32 length, u32* 
 }
 
 bool OsCreateLogFile(const char* path, FileHandle* out) {
-  int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return Failed(errno);
-  *out = fd;
-  return true;
+  u32 error = 0;
+  WriteVerdict verdict = OpenForWriting(path, kWriteCut, out, &error);
+  if (verdict == kWriteAllowed) return true;
+  return Failed(verdict == kWriteFailed ? int(error) : EPERM);  // a source or a device
 }
 
 bool OsWrite(FileHandle file, const void* buffer, u32 length, u32* written) {

@@ -9,6 +9,7 @@
 #include "platform/fault.h"
 #include "platform/os_calls.h"
 #include "platform/platform.h"
+#include "platform/write_guard.h"
 
 #include <atomic>
 
@@ -151,13 +152,10 @@ u32 OsDirectReadUnit(FileHandle file) {
 }
 
 bool OsCreateLogFile(const char* path, FileHandle* out) {
-  wchar_t wide[1024];
-  if (!MultiByteToWideChar(CP_UTF8, 0, path, -1, wide, 1024)) return Failed(GetLastError());
-  HANDLE h = CreateFileW(wide, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                         nullptr);
-  if (h == INVALID_HANDLE_VALUE) return Failed(GetLastError());
-  *out = F(h);
-  return true;
+  u32 error = 0;
+  WriteVerdict verdict = OpenForWriting(path, kWriteCut, out, &error);
+  if (verdict == kWriteAllowed) return true;
+  return Failed(verdict == kWriteFailed ? error : ERROR_ACCESS_DENIED);  // a source or a device
 }
 
 bool OsWrite(FileHandle file, const void* buffer, u32 length, u32* written) {

@@ -1,6 +1,8 @@
 // The catalogue page written, one card per recording.
 #include "report/catalogue_page.h"
 
+#include "platform/write_guard.h"
+
 #include <cstdio>
 
 #include "report/html.h"
@@ -133,7 +135,9 @@ void RenderCataloguePage(const CataloguePage& page, std::string* html) {
 bool WriteCataloguePage(const char* path, const CataloguePage& page) {
   std::string html;
   RenderCataloguePage(page, &html);
-  std::FILE* f = std::fopen(path, "wb");
+  WriteVerdict verdict;
+  u32 error;
+  std::FILE* f = OpenStreamForWriting(path, &verdict, &error);
   if (!f) return false;
   bool ok = std::fwrite(html.data(), 1, html.size(), f) == html.size();
   return std::fclose(f) == 0 && ok;

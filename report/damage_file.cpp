@@ -6,6 +6,8 @@
 #include <cstring>
 #include <string>
 
+#include "platform/write_guard.h"
+
 namespace {
 
 // The number after "name": in text, or false.
@@ -15,6 +17,10 @@ bool Field(const std::string& text, const char* name, u64* value) {
   if (at == std::string::npos) return false;
   *value = std::strtoull(text.c_str() + at + key.size(), nullptr, 10);
   return true;
+}
+
+bool WriteHeld(std::FILE* f, const void* record) {
+  return WriteRescueReport(f, *static_cast<const RescueRecord*>(record), true);
 }
 
 }  // namespace
@@ -34,27 +40,24 @@ void CutRecord(RescueRecord* record, const DamageMark& mark) {
 }
 
 bool SaveDamage(const char* path, const RescueRecord& record, u64 through) {
-  std::FILE* f = std::fopen(path, "wb");
-  if (!f) return false;
   RescueRecord held = record;
   held.bytesWritten = through;
-  bool ok = WriteRescueReport(f, held, true);
-  return std::fclose(f) == 0 && ok;
+  u32 error;
+  return ReplaceSideFile(path, WriteHeld, &held, &error) == kWriteAllowed;
 }
 
 bool LoadDamage(const char* path, u64 kept, RescueRecord* record) {
-  std::FILE* f = std::fopen(path, "rb");
-  if (!f) return false;
   std::string text;
-  char piece[4096];
-  for (size_t n; (n = std::fread(piece, 1, sizeof piece, f)) > 0;) text.append(piece, n);
-  std::fclose(f);
+  if (!ReadSideFile(path, &text)) return false;
   u64 through, sectors = 0, bad = 0, zero = 0;
   size_t list = text.find("\"unreadable\": [");
   if (!Field(text, "bytes_written", &through) || list == std::string::npos) return false;
   Field(text, "unreadable_sectors", &sectors);
   Field(text, "bad_packets", &bad);
   Field(text, "zero_packets", &zero);
+  u64 unknown = 0;
+  Field(text, "damage_unknown_before", &unknown);
+  record->damageUnknownBefore = unknown < kept ? unknown : kept;
   record->unreadable.clear();
   const char* p = text.c_str() + list + 15;
   for (;;) {

@@ -99,8 +99,11 @@ void FormatDamageSummary(const RescueRecord& record, char* text, u32 size) {
                    (unsigned long long)record.unreadableSectors,
                    record.unreadableSectors == 1 ? "" : "s", (unsigned long long)bytes);
   if (record.chainDamaged)
-    FormatText(text + n, size - n, "%schain ends early at cluster %u", n ? "; " : "",
-               record.walk.last);
+    n += FormatText(text + n, size - n, "%schain ends early at cluster %u", n ? "; " : "",
+                    record.walk.last);
+  if (record.damageUnknownBefore)
+    FormatText(text + n, size - n, "%sthe damage of the first %llu bytes is not known", n ? "; " : "",
+               (unsigned long long)record.damageUnknownBefore);
 }
 
 bool WriteRescueReport(std::FILE* out, const RescueRecord& record, bool held) {
@@ -121,6 +124,9 @@ bool WriteRescueReport(std::FILE* out, const RescueRecord& record, bool held) {
   }
   if (record.blockForm)
     std::fprintf(out, ", \"bad_packets\": %llu", (unsigned long long)record.badPackets);
+  if (record.damageUnknownBefore)
+    std::fprintf(out, ", \"damage_unknown_before\": %llu",
+                 (unsigned long long)record.damageUnknownBefore);
   if (held)
     std::fprintf(out, ", \"unreadable_sectors\": %llu, \"zero_packets\": %llu",
                  (unsigned long long)record.unreadableSectors,

@@ -24,6 +24,7 @@ struct RescueRecord {
   bool blockForm = false;
   u64 badPackets = 0;                 // block form: 188-byte packets not starting with 0x47
   u64 zeroPackets = 0;                // of the packets after the last nonzero one, the zero ones
+  u64 damageUnknownBefore = 0;        // resumed bytes whose damage file was lost: not known
 };
 
 // Adds the damage of one read whose first byte is recording offset

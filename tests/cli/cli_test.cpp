@@ -270,15 +270,22 @@ TEST_F(CliTest, NeverReplacesAFileUnlessForced) {
   ChildResult one = RunMelvir({"extract", "-n", "2", img});
   EXPECT_EQ(one.status, 1);
   EXPECT_EQ(one.err, "melvir: Second.ts: exists; use --force to replace it\n");
-  // --all skips what exists and copies the rest.
+  // --all skips only an output that is its recording, complete; another
+  // file of that name stays, and the recording gets the next free name.
   ChildResult all = RunMelvir({"extract", "--all", img});
   EXPECT_EQ(all.status, 0) << all.err;
   EXPECT_EQ(Lines(all.err), (std::vector<std::string>{
                                 "melvir: First.ts: File extraction done!",
-                                "melvir: Second.ts: exists, skipped (--force replaces it)",
-                                "melvir: 2 recordings: 1 extracted, 1 skipped, 0 failed",
+                                "melvir: Second.ts: exists and holds another recording; writing Second (2).ts",
+                                "melvir: Second (2).ts: File extraction done!",
+                                "melvir: 2 recordings: 2 extracted (1 under a new name), 0 skipped, 0 failed",
                             }));
   EXPECT_EQ(ReadWholeFile(Path("Second.ts")), "precious");
+  ChildResult again = RunMelvir({"extract", "--all", "--quiet", img});
+  EXPECT_EQ(again.status, 0) << again.err;
+  EXPECT_EQ(again.err, "melvir: Second.ts: exists and holds another recording; writing Second (2).ts\n");
+  EXPECT_FALSE(Exists(Path("Second (3).ts")));
+  std::remove(Path("Second (2).ts").c_str());
 
   ChildResult forced = RunMelvir({"extract", "--all", "--force", img});
   EXPECT_EQ(forced.status, 0) << forced.err;
@@ -302,8 +309,8 @@ TEST_F(CliTest, NeverReplacesAFileUnlessForced) {
     WriteWholeFile(Path("Second.ts"), c.held);
     ChildResult again = RunMelvir({"extract", "-n", "2", img});
     EXPECT_EQ(again.status, c.complete ? 0 : 1) << c.name;
-    EXPECT_EQ(again.err, c.complete ? "melvir: Second.ts: is there complete (its size and last block "
-                                      "are the recording's)\n"
+    EXPECT_EQ(again.err, c.complete ? "melvir: Second.ts: is there complete (its size and sampled "
+                                      "blocks are the recording's)\n"
                                     : "melvir: Second.ts: exists; use --force to replace it\n")
         << c.name;
     EXPECT_TRUE(ReadWholeFile(Path("Second.ts")) == c.held) << c.name;
@@ -317,12 +324,12 @@ TEST_F(CliTest, NeverWritesToASource) {
   std::string before = ReadWholeFile(img);
   ASSERT_EQ(symlink(img.c_str(), Path("alias.img").c_str()), 0);
   ChildResult r = RunMelvir({"extract", "-n", "1", "-o", Path("alias.img"), "--force", img});
-  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.err.find("never written to"), std::string::npos) << r.err;
   // --trace would replace MELVIR.LOG in the current folder.
   WriteWholeFile(Path("MELVIR.LOG"), before);
   ChildResult t = RunMelvir({"list", "--trace", "MELVIR.LOG"});
-  EXPECT_EQ(t.status, 1);
+  EXPECT_EQ(t.status, 2);
   EXPECT_TRUE(ReadWholeFile(Path("MELVIR.LOG")) == before);
   EXPECT_TRUE(ReadWholeFile(img) == before);
 }

@@ -56,11 +56,16 @@ class ResumeTest : public ScratchTest {
 
   // Leaves held as out.ts.part in folder, runs the extraction of recording
   // n there, and checks it against an uninterrupted run's bytes.
+  // An earlier run leaves its damage file beside the .part (here: no zeros);
+  // without it, what the kept bytes hold as zeros is not known.
   void Complete(const std::string& folder, int n, const std::string& held, bool aside,
                 const std::vector<std::string>& more, const std::string& name) {
     std::string out = Path(folder + "/out.ts");
-    for (const char* s : {"", ".part", ".part.old"}) std::remove((out + s).c_str());
+    for (const char* s : {"", ".part", ".part.old", ".part.damage", ".part.old.damage"})
+      std::remove((out + s).c_str());
     WriteWholeFile(out + ".part", held);
+    WriteWholeFile(out + ".part.damage", "{\"output\": \"out.ts\", \"bytes_written\": " +
+                                             std::to_string(held.size()) + ", \"unreadable\": []}\n");
     std::vector<std::string> args = {"extract", "-n", std::to_string(n), "-o", out, "--quiet"};
     args.insert(args.end(), more.begin(), more.end());
     args.push_back(Path("disk.img"));
@@ -145,21 +150,36 @@ TEST_F(ResumeTest, APartCompletesExactlyUnderRescue) {
   for (const Case& c : kCases)
     if (c.recording == 1 && (c.length % 512 == 1 || c.aside))
       Complete(".", 1, Held(stream_, c), c.aside, {"--rescue"}, c.name);
+  // Its damage file lost: the bytes are kept, and the report says what is
+  // not known rather than claim no zeros.
+  std::string out = Path("out.ts");
+  for (const char* s : {"", ".part.damage"}) std::remove((out + s).c_str());
+  WriteWholeFile(out + ".part", stream_.substr(0, kMiB + 1));
+  ChildResult r = RunMelvir({"extract", "-n", "1", "-o", out, "--quiet", "--rescue", "--report",
+                             Path("report.json"), Path("disk.img")});
+  EXPECT_EQ(r.status, 3) << r.err;
+  EXPECT_TRUE(ReadWholeFile(out) == good_[0]);
+  EXPECT_NE(r.err.find("out.ts.part.damage: missing or unreadable"), std::string::npos) << r.err;
+  EXPECT_NE(ReadWholeFile(Path("report.json")).find("\"damage_unknown_before\": "),
+            std::string::npos);
 }
 
-// The .part is opened unbuffered first (O_DIRECT), on any file system.
+// The .part is opened as a side file (never through a link, no blocking on
+// a FIFO), then written unbuffered (O_DIRECT), on any file system.
 TEST_F(ResumeTest, TheOutputIsOpenedUnbuffered) {
   if (access("/usr/bin/strace", X_OK) != 0) GTEST_SKIP() << "strace is not installed";
   // LeakSanitizer cannot run under ptrace.
-  ChildResult r = RunProgram({"/usr/bin/strace", "-f", "-e", "trace=openat", "-o", Path("trace.txt"),
+  ChildResult r = RunProgram({"/usr/bin/strace", "-f", "-e", "trace=openat,fcntl", "-o", Path("trace.txt"),
                               "-E", "ASAN_OPTIONS=detect_leaks=0", MelvirPath(), "extract", "-n", "1", "-o", Path("direct.ts"), "--quiet",
                               Path("disk.img")});
   ASSERT_EQ(r.status, 0) << r.err;
   std::string trace = ReadWholeFile(Path("trace.txt"));
   size_t open = trace.find("direct.ts.part\", ");
   ASSERT_NE(open, std::string::npos) << trace;
-  EXPECT_NE(trace.substr(open, trace.find('\n', open) - open).find("O_DIRECT"), std::string::npos)
-      << trace;
+  std::string line = trace.substr(open, trace.find('\n', open) - open);
+  EXPECT_NE(line.find("O_NOFOLLOW"), std::string::npos) << line;
+  EXPECT_EQ(line.find("O_TRUNC"), std::string::npos) << line;
+  EXPECT_NE(trace.find("F_SETFL, O_RDWR|O_DIRECT", open), std::string::npos) << trace;
   EXPECT_TRUE(ReadWholeFile(Path("direct.ts")) == good_[0]);
 }
 

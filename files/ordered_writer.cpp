@@ -2,7 +2,7 @@
 // writer: the copy fills only a buffer whose flag is clear and only sets it;
 // the thread writes only a buffer whose flag is set and only clears it.
 // Every wait re-tests its flag, because the events are auto-reset.
-#include "cli/ordered_writer.h"
+#include "files/ordered_writer.h"
 
 #include <cstring>
 

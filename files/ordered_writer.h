@@ -2,11 +2,11 @@
 // buffers while a thread writes the other at its place in the file, so the
 // file is always written in order and holds no hole. An unbuffered file gets
 // whole units only: the last one padded, then cut to length by the caller.
-#ifndef MELVIR_CLI_ORDERED_WRITER_H
-#define MELVIR_CLI_ORDERED_WRITER_H
+#ifndef MELVIR_FILES_ORDERED_WRITER_H
+#define MELVIR_FILES_ORDERED_WRITER_H
 
 #include "app/state.h"
-#include "cli/output_file.h"
+#include "files/output_file.h"
 #include "platform/platform.h"
 
 const u32 kWriterBuffer = 0x200000;  // each of the two buffers

@@ -1,0 +1,56 @@
+// The state of one recording's copy, shared by the copy loop (copy.cpp) and
+// the handling of its NAME.part (part_file.cpp).
+#ifndef MELVIR_CLI_COPY_RUN_H
+#define MELVIR_CLI_COPY_RUN_H
+
+#include "cli/copy.h"
+#include "cli/copy_reader.h"
+#include "files/output_file.h"
+#include "cli/progress.h"
+#include "disk/block_form.h"
+#include "report/rescue_report.h"
+#include "report/read_failure.h"
+
+struct CopyRun {
+  const Recording* recording;
+  const CopyTarget* target;
+  const CopyReader* reader;  // plain, or past damage: chosen once
+  char part[1100];        // where the bytes go: NAME.part, or the target itself
+  OutputFile out;
+  bool held;              // the .part is open, this run's own
+  bool open;              // the output's writer is running
+  bool started;           // it was, and has not ended done
+  u64 handed;             // stream bytes in the output or handed to its writer
+  u64 resumed;            // of those, checked bytes an earlier run's .part kept
+  u64 kept;               // the bytes the output holds, once it is ended
+  u64 blocks;             // recording blocks whose bytes were handed
+  char damage[1200];      // NAME.part.damage: the zeros written so far
+  bool tracked;           // damage is recorded: --rescue, or an earlier run's resumed
+  bool unsaved;           // the damage file could not be written (said once)
+  RescueRecord record;
+  FormPlan plan;
+  FailedSectors failed;   // with rescue: the run of failed sectors not yet said
+};
+
+// The .part's bytes kept from an earlier run, read back by the resume check
+// for the unaligned start of the first unbuffered write.
+extern u8 g_heldBlock[kBlockBytes];
+
+void SayFailure(const CopyRun& run, u32 id, const char* reason);
+void SaySystemFailure(const CopyRun& run, u32 id, u32 error);
+void SayInputFailure(CopyRun* run);
+
+// Opens the run's NAME.part as its own and plans the resume: *fromBlock,
+// the first block to copy (0: afresh); a .part that does not match the disk
+// is kept as NAME.part.old. kCopyDone when the copy can go on; kCopyInUse
+// (not said) when another run holds the .part; kCopyFailed, said, else.
+CopyOutcome OpenPart(CopyRun* run, u64* fromBlock);
+
+// Gives the synced .part its final name (replacing an existing file only
+// with replace) and closes it. False, said, when it cannot.
+bool PublishPart(CopyRun* run);
+
+// Removes the run's NAME.part.damage, when it is a side file of this run's.
+void RemoveDamageFile(const CopyRun& run);
+
+#endif
