@@ -20,6 +20,20 @@ u32 ProgressPosition(u32 progressSum, u32 sizeMiB) {
   return sizeMiB ? progressSum / sizeMiB : 0;
 }
 
+// Settles the recording's block form from the first bytes of its first
+// blocks (at most four reads), before any block is written, then opens the
+// recording again at its start. False when a read fails.
+bool SettleBlockForm(u32 first, u8* block, BlockForm* form) {
+  *form = NewBlockForm();
+  while (!FormSettled(*form)) {
+    u32 n;
+    if (!ReadEntryData(block, kReadBufferSize, &n)) return false;
+    if (n == 0) break;  // fewer blocks, all starting with 0x47: block form
+    SeeBlockStart(form, block[0]);
+  }
+  return OpenEntry(first);
+}
+
 // Copies the recording; false when the run ended on a failure (without the
 // completion notice), true when it reached the finish step.
 bool CopyRecording(const UiPort* ui) {
@@ -33,14 +47,14 @@ bool CopyRecording(const UiPort* ui) {
     ShowError(IDS_CREATE_ERROR);
     return false;
   }
-  if (!OpenEntry(sel.firstCluster)) {
+  u8* block = g_app.readBuffer;
+  BlockForm form;
+  if (!OpenEntry(sel.firstCluster) || !SettleBlockForm(sel.firstCluster, block, &form)) {
     SetFlag(g_app.abortFlag);
     ShowError(IDS_INPUT_ERROR);
     CloseOutput();
     return false;
   }
-  u8* block = g_app.readBuffer;
-  BlockForm form = NewBlockForm();
   u32 progressSum = 0, lastPosition = 0, bytesSinceStep = 0;
   while (!TestFlag(g_app.abortFlag)) {
     u32 n;
@@ -51,7 +65,6 @@ bool CopyRecording(const UiPort* ui) {
       return false;
     }
     if (n == 0) break;
-    SeeBlockStart(&form, block[0]);
     bytesSinceStep += n;  // counted as read, before the cut
     n = StreamBytes(form, n);
     if (!WriteOutput(block, n)) {

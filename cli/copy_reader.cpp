@@ -2,6 +2,8 @@
 // make through either.
 #include "cli/copy_reader.h"
 
+#include "cli/recording_reader.h"
+
 alignas(4096) u8 g_block[kBlockBytes];
 ReadDamage g_damage;
 
@@ -65,5 +67,7 @@ bool ReadBlock(const CopyReader& reader, const Recording& r, u64 index, u32 leng
 
 bool PlanForm(const CopyReader& reader, const Recording& r, FormPlan* plan) {
   StartReader start = {&reader, &r, 0};
-  return PlanBlockForm(ReadStart, &start, plan);
+  if (!PlanBlockForm(ReadStart, &start, plan)) return false;
+  SayFormOf(r, *plan);
+  return true;
 }

@@ -31,7 +31,8 @@ bool OpenAt(const CopyReader& reader, const Recording& recording, u64 bytes, u64
 // Reads block index of the recording into g_block; *got 0 past its end.
 bool ReadBlock(const CopyReader& reader, const Recording& recording, u64 index, u32 length,
                u32* got);
-// The recording's block-form decision, from its block starts.
+// The recording's block-form decision, from its block starts (said when
+// none could be read).
 bool PlanForm(const CopyReader& reader, const Recording& recording, FormPlan* plan);
 
 #endif

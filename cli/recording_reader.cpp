@@ -1,6 +1,9 @@
 // A recording's stream bytes at any offset, block-form cut and damage applied.
 #include "cli/recording_reader.h"
 
+#include "platform/platform.h"
+#include "report/read_failure.h"
+
 namespace {
 
 alignas(kMaxRereadUnit) u8 g_unit[kMaxRereadUnit];
@@ -16,7 +19,16 @@ void OpenRecordingReader(const Recording& recording, bool pastDamage, RecordingR
                             AppendClusterRun, &r->runs, &collected);
   r->index = {r->runs.data(), u32(r->runs.size()), u64(collected) * g_disk.usableClusterBytes};
   PlanFormByPosition(r->index, g_unit, &r->plan);
+  SayFormOf(recording, r->plan);
   r->length = OutputLength(StreamLength(r->plan, r->index.bytes));
+}
+
+void SayFormOf(const Recording& r, const FormPlan& plan) {
+  if (!plan.unvoted) return;
+  char subject[300];
+  if (r.number) FormatText(subject, sizeof subject, "recording %u \"%s\"", r.number, r.decoded);
+  else FormatText(subject, sizeof subject, "%s", r.decoded);  // a lost one: lost-CLUSTER
+  SayFormTaken(subject);
 }
 
 bool ReadStreamAt(RecordingReader* r, u64 offset, u8* buffer, u32 length, u32* got,

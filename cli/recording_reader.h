@@ -23,6 +23,10 @@ struct RecordingReader {
 // reads (a chain is followed as far as it goes).
 void OpenRecordingReader(const Recording& recording, bool pastDamage, RecordingReader* reader);
 
+// Says, once in a run, that the recording's block form was taken for want
+// of a block start to decide it, when it was.
+void SayFormOf(const Recording& recording, const FormPlan& plan);
+
 // Stream bytes that read as zeros: [offset, offset + length).
 struct StreamHole {
   u64 offset;

@@ -1,7 +1,8 @@
 // The recorder's block form: a recording whose first blocks of 131072 bytes
 // all start with a transport-stream sync byte is taken to be stored as
 // blocks of 129344 stream bytes (688 packets) and 1728 bytes of filler.
-// One decision, fed block by block, for every reader of recordings.
+// One decision, fed the first blocks' first bytes and settled before any
+// block is written, for every reader of recordings.
 #ifndef MELVIR_DISK_BLOCK_FORM_H
 #define MELVIR_DISK_BLOCK_FORM_H
 
@@ -20,26 +21,31 @@ struct BlockForm {
 
 inline BlockForm NewBlockForm() { return BlockForm{true, 0}; }
 
+// Whether the decision is made: a block that did not start with 0x47, or
+// four that did. A recording that ends before is in block form.
+inline bool FormSettled(const BlockForm& f) { return !f.blockMode || f.syncCount >= kSyncBlocks; }
+
 // Takes the first byte of the next block into the decision.
 inline void SeeBlockStart(BlockForm* f, u8 first) {
-  if (!f->blockMode || f->syncCount >= kSyncBlocks) return;
+  if (FormSettled(*f)) return;
   if (first == kSyncByte) ++f->syncCount;
   else f->blockMode = false;
 }
 
-// How many of a block's n bytes belong to the stream.
+// How many of a block's n bytes belong to the stream, by a settled form.
 inline u32 StreamBytes(const BlockForm& f, u32 n) {
   return f.blockMode && n >= kBlockStreamBytes ? kBlockStreamBytes : n;
 }
 
 // ---- A whole recording's form ------------------------------------------------
 //
-// Block mode is only ever turned off, so the blocks a recording keeps cut
-// are a prefix: those before wholeFrom. The decision is settled by the first
-// bytes of the first blocks; every offset of the stream follows from it.
+// The blocks a recording keeps cut are those before wholeFrom: all of them
+// in block form, none otherwise. The decision is settled by the first bytes
+// of the first blocks; every offset of the stream follows from it.
 const u64 kEveryBlockCut = ~0ull;
 struct FormPlan {
   u64 wholeFrom;  // the first block kept whole; kEveryBlockCut: none is
+  bool unvoted;   // blocks exist but no start could be read: block form taken
 };
 
 // Gives the first byte of block index, asked for 0, 1, 2 ... in order.
@@ -49,7 +55,7 @@ struct FormPlan {
 typedef bool (*BlockStartReader)(void* context, u64 index, bool* exists, bool* counted, u8* first);
 
 // Reads block starts until the decision is settled (four blocks, unless
-// some were not counted) or the recording ends.
+// some were not counted) or the recording ends, before any block is cut.
 bool PlanBlockForm(BlockStartReader read, void* context, FormPlan* plan);
 
 inline bool BlockIsCut(const FormPlan& plan, u64 index) { return index < plan.wholeFrom; }

@@ -3,22 +3,21 @@
 
 bool PlanBlockForm(BlockStartReader read, void* context, FormPlan* plan) {
   BlockForm form = NewBlockForm();
-  plan->wholeFrom = kEveryBlockCut;
-  u64 cutUpTo = 0;  // blocks up to the last one that started with a sync byte
-  for (u64 index = 0;; ++index) {
+  *plan = FormPlan{kEveryBlockCut, false};
+  bool any = false, voted = false;
+  // Blocks whose first sector could not be read neither count towards block
+  // mode nor turn it off; the decision waits for blocks that can.
+  for (u64 index = 0; !FormSettled(form); ++index) {
     bool exists = false, counted = false;
     u8 first = 0;
     if (!read(context, index, &exists, &counted, &first)) return false;
-    if (!exists) return true;
-    if (counted) SeeBlockStart(&form, first);
-    if (counted && form.blockMode) cutUpTo = index + 1;
-    // Blocks whose first sector could not be read, met between the last sync
-    // block and the one that ends block mode, are taken as whole: a recording
-    // not in block form keeps its first block whole even when it cannot be read.
-    if (!form.blockMode) {
-      plan->wholeFrom = cutUpTo;
-      return true;
-    }
-    if (form.syncCount >= kSyncBlocks) return true;
+    if (!exists) break;
+    any = true;
+    if (!counted) continue;
+    voted = true;
+    SeeBlockStart(&form, first);
   }
+  plan->wholeFrom = form.blockMode ? kEveryBlockCut : 0;
+  plan->unvoted = any && !voted;
+  return true;
 }

@@ -6,6 +6,7 @@
 
 #include "mount/mount_damage.h"
 #include "platform/platform.h"
+#include "report/read_failure.h"
 #include "report/say.h"
 
 namespace {
@@ -25,6 +26,7 @@ void AddRecording(MountTable* t, const char* name, MountFolder folder, u32 first
              u64(collected) * g_disk.usableClusterBytes};
   alignas(kMaxRereadUnit) static u8 unit[kMaxRereadUnit];
   PlanFormByPosition(f.index, unit, &f.plan);
+  if (f.plan.unvoted) SayFormTaken((folder == kMountLost ? "lost/" + f.name : f.name).c_str());
   f.size = OutputLength(StreamLength(f.plan, f.index.bytes));
   if (map) KnowMapDamage(*map, &f);
   runStarts->push_back(start);

@@ -1,5 +1,8 @@
 #include "report/read_failure.h"
 
+#include <set>
+#include <string>
+
 #include "disk/recorder_disk.h"
 #include "platform/platform.h"
 #include "report/say.h"
@@ -71,4 +74,10 @@ void SayFailedSectors(FailedSectors* f) {
   char text[1400];
   FormatReadFailure(text, sizeof text, f->source, f->first, f->last, f->error);
   Say("%s: %s", f->output, text);
+}
+
+void SayFormTaken(const char* subject) {
+  static std::set<std::string> said;
+  if (!said.insert(subject).second) return;
+  Say("%s: no block's first sector could be read; taken to be in block form", subject);
 }

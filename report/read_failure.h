@@ -31,4 +31,10 @@ void NoteFailedSectors(FailedSectors* failed, const ReadDamage& damage);
 // Says the open run, if any.
 void SayFailedSectors(FailedSectors* failed);
 
+// A recording whose blocks exist but none of whose block starts could be
+// read is taken to be in block form (FormPlan::unvoted): says so of the
+// subject ("recording 3 \"News\"", "News.ts"), once per subject in a run,
+// however many times its form is planned.
+void SayFormTaken(const char* subject);
+
 #endif

@@ -581,6 +581,7 @@ TEST_F(CliRunTest, RescueWritesUnreadableSectorsAsZerosAtTheirPlace) {
   d.sectorsPerCluster = 256;
   d.entries.push_back(BigBlockForm("Blocks", 8, 130560));
   d.entries.push_back(PatternRecording("Plain", 6, 2, true));
+  d.entries.push_back(BigBlockForm("Unvoted", 4, 130560));  // and a fifth block: its last cluster's rest
   std::string img = Image(d);
   const testdisk::Layout l = layout_;
   auto sectorOf = [&](size_t entry, uint32_t cluster, uint32_t sector) {
@@ -589,9 +590,12 @@ TEST_F(CliRunTest, RescueWritesUnreadableSectorsAsZerosAtTheirPlace) {
   ASSERT_EQ(RunMelvir({"extract", "--all", "-d", "healthy", "--quiet", img}).status, 0);
   // A cluster's first and last sectors, the skipped 256th, one cut away by
   // the block form, one inside a block, and the very first sector of a
-  // recording not in block form (which must not be taken for one).
-  std::vector<uint64_t> bad = {sectorOf(0, 0, 0),   sectorOf(0, 2, 254), sectorOf(0, 3, 255),
+  // recording not in block form (which must not be taken for one). Of
+  // Unvoted no block start reads (block k starts in sector k of cluster k):
+  // it is taken to be in block form, as it is, and a line says so once.
+  std::vector<uint64_t> bad = {sectorOf(0, 0, 0), sectorOf(0, 2, 254), sectorOf(0, 3, 255),
                                sectorOf(0, 1, 254), sectorOf(1, 4, 17), sectorOf(1, 0, 0)};
+  for (uint32_t k = 0; k < 5; ++k) bad.push_back(sectorOf(2, k, k));
   WriteMap(Path("disk.map"), l.imageSize, bad);
   ChildResult plain = RunMelvir({"extract", "-n", "2", "--mapfile", "disk.map", "-d", "plain", img});
   EXPECT_EQ(plain.status, 1);
@@ -604,9 +608,9 @@ TEST_F(CliRunTest, RescueWritesUnreadableSectorsAsZerosAtTheirPlace) {
                              "report.json", "-d", "rescued", "--quiet", img});
   EXPECT_EQ(r.status, 3) << r.err;
   std::vector<std::string> report = Lines(ReadWholeFile(Path("report.json")));
-  ASSERT_EQ(report.size(), 2u);
-  const char* files[] = {"Blocks.ts", "Plain.ts"};
-  for (size_t i = 0; i < 2; ++i) {
+  ASSERT_EQ(report.size(), 3u);
+  const char* files[] = {"Blocks.ts", "Plain.ts", "Unvoted.ts"};
+  for (size_t i = 0; i < 3; ++i) {
     std::string expected = ReadWholeFile(Path("healthy/") + files[i]);
     std::vector<std::pair<uint64_t, uint64_t>> runs = ReportedRuns(report[i]);
     EXPECT_FALSE(runs.empty()) << report[i];
@@ -626,6 +630,11 @@ TEST_F(CliRunTest, RescueWritesUnreadableSectorsAsZerosAtTheirPlace) {
   EXPECT_EQ(runs[1].first, 2 * 129344 + (read - 2 * 131072));
   EXPECT_NE(r.err.find("melvir: rescued/Plain.ts: 2 unreadable sectors (1024 bytes) written as zeros"),
             std::string::npos) << r.err;
+  const std::string taken =
+      "melvir: recording 3 \"Unvoted\": no block's first sector could be read; taken to be in block form\n";
+  size_t at = r.err.find(taken);
+  EXPECT_NE(at, std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find(taken, at + 1), std::string::npos) << r.err;  // once, for all its plans
 }
 
 // A read failure names its sectors and the system's reason: once per run of

@@ -37,20 +37,17 @@ std::vector<uint8_t> Stream(size_t bytes, uint32_t seed) {
 }
 
 // What the Windows program writes for a recording read as `read`, worked
-// out independently: blocks of 131072; while fewer than four blocks have
-// started with 0x47 a block that does not ends block mode; blocks in block
-// mode keep 129344 bytes; the file is cut to whole 512-byte units.
+// out independently: blocks of 131072; it is in block form when its first
+// four blocks (all, when it has fewer) start with 0x47, and then every block
+// keeps 129344 bytes; the file is cut to whole 512-byte units.
 std::string Extracted(const std::vector<uint8_t>& read) {
+  bool blockForm = true;
+  for (size_t at = 0; at < 4 * 131072 && at < read.size(); at += 131072)
+    blockForm = blockForm && read[at] == 0x47;
   std::string out;
-  bool blockMode = true;
-  int syncBlocks = 0;
   for (size_t at = 0; at < read.size(); at += 131072) {
     size_t n = std::min<size_t>(131072, read.size() - at);
-    if (blockMode && syncBlocks < 4) {
-      if (read[at] == 0x47) ++syncBlocks;
-      else blockMode = false;
-    }
-    if (blockMode && n >= 129344) n = 129344;
+    if (blockForm && n >= 129344) n = 129344;
     out.append(reinterpret_cast<const char*>(read.data() + at), n);
   }
   out.resize(out.size() / 512 * 512);
@@ -222,8 +219,17 @@ TEST_F(CliTest, ExtractsOneRecordingWithTheBytesOfTheWindowsProgram) {
   // rest of its cluster, and is written whole.
   d.entries.push_back(BlockFormRecording("Broadcast", Stream(5 * 129344 + 40000, 4), 32768));
   d.entries.push_back(PatternRecording("Scattered", 30, 5, true));
+  // A stream stored plainly: its first block starts with 0x47, its second
+  // (stream byte 131072, inside a packet) does not.
+  std::vector<uint8_t> plain = Stream(5 * 131072 + 65536, 6);
+  ASSERT_NE(plain[131072], 0x47);
+  Entry clip;
+  clip.name = "Plain stream";
+  clip.clusters = uint32_t(plain.size() / 32768);
+  clip.content = testdisk::BytesContent(plain);
+  d.entries.push_back(clip);
   std::string img = Image(d);
-  for (size_t i = 0; i < 3; ++i) {
+  for (size_t i = 0; i < 4; ++i) {
     std::string expected = Extracted(testdisk::ExpectedStream(d, layout_, i));
     ChildResult r = RunMelvir({"extract", "-n", std::to_string(i + 1), img});
     EXPECT_EQ(r.status, 0) << r.err;
@@ -231,17 +237,19 @@ TEST_F(CliTest, ExtractsOneRecordingWithTheBytesOfTheWindowsProgram) {
     EXPECT_EQ(r.err, "melvir: " + d.entries[i].name + ".ts: File extraction done!\n");
     EXPECT_TRUE(ReadWholeFile(file) == expected) << "recording " << i + 1;
   }
-  // The block form really was cut: 5 blocks of 129344 and the short tail.
+  // The block form really was cut: 5 blocks of 129344 and the short tail;
+  // the plain stream is the stream, every byte.
   EXPECT_EQ(ReadWholeFile(Path("Broadcast.ts")).size(), (5 * 129344 + 32768 * 2) / 512 * 512);
+  EXPECT_TRUE(ReadWholeFile(Path("Plain stream.ts")) == std::string(plain.begin(), plain.end()));
 
   ChildResult o = RunMelvir({"extract", "-n", "2", "-o", "chosen name.mpg", "--quiet", img});
   EXPECT_EQ(o.status, 0) << o.err;
   EXPECT_EQ(o.err, "");  // --quiet: no completion notice
   EXPECT_TRUE(ReadWholeFile(Path("chosen name.mpg")) == ReadWholeFile(Path("Broadcast.ts")));
 
-  ChildResult missing = RunMelvir({"extract", "-n", "4", img});
+  ChildResult missing = RunMelvir({"extract", "-n", "5", img});
   EXPECT_EQ(missing.status, 1);
-  EXPECT_EQ(missing.err, "melvir: no recording 4: the disk lists 3\n");
+  EXPECT_EQ(missing.err, "melvir: no recording 5: the disk lists 4\n");
 }
 
 TEST_F(CliTest, ExtractAllGivesEachRecordingASafeUniqueName) {

@@ -219,6 +219,17 @@ TEST_F(MountTest, EveryFileHoldsWhatExtractWrites) {
          d.entries.push_back(film);
          d.entries.push_back(PatternRecording("Plain", 13, 5, true));
          d.entries.push_back(PatternRecording("Plain", 2, 6));
+         // Stored plainly, its first block alone starting with 0x47: no
+         // block is cut, as extract writes it.
+         Entry stream = PatternRecording("Stream", 20, 7);
+         testdisk::Content pattern = stream.content;
+         stream.content = [pattern](uint64_t offset, uint8_t* out, size_t n) {
+           pattern(offset, out, n);
+           for (uint64_t block = 0; block < 5; ++block)
+             if (block * 131072 >= offset && block * 131072 < offset + n)
+               out[block * 131072 - offset] = block == 0 ? 0x47 : 0;
+         };
+         d.entries.push_back(stream);
          return builder("small.img", d);
        }},
       {"256-sector clusters and a lost recording",
