@@ -181,7 +181,7 @@ void FinishRecord(const CopyRun& run, u64 length, RescueRecord* record) {
   FormatDamageSummary(*record, summary, sizeof summary);
   if (summary[0]) {
     NoteDamage();
-    Say("%s: %s", Shown(t.path), summary);
+    Say("%s: %s", Shown(run.published), summary);
   }
   if (t.report && !WriteRescueReport(t.report, *record)) Say("%s", "cannot write the report");
 }
@@ -194,6 +194,7 @@ CopyOutcome CopyToTarget(const Recording& r, const CopyTarget& t) {
   run.recording = &r;
   run.target = &t;
   run.reader = &ReaderFor(t.rescue);
+  run.published = t.path;
   run.failed = FailedSectors{Shown(t.path), t.source, false, 0, 0, 0};
   FormatText(run.part, sizeof run.part, t.stream ? "%s" : "%s.part", t.path);
   u32 error = 0;
@@ -316,7 +317,7 @@ CopyOutcome CopyToTarget(const Recording& r, const CopyTarget& t) {
   if (!t.quiet) {
     char done[100];
     LoadText(IDS_DONE, done, sizeof done);
-    Say("%s: %s", Shown(t.path), done);
+    Say("%s: %s", Shown(run.published), done);
   }
   if (!t.stream) RemoveDamageFile(run);
   if (run.tracked) FinishRecord(run, length, &record);

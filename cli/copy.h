@@ -22,6 +22,7 @@ struct CopyTarget {
   const char* hint;  // added to an input failure's message
   const char* source;  // the disk or image, as read failures name it
   bool replace;      // --force: the final name may replace a file of that name
+  bool anotherName;  // a name taken while copying: "NAME (2).EXT" ... will do
 };
 
 CopyOutcome CopyToTarget(const Recording& recording, const CopyTarget& target);

@@ -16,6 +16,7 @@ struct CopyRun {
   const CopyTarget* target;
   const CopyReader* reader;  // plain, or past damage: chosen once
   char part[1100];        // where the bytes go: NAME.part, or the target itself
+  const char* published;  // the name the copy has in the end
   OutputFile out;
   bool held;              // the .part is open, this run's own
   bool open;              // the output's writer is running

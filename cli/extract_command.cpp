@@ -82,15 +82,6 @@ bool SpaceSuffices(const Options& o, const Destination& d, const Catalog& c,
   return false;
 }
 
-// "NAME (n).EXT" of "NAME.EXT": the n-th name of a recording whose output
-// name holds another's file.
-bool NumberedName(const char* path, u32 n, char* out, u32 size) {
-  const char* slash = std::strrchr(path, '/');
-  const char* dot = std::strrchr(path, '.');
-  if (!dot || (slash && dot < slash) || dot == (slash ? slash + 1 : path)) dot = path + std::strlen(path);
-  return FormatText(out, size, "%.*s (%u)%s", int(dot - path), path, n, dot) < size - 1;
-}
-
 // How one recording's copy ended, for the summary.
 enum Ending { kEndCopied, kEndRenamed, kEndSkipped, kEndFailed, kEndStopped, kEndClosed };
 
@@ -115,6 +106,7 @@ Ending CopyToFreeName(const Options& o, bool several, const char* path, const Re
       }
     } else {
       target->path = name;
+      target->anotherName = several;
       CopyOutcome outcome = CopyToTarget(r, *target);
       if (outcome == kCopyInUse && !several) Say("%s.part: is in use by another run of melvir", name);
       if (outcome != kCopyInUse || !several) {
@@ -123,7 +115,7 @@ Ending CopyToFreeName(const Options& o, bool several, const char* path, const Re
       }
     }
     char next[1100];
-    if (!NumberedName(path, n, next, sizeof next) || n > 9999) {
+    if (!NumberedPath(path, n, next, sizeof next) || n > 9999) {
       Say("%s: no free name for it", path);
       return kEndFailed;
     }
@@ -186,7 +178,7 @@ int ExtractCommand(const Options& o, const Catalog& c) {
       ++failed;
       continue;
     }
-    CopyTarget target = {path, d.stream, o.quiet, o.rescue, report, RescueHint(o), c.source, o.force};
+    CopyTarget target = {path, d.stream, o.quiet, o.rescue, report, RescueHint(o), c.source, o.force, false};
     Ending ending = d.stream ? kEndFailed : CopyToFreeName(o, several, path, r, &target);
     if (d.stream) {
       CopyOutcome outcome = CopyToTarget(r, target);

@@ -9,6 +9,7 @@
 #include "cli/copy_run.h"
 #include "cli/existing_output.h"
 #include "report/damage_file.h"
+#include "text/names.h"
 #include "platform/platform.h"
 
 u8 g_heldBlock[kBlockBytes];
@@ -135,7 +136,19 @@ CopyOutcome OpenPart(CopyRun* run, u64* fromBlock) {
 
 bool PublishPart(CopyRun* run) {
   u32 error = 0;
-  bool renamed = RenameOutput(&run->out, run->target->path, run->target->replace, &error);
+  const CopyTarget& t = *run->target;
+  bool renamed = RenameOutput(&run->out, t.path, t.replace, &error);
+  // Another run published that name while this one copied.
+  static char other[1100];
+  for (u32 n = 2; !renamed && IsNameTaken(error) && t.anotherName && n < 10000; ++n) {
+    if (!NumberedPath(t.path, n, other, sizeof other)) break;
+    renamed = RenameOutput(&run->out, other, false, &error);
+    if (renamed) {
+      Say("%s: written by another run meanwhile; this copy is %s", t.path, other);
+      run->published = other;
+      run->record.output = other;
+    }
+  }
   u32 closeError = 0;
   bool closed = CloseOutputFile(&run->out, false, &closeError);
   run->held = false;

@@ -92,6 +92,15 @@ void SafeStem(const char* name, char* stem, u32 size) {
   }
 }
 
+bool NumberedPath(const char* path, u32 n, char* out, u32 size) {
+  const char* name = path;
+  for (const char* p = path; *p; ++p)
+    if (*p == '/' || *p == '\\') name = p + 1;
+  const char* dot = std::strrchr(name, '.');
+  if (!dot || dot == name) dot = name + std::strlen(name);
+  return FormatText(out, size, "%.*s (%u)%s", int(dot - path), path, n, dot) < size - 1;
+}
+
 bool JoinPath(const char* folder, const char* file, char* path, u32 size) {
   u32 length = 0;
   if (!folder || !*folder) {

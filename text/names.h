@@ -49,6 +49,11 @@ void FreeNameSet(NameSet* set);
 // A letter's case-folded form (a code point), as names are compared.
 u32 FoldLetter(u32 codePoint);
 
+// "NAME (n).EXT" of the path "NAME.EXT" (" (n)" at the end without an
+// extension): the n-th name of a file whose name is taken, as
+// UniqueFileName numbers names. False when it does not fit.
+bool NumberedPath(const char* path, u32 n, char* out, u32 size);
+
 // folder + separator + file into path; false when it does not fit.
 bool JoinPath(const char* folder, const char* file, char* path, u32 size);
 

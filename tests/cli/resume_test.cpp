@@ -121,6 +121,7 @@ const Case kCases[] = {
     {"longer than the stream", 1, kStream + 1, -1, true},
     {"a changed byte in the last whole block", 1, 6 * kStreamBlock + 10, 5 * kStreamBlock + 3, true},
     {"a changed byte in the first piece", 1, 300, 20, true},
+    {"a changed byte in the middle", 1, 8 * kStreamBlock, 4 * kStreamBlock + 5, true},
     {"plain: one byte", 2, 1, -1, false},
     {"plain: a block less one", 2, kBlock - 1, -1, false},
     {"plain: a block and one", 2, kBlock + 1, -1, false},
