@@ -164,6 +164,4 @@ bool PublishPart(CopyRun* run) {
   return false;
 }
 
-void RemoveDamageFile(const CopyRun& run) {
-  if (CheckWritePath(run.damage, true) == kWriteAllowed) std::remove(run.damage);
-}
+void RemoveDamageFile(const CopyRun& run) { RemoveSideFile(run.damage); }

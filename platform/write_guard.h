@@ -65,6 +65,10 @@ WriteVerdict ReplaceSideFile(const char* path, SideWriter write, const void* con
 // false when there is none or it cannot be read.
 bool ReadSideFile(const char* path, std::string* text);
 
+// Removes the side file path, when it is one (never a link's target, a
+// source or a file of other names); false when it stays.
+bool RemoveSideFile(const char* path);
+
 // Makes a rename into path's folder durable; a file system that cannot sync
 // a folder has nothing to sync.
 bool SyncFolderOf(const char* path, u32* error);

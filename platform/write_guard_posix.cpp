@@ -165,6 +165,10 @@ bool ReadSideFile(const char* path, std::string* text) {
   return ok;
 }
 
+bool RemoveSideFile(const char* path) {
+  return CheckWritePath(path, true) == kWriteAllowed && unlink(path) == 0;
+}
+
 bool SyncFolderOf(const char* path, u32* error) {
   char folder[4096];
   const char* slash = std::strrchr(path, '/');

@@ -185,4 +185,9 @@ bool ReadSideFile(const char* path, std::string* text) {
   return ok;
 }
 
+bool RemoveSideFile(const char* path) {
+  WidePath wide(path);
+  return CheckWritePath(path, true) == kWriteAllowed && DeleteFileW(wide.text);
+}
+
 bool SyncFolderOf(const char*, u32*) { return true; }  // renames here are written through

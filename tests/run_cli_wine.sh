@@ -77,6 +77,28 @@ win list "$(winpath "$work/blank.img")" > /dev/null 2>&1; echo "no disk: ${PIPES
 set -e
 check "exit statuses ($(tr '\n' ' ' < "$work/native.out"))"
 
+# The write guard: a report that is the source, a source named as the
+# .part of -o (a hard link of it), and a raw drive by its name are refused
+# (usage error, 2) before anything is written; the source keeps its bytes.
+cp "$native/sample/sample.img" "$work/src.img"
+ln -f "$work/src.img" "$work/X.part"
+sum=$(md5sum < "$work/src.img")
+kept() { [[ $(md5sum < "$work/src.img") == "$sum" ]] && echo kept || echo written; }
+set +e
+d=$work
+"$melvir" extract --all -d "$d/g" --rescue --report "$d/src.img" "$d/src.img" > /dev/null 2>&1; s1=$?
+"$melvir" extract -n 1 -o "$d/X" "$d/X.part" > /dev/null 2>&1; s2=$?
+echo "statuses $s1 $s2; source $(kept)" > "$work/native.out"
+d=$(winpath "$work")
+"$wine" "$exe" extract --all -d "$d\\g" --rescue --report "$d\\src.img" "$d\\src.img" > /dev/null 2>&1; s1=$?
+"$wine" "$exe" extract -n 1 -o "$d\\X" "$d\\X.part" > /dev/null 2>&1; s2=$?
+"$wine" "$exe" extract -n 1 -o '\\.\PhysicalDrive1' "$d\\src.img" > /dev/null 2>&1; s3=$?
+echo "statuses $s1 $s2; source $(kept)" > "$work/wine.out"
+echo "raw drive: $s3" >> "$work/wine.out"
+echo "raw drive: 2" >> "$work/native.out"
+set -e
+check "the write guard ($(head -n 1 "$work/native.out"))"
+
 if (( failures )); then
   echo "run_cli_wine.sh: $failures difference(s)"
   exit 1
