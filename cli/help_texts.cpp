@@ -42,8 +42,8 @@
   "Exit status: 0 done; 1 failure (no recorder disk, a source that cannot be\n"        \
   "opened, a recording that could not be copied); 2 usage error; 3 done, but\n"        \
   "damage was met (with --rescue: unreadable sectors, mirror copies used,\n"           \
-  "damaged chains); 130 stopped by Ctrl-C. When several apply, the first of\n"         \
-  "130, 2, 1, 3 is given.\n"
+  "damaged chains); 130 stopped by Ctrl-C; 141 the reader of -o - went away\n"       \
+  "(SIGPIPE on Linux). When several apply, the first of 130, 2, 1, 3 is given.\n"
 
 #define RESCUE                                                                          \
   "  --rescue         read past damage: a table or directory sector that fails is\n"   \
@@ -147,8 +147,8 @@ const char kExtractHelp[] =
     "                   'melvir check' reports it (named lost-CLUSTER.ts)\n"
     "  --all-lost       every lost recording 'melvir check' finds\n"
     "  --force          replace existing output files\n"
-    "  --ignore-space   copy several recordings even where the output folder's free\n"
-    "                   space is less than they need (without it nothing is copied)\n"
+    "  --ignore-space   copy even where the output folder's free space is less\n"
+    "                   than the recordings need (without it nothing is copied)\n"
     "  --name-format F  the output file names (without .ts), from placeholders:\n"
     "                   {name} (the default), {index}, {cluster} (its first), and\n"
     "                   from the stream's own tables {service}, {title}, {date} and\n"
@@ -163,11 +163,16 @@ const char kExtractHelp[] =
     "  --quiet          no completion notices, no progress bar, no summary\n"
     "\n"
     "A file is written as NAME.part and renamed to NAME once the whole recording\n"
-    "is copied. A stopped or failed copy leaves NAME.part; the next run resumes\n"
-    "it (the last whole block it holds is read again and compared; if it differs\n"
-    "the old file is kept as NAME.part.old and the copy starts afresh). With\n"
-    "several recordings, existing outputs are skipped and a failure does not\n"
-    "stop the others, so running the same command again completes what is missing.\n"
+    "is copied, never over a file that appeared meanwhile. A stopped or failed\n"
+    "copy leaves NAME.part; the next run resumes it (its first block, one at\n"
+    "each tenth and its last whole block are read again and compared; if they\n"
+    "differ the old file is kept as NAME.part.old and the copy starts afresh).\n"
+    "With several recordings, an output there complete is skipped, another\n"
+    "recording's file of that name stays and the recording gets NAME (2).ts,\n"
+    "and a failure does not stop the others, so running the same command again\n"
+    "completes what is missing. No output, .part, report or trace is ever a\n"
+    "source or a device, by any name (a usage error when the line names one);\n"
+    "-o - and /dev/null stay allowed.\n"
     "\n" SOURCES "\n" STATUSES;
 
 const char kCheckHelp[] =
