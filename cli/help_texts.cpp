@@ -42,8 +42,8 @@
   "Exit status: 0 done; 1 failure (no recorder disk, a source that cannot be\n"        \
   "opened, a recording that could not be copied); 2 usage error; 3 done, but\n"        \
   "damage was met (with --rescue: unreadable sectors, mirror copies used,\n"           \
-  "damaged chains); 130 stopped by Ctrl-C; 141 the reader of -o - went away\n"       \
-  "(SIGPIPE on Linux). When several apply, the first of 130, 2, 1, 3 is given.\n"
+  "damaged chains); 130 stopped by Ctrl-C. When several apply, the first of\n"         \
+  "130, 2, 1, 3 is given.\n"
 
 #define RESCUE                                                                          \
   "  --rescue         read past damage: a table or directory sector that fails is\n"   \
@@ -172,7 +172,8 @@ const char kExtractHelp[] =
     "and a failure does not stop the others, so running the same command again\n"
     "completes what is missing. No output, .part, report or trace is ever a\n"
     "source or a device, by any name (a usage error when the line names one);\n"
-    "-o - and /dev/null stay allowed.\n"
+    "-o - and /dev/null stay allowed. A copy to -o - whose reader goes away ends\n"
+    "quietly, with status 141 (by SIGPIPE on Linux).\n"
     "\n" SOURCES "\n" STATUSES;
 
 const char kCheckHelp[] =
