@@ -88,14 +88,6 @@ bool OpenStreamOutput(const char* path, OutputFile* out, u32* error) {
   return true;
 }
 
-WriteVerdict OpenOutputFile(const char* path, bool fresh, OutputFile* out, u32* error) {
-  FileHandle fd;
-  WriteVerdict verdict =
-      OpenForWriting(path, kWriteSide | kWriteReadToo | (fresh ? kWriteFresh : 0), &fd, error);
-  if (verdict == kWriteAllowed) *out = OutputFile{fd, false, true, false, 1, path};
-  return verdict;
-}
-
 bool SizeOfOutput(const OutputFile& out, u64* size) {
   struct stat s;
   if (fstat(Fd(out.handle), &s) != 0) return false;

@@ -82,14 +82,6 @@ bool OpenStreamOutput(const char* path, OutputFile* out, u32* error) {
   return true;
 }
 
-WriteVerdict OpenOutputFile(const char* path, bool fresh, OutputFile* out, u32* error) {
-  FileHandle h;
-  WriteVerdict verdict =
-      OpenForWriting(path, kWriteSide | kWriteReadToo | (fresh ? kWriteFresh : 0), &h, error);
-  if (verdict == kWriteAllowed) *out = OutputFile{h, false, true, false, 1, path};
-  return verdict;
-}
-
 bool SizeOfOutput(const OutputFile& out, u64* size) {
   LARGE_INTEGER n;
   if (!GetFileSizeEx(H(out.handle), &n)) return false;
