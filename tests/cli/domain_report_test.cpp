@@ -4,10 +4,13 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 
 #include "../support.h"
+#include "cli/args.h"
 #include "report/domain_mapfile.h"
 #include "report/rescue_report.h"
 #include "rescue/unreadable.h"
@@ -120,6 +123,41 @@ TEST(CliReport, SummariesAndChainDamageTexts) {
   packets[0] = 0x47;
   packets[188 * 2] = 0x47;
   EXPECT_EQ(CountBadPackets(packets, sizeof packets), 2u) << "the second and the partial fourth";
+}
+
+// Each key a report object can hold is described where --report is, in the
+// help and in the manual.
+TEST(CliReport, EveryKeyIsDescribedInTheHelpAndTheManual) {
+  RescueRecord r;
+  r.output = "Film.ts";
+  r.blockForm = true;
+  NoteChainDamage(&r, ChainWalk{5, 3, 1234, kChainCycle, 17});
+  std::string json = Captured([&](std::FILE* f) { WriteRescueReport(f, r); });
+  std::ifstream page(MELVIR_SOURCE_DIR "/cli/melvir.1");
+  std::string manual((std::istreambuf_iterator<char>(page)), std::istreambuf_iterator<char>());
+  // From the option's entry to the next option's.
+  auto entry = [](const std::string& text, const std::string& start, const std::string& next) {
+    size_t at = text.find(start);
+    return at == std::string::npos ? std::string() : text.substr(at, text.find(next, at + 1) - at);
+  };
+  std::string help = entry(HelpText(kExtract), "\n  --report FILE", "\n  --");
+  std::string described = entry(manual, ".It Fl \\-report", ".It Fl");
+  ASSERT_NE(help, "");
+  ASSERT_NE(described, "");
+  u32 keys = 0;
+  for (size_t at = json.find('"'); at != std::string::npos; at = json.find('"', at + 1)) {
+    size_t end = json.find('"', at + 1);
+    if (json.compare(end, 3, "\": ") != 0) {
+      at = end;
+      continue;
+    }
+    std::string key = json.substr(at + 1, end - at - 1);
+    EXPECT_NE(help.find(key), std::string::npos) << key << " in the help:\n" << help;
+    EXPECT_NE(described.find(key), std::string::npos) << key << " in the manual:\n" << described;
+    ++keys;
+    at = end;
+  }
+  EXPECT_EQ(keys, 6u) << json;
 }
 
 // ---- On builder disks -----------------------------------------------------------

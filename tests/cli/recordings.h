@@ -12,7 +12,9 @@
 testdisk::Entry BigBlockForm(const std::string& name, uint32_t blocks, uint32_t clusterBytes);
 
 // A mapfile of an image of imageBytes bytes with the sectors bad unreadable,
-// written by hand in ddrescue's form: every other sector finished.
-void WriteMap(const std::string& path, uint64_t imageBytes, std::vector<uint64_t> bad);
+// written by hand in ddrescue's form: every other sector finished. status:
+// '-' for sectors the disk failed on, '?' for sectors not yet imaged.
+void WriteMap(const std::string& path, uint64_t imageBytes, std::vector<uint64_t> bad,
+              char status = '-');
 
 #endif
