@@ -26,7 +26,8 @@
 
 #define MOUNT_USAGE                                                                       \
   "usage: melvir mount [--rescue] [--mapfile FILE] [--header SECTOR] [--charset NAME] [--background]\n" \
-  "                    [--trace | --trace-file FILE] [--quiet] [SOURCE...] MOUNTPOINT\n"
+  "                    [--allow-other] [--trace | --trace-file FILE] [--quiet] [SOURCE...]\n" \
+  "                    MOUNTPOINT\n"
 
 #define PROBE_USAGE                                                                       \
   "usage: melvir probe [-n LIST | --all | --name PATTERN | --slot LIST | --cluster C]\n"   \
@@ -216,6 +217,9 @@ const char kMountHelp[] =
     "Runs until 'fusermount3 -u MOUNTPOINT' or Ctrl-C unmounts it.\n"
     "\n"
     "  --background     detach once mounted (messages are then not shown)\n"
+    "  --allow-other    let other users read the mount too (FUSE allow_other), as a\n"
+    "                   player run by the user of a mount made with sudo; a user\n"
+    "                   other than root needs user_allow_other in /etc/fuse.conf\n"
     "  --rescue         read past damage: mirror copies of the table and the\n"
     "                   directory, damaged chains as far as they go, unreadable\n"
     "                   sectors read as zeros and named on stderr; without it a\n"

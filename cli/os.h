@@ -23,6 +23,9 @@ bool SameFile(const char* a, const char* b);
 bool FreeSpace(const char* folder, u64* bytes);
 // A raw disk rather than a file: never a place to write a recording.
 bool IsDiskDevice(const char* path);
+// Runs as root (POSIX) or elevated (Windows): with the rights to open the
+// machine's disks, unless something else forbids them.
+bool RunsAsAdministrator();
 
 // From now on the first Ctrl-C sets the interrupted mark and gives the
 // signal back its default action, so that a second

@@ -14,6 +14,17 @@ WidePath::WidePath(const char* utf8) {
   if (!MultiByteToWideChar(CP_UTF8, 0, utf8, -1, text, sizeof text / sizeof text[0])) text[0] = 0;
 }
 
+bool RunsAsAdministrator() {
+  HANDLE token;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  TOKEN_ELEVATION elevation = {};
+  DWORD size = 0;
+  bool elevated = GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) &&
+                  elevation.TokenIsElevated;
+  CloseHandle(token);
+  return elevated;
+}
+
 bool StderrIsTerminal() {
   DWORD mode;
   return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;

@@ -342,6 +342,7 @@ TEST_F(CliTest, TraceWritesTheLogInTheCurrentFolder) {
 // ---- failures and exit statuses -------------------------------------------------
 
 TEST_F(CliTest, UsageErrorsExitTwoWithTheUsage) {
+  WriteWholeFile(Path("recorder.img"), "x");
   const std::vector<std::vector<std::string>> lines = {
       {}, {"frob"}, {"extract"}, {"extract", "-n", "0"}, {"extract", "-n", "x1"},
       {"extract", "-n"}, {"extract", "--all", "-n", "1"}, {"extract", "--all", "-o", "f.ts"},
@@ -349,6 +350,7 @@ TEST_F(CliTest, UsageErrorsExitTwoWithTheUsage) {
       {"list", "--bogus"}, {"--version", "x"}, {"extract", "-n", "2,5-3"},
       {"extract", "-n", "1-2", "-o", "f.ts"}, {"list", "--charset", "ebcdic"},
       {"help", "frob"}, {"list", "--trace", "--trace-file", "t.log"},
+      {"mount", "--background", Path("recorder.img")},  // the mount point left out
   };
   for (const auto& args : lines) {
     ChildResult r = RunMelvir(args);
