@@ -365,7 +365,12 @@ TEST_F(CliTest, UsageErrorsExitTwoWithTheUsage) {
   EXPECT_NE(help.out.find("usage: melvir COMMAND"), std::string::npos);
   ChildResult version = RunMelvir({"--version"});
   EXPECT_EQ(version.status, 0);
-  EXPECT_EQ(version.out, "melvir 1.0\n");
+  EXPECT_EQ(version.out,
+            "melvir 1.0\n"
+            "Copyright (C) 2026 the MELVIR project\n"
+            "License GPLv2+: GNU GPL version 2 or later <https://www.gnu.org/licenses/old-licenses/gpl-2.0.html>\n"
+            "This is free software: you are free to change and redistribute it.\n"
+            "There is NO WARRANTY, to the extent permitted by law.\n");
 }
 
 TEST_F(CliTest, NoRecorderDiskExitsOne) {
