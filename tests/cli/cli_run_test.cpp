@@ -442,20 +442,6 @@ namespace {
 
 // ---- rescue -----------------------------------------------------------------------------
 
-// The unreadable runs of a --report line: [[offset, length], ...].
-std::vector<std::pair<uint64_t, uint64_t>> ReportedRuns(const std::string& line) {
-  std::vector<std::pair<uint64_t, uint64_t>> runs;
-  size_t at = line.find("\"unreadable\": [");
-  for (at = line.find('[', at + 15); at != std::string::npos && line[at] == '[';) {
-    unsigned long long offset = 0, length = 0;
-    std::sscanf(line.c_str() + at, "[%llu, %llu]", &offset, &length);
-    runs.push_back({offset, length});
-    at = line.find(']', at) + 1;
-    if (line[at] == ',') at += 2;
-  }
-  return runs;
-}
-
 TEST_F(CliRunTest, RescueChangesNothingOnAHealthyDisk) {
   Disk d;
   d.order = testdisk::kWordSwapped;
@@ -506,53 +492,6 @@ TEST_F(CliRunTest, TheZeroTailOfARecordingIsNoBadPackets) {
   ASSERT_EQ(report.size(), 2u);
   EXPECT_NE(report[0].find("\"bad_packets\": 0}"), std::string::npos) << report[0];
   EXPECT_NE(report[1].find("\"bad_packets\": 1}"), std::string::npos) << report[1];
-}
-
-// The report speaks of the file written: its ranges end at the file's end
-// (whole 512-byte units of a stream of 401856 bytes), and its bad packets
-// are the file's whole packets that lost their sync byte or hold unreadable
-// bytes, as the probe counts them. Sectors a mapfile has not imaged are
-// said to be so, not given the disk's error.
-TEST_F(CliRunTest, TheReportCountsTheFilesPacketsAndRanges) {
-  Disk d;
-  d.sectorsPerCluster = 1;
-  d.clusterCount = 1000;
-  Entry e = BigBlockForm("Rec", 4, 512);
-  e.clusters = (3 * 131072 + 13824) / 512;
-  d.entries.push_back(e);
-  std::string img = Image(d);
-  const testdisk::Layout l = layout_;
-  const uint64_t file = (3 * 129344 + 13824) / 512 * 512;  // 401408
-  std::vector<uint64_t> all, four;
-  for (uint32_t c : l.chains[0]) all.push_back(l.ClusterByte(c) / 512);
-  // Recording bytes 153600 to 155648: block 1's stream bytes 22528 on, so
-  // file bytes 151872 to 153920, which touch packets 807 to 818.
-  for (uint32_t i = 300; i < 304; ++i) four.push_back(l.ClusterByte(l.chains[0][i]) / 512);
-  struct Case {
-    const char* name;
-    std::vector<uint64_t> sectors;
-    char status;
-    std::string reason, runs;
-    uint64_t badPackets;
-  } cases[] = {
-      {"never imaged", all, '?', "not yet imaged (mapfile)", "[[0, 401408]]", file / 188},
-      {"four bad sectors", four, '-', "Input/output error", "[[151872, 2048]]", 12},
-  };
-  for (const Case& c : cases) {
-    WriteMap(Path("disk.map"), l.imageSize, c.sectors, c.status);
-    std::remove(Path("Rec.ts").c_str());
-    ChildResult r = RunMelvir({"extract", "-n", "1", "--rescue", "--mapfile", "disk.map", "--report",
-                               "report.json", "-o", "Rec.ts", "--quiet", img});
-    EXPECT_EQ(r.status, 3) << c.name << r.err;
-    EXPECT_NE(r.err.find(" of " + img + ": " + c.reason + "\n"), std::string::npos) << c.name << r.err;
-    EXPECT_EQ(r.err.find(c.status == '?' ? "Input/output error" : "not yet imaged"), std::string::npos)
-        << c.name << r.err;
-    EXPECT_EQ(SizeOf(Path("Rec.ts")), file) << c.name;
-    EXPECT_EQ(ReadWholeFile(Path("report.json")),
-              "{\"output\": \"Rec.ts\", \"bytes_written\": 401408, \"unreadable\": " + c.runs +
-                  ", \"bad_packets\": " + std::to_string(c.badPackets) + "}\n")
-        << c.name;
-  }
 }
 
 TEST_F(CliRunTest, RescueReadsPastUnreadableMetadata) {
@@ -782,51 +721,6 @@ TEST_F(CliRunTest, TheDamageFoundSoFarTravelsWithThePart) {
   EXPECT_FALSE(Exists(Path("ram/out.ts.part")));
   EXPECT_FALSE(Exists(Path("ram/out.ts.part.damage")));
   umount(Path("ram").c_str());
-}
-
-// A run killed outright leaves a damage file that may describe more than its
-// .part holds (it is saved before the zeros reach the .part, which the
-// writer fills later): the resumed run reports what an uninterrupted one
-// does, the packets it reads again not counted twice.
-TEST_F(CliRunTest, AKilledRunResumesToTheSameReport) {
-  Disk d;
-  d.sectorsPerCluster = 1;
-  d.clusterCount = 103000;
-  d.entries.push_back(BigBlockForm("Big", 400, 512));  // 52 MB
-  std::string img = Image(d);
-  const testdisk::Layout l = layout_;
-  std::vector<uint64_t> bad;
-  for (size_t i = 50; i < l.chains[0].size(); i += 97) bad.push_back(l.ClusterByte(l.chains[0][i]) / 512);
-  WriteMap(Path("disk.map"), l.imageSize, bad);
-  auto extract = [&](const std::string& out, const std::string& report, const Watch& watch) {
-    return RunMelvir({"extract", "-n", "1", "--rescue", "--mapfile", "disk.map", "--report", report,
-                      "-o", out, "--quiet", img}, 120, watch);
-  };
-  ASSERT_EQ(extract("whole.ts", "whole.json", nullptr).status, 3);
-  const std::string damage = Path("out.ts.part.damage");
-  bool killed = false;
-  ChildResult first = extract("out.ts", "first.json", [&](pid_t child) {
-    std::string text = ReadWholeFile(damage);
-    size_t at = text.find("\"bytes_written\": ");
-    if (killed || at == std::string::npos || text.back() != '\n') return;  // whole, as saved
-    uint64_t described = std::stoull(text.substr(at + 17)), held = SizeOf(Path("out.ts.part"));
-    if (held == 0 || described <= held) return;
-    kill(child, SIGKILL);
-    killed = true;
-  });
-  if (!killed) GTEST_SKIP() << "the run ended before its damage file ran ahead of its .part";
-  EXPECT_EQ(first.status, 128 + SIGKILL);
-  ChildResult resumed = extract("out.ts", "resumed.json", nullptr);
-  EXPECT_EQ(resumed.status, 3) << resumed.err;
-  std::string want = ReadWholeFile(Path("whole.json")), got = ReadWholeFile(Path("resumed.json"));
-  auto from = [](const std::string& report, const char* key) {
-    size_t at = report.find(key);
-    return at == std::string::npos ? std::string() : report.substr(at);
-  };
-  EXPECT_NE(from(want, "\"bad_packets\": "), "");
-  EXPECT_EQ(from(got, "\"bad_packets\": "), from(want, "\"bad_packets\": "));
-  EXPECT_TRUE(ReportedRuns(got) == ReportedRuns(want)) << "the unreadable ranges differ";
-  EXPECT_TRUE(ReadWholeFile(Path("out.ts")) == ReadWholeFile(Path("whole.ts")));
 }
 
 // Three recordings, the second's chain 10 11 12 13 leading back to 11.

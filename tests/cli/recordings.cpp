@@ -51,3 +51,16 @@ void WriteMap(const std::string& path, uint64_t imageBytes, std::vector<uint64_t
   text += line;
   WriteWholeFile(path, text);
 }
+
+std::vector<std::pair<uint64_t, uint64_t>> ReportedRuns(const std::string& line) {
+  std::vector<std::pair<uint64_t, uint64_t>> runs;
+  size_t at = line.find("\"unreadable\": [");
+  for (at = line.find('[', at + 15); at != std::string::npos && line[at] == '[';) {
+    unsigned long long offset = 0, length = 0;
+    std::sscanf(line.c_str() + at, "[%llu, %llu]", &offset, &length);
+    runs.push_back({offset, length});
+    at = line.find(']', at) + 1;
+    if (line[at] == ',') at += 2;
+  }
+  return runs;
+}
