@@ -104,6 +104,7 @@ bool SetOption(OptionId id, const char* value, Options* o) {
     case kOptMetadata: o->metadata = true; break;
     case kOptLostChains: o->lostChains = true; break;
     case kOptBackground: o->background = true; break;
+    case kOptAllowOther: o->allowOther = true; break;
     case kOptFindHeader: o->findHeader = true; break;
     case kOptFull: o->full = true; break;
     case kOptLong: o->longList = true; break;

@@ -49,6 +49,7 @@ struct Options {
   const char* outputDir;    // -d, or null (catalog: its folder)
   const char* mountPoint;   // mount: the last argument
   bool background;          // mount --background
+  bool allowOther;          // mount --allow-other: other users may read the mount
   bool full;                // probe and catalog --full: the whole stream
   const char* nameFormat;   // extract --name-format, or null
   const char* sources[kMaxSources];  // point into argv, which outlives the run

@@ -10,6 +10,7 @@
 #include "cli/header_source.h"
 #include "cli/help_texts.h"
 #include "cli/mount_command.h"
+#include "files/output_file.h"
 #include "cli/file_names.h"
 #include "cli/probe.h"
 
@@ -64,8 +65,16 @@ bool ValidateCheck(Options* o) {
 }
 
 // A mount served through a map reads past what the map says is missing.
+// A lone word naming a file or a device is a source whose mount point was
+// left out, not a folder to mount on.
 bool ValidateMount(Options* o) {
   if (o->mapfile) o->rescue = true;
+  TargetKind kind = o->sourceCount ? kTargetFolder : KindOfTarget(o->mountPoint);
+  if (kind == kTargetFile || kind == kTargetDevice) {
+    FormatText(o->error, sizeof o->error, "mount needs a MOUNTPOINT, after the sources (%s is a %s)",
+               o->mountPoint, kind == kTargetFile ? "file" : "device");
+    return false;
+  }
   return true;
 }
 
@@ -135,6 +144,7 @@ const OptionRow kOptionRows[kOptionCount] = {
     {kOptFull, "--full", false},             {kOptSlot, "--slot", true},
     {kOptCluster, "--cluster", true},        {kOptLostChains, "--lost", false},
     {kOptIgnoreSpace, "--ignore-space", false}, {kOptLong, "-l", false},
+    {kOptAllowOther, "--allow-other", false},
 };
 
 const CommandRow kCommandRows[] = {
@@ -159,8 +169,8 @@ const CommandRow kCommandRows[] = {
          kRescuing | kTracing | BIT(kOptQuiet),
      kDomainUsage, kDomainHelp, nullptr, ValidateDomain, nullptr, nullptr, RunDomain},
     {kMount, "mount", "the recordings as a read-only folder (FUSE)",
-     BIT(kOptRescue) | BIT(kOptMapfile) | BIT(kOptCharset) | BIT(kOptBackground) | kTracing |
-         BIT(kOptQuiet) | BIT(kOptHeader),
+     BIT(kOptRescue) | BIT(kOptMapfile) | BIT(kOptCharset) | BIT(kOptBackground) |
+         BIT(kOptAllowOther) | kTracing | BIT(kOptQuiet) | BIT(kOptHeader),
      kMountUsage, kMountHelp, "MOUNTPOINT", ValidateMount, PrepareMount, nullptr, RunMount},
     {kProbe, "probe", "what each recording holds: channel, programme, date, length",
      BIT(kOptNumbers) | BIT(kOptAll) | BIT(kOptName) | kByPlace | BIT(kOptJson) | BIT(kOptFull) |

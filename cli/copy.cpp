@@ -175,7 +175,7 @@ CopyOutcome WriteFailed(CopyRun* run, u32 id, u32 error) {
 void FinishRecord(const CopyRun& run, u64 length, RescueRecord* record) {
   const Recording& r = *run.recording;
   const CopyTarget& t = *run.target;
-  record->bytesWritten = length;
+  EndRecord(record, length);
   if (!WalkIsWhole(r.walk) && r.walk.clusters) NoteChainDamage(record, r.walk);
   char summary[300];
   FormatDamageSummary(*record, summary, sizeof summary);
@@ -290,7 +290,7 @@ CopyOutcome CopyToTarget(const Recording& r, const CopyTarget& t) {
       size_t runs = record.unreadable.size();
       AddReadDamage(&record, g_damage, bytesRead, kept, run.handed);
       NoteBrokenStep(&record, g_damage);
-      if (BlockIsCut(plan, block)) CountPackets(&record, g_block, kept);
+      if (BlockIsCut(plan, block)) CountPackets(&record, g_block, kept, run.handed);
       if (g_damage.runCount) {
         AdviseImaging();
         NoteFailedSectors(&run.failed, g_damage);

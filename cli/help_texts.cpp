@@ -26,7 +26,8 @@
 
 #define MOUNT_USAGE                                                                       \
   "usage: melvir mount [--rescue] [--mapfile FILE] [--header SECTOR] [--charset NAME] [--background]\n" \
-  "                    [--trace | --trace-file FILE] [--quiet] [SOURCE...] MOUNTPOINT\n"
+  "                    [--allow-other] [--trace | --trace-file FILE] [--quiet] [SOURCE...]\n" \
+  "                    MOUNTPOINT\n"
 
 #define PROBE_USAGE                                                                       \
   "usage: melvir probe [-n LIST | --all | --name PATTERN | --slot LIST | --cluster C]\n"   \
@@ -52,7 +53,8 @@
   "                   as zeros at their place (exit status 3 when any was met)\n"      \
   "  --copy 2         read the table and the directory from copy 2 first\n"           \
   "  --mapfile FILE   a GNU ddrescue mapfile of the one SOURCE, an image: every\n"     \
-  "                   sector not finished (+) in it fails to read\n"
+  "                   sector not finished (+) in it fails to read, a bad one (-)\n"   \
+  "                   as the disk did, the others as not yet imaged (mapfile)\n"
 
 #define PLACES                                                                          \
   "  --slot LIST      recordings by directory slot (from 0, as 'melvir check' and\n"   \
@@ -158,8 +160,14 @@ const char kExtractHelp[] =
     "                   blanks and separators beside it, an empty result is {name}\n"
     "                   (on Windows only {name}, {index} and {cluster})\n"
     COMMON RESCUE HEADER
-    "  --report FILE    with --rescue: one JSON object per recording, its output,\n"
-    "                   bytes written, unreadable [[offset, length], ...], chain_end\n"
+    "  --report FILE    with --rescue: one JSON object per recording: output (its\n"
+    "                   path), bytes_written, unreadable (its ranges written as\n"
+    "                   zeros, [[offset, length], ...] in bytes of the file),\n"
+    "                   chain_end and damaged (the last cluster copied and why,\n"
+    "                   when its chain ends early) and, for the block form,\n"
+    "                   bad_packets (whole 188-byte packets of the file that do not\n"
+    "                   begin with 0x47 or hold unreadable bytes, as probe counts\n"
+    "                   them; zero ones at the recording's end are not counted)\n"
     "  --quiet          no completion notices, no progress bar, no summary\n"
     "\n"
     "A file is written as NAME.part and renamed to NAME once the whole recording\n"
@@ -215,6 +223,9 @@ const char kMountHelp[] =
     "Runs until 'fusermount3 -u MOUNTPOINT' or Ctrl-C unmounts it.\n"
     "\n"
     "  --background     detach once mounted (messages are then not shown)\n"
+    "  --allow-other    let other users read the mount too (FUSE allow_other), as a\n"
+    "                   player run by the user of a mount made with sudo; a user\n"
+    "                   other than root needs user_allow_other in /etc/fuse.conf\n"
     "  --rescue         read past damage: mirror copies of the table and the\n"
     "                   directory, damaged chains as far as they go, unreadable\n"
     "                   sectors read as zeros and named on stderr; without it a\n"

@@ -15,12 +15,19 @@
 #include "cli/write_checks.h"
 #include "disk/recorder_disk.h"
 #include "platform/platform.h"
+#include "res/strings.h"
 
 #ifdef _WIN32
 #include <windows.h>
 #endif
 
 namespace {
+
+// The licence the command line is released under, as GNU programs say it.
+const char kLicence[] =
+    "License GPLv2+: GNU GPL version 2 or later <https://www.gnu.org/licenses/old-licenses/gpl-2.0.html>\n"
+    "This is free software: you are free to change and redistribute it.\n"
+    "There is NO WARRANTY, to the extent permitted by law.\n";
 
 // What went to standard output must have arrived: a full disk or a closed
 // pipe is a failure, not a silent success.
@@ -113,7 +120,7 @@ int main(int argc, char** argv) {
     return Finish(kExitDone);
   }
   if (options.command == kVersion) {
-    std::printf("melvir %s\n", MELVIR_VERSION);
+    std::printf("melvir %s\n%s\n%s", MELVIR_VERSION, MELVIR_COPYRIGHT, kLicence);
     return Finish(kExitDone);
   }
   return Finish(Run(options));

@@ -18,7 +18,7 @@ _melvir_options() {
     domain) options="--metadata --lost -n --all --slot --cluster $rescuing $tracing --quiet" ;;
     probe) options="-n --all --name --slot --cluster --json --full --rescue --mapfile --header --charset $tracing" ;;
     catalog) options="-n --all -d --full --rescue --mapfile --charset" ;;
-    mount) options="--rescue --mapfile --header --charset --background $tracing --quiet" ;;
+    mount) options="--rescue --mapfile --header --charset --background --allow-other $tracing --quiet" ;;
   esac
   echo "$options --help --version"
 }

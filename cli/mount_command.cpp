@@ -9,13 +9,16 @@
 #include "report/info_text.h"
 #include "report/say.h"
 
-int PrepareMount(const Options& o) { return CheckMountPoint(o.mountPoint) ? kExitDone : kExitFailed; }
+int PrepareMount(const Options& o) {
+  return CheckMountPoint(o.mountPoint, o.allowOther) ? kExitDone : kExitFailed;
+}
 
 int MountCommand(const Options& o, const Catalog& c) {
   static MountRequest request;
   request = MountRequest{};
   request.mountPoint = o.mountPoint;
   request.background = o.background;
+  request.allowOther = o.allowOther;
   request.quiet = o.quiet;
   request.rescue = o.rescue;
   request.source = c.source;

@@ -17,6 +17,9 @@ bool SameFile(const char* a, const char* b);
 bool FreeSpace(const char* folder, u64* bytes);
 // A raw disk rather than a file: never a place to write a recording.
 bool IsDiskDevice(const char* path);
+// Runs as root (POSIX) or elevated (Windows): with the rights to open the
+// machine's disks, unless something else forbids them.
+bool RunsAsAdministrator();
 
 // Ends the process as one whose reader went away: POSIX raises SIGPIPE with
 // its default action; Windows returns (the caller exits kExitReaderGone).

@@ -15,6 +15,8 @@ void OnInterrupt(int) { MarkInterrupted(); }
 
 bool StderrIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 
+bool RunsAsAdministrator() { return geteuid() == 0; }
+
 u32 TerminalColumns() {
   struct winsize size;
   if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) != 0 || size.ws_col == 0) return 80;

@@ -10,6 +10,17 @@ namespace {
 void OnInterrupt(int) { MarkInterrupted(); }
 }  // namespace
 
+bool RunsAsAdministrator() {
+  HANDLE token;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
+  TOKEN_ELEVATION elevation = {};
+  DWORD size = 0;
+  bool elevated = GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) &&
+                  elevation.TokenIsElevated;
+  CloseHandle(token);
+  return elevated;
+}
+
 bool StderrIsTerminal() {
   DWORD mode;
   return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;

@@ -2,6 +2,7 @@
 #include "cli/sources.h"
 
 #include "cli/cli_port.h"
+#include "cli/os.h"
 #include "files/output_file.h"
 #include "disk/recorder_disk.h"
 #include "platform/platform.h"
@@ -10,8 +11,14 @@ namespace {
 
 #ifdef _WIN32
 const char kRightsHint[] = "run melvir-cli.exe as administrator to read the machine's disks";
+const char kRefusedHint[] =
+    "these disks are refused even to an administrator: give the recorder disk or its image as "
+    "SOURCE";
 #else
 const char kRightsHint[] = "run melvir as root to read the machine's disks";
+// A container's device rules or a security module can refuse root.
+const char kRefusedHint[] =
+    "these disks are refused even to root: give the recorder disk or its image as SOURCE";
 #endif
 
 // Why a read during the probe failed: the system's reason, or a short read.
@@ -102,7 +109,7 @@ void ReportProbes(const Options& o, bool found) {
     if (o.sourceCount && NotADiskReason(drive, path, reason, sizeof reason))
       Say("%s: not a recorder disk: %s", path, reason);
   }
-  if (denied && !o.sourceCount) Say("%s", kRightsHint);
+  if (denied && !o.sourceCount) Say("%s", RunsAsAdministrator() ? kRefusedHint : kRightsHint);
   if (found && o.sourceCount != 1) {
     char path[1024];
     if (DriveName(g_disk.diskNumber, path, sizeof path))

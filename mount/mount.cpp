@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -166,8 +167,10 @@ struct fuse_operations Operations() {
 
 // The source as the mount table shows it, commas and backslashes escaped
 // for the option list.
-std::string MountOptions(const char* source) {
-  std::string options = "ro,default_permissions,subtype=melvir,fsname=melvir:";
+std::string MountOptions(const char* source, bool allowOther) {
+  std::string options = "ro,default_permissions,subtype=melvir,";
+  if (allowOther) options += "allow_other,";
+  options += "fsname=melvir:";
   for (const char* p = source; *p; ++p) {
     if (*p == ',' || *p == '\\') options += '\\';
     options += *p;
@@ -175,9 +178,28 @@ std::string MountOptions(const char* source) {
   return options;
 }
 
+// fusermount3 lets a user other than root mount with allow_other only when
+// /etc/fuse.conf holds the line user_allow_other.
+bool MayAllowOther() {
+  if (geteuid() == 0) return true;
+  std::FILE* conf = std::fopen("/etc/fuse.conf", "r");
+  if (!conf) return false;
+  bool allowed = false;
+  char line[256];
+  while (!allowed && std::fgets(line, sizeof line, conf)) {
+    char* start = line;
+    while (*start == ' ' || *start == '\t') ++start;
+    size_t n = std::strlen(start);
+    while (n > 0 && std::strchr(" \t\r\n", start[n - 1])) start[--n] = 0;
+    allowed = std::strcmp(start, "user_allow_other") == 0;
+  }
+  std::fclose(conf);
+  return allowed;
+}
+
 }  // namespace
 
-bool CheckMountPoint(const char* mountPoint) {
+bool CheckMountPoint(const char* mountPoint, bool allowOther) {
   struct stat st;
   if (stat(mountPoint, &st) != 0) {
     Say("%s: cannot mount here: %s", mountPoint, std::strerror(errno));
@@ -205,6 +227,11 @@ bool CheckMountPoint(const char* mountPoint) {
               "the device");
     return false;
   }
+  if (allowOther && !MayAllowOther()) {
+    Say("%s", "--allow-other: /etc/fuse.conf does not let users other than root allow others "
+              "(it needs the line user_allow_other)");
+    return false;
+  }
   return true;
 }
 
@@ -222,7 +249,7 @@ bool MountAndServe(const MountRequest& o) {
     Say("%s is a device: desktop thumbnailers and indexers may read every file of the mount "
         "(and so the whole disk)", o.source);
 
-  std::string options = MountOptions(o.source);
+  std::string options = MountOptions(o.source, o.allowOther);
   char program[] = "melvir", dashO[] = "-o";
   char* argv[] = {program, dashO, &options[0], nullptr};
   struct fuse_args args = FUSE_ARGS_INIT(3, argv);

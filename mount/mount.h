@@ -19,6 +19,7 @@ struct MountRecording {
 struct MountRequest {
   const char* mountPoint;
   bool background;     // detach once mounted
+  bool allowOther;     // other users may read it (FUSE allow_other)
   bool quiet;          // no word once mounted
   bool rescue;         // unreadable sectors read as zeros, named on stderr
   const char* source;  // the image or device, as messages name it
@@ -30,9 +31,11 @@ struct MountRequest {
   void (*noteDamage)();  // told from any thread when damage is met
 };
 
-// Before the disk is read: the mount point is an empty folder and FUSE is
-// at hand. False, with the reason on stderr, otherwise.
-bool CheckMountPoint(const char* mountPoint);
+// Before the disk is read: the mount point is an empty folder, FUSE is at
+// hand and, for allowOther, it lets this user open the mount to others
+// (root, or user_allow_other in /etc/fuse.conf). False, with the reason on
+// stderr, otherwise.
+bool CheckMountPoint(const char* mountPoint, bool allowOther);
 
 // Mounts and serves until unmounted or interrupted: true for an unmount or
 // a signal, false when the mount could not be made (said).

@@ -2,7 +2,7 @@
 #include "mount/mount.h"
 #include "report/say.h"
 
-bool CheckMountPoint(const char*) {
+bool CheckMountPoint(const char*, bool) {
   Say("%s", "mount needs FUSE (libfuse3), which this build of melvir lacks");
   return false;
 }

@@ -59,7 +59,8 @@ bool ReadAtVia(OsPositionalRead osRead, FileHandle file, u64 position, void* buf
   if (kOsErrors.readTooFar && position > u64(INT64_MAX)) return Fail(kOsErrors.readTooFar);
   const DriveMap* map = HandleMap(file);
   // As the disk's own read of a bad sector failed.
-  if (map && !MapReadable(*map, position, length)) return Fail(kOsErrors.unreadable);
+  if (map && !MapReadable(*map, position, length))
+    return Fail(MapFailure(*map, position, length, kOsErrors.unreadable));
   bool ok;
   if (IsMemoryHandle(file))
     ok = ReadMemoryAt(file, position, buffer, length, got) || Fail(kOsErrors.unreadable);
@@ -71,6 +72,11 @@ bool ReadAtVia(OsPositionalRead osRead, FileHandle file, u64 position, void* buf
 }
 
 }  // namespace
+
+void SystemErrorText(u32 code, char* out, u32 size) {
+  if (code == kNotImagedError) FormatText(out, size, "%s", "not yet imaged (mapfile)");
+  else OsErrorText(code, out, size);
+}
 
 bool OpenDrive(u32 number, FileHandle* out) {
   FaultMode mode;
@@ -112,7 +118,8 @@ bool ReadBytes(FileHandle file, void* buffer, u32 length, u32* got) {
     at = MemoryPosition(file);
   else if (!OsTell(file, &at))
     return false;
-  if (!MapReadable(*map, at, length)) return Fail(kOsErrors.unreadable);  // as the disk's own read
+  if (!MapReadable(*map, at, length))  // as the disk's own read
+    return Fail(MapFailure(*map, at, length, kOsErrors.unreadable));
   if (!ReadOn(file, buffer, length, got)) return false;
   u32 read = *got;
   FillPastFileEnd(*map, at, buffer, length, got);

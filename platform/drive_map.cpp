@@ -45,6 +45,14 @@ bool MapReadable(const DriveMap& map, u64 position, u64 length) {
   return run != map.readable.end() && run->begin <= from && run->end >= to;
 }
 
+u32 MapFailure(const DriveMap& map, u64 position, u64 length, u32 unreadable) {
+  // The sectors it touches.
+  u64 from = position / kSector * kSector, to = (position + length + kSector - 1) / kSector * kSector;
+  auto run = std::upper_bound(map.bad.begin(), map.bad.end(), from,
+                              [](u64 p, const ByteRun& r) { return p < r.end; });
+  return run != map.bad.end() && run->begin < to ? unreadable : kNotImagedError;
+}
+
 void FillPastFileEnd(const DriveMap& map, u64 position, void* buffer, u32 length, u32* got) {
   if (*got >= length || position + *got >= map.extent) return;
   u64 end = std::min(position + length, map.extent);

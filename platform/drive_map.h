@@ -13,10 +13,12 @@ struct ByteRun {
   u64 begin, end;  // [begin, end)
 };
 
-// The finished blocks of a mapfile, sorted, adjacent ones merged. Built once
-// at start-up; only read afterwards.
+// The finished blocks of a mapfile, sorted, adjacent ones merged, and its
+// bad sectors: those whose read failed on the disk itself ("-"); the rest
+// are not imaged yet. Built once at start-up; only read afterwards.
 struct DriveMap {
   std::vector<ByteRun> readable;
+  std::vector<ByteRun> bad;
   u64 extent = 0;  // where the last block ends: the drive's size, as ddrescue takes it
 };
 
@@ -33,6 +35,11 @@ bool LoadMapfile(const char* path, u64 imageSize, DriveMap* map, char* error, u3
 // True when every sector that [position, position + length) touches lies
 // wholly inside a finished block.
 bool MapReadable(const DriveMap& map, u64 position, u64 length);
+
+// Why a read of [position, position + length) that the map fails, fails:
+// the disk's own error (unreadable) when a sector it touches is a bad one,
+// else kNotImagedError.
+u32 MapFailure(const DriveMap& map, u64 position, u64 length, u32 unreadable);
 
 // After a read of [position, position + length) that the map let through
 // came back with *got bytes: the bytes the image file lacks (it ends where

@@ -119,8 +119,8 @@ bool BlockLine(Parse* p, u32 n, const Field* f, u32 count) {
                   p->lastLine);
   if (p->lastLine && position < p->lastEnd)
     return Refuse(p, n, "block overlaps the block on line %u", p->lastLine);
-  if (f[2].at[0] == '+') {
-    std::vector<ByteRun>& runs = p->map->readable;
+  if (f[2].at[0] == '+' || f[2].at[0] == '-') {
+    std::vector<ByteRun>& runs = f[2].at[0] == '+' ? p->map->readable : p->map->bad;
     if (!runs.empty() && runs.back().end == position)
       runs.back().end = position + size;
     else
@@ -137,6 +137,7 @@ bool BlockLine(Parse* p, u32 n, const Field* f, u32 count) {
 bool ParseMapfile(const char* text, size_t length, u64 imageSize, DriveMap* map, u32* line,
                   char* reason, u32 reasonSize) {
   map->readable.clear();
+  map->bad.clear();
   map->extent = 0;
   Parse p = {map, line, reason, reasonSize, false, 0, 0, 0};
   const char* end = text + length;

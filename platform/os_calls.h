@@ -36,6 +36,9 @@ constexpr bool kOsRereadsPastCache = false;
 constexpr bool kOsRereadsPastCache = true;
 #endif
 
+// The system's text for one of its error codes.
+void OsErrorText(u32 code, char* out, u32 size);
+
 // ---- Drives --------------------------------------------------------------
 
 // Opens the path drive number stands for (the drive table's, or the

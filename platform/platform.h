@@ -33,7 +33,12 @@ bool DriveName(u32 number, char* out, u32 size);
 // log creation, of this thread (errno, or GetLastError on Windows); 0 when it gave none.
 u32 LastSystemError();
 void ClearSystemError();
-// The system's text for an error code, into out.
+// A read through a ddrescue mapfile of sectors it has not imaged (none of
+// them a bad sector): no system's code. Outside errno's values, and in the
+// range Win32 leaves to applications (bit 29).
+const u32 kNotImagedError = 0x20000001;
+// The system's text for an error code, into out ("not yet imaged
+// (mapfile)" for kNotImagedError).
 void SystemErrorText(u32 code, char* out, u32 size);
 // The error says the caller lacks the rights (EACCES/EPERM, ERROR_ACCESS_DENIED).
 bool IsAccessDenied(u32 code);

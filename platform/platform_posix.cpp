@@ -98,7 +98,7 @@ bool DriveName(u32 number, char* out, u32 size) {
   return true;
 }
 
-void SystemErrorText(u32 code, char* out, u32 size) {
+void OsErrorText(u32 code, char* out, u32 size) {
   FormatText(out, size, "%s", std::strerror(int(code)));
 }
 

@@ -53,7 +53,7 @@ bool DriveName(u32 number, char* out, u32 size) {
   return true;
 }
 
-void SystemErrorText(u32 code, char* out, u32 size) {
+void OsErrorText(u32 code, char* out, u32 size) {
   DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                            code, 0, out, size, nullptr);
   while (n > 0 && (out[n - 1] == '\r' || out[n - 1] == '\n' || out[n - 1] == '.')) out[--n] = 0;

@@ -26,19 +26,20 @@ bool WriteHeld(std::FILE* f, const void* record) {
 }  // namespace
 
 DamageMark MarkOf(const RescueRecord& record, u64 at) {
-  return DamageMark{at, record.unreadableSectors, record.badPackets, record.zeroPackets};
+  return DamageMark{at, record.unreadableSectors, record.badPackets, record.zeroPackets,
+                    record.packetsTo};
 }
 
 void CutRecord(RescueRecord* record, const DamageMark& mark) {
-  std::vector<OutputRun>& runs = record->unreadable;
-  while (!runs.empty() && runs.back().offset >= mark.at) runs.pop_back();
-  if (!runs.empty() && runs.back().offset + runs.back().length > mark.at)
-    runs.back().length = mark.at - runs.back().offset;
+  CutRuns(&record->unreadable, mark.at);
   record->unreadableSectors = mark.unreadableSectors;
   record->badPackets = mark.badPackets;
   record->zeroPackets = mark.zeroPackets;
+  record->packetsTo = mark.packetsTo;
 }
 
+// Written beside it and renamed over it, so that a run killed while saving
+// leaves the damage as it was, never an empty file.
 bool SaveDamage(const char* path, const RescueRecord& record, u64 through) {
   RescueRecord held = record;
   held.bytesWritten = through;
@@ -49,7 +50,7 @@ bool SaveDamage(const char* path, const RescueRecord& record, u64 through) {
 bool LoadDamage(const char* path, u64 kept, RescueRecord* record) {
   std::string text;
   if (!ReadSideFile(path, &text)) return false;
-  u64 through, sectors = 0, bad = 0, zero = 0;
+  u64 through, sectors = 0, bad = 0, zero = 0, packetsTo;
   size_t list = text.find("\"unreadable\": [");
   if (!Field(text, "bytes_written", &through) || list == std::string::npos) return false;
   Field(text, "unreadable_sectors", &sectors);
@@ -58,6 +59,8 @@ bool LoadDamage(const char* path, u64 kept, RescueRecord* record) {
   u64 unknown = 0;
   Field(text, "damage_unknown_before", &unknown);
   record->damageUnknownBefore = unknown < kept ? unknown : kept;
+  // The packets were counted as far as it describes.
+  if (!Field(text, "packets_to", &packetsTo)) packetsTo = through;
   record->unreadable.clear();
   const char* p = text.c_str() + list + 15;
   for (;;) {
@@ -69,14 +72,9 @@ bool LoadDamage(const char* path, u64 kept, RescueRecord* record) {
     if (std::strncmp(p, ", ", 2) != 0) break;
     p += 2;
   }
-  DamageMark mark = {kept, sectors, bad, zero};
+  DamageMark mark = {kept, sectors, bad, zero, packetsTo};
   CutRecord(record, mark);
   // It describes more than the .part holds (a run ended without cutting it).
   if (through > kept) RecountSectors(record);
   return true;
-}
-
-void RecountSectors(RescueRecord* record) {
-  record->unreadableSectors = 0;
-  for (const OutputRun& r : record->unreadable) record->unreadableSectors += (r.length + 511) / 512;
 }

@@ -12,7 +12,7 @@
 // which the record of the bytes before it follows.
 struct DamageMark {
   u64 at;
-  u64 unreadableSectors, badPackets, zeroPackets;
+  u64 unreadableSectors, badPackets, zeroPackets, packetsTo;
 };
 
 DamageMark MarkOf(const RescueRecord& record, u64 at);
@@ -23,13 +23,11 @@ void CutRecord(RescueRecord* record, const DamageMark& mark);
 // Replaces path with the record of the output's first `through` bytes.
 bool SaveDamage(const char* path, const RescueRecord& record, u64 through);
 
-// The sectors of the runs a record keeps, counted again after a cut at an
-// offset no mark was taken at.
-void RecountSectors(RescueRecord* record);
-
-// Reads path into *record, cut to the first `kept` bytes (its counts as
-// written when it describes more). False when there is none, or it cannot
-// be read.
+// Reads path into *record, cut to the first `kept` bytes. When it describes
+// more (a run that was killed had saved it before its .part held all it
+// says), its counts stay as written with packetsTo past `kept`, so that the
+// resumed run does not count those packets again. False when there is
+// none, or it cannot be read.
 bool LoadDamage(const char* path, u64 kept, RescueRecord* record);
 
 #endif

@@ -55,11 +55,33 @@ u64 CountBadPackets(const u8* data, u32 length) {
   return bad;
 }
 
-void CountPackets(RescueRecord* record, const u8* data, u32 length) {
-  for (u32 at = 0; at < length; at += kPacketSize) {
-    u32 n = length - at < kPacketSize ? length - at : kPacketSize;
+namespace {
+
+// Whether [from, to) meets a run, *next the first run that may: runs are
+// in order, and asked of in order.
+bool MeetsRun(const std::vector<OutputRun>& runs, size_t* next, u64 from, u64 to) {
+  while (*next < runs.size() && runs[*next].offset + runs[*next].length <= from) ++*next;
+  return *next < runs.size() && runs[*next].offset < to;
+}
+
+}  // namespace
+
+void CountPackets(RescueRecord* record, const u8* data, u32 length, u64 outputOffset) {
+  const std::vector<OutputRun>& runs = record->unreadable;
+  // This read's runs are the last ones.
+  size_t next = runs.size();
+  while (next > 0 && runs[next - 1].offset + runs[next - 1].length > outputOffset) --next;
+  // A partial packet at the stream's end is no packet, as for the probe.
+  for (u32 at = 0; at + kPacketSize <= length; at += kPacketSize) {
+    u64 from = outputOffset + at, to = from + kPacketSize;
+    if (to <= record->packetsTo) continue;
+    record->packetsTo = to;
+    if (MeetsRun(runs, &next, from, to)) {
+      ++record->badPackets;
+      continue;
+    }
     bool zero = true;
-    for (u32 i = 0; i < n && zero; ++i) zero = data[at + i] == 0;
+    for (u32 i = 0; i < kPacketSize && zero; ++i) zero = data[at + i] == 0;
     if (zero) {
       ++record->zeroPackets;
       continue;
@@ -67,6 +89,32 @@ void CountPackets(RescueRecord* record, const u8* data, u32 length) {
     record->badPackets += record->zeroPackets + (data[at] != kSyncByte);
     record->zeroPackets = 0;
   }
+}
+
+bool CutRuns(std::vector<OutputRun>* runs, u64 at) {
+  bool cut = false;
+  for (; !runs->empty() && runs->back().offset >= at; cut = true) runs->pop_back();
+  if (!runs->empty() && runs->back().offset + runs->back().length > at) {
+    runs->back().length = at - runs->back().offset;
+    cut = true;
+  }
+  return cut;
+}
+
+void RecountSectors(RescueRecord* record) {
+  record->unreadableSectors = 0;
+  for (const OutputRun& r : record->unreadable) record->unreadableSectors += (r.length + 511) / 512;
+}
+
+void EndRecord(RescueRecord* record, u64 length) {
+  record->bytesWritten = length;
+  if (record->blockForm) {
+    size_t next = 0;
+    for (u64 k = length / kPacketSize; (k + 1) * kPacketSize <= record->packetsTo; ++k)
+      if (MeetsRun(record->unreadable, &next, k * kPacketSize, (k + 1) * kPacketSize))
+        --record->badPackets;
+  }
+  if (CutRuns(&record->unreadable, length)) RecountSectors(record);
 }
 
 const char* ChainEndText(ChainEnd end) {
@@ -128,9 +176,9 @@ bool WriteRescueReport(std::FILE* out, const RescueRecord& record, bool held) {
     std::fprintf(out, ", \"damage_unknown_before\": %llu",
                  (unsigned long long)record.damageUnknownBefore);
   if (held)
-    std::fprintf(out, ", \"unreadable_sectors\": %llu, \"zero_packets\": %llu",
+    std::fprintf(out, ", \"unreadable_sectors\": %llu, \"zero_packets\": %llu, \"packets_to\": %llu",
                  (unsigned long long)record.unreadableSectors,
-                 (unsigned long long)record.zeroPackets);
+                 (unsigned long long)record.zeroPackets, (unsigned long long)record.packetsTo);
   std::fputs("}\n", out);
   return !std::ferror(out);
 }

@@ -22,9 +22,10 @@ struct RescueRecord {
   bool chainDamaged = false;          // the chain ended early
   ChainWalk walk = {};                // how (when chainDamaged)
   bool blockForm = false;
-  u64 badPackets = 0;                 // block form: 188-byte packets not starting with 0x47
-  u64 zeroPackets = 0;                // of the packets after the last nonzero one, the zero ones
-  u64 damageUnknownBefore = 0;        // resumed bytes whose damage file was lost: not known
+  u64 badPackets = 0;   // block form: whole packets not starting with 0x47 or not wholly read
+  u64 zeroPackets = 0;  // of the packets after the last nonzero one, the zero ones
+  u64 packetsTo = 0;    // the output offset up to which packets were counted
+  u64 damageUnknownBefore = 0;  // resumed bytes whose damage file was lost: not known
 };
 
 // Adds the damage of one read whose first byte is recording offset
@@ -43,11 +44,26 @@ u64 UnreadableBytes(const RescueRecord& record);
 
 // Packets of 188 bytes from data[0] on whose first byte is not 0x47.
 u64 CountBadPackets(const u8* data, u32 length);
-// Counts the next length bytes of a block-form stream into badPackets,
-// packet by packet from data[0]. A run of zero packets is held back until a
-// packet that is not zero follows, so the zero tail of a recording's last
-// clusters (where it ends) is not counted.
-void CountPackets(RescueRecord* record, const u8* data, u32 length);
+// Counts the whole packets of the next length bytes of a block-form stream,
+// written at outputOffset, into badPackets, as the probe counts them: a
+// packet any of whose bytes are in the record's unreadable runs (so after
+// AddReadDamage of the same read), or whose first byte is not 0x47. A run of
+// zero packets is held back until a packet that is not zero follows, so the
+// zero tail of a recording's last clusters (where it ends) is not counted.
+// Packets before packetsTo were counted by the run a resumed one goes on
+// from, and are not counted again.
+void CountPackets(RescueRecord* record, const u8* data, u32 length, u64 outputOffset);
+
+// The record of an output that ends after length bytes: its runs end there
+// (their sectors counted again), and the unreadable packets counted past it
+// are not in the file.
+void EndRecord(RescueRecord* record, u64 length);
+
+// Cuts runs to the bytes before at; true when that took anything away.
+bool CutRuns(std::vector<OutputRun>* runs, u64 at);
+// The sectors of the runs a record keeps, counted again after a cut at an
+// offset no mark was taken at.
+void RecountSectors(RescueRecord* record);
 
 // "cycle", "step to cluster 0", ... : why a walk ended early.
 const char* ChainEndText(ChainEnd end);
@@ -62,7 +78,8 @@ void FormatDamageSummary(const RescueRecord& record, char* text, u32 size);
 // unreadable [[offset, length], ...], and chain_end (the last cluster
 // copied) with damaged (its description) when the chain ended early,
 // bad_packets for the block form. held adds what a resumed run goes on
-// from (unreadable_sectors, zero_packets). False on a write error.
+// from (unreadable_sectors, zero_packets, packets_to). False on a write
+// error.
 bool WriteRescueReport(std::FILE* out, const RescueRecord& record, bool held = false);
 
 #endif

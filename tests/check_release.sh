@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Checks the Windows release archive made by tools/make-release: its four
-# files and their sums, the read-me's CR LF lines, and, with objdump, that
+# Checks the Windows release archive made by tools/make-release: its five
+# files and their sums, the read-me's and the licence's CR LF lines, and,
+# with objdump, that
 # both programs are 32-bit x86 PE files of the right subsystem carrying a
 # manifest and a version resource, and that they import nothing but
 # Windows' own DLLs.
@@ -21,16 +22,16 @@ check() {  # check DESCRIPTION COMMAND...
 
 check "the archive is named after the version ($version)" test -n "$version"
 unzip -q "$archive" -d "$work"
-check "it holds MELVIR.EXE, melvir-cli.exe, README.txt and SHA256SUMS" \
-  test "$(cd "$work" && find . -type f | sort | tr '\n' ' ')" = \
-  "./MELVIR.EXE ./README.txt ./SHA256SUMS ./melvir-cli.exe "
-sums_hold() { (cd "$work" && sha256sum --quiet -c SHA256SUMS) && test "$(wc -l < "$work/SHA256SUMS")" = 3; }
-check "SHA256SUMS holds the sums of the other three" sums_hold
-readme_is_text() {
-  tr -d '\r' < "$work/README.txt" | cmp -s - "$root/res/readme.txt" &&
-    test "$(grep -c $'\r$' "$work/README.txt")" = "$(wc -l < "$root/res/readme.txt")"
+check "it holds MELVIR.EXE, melvir-cli.exe, README.txt, COPYING.txt and SHA256SUMS" \
+  test "$(cd "$work" && find . -type f | LC_ALL=C sort | tr '\n' ' ')" = \
+  "./COPYING.txt ./MELVIR.EXE ./README.txt ./SHA256SUMS ./melvir-cli.exe "
+sums_hold() { (cd "$work" && sha256sum --quiet -c SHA256SUMS) && test "$(wc -l < "$work/SHA256SUMS")" = 4; }
+check "SHA256SUMS holds the sums of the other four" sums_hold
+is_text_of() {  # is_text_of FILE SOURCE: SOURCE's lines, every one ending in CR LF
+  tr -d '\r' < "$work/$1" | cmp -s - "$2" && test "$(grep -c $'\r$' "$work/$1")" = "$(wc -l < "$2")"
 }
-check "README.txt is the read-me text, every line ending in CR LF" readme_is_text
+check "README.txt is the read-me text, every line ending in CR LF" is_text_of README.txt "$root/res/readme.txt"
+check "COPYING.txt is the licence, every line ending in CR LF" is_text_of COPYING.txt "$root/COPYING"
 
 # Windows' own DLLs, which every supported version of Windows has.
 system_dlls=" kernel32.dll user32.dll gdi32.dll comctl32.dll comdlg32.dll advapi32.dll shell32.dll msvcrt.dll "

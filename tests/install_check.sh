@@ -42,8 +42,10 @@ cmake --install "$build" --prefix "$prefix" > "$work/install.log" || fail "cmake
 for file in bin/melvir share/man/man1/melvir.1 share/bash-completion/completions/melvir share/doc/melvir/README.md; do
   [[ -s $prefix/$file ]] || fail "cmake --install left out $file"
 done
+# The version on the first line, then the copyright and the licence.
+version_says() { [[ ${1%%$'\n'*} == "melvir $version" && $1 == *"GNU GPL version 2 or later"* ]]; }
 out=$("$prefix/bin/melvir" --version 2>&1) || true
-[[ $out == "melvir $version" ]] || fail "installed melvir --version: '$out', not 'melvir $version'"
+version_says "$out" || fail "installed melvir --version: '$out', not 'melvir $version' and its licence"
 
 # ---- The completion, sourced on its own and called as bash calls it.
 # A wrapper stands for melvir on the line and logs every run, so that a
@@ -130,6 +132,9 @@ else
     tags=$(grep -E '^[EW]: ' "$work/lintian.log" || true)
     [[ -z $tags ]] || fail "lintian on $(basename "$deb"):"$'\n'"$tags"
   fi
+  copyright=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/melvir/copyright) ||
+    fail "the package holds no /usr/share/doc/melvir/copyright"
+  [[ $copyright == *$'\nLicense: GPL-2+\n'* ]] || fail "the package's copyright file does not give the GPL-2+"
   fields=$(dpkg-deb -f "$deb" Recommends Suggests)
   [[ $fields == *"Suggests: gddrescue"* ]] || fail "the package does not suggest gddrescue: '$fields'"
   if grep -q '^FUSE3_FOUND:INTERNAL=1$' "$build/CMakeCache.txt"; then
@@ -150,7 +155,7 @@ else
       fail "dpkg -i $deb: $(cat "$work/dpkg.log")"
     else
       out=$(/usr/bin/melvir --version 2>&1) || true
-      [[ $out == "melvir $version" ]] || fail "packaged melvir --version: '$out'"
+      version_says "$out" || fail "packaged melvir --version: '$out'"
       if grep -qs 'path-exclude=/usr/share/man' /etc/dpkg/dpkg.cfg.d/*; then
         skip "man -w melvir: this machine's dpkg leaves out manual pages (/etc/dpkg/dpkg.cfg.d)"
       else

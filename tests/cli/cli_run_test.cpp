@@ -107,6 +107,26 @@ TEST_F(CliRunTest, ADeniedSourceOrOutputGivesTheSystemsReason) {
   EXPECT_EQ(t.err, "melvir: " + Path("locked/t.log") + ": cannot create the trace log: Permission denied\n");
 }
 
+// Without a source, a disk refused for lack of rights comes with the advice
+// to run as root, and to root (refused by a container's device rules, say)
+// with the advice to name the source.
+TEST_F(CliRunTest, TheRightsHintIsTrueOfWhoRuns) {
+  if (geteuid() != 0 || access("/usr/bin/setpriv", X_OK) != 0)
+    GTEST_SKIP() << "needs root and setpriv to run melvir as an unprivileged user too";
+  const std::string asRoot = "run melvir as root", refused = "refused even to root";
+  ChildResult nobody = RunProgram({"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
+                                   MelvirPath(), "list"});
+  if (nobody.err.find(": cannot open: ") == std::string::npos)
+    GTEST_SKIP() << "this machine lists no disk that is refused to an unprivileged user";
+  EXPECT_NE(nobody.err.find(asRoot), std::string::npos) << nobody.err;
+  EXPECT_EQ(nobody.err.find(refused), std::string::npos) << nobody.err;
+  ChildResult root = RunMelvir({"list"});
+  if (root.err.find(": cannot open: ") == std::string::npos)
+    GTEST_SKIP() << "root opens every disk this machine lists";
+  EXPECT_EQ(root.err.find(asRoot), std::string::npos) << root.err;
+  EXPECT_NE(root.err.find(refused), std::string::npos) << root.err;
+}
+
 // ---- resumable runs ---------------------------------------------------------------
 
 TEST_F(CliRunTest, AnInterruptedRunIsCompletedByTheSameCommand) {
@@ -431,20 +451,6 @@ TEST_F(CliRunTest, CheckFindsALostRecordingThatExtractsAsItWasListed) {
 namespace {
 
 // ---- rescue -----------------------------------------------------------------------------
-
-// The unreadable runs of a --report line: [[offset, length], ...].
-std::vector<std::pair<uint64_t, uint64_t>> ReportedRuns(const std::string& line) {
-  std::vector<std::pair<uint64_t, uint64_t>> runs;
-  size_t at = line.find("\"unreadable\": [");
-  for (at = line.find('[', at + 15); at != std::string::npos && line[at] == '[';) {
-    unsigned long long offset = 0, length = 0;
-    std::sscanf(line.c_str() + at, "[%llu, %llu]", &offset, &length);
-    runs.push_back({offset, length});
-    at = line.find(']', at) + 1;
-    if (line[at] == ',') at += 2;
-  }
-  return runs;
-}
 
 TEST_F(CliRunTest, RescueChangesNothingOnAHealthyDisk) {
   Disk d;

@@ -357,6 +357,7 @@ TEST_F(CliTest, TraceWritesTheLogInTheCurrentFolder) {
 // ---- failures and exit statuses -------------------------------------------------
 
 TEST_F(CliTest, UsageErrorsExitTwoWithTheUsage) {
+  WriteWholeFile(Path("recorder.img"), "x");
   const std::vector<std::vector<std::string>> lines = {
       {}, {"frob"}, {"extract"}, {"extract", "-n", "0"}, {"extract", "-n", "x1"},
       {"extract", "-n"}, {"extract", "--all", "-n", "1"}, {"extract", "--all", "-o", "f.ts"},
@@ -364,6 +365,7 @@ TEST_F(CliTest, UsageErrorsExitTwoWithTheUsage) {
       {"list", "--bogus"}, {"--version", "x"}, {"extract", "-n", "2,5-3"},
       {"extract", "-n", "1-2", "-o", "f.ts"}, {"list", "--charset", "ebcdic"},
       {"help", "frob"}, {"list", "--trace", "--trace-file", "t.log"},
+      {"mount", "--background", Path("recorder.img")},  // the mount point left out
   };
   for (const auto& args : lines) {
     ChildResult r = RunMelvir(args);
@@ -378,7 +380,12 @@ TEST_F(CliTest, UsageErrorsExitTwoWithTheUsage) {
   EXPECT_NE(help.out.find("usage: melvir COMMAND"), std::string::npos);
   ChildResult version = RunMelvir({"--version"});
   EXPECT_EQ(version.status, 0);
-  EXPECT_EQ(version.out, "melvir 1.0\n");
+  EXPECT_EQ(version.out,
+            "melvir 1.0\n"
+            "Copyright (C) 2026 the MELVIR project\n"
+            "License GPLv2+: GNU GPL version 2 or later <https://www.gnu.org/licenses/old-licenses/gpl-2.0.html>\n"
+            "This is free software: you are free to change and redistribute it.\n"
+            "There is NO WARRANTY, to the extent permitted by law.\n");
 }
 
 TEST_F(CliTest, NoRecorderDiskExitsOne) {

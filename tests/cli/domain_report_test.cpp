@@ -1,13 +1,20 @@
 // The command line's rescue parts: the domain mapfile for ddrescue (checked
 // with the real ddrescue), and what an extraction past damage reports.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 
 #include "../support.h"
+#include "child.h"
+#include "recordings.h"
+#include "cli/args.h"
 #include "report/domain_mapfile.h"
 #include "report/rescue_report.h"
 #include "rescue/unreadable.h"
@@ -122,6 +129,41 @@ TEST(CliReport, SummariesAndChainDamageTexts) {
   EXPECT_EQ(CountBadPackets(packets, sizeof packets), 2u) << "the second and the partial fourth";
 }
 
+// Each key a report object can hold is described where --report is, in the
+// help and in the manual.
+TEST(CliReport, EveryKeyIsDescribedInTheHelpAndTheManual) {
+  RescueRecord r;
+  r.output = "Film.ts";
+  r.blockForm = true;
+  NoteChainDamage(&r, ChainWalk{5, 3, 1234, kChainCycle, 17});
+  std::string json = Captured([&](std::FILE* f) { WriteRescueReport(f, r); });
+  std::ifstream page(MELVIR_SOURCE_DIR "/cli/melvir.1");
+  std::string manual((std::istreambuf_iterator<char>(page)), std::istreambuf_iterator<char>());
+  // From the option's entry to the next option's.
+  auto entry = [](const std::string& text, const std::string& start, const std::string& next) {
+    size_t at = text.find(start);
+    return at == std::string::npos ? std::string() : text.substr(at, text.find(next, at + 1) - at);
+  };
+  std::string help = entry(HelpText(kExtract), "\n  --report FILE", "\n  --");
+  std::string described = entry(manual, ".It Fl \\-report", ".It Fl");
+  ASSERT_NE(help, "");
+  ASSERT_NE(described, "");
+  u32 keys = 0;
+  for (size_t at = json.find('"'); at != std::string::npos; at = json.find('"', at + 1)) {
+    size_t end = json.find('"', at + 1);
+    if (json.compare(end, 3, "\": ") != 0) {
+      at = end;
+      continue;
+    }
+    std::string key = json.substr(at + 1, end - at - 1);
+    EXPECT_NE(help.find(key), std::string::npos) << key << " in the help:\n" << help;
+    EXPECT_NE(described.find(key), std::string::npos) << key << " in the manual:\n" << described;
+    ++keys;
+    at = end;
+  }
+  EXPECT_EQ(keys, 6u) << json;
+}
+
 // ---- On builder disks -----------------------------------------------------------
 
 class CliDiskTest : public ScratchTest {};
@@ -165,6 +207,100 @@ TEST_F(CliDiskTest, UnreadableBytesComeFromTheChainAndTheMapAlone) {
   ASSERT_TRUE(RecordingUnreadableBytes(map, 10, 1, &bytes));
   EXPECT_EQ(bytes, 0u) << "the skipped sector holds no recording data";
   EXPECT_FALSE(RecordingUnreadableBytes(map, 10, 4, &bytes)) << "the chain has three clusters";
+}
+
+// The report speaks of the file written: its ranges end at the file's end
+// (whole 512-byte units of a stream of 401856 bytes), and its bad packets
+// are the file's whole packets that lost their sync byte or hold unreadable
+// bytes, as the probe counts them. Sectors a mapfile has not imaged are
+// said to be so, not given the disk's error.
+TEST_F(CliDiskTest, TheReportCountsTheFilesPacketsAndRanges) {
+  testdisk::Disk d;
+  d.sectorsPerCluster = 1;
+  d.clusterCount = 1000;
+  testdisk::Entry e = BigBlockForm("Rec", 4, 512);
+  e.clusters = (3 * 131072 + 13824) / 512;
+  d.entries.push_back(e);
+  const testdisk::Layout l = Build(d);
+  const std::string img = Path("disk.img");
+  const uint64_t file = (3 * 129344 + 13824) / 512 * 512;  // 401408
+  std::vector<uint64_t> all, four;
+  for (uint32_t c : l.chains[0]) all.push_back(l.ClusterByte(c) / 512);
+  // Recording bytes 153600 to 155648: block 1's stream bytes 22528 on, so
+  // file bytes 151872 to 153920, which touch packets 807 to 818.
+  for (uint32_t i = 300; i < 304; ++i) four.push_back(l.ClusterByte(l.chains[0][i]) / 512);
+  struct Case {
+    const char* name;
+    std::vector<uint64_t> sectors;
+    char status;
+    std::string reason, runs;
+    uint64_t badPackets;
+  } cases[] = {
+      {"never imaged", all, '?', "not yet imaged (mapfile)", "[[0, 401408]]", file / 188},
+      {"four bad sectors", four, '-', "Input/output error", "[[151872, 2048]]", 12},
+  };
+  for (const Case& c : cases) {
+    WriteMap(Path("disk.map"), l.imageSize, c.sectors, c.status);
+    std::remove(Path("Rec.ts").c_str());
+    ChildResult r = RunMelvir({"extract", "-n", "1", "--rescue", "--mapfile", "disk.map", "--report",
+                               "report.json", "-o", "Rec.ts", "--quiet", img});
+    EXPECT_EQ(r.status, 3) << c.name << r.err;
+    EXPECT_NE(r.err.find(" of " + img + ": " + c.reason + "\n"), std::string::npos) << c.name << r.err;
+    EXPECT_EQ(r.err.find(c.status == '?' ? "Input/output error" : "not yet imaged"), std::string::npos)
+        << c.name << r.err;
+    EXPECT_EQ(ReadWholeFile(Path("Rec.ts")).size(), file) << c.name;
+    EXPECT_EQ(ReadWholeFile(Path("report.json")),
+              "{\"output\": \"Rec.ts\", \"bytes_written\": 401408, \"unreadable\": " + c.runs +
+                  ", \"bad_packets\": " + std::to_string(c.badPackets) + "}\n")
+        << c.name;
+  }
+}
+
+// A run killed outright leaves a damage file that may describe more than its
+// .part holds (it is saved before the zeros reach the .part, which the
+// writer fills later): the resumed run reports what an uninterrupted one
+// does, the packets it reads again not counted twice.
+TEST_F(CliDiskTest, AKilledRunResumesToTheSameReport) {
+  testdisk::Disk d;
+  d.sectorsPerCluster = 1;
+  d.clusterCount = 103000;
+  d.entries.push_back(BigBlockForm("Big", 400, 512));  // 52 MB
+  const testdisk::Layout l = Build(d);
+  const std::string img = Path("disk.img");
+  std::vector<uint64_t> bad;
+  for (size_t i = 50; i < l.chains[0].size(); i += 97) bad.push_back(l.ClusterByte(l.chains[0][i]) / 512);
+  WriteMap(Path("disk.map"), l.imageSize, bad);
+  auto extract = [&](const std::string& out, const std::string& report, const Watch& watch) {
+    return RunMelvir({"extract", "-n", "1", "--rescue", "--mapfile", "disk.map", "--report", report,
+                      "-o", out, "--quiet", img}, 120, watch);
+  };
+  ASSERT_EQ(extract("whole.ts", "whole.json", nullptr).status, 3);
+  const std::string damage = Path("out.ts.part.damage");
+  bool killed = false;
+  ChildResult first = extract("out.ts", "first.json", [&](pid_t child) {
+    std::string text = ReadWholeFile(damage);
+    size_t at = text.find("\"bytes_written\": ");
+    if (killed || at == std::string::npos || text.back() != '\n') return;  // whole, as saved
+    struct stat part;
+    uint64_t described = std::stoull(text.substr(at + 17));
+    uint64_t held = stat(Path("out.ts.part").c_str(), &part) == 0 ? uint64_t(part.st_size) : 0;
+    if (held == 0 || described <= held) return;
+    kill(child, SIGKILL);
+    killed = true;
+  });
+  if (!killed) GTEST_SKIP() << "the run ended before its damage file ran ahead of its .part";
+  EXPECT_EQ(first.status, 128 + SIGKILL);
+  ChildResult resumed = extract("out.ts", "resumed.json", nullptr);
+  EXPECT_EQ(resumed.status, 3) << resumed.err;
+  std::string want = ReadWholeFile(Path("whole.json")), got = ReadWholeFile(Path("resumed.json"));
+  auto from = [](const std::string& report, const char* key) {
+    size_t at = report.find(key);
+    return at == std::string::npos ? std::string() : report.substr(at);
+  };
+  EXPECT_NE(from(want, "\"bad_packets\": "), "");
+  EXPECT_EQ(from(got, "\"bad_packets\": "), from(want, "\"bad_packets\": "));
+  EXPECT_TRUE(ReportedRuns(got) == ReportedRuns(want)) << "the unreadable ranges differ";
+  EXPECT_TRUE(ReadWholeFile(Path("out.ts")) == ReadWholeFile(Path("whole.ts")));
 }
 
 // ---- With the real ddrescue --------------------------------------------------------

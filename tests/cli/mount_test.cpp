@@ -92,6 +92,8 @@ struct FaultyDisk {
   bool served = false;
   FaultyDisk(const std::string& image, const std::string& folder, const std::string& bad) : point(folder) {
 #ifndef MELVIR_FAULTY_DISK
+    (void)image;
+    (void)bad;
     why = "faulty-disk not built: libfuse3 (Debian libfuse3-dev) was not found";
 #else
     mkdir(point.c_str(), 0755);
@@ -716,6 +718,45 @@ TEST_F(MountTest, MountingWithoutTheRightsIsRefused) {
                      "and fusermount3, and a folder of one's own)\n";
   ASSERT_GE(r.err.size(), said.size()) << r.err;
   EXPECT_EQ(r.err.substr(r.err.size() - said.size()), said);  // after FUSE's own words
+  EXPECT_FALSE(IsMounted(mnt_));
+}
+
+// Another user reads a mount made by root only with --allow-other; a user
+// other than root is refused it before anything is read where
+// /etc/fuse.conf does not let users allow others.
+TEST_F(MountTest, OtherUsersReadTheMountOnlyWithAllowOther) {
+  if (geteuid() != 0 || access("/usr/bin/setpriv", X_OK) != 0)
+    GTEST_SKIP() << "needs root and setpriv to read as another user";
+  Disk d;
+  d.entries.push_back(PatternRecording("One", 2, 1));
+  Build(d);
+  chmod(dir_.c_str(), 0755);
+  chmod(Path("disk.img").c_str(), 0644);
+  const std::vector<std::string> nobody = {"setpriv", "--reuid=65534", "--regid=65534",
+                                           "--clear-groups"};
+  for (bool allow : {false, true}) {
+    SCOPED_TRACE(allow ? "--allow-other" : "without --allow-other");
+    std::vector<std::string> args = {"--quiet", Path("disk.img")};
+    if (allow) args.insert(args.begin(), "--allow-other");
+    ChildResult r = WhileMounted(args, [&] {
+      std::vector<std::string> read = nobody;
+      read.insert(read.end(), {"/usr/bin/head", "-c", "188", mnt_ + "/One.ts"});
+      ChildResult head = RunProgram(read, 30);
+      EXPECT_EQ(head.status == 0, allow) << head.err;
+      EXPECT_EQ(head.out.size(), allow ? 188u : 0u);
+    });
+    EXPECT_EQ(r.status, 0) << r.err;
+  }
+  std::ifstream conf("/etc/fuse.conf");
+  for (std::string line; std::getline(conf, line);)
+    if (line == "user_allow_other")
+      GTEST_SKIP() << "/etc/fuse.conf lets every user allow others: no refusal to show";
+  std::vector<std::string> mount = nobody;
+  mount.insert(mount.end(), {MelvirPath(), "mount", "--allow-other", Path("disk.img"), mnt_});
+  ChildResult refused = RunProgram(mount, 30);
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.err, "melvir: --allow-other: /etc/fuse.conf does not let users other than root "
+                         "allow others (it needs the line user_allow_other)\n");
   EXPECT_FALSE(IsMounted(mnt_));
 }
 

@@ -30,7 +30,8 @@ testdisk::Entry BigBlockForm(const std::string& name, uint32_t blocks, uint32_t 
 
 // A mapfile of an image with the given sectors unreadable, written by hand
 // in ddrescue's form: every other sector finished.
-void WriteMap(const std::string& path, uint64_t imageBytes, std::vector<uint64_t> bad) {
+void WriteMap(const std::string& path, uint64_t imageBytes, std::vector<uint64_t> bad,
+              char status) {
   std::string text = "# a mapfile\n0x00000000     +               1\n";
   std::sort(bad.begin(), bad.end());
   uint64_t at = 0;
@@ -41,7 +42,7 @@ void WriteMap(const std::string& path, uint64_t imageBytes, std::vector<uint64_t
                     (unsigned long long)(s * 512 - at));
       text += line;
     }
-    std::snprintf(line, sizeof line, "0x%llX 0x200 -\n", (unsigned long long)(s * 512));
+    std::snprintf(line, sizeof line, "0x%llX 0x200 %c\n", (unsigned long long)(s * 512), status);
     text += line;
     at = s * 512 + 512;
   }
@@ -49,4 +50,17 @@ void WriteMap(const std::string& path, uint64_t imageBytes, std::vector<uint64_t
                 (unsigned long long)(imageBytes - at));
   text += line;
   WriteWholeFile(path, text);
+}
+
+std::vector<std::pair<uint64_t, uint64_t>> ReportedRuns(const std::string& line) {
+  std::vector<std::pair<uint64_t, uint64_t>> runs;
+  size_t at = line.find("\"unreadable\": [");
+  for (at = line.find('[', at + 15); at != std::string::npos && line[at] == '[';) {
+    unsigned long long offset = 0, length = 0;
+    std::sscanf(line.c_str() + at, "[%llu, %llu]", &offset, &length);
+    runs.push_back({offset, length});
+    at = line.find(']', at) + 1;
+    if (line[at] == ',') at += 2;
+  }
+  return runs;
 }

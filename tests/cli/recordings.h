@@ -2,7 +2,9 @@
 #ifndef MELVIR_TESTS_CLI_RECORDINGS_H
 #define MELVIR_TESTS_CLI_RECORDINGS_H
 
+#include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "testdisk.h"
@@ -12,7 +14,12 @@
 testdisk::Entry BigBlockForm(const std::string& name, uint32_t blocks, uint32_t clusterBytes);
 
 // A mapfile of an image of imageBytes bytes with the sectors bad unreadable,
-// written by hand in ddrescue's form: every other sector finished.
-void WriteMap(const std::string& path, uint64_t imageBytes, std::vector<uint64_t> bad);
+// written by hand in ddrescue's form: every other sector finished. status:
+// '-' for sectors the disk failed on, '?' for sectors not yet imaged.
+void WriteMap(const std::string& path, uint64_t imageBytes, std::vector<uint64_t> bad,
+              char status = '-');
+
+// The unreadable runs of a --report line: [[offset, length], ...].
+std::vector<std::pair<uint64_t, uint64_t>> ReportedRuns(const std::string& line);
 
 #endif
