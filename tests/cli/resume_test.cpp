@@ -166,11 +166,12 @@ TEST_F(ResumeTest, APartCompletesExactlyUnderRescue) {
 }
 
 // The .part is opened as a side file (never through a link, no blocking on
-// a FIFO), then written unbuffered (O_DIRECT), on any file system.
+// a FIFO), then written unbuffered (O_DIRECT), on any file system; its
+// damage file is replaced whole.
 TEST_F(ResumeTest, TheOutputIsOpenedUnbuffered) {
   if (access("/usr/bin/strace", X_OK) != 0) GTEST_SKIP() << "strace is not installed";
   // LeakSanitizer cannot run under ptrace.
-  ChildResult r = RunProgram({"/usr/bin/strace", "-f", "-e", "trace=openat,fcntl", "-o", Path("trace.txt"),
+  ChildResult r = RunProgram({"/usr/bin/strace", "-f", "-e", "trace=openat,fcntl,rename", "-o", Path("trace.txt"),
                               "-E", "ASAN_OPTIONS=detect_leaks=0", MelvirPath(), "extract", "-n", "1", "-o", Path("direct.ts"), "--quiet",
                               Path("disk.img")});
   ASSERT_EQ(r.status, 0) << r.err;
@@ -181,6 +182,9 @@ TEST_F(ResumeTest, TheOutputIsOpenedUnbuffered) {
   EXPECT_NE(line.find("O_NOFOLLOW"), std::string::npos) << line;
   EXPECT_EQ(line.find("O_TRUNC"), std::string::npos) << line;
   EXPECT_NE(trace.find("F_SETFL, O_RDWR|O_DIRECT", open), std::string::npos) << trace;
+  // Its damage file is never cut in place: a fresh one is renamed over it.
+  EXPECT_EQ(trace.find("direct.ts.part.damage\", O_WRONLY|O_CREAT|O_TRUNC"), std::string::npos) << trace;
+  EXPECT_NE(trace.find("direct.ts.part.damage\") = 0"), std::string::npos) << trace;
   EXPECT_TRUE(ReadWholeFile(Path("direct.ts")) == good_[0]);
 }
 
