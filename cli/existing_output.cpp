@@ -37,10 +37,10 @@ u64 OutputBytes(const Recording& r, bool rescue) {
   return g_reader.length;
 }
 
-bool AgreesWithRecording(const Recording& r, bool rescue, u64 held,
-                         const std::vector<OutputRun>& zeroed, HeldReader read, void* context) {
+Agreement AgreesWithRecording(const Recording& r, bool rescue, u64 held,
+                              const std::vector<OutputRun>& zeroed, HeldReader read, void* context) {
   OpenRecordingReader(r, rescue, &g_reader);
-  if (held > StreamLength(g_reader.plan, g_reader.index.bytes)) return false;
+  if (held > StreamLength(g_reader.plan, g_reader.index.bytes)) return kDiffers;
   // Past the whole 512-byte units the copy keeps, the caller compares.
   if (held > g_reader.length) held = g_reader.length;
   const u32 kSamples = 11;  // the first block, one at each tenth, the last
@@ -49,18 +49,17 @@ bool AgreesWithRecording(const Recording& r, bool rescue, u64 held,
     u32 length = held - at < kBlockBytes ? u32(held - at) : kBlockBytes, got = 0;
     if (length == 0) continue;
     std::vector<StreamHole> holes;
-    if (!ReadStreamAt(&g_reader, at, g_recording, length, &got, &holes) || got != length ||
-        !read(context, at, g_file, length))
-      return false;
+    if (!ReadStreamAt(&g_reader, at, g_recording, length, &got, &holes)) return kUnread;
+    if (got != length || !read(context, at, g_file, length)) return kDiffers;
     std::vector<OutputRun> skip = zeroed;
     for (const StreamHole& h : holes) skip.push_back({h.offset, h.length});
-    if (!AgreeOutside(g_recording, g_file, at, length, skip)) return false;
+    if (!AgreeOutside(g_recording, g_file, at, length, skip)) return kDiffers;
   }
-  return true;
+  return kAgrees;
 }
 
 bool OutputIsComplete(const Recording& r, bool rescue, const char* path) {
   u64 held;
   if (!SizeOfFile(path, &held) || held != OutputBytes(r, rescue) || held == 0) return false;
-  return AgreesWithRecording(r, rescue, held, {}, ReadPath, const_cast<char*>(path));
+  return AgreesWithRecording(r, rescue, held, {}, ReadPath, const_cast<char*>(path)) == kAgrees;
 }

@@ -22,13 +22,15 @@ bool AgreeOutside(const u8* recording, const u8* held, u64 at, u32 length,
 // Reads length bytes at offset of the output being looked at.
 typedef bool (*HeldReader)(void* context, u64 offset, void* buffer, u32 length);
 
-// The first `held` bytes of an output agree with the recording's stream at
-// the first block, one block at each tenth and the last block, leaving out
-// the bytes `zeroed` lists (written as zeros by a run past damage: they may
-// read now) and those that cannot be read now. A read of the disk or of the
-// output that fails leaves it not agreeing.
-bool AgreesWithRecording(const Recording& recording, bool rescue, u64 held,
-                         const std::vector<OutputRun>& zeroed, HeldReader read, void* context);
+// Whether the first `held` bytes of an output agree with the recording's
+// stream at the first block, one block at each tenth and the last block,
+// leaving out the bytes `zeroed` lists (written as zeros by a run past
+// damage: they may read now) and, with rescue, those that cannot be read
+// now. kUnread: a read of the disk failed (without rescue), so nothing is
+// known; an output that cannot be read, or is longer, differs.
+enum Agreement { kAgrees, kDiffers, kUnread };
+Agreement AgreesWithRecording(const Recording& recording, bool rescue, u64 held,
+                              const std::vector<OutputRun>& zeroed, HeldReader read, void* context);
 
 // path holds the recording's output whole: its length, and its bytes where
 // AgreesWithRecording looks, the same as the recording's.

@@ -111,10 +111,17 @@ CopyOutcome PlanResume(CopyRun* run, u64* fromBlock) {
   if (reader.pastDamage)
     for (u32 i = 0; i < g_damage.runCount; ++i)
       skip.push_back({at + (g_damage.runs[i].offset - compareBlock * kBlockBytes), g_damage.runs[i].length});
-  bool same = !longer && SameBlock(run, at, length, skip) &&
-              AgreesWithRecording(r, reader.pastDamage, StreamOffset(plan, whole), zeroed, ReadHeld,
+  Agreement sampled = kDiffers;
+  if (!longer && SameBlock(run, at, length, skip))
+    sampled = AgreesWithRecording(r, reader.pastDamage, StreamOffset(plan, whole), zeroed, ReadHeld,
                                   &run->out);
-  if (!same) return KeepAside(run);
+  // A disk that no longer reads where the .part holds bytes tells nothing
+  // against them: the .part stays as it is.
+  if (sampled == kUnread) {
+    SayInputFailure(run);
+    return kCopyFailed;
+  }
+  if (sampled != kAgrees) return KeepAside(run);
   *fromBlock = whole;
   return kCopyDone;
 }
