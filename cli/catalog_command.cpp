@@ -21,7 +21,7 @@ namespace {
 bool WriteWhole(const std::string& path, const std::vector<u8>& bytes) {
   WriteVerdict verdict;
   u32 error;
-  std::FILE* f = OpenStreamForWriting(path.c_str(), &verdict, &error);
+  std::FILE* f = OpenStreamForWriting(path.c_str(), true, &verdict, &error);
   if (!f) return false;
   bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   return std::fclose(f) == 0 && ok;
@@ -54,7 +54,7 @@ bool AddPicture(const Options& o, const Recording& r, const ProbeRecord& record,
     made = false;
   }
   if (!made) {
-    std::remove(path.c_str());
+    RemoveSideFile(path.c_str());
     return read;
   }
   card->thumbnail = name;
@@ -114,7 +114,7 @@ int CatalogCommand(const Options& o, const Catalog& c) {
     return kExitFailed;
   }
   WriteVerdict verdict;
-  if (!(out.json = OpenStreamForWriting((out.folder + "/catalog.json").c_str(), &verdict, &error))) {
+  if (!(out.json = OpenStreamForWriting((out.folder + "/catalog.json").c_str(), true, &verdict, &error))) {
     SayCannotWrite(out.folder + "/catalog.json");
     return kExitFailed;
   }

@@ -150,7 +150,7 @@ int ExtractCommand(const Options& o, const Catalog& c) {
   // Binary: the same bytes, LF line ends, on every system.
   if (o.report) {
     WriteVerdict verdict;
-    if (!(report = OpenStreamForWriting(o.report, &verdict, &error))) {
+    if (!(report = OpenStreamForWriting(o.report, false, &verdict, &error))) {
       char reason[200];
       WriteVerdictText(verdict, error, reason, sizeof reason);
       Say("%s: cannot create the report: %s", o.report, reason);

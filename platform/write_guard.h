@@ -46,9 +46,10 @@ const u32 kWriteUnbuffered = 32; // Windows: FILE_FLAG_NO_BUFFERING (POSIX sets 
 // descriptor or a HANDLE), blocking, closed with CloseFile.
 WriteVerdict OpenForWriting(const char* path, u32 how, FileHandle* handle, u32* error);
 
-// A standard C stream over a file opened as OpenForWriting(kWriteCut) opens
-// it ("wb"); null with *verdict and *error otherwise.
-std::FILE* OpenStreamForWriting(const char* path, WriteVerdict* verdict, u32* error);
+// A standard C stream ("wb") over a file opened as OpenForWriting opens it
+// with kWriteCut, and kWriteSide when side is set (a file the run keeps
+// as its own, as the catalogue's); null with *verdict and *error otherwise.
+std::FILE* OpenStreamForWriting(const char* path, bool side, WriteVerdict* verdict, u32* error);
 
 // What path names now, looked at by name: allowed when nothing, or a file
 // that may be replaced by name (not a source by its own name or through a

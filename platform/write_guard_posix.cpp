@@ -100,9 +100,9 @@ WriteVerdict OpenForWriting(const char* path, u32 how, FileHandle* handle, u32* 
   return kWriteAllowed;
 }
 
-std::FILE* OpenStreamForWriting(const char* path, WriteVerdict* verdict, u32* error) {
+std::FILE* OpenStreamForWriting(const char* path, bool side, WriteVerdict* verdict, u32* error) {
   FileHandle fd;
-  *verdict = OpenForWriting(path, kWriteCut, &fd, error);
+  *verdict = OpenForWriting(path, kWriteCut | (side ? kWriteSide : 0), &fd, error);
   if (*verdict != kWriteAllowed) return nullptr;
   std::FILE* f = fdopen(int(fd), "wb");
   if (!f) {

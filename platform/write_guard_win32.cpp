@@ -108,9 +108,9 @@ WriteVerdict OpenForWriting(const char* path, u32 how, FileHandle* handle, u32* 
   return kWriteAllowed;
 }
 
-std::FILE* OpenStreamForWriting(const char* path, WriteVerdict* verdict, u32* error) {
+std::FILE* OpenStreamForWriting(const char* path, bool side, WriteVerdict* verdict, u32* error) {
   FileHandle h;
-  *verdict = OpenForWriting(path, kWriteCut, &h, error);
+  *verdict = OpenForWriting(path, kWriteCut | (side ? kWriteSide : 0), &h, error);
   if (*verdict != kWriteAllowed) return nullptr;
   int fd = _open_osfhandle(h, _O_WRONLY | _O_BINARY);
   std::FILE* f = fd >= 0 ? _fdopen(fd, "wb") : nullptr;

@@ -137,7 +137,7 @@ bool WriteCataloguePage(const char* path, const CataloguePage& page) {
   RenderCataloguePage(page, &html);
   WriteVerdict verdict;
   u32 error;
-  std::FILE* f = OpenStreamForWriting(path, &verdict, &error);
+  std::FILE* f = OpenStreamForWriting(path, true, &verdict, &error);
   if (!f) return false;
   bool ok = std::fwrite(html.data(), 1, html.size(), f) == html.size();
   return std::fclose(f) == 0 && ok;
