@@ -21,6 +21,22 @@ void Event(std::FILE* out, const char* label, const EventSummary& e) {
   std::fputc('\n', out);
 }
 
+// The programme's line (when the stream holds several) and its streams.
+void Program(std::FILE* out, bool several, u16 number, bool known, const ServiceEntry& service,
+             const std::vector<StreamSummary>& streams) {
+  if (several) {
+    std::fprintf(out, "  %-10s %u", "program", number);
+    char name[kBroadcastStringSize];
+    DecodeStreamString(service.name, false, name, sizeof name);
+    if (known) std::fprintf(out, ", service %s", name);
+    std::fputc('\n', out);
+  }
+  for (const StreamSummary& st : streams)
+    std::fprintf(out, "  %-10s pid %u, type 0x%02X, %s, %s%s%s, %u continuity errors\n", "stream",
+                 st.pid, st.streamType, kKinds[st.kind], st.codec ? st.codec : "unknown codec",
+                 st.language[0] ? ", " : "", st.language, st.continuityErrors);
+}
+
 }  // namespace
 
 void FormatHoursMinutes(u32 seconds, char out[16]) {
@@ -61,10 +77,9 @@ void WriteProbeText(std::FILE* out, const ProbeRecord& record) {
                  s.durationSource == kDurationPcr ? "PCR" : "PTS",
                  record.full ? "" : ", head and tail");
   }
-  for (const StreamSummary& st : s.streams)
-    std::fprintf(out, "  %-10s pid %u, type 0x%02X, %s, %s%s%s, %u continuity errors\n", "stream",
-                 st.pid, st.streamType, kKinds[st.kind], st.codec ? st.codec : "unknown codec",
-                 st.language[0] ? ", " : "", st.language, st.continuityErrors);
+  bool several = !s.others.empty();
+  if (s.programKnown) Program(out, several, s.program, s.serviceKnown, s.service, s.streams);
+  for (const ProgramSummary& p : s.others) Program(out, several, p.program, p.serviceKnown, p.service, p.streams);
   std::fprintf(out, "  %-10s %" PRIu64 " packets", "packets", s.packets);
   if (s.bitrate) std::fprintf(out, ", %" PRIu64 " bit/s", s.bitrate);
   std::fprintf(out, ", %" PRIu64 " bytes read%s\n", record.probedBytes, record.full ? " (all)" : "");

@@ -111,6 +111,9 @@ void ClassifyStream(const ElementaryStream& e, StreamKind* kind, const char** co
     case 0x03: case 0x04: *kind = kKindAudio; *codec = "MPEG audio"; return;
     case 0x0F: *kind = kKindAudio; *codec = "AAC"; return;
     case 0x11: *kind = kKindAudio; *codec = "HE-AAC (LATM)"; return;
+    // ATSC's stream types for Dolby audio, which ffmpeg writes too.
+    case 0x81: *kind = kKindAudio; *codec = "AC-3"; return;
+    case 0x87: *kind = kKindAudio; *codec = "E-AC-3"; return;
     case 0x06:
       if (e.ac3) *kind = kKindAudio, *codec = "AC-3";
       else if (e.eac3) *kind = kKindAudio, *codec = "E-AC-3";
@@ -120,6 +123,28 @@ void ClassifyStream(const ElementaryStream& e, StreamKind* kind, const char** co
     default: return;
   }
 }
+
+namespace {
+
+void DescribeProgram(const StreamAnalysis& a, const ProgramTable& program, ProgramSummary* out) {
+  out->program = program.number;
+  for (const ElementaryStream& e : program.streams) {
+    StreamSummary st = {};
+    st.pid = e.pid;
+    st.streamType = e.streamType;
+    ClassifyStream(e, &st.kind, &st.codec);
+    std::memcpy(st.language, e.language, sizeof st.language);
+    st.continuityErrors = a.pids[e.pid].continuityErrors;
+    out->streams.push_back(st);
+  }
+  for (const ServiceEntry& e : a.tables.services) {
+    if (e.serviceId != program.number) continue;
+    out->serviceKnown = true;
+    out->service = e;
+  }
+}
+
+}  // namespace
 
 void SummarizeStream(const StreamAnalysis& a, ProbeSummary* s) {
   *s = ProbeSummary{};
@@ -148,20 +173,16 @@ void SummarizeStream(const StreamAnalysis& a, ProbeSummary* s) {
   Duration(a, program, s);
   if (!program) return;
   s->programKnown = true;
-  s->program = program->number;
-  for (const ElementaryStream& e : program->streams) {
-    StreamSummary st = {};
-    st.pid = e.pid;
-    st.streamType = e.streamType;
-    ClassifyStream(e, &st.kind, &st.codec);
-    std::memcpy(st.language, e.language, sizeof st.language);
-    st.continuityErrors = a.pids[e.pid].continuityErrors;
-    s->streams.push_back(st);
-  }
-  for (const ServiceEntry& e : t.services) {
-    if (e.serviceId != program->number) continue;
-    s->serviceKnown = true;
-    s->service = e;
+  ProgramSummary chosen = {};
+  DescribeProgram(a, *program, &chosen);
+  s->program = chosen.program;
+  s->serviceKnown = chosen.serviceKnown;
+  s->service = chosen.service;
+  s->streams = chosen.streams;
+  for (const ProgramTable& p : t.programs) {
+    if (&p == program || !p.known) continue;
+    s->others.push_back(ProgramSummary{});
+    DescribeProgram(a, p, &s->others.back());
   }
   ChooseEvents(a, program->number, s);
 }

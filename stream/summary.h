@@ -20,6 +20,14 @@ struct StreamSummary {
   u32 continuityErrors;
 };
 
+// A programme of the PAT whose PMT was seen: its service and its streams.
+struct ProgramSummary {
+  u16 program;
+  bool serviceKnown;
+  ServiceEntry service;
+  std::vector<StreamSummary> streams;
+};
+
 struct EventSummary {
   bool known;
   std::string title, text;
@@ -32,7 +40,7 @@ struct EventSummary {
 struct ProbeSummary {
   bool transportStream;   // a packet grid was found
   const char* reason;     // why there is no program ("no PAT", ...), or null
-  bool programKnown;
+  bool programKnown;      // the programme described: program, service, streams
   u16 program;
   DurationSource durationSource;
   double durationSeconds;
@@ -45,6 +53,7 @@ struct ProbeSummary {
   bool offsetKnown;
   int localOffsetMinutes;  // as valid at firstTime
   std::vector<StreamSummary> streams;
+  std::vector<ProgramSummary> others;  // the PAT's other programmes, in its order
   u64 packets, syncLosses, continuityErrors, transportErrors, unreadablePackets;
 };
 

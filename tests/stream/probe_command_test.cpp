@@ -60,7 +60,8 @@ TEST_F(ProbeCommandTest, ReportsWhatEachRecordingHolds) {
     std::string path = MakeStream("named" + std::to_string(i), Mpeg2TwoLanguages(3),
                                   kEvents + " --sdt '" + names[i].sdt + "'");
     ASSERT_FALSE(path.empty());
-    d.entries.push_back(Recording("Rec " + std::to_string(i), ReadWhole(path), i == 0));
+    std::string name = i == 0 ? "Caf\xE9 cr\xE8me" : "Rec " + std::to_string(i);
+    d.entries.push_back(Recording(name, ReadWhole(path), i == 0));
   }
   std::string h264 = MakeStream("h264", H264Aac(2), "");
   ASSERT_FALSE(h264.empty());
@@ -77,6 +78,15 @@ TEST_F(ProbeCommandTest, ReportsWhatEachRecordingHolds) {
   std::string error;
   ASSERT_TRUE(ParseJson(r.out, &v, &error)) << error << "\n" << r.out;
   ASSERT_EQ(v.items.size(), 6u);
+  // Each recording is named as list --json names it.
+  ChildResult l = RunMelvir({"list", "--json", Path("disk.img")});
+  JsonValue listed;
+  ASSERT_TRUE(ParseJson(l.out, &listed, &error)) << error << "\n" << l.out;
+  ASSERT_EQ(listed.items.size(), v.items.size());
+  for (size_t i = 0; i < v.items.size(); ++i)
+    for (const char* key : {"name", "decoded_name"})
+      EXPECT_EQ(Member(v.items[i], key).text, Member(listed.items[i], key).text) << key << i;
+  EXPECT_EQ(Member(v.items[0], "decoded_name").text, "Caf\xC3\xA9 cr\xC3\xA8me");
   for (size_t i = 0; i < 4; ++i) {
     const JsonValue& p = v.items[i];
     EXPECT_EQ(Member(Member(p, "service"), "name").text, names[i].name) << i;
@@ -95,14 +105,18 @@ TEST_F(ProbeCommandTest, ReportsWhatEachRecordingHolds) {
   EXPECT_EQ(Member(Member(clip, "streams").items[1], "codec").text, "AAC");
   EXPECT_EQ(Member(clip, "event").kind, JsonValue::kNull);
   EXPECT_EQ(Member(Member(clip, "service"), "name").text, "Arte");
+  // One programme: the one described.
+  ASSERT_EQ(Member(clip, "programs").items.size(), 1u);
+  EXPECT_EQ(Member(Member(clip, "programs").items[0], "program").number, Member(clip, "program").number);
+  EXPECT_EQ(Member(Member(clip, "programs").items[0], "streams").items.size(), 2u);
   const JsonValue& noiseProbe = v.items[5];
   EXPECT_FALSE(Member(noiseProbe, "transport_stream").boolean);
-  EXPECT_EQ(noiseProbe.keys, (std::vector<std::string>{"index", "name", "transport_stream", "full",
-                                                       "probed_bytes", "reason"}));
+  EXPECT_EQ(noiseProbe.keys, (std::vector<std::string>{"index", "name", "decoded_name", "transport_stream",
+                                                       "full", "probed_bytes", "reason"}));
   const std::vector<std::string> keys = {
-      "index", "name", "transport_stream", "full", "probed_bytes", "reason", "program",
+      "index", "name", "decoded_name", "transport_stream", "full", "probed_bytes", "reason", "program",
       "duration_s", "duration_source", "service", "event", "following", "first_time",
-      "last_time", "local_offset_min", "streams", "packets", "bitrate_bps", "health"};
+      "last_time", "local_offset_min", "streams", "programs", "packets", "bitrate_bps", "health"};
   EXPECT_EQ(v.items[0].keys, keys);
   // The same names make the files, in local time where the TOT gives it.
   ChildResult named = RunMelvir({"extract", "-n", "1,2,5", "-d", Path("out"), "--quiet",

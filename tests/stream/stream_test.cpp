@@ -121,21 +121,52 @@ TEST(StreamProbe, DamageIsCountedWhereItIs) {
   }
 }
 
-TEST(StreamProbe, PrivateStreamsAreKnownByTheirDescriptors) {
+TEST(StreamProbe, DolbyAudioIsKnownByDescriptorOrStreamType) {
   NEED_FFMPEG();
+  // DVB marks AC-3 and E-AC-3 by a descriptor on stream type 0x06; ATSC, and
+  // ffmpeg by default, by stream type 0x81.
   const struct {
     const char* codec;
     const char* encoder;
-  } cases[] = {{"AC-3", "ac3"}, {"E-AC-3", "eac3"}};
+    const char* flags;
+    u8 streamType;
+  } cases[] = {{"AC-3", "ac3", " -mpegts_flags system_b", 0x06},
+               {"E-AC-3", "eac3", " -mpegts_flags system_b", 0x06},
+               {"AC-3", "ac3", "", 0x81}};
   for (const auto& c : cases) {
-    std::string path = MakeStream(c.encoder, std::string("-f lavfi -i sine -t 1 -c:a ") + c.encoder +
-                                                 " -mpegts_flags system_b", "");
+    SCOPED_TRACE(std::string(c.encoder) + c.flags);
+    std::string path = MakeStream(c.encoder + std::to_string(c.streamType),
+                                  std::string("-f lavfi -i sine -t 1 -c:a ") + c.encoder + c.flags, "");
     ASSERT_FALSE(path.empty());
     ProbeSummary s = Analyze(ReadWhole(path));
     ASSERT_EQ(s.streams.size(), 1u);
-    EXPECT_EQ(s.streams[0].streamType, 0x06);
+    EXPECT_EQ(s.streams[0].streamType, c.streamType);
+    EXPECT_EQ(s.streams[0].kind, kKindAudio);
     EXPECT_STREQ(s.streams[0].codec, c.codec);
   }
+}
+
+TEST(StreamProbe, EveryProgrammeIsListedTheChosenFirst) {
+  NEED_FFMPEG();
+  // Programme 2 carries the most packets: it is the one described.
+  std::string path = MakeStream(
+      "two", "-f lavfi -i testsrc=size=176x144:rate=25 -f lavfi -i sine -f lavfi -i "
+             "testsrc=size=160x120:rate=25 -f lavfi -i sine=frequency=660 -t 2 -map 0 -map 1 -map 2 "
+             "-map 3 -c:v mpeg2video -c:a mp2 -b:v:0 400k -b:v:1 100k "
+             "-program program_num=1:title=Small:st=2:st=3 -program program_num=2:title=Big:st=0:st=1",
+      "");
+  ASSERT_FALSE(path.empty());
+  ProbeSummary s = Analyze(ReadWhole(path));
+  ASSERT_TRUE(s.programKnown);
+  EXPECT_EQ(s.program, 2);
+  EXPECT_EQ(s.service.name, "Big");
+  EXPECT_EQ(s.streams.size(), 2u);
+  ASSERT_EQ(s.others.size(), 1u);
+  EXPECT_EQ(s.others[0].program, 1);
+  EXPECT_EQ(s.others[0].service.name, "Small");
+  ASSERT_EQ(s.others[0].streams.size(), 2u);
+  EXPECT_EQ(s.others[0].streams[0].kind, kKindVideo);
+  EXPECT_EQ(s.others[0].streams[1].kind, kKindAudio);
 }
 
 TEST(StreamProbe, WithoutTablesTheClockStillTells) {
