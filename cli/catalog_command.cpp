@@ -129,14 +129,18 @@ int CatalogCommand(const Options& o, const Catalog& c) {
     FormatText(label, sizeof label, "%u/%u %s", unsigned(i + 1), unsigned(rows.size()), r.decoded);
     ProgressPercent(u32(i * 100 / rows.size()));
     ProgressLabel(label);
-    if (ProbeRecording(r, o.full, o.rescue, RescueHint(o), &record)) {
+    bool probed = ProbeRecording(r, o.full, o.rescue, RescueHint(o), &record);
+    if (!probed || record.middleUnread) unread = true;
+    if (probed) {
       CatalogueCard card;
       CardOfProbe(record, &card);
-      if (!AddPicture(o, r, record, &out, &card)) unread = true;
+      bool pictured = AddPicture(o, r, record, &out, &card);
+      if ((stopped = Interrupted())) break;  // its picture was not looked for to the end
+      if (!pictured) unread = true;
       AddJson(record, card, &out);
       page.cards.push_back(card);
-    } else {
-      unread = true;
+    } else if ((stopped = record.stopped)) {
+      break;
     }
     ProgressMiB(done += r.entry.sizeMiB);
   }

@@ -114,7 +114,9 @@ void WriteProbeJsonMembers(std::FILE* out, const ProbeRecord& record) {
   const char* source = s.durationSource == kDurationPcr && record.full ? "\"pcr_full\"" : kSources[s.durationSource];
   if (s.durationSource == kDurationNone) std::fputs(", \"duration_s\": null", out);
   else std::fprintf(out, ", \"duration_s\": %.3f", s.durationSeconds);
-  std::fprintf(out, ", \"duration_source\": %s", source);
+  std::fprintf(out, ", \"duration_source\": %s, \"splice\": ", source);
+  if (s.splice) WriteJsonUtf8(out, s.splice);
+  else std::fputs("null", out);
   std::fputs(", ", out);
   Service(out, s.serviceKnown, s.service);
   Event(out, "event", s.event);

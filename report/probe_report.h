@@ -17,6 +17,8 @@ struct ProbeRecord {
   u64 probedBytes;      // stream bytes read
   u64 streamBytes;      // the recording's stream bytes, as extract writes them
   bool damaged;         // unreadable bytes were met (read as zeros)
+  bool middleUnread;    // head and tail do not join, and the rest could not be read (said)
+  bool stopped;         // Ctrl-C stopped the read
   ProbeSummary summary;
 };
 

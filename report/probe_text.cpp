@@ -53,6 +53,9 @@ void WriteProbeText(std::FILE* out, const ProbeRecord& record) {
     return;
   }
   if (s.reason) std::fprintf(out, "  %-10s %s\n", "note", s.reason);
+  if (s.splice)
+    std::fprintf(out, "  %-10s spliced: %s%s\n", "note", s.splice,
+                 record.middleUnread ? "; the rest cannot be read, so the duration is not known" : "");
   if (s.serviceKnown) {
     char name[kBroadcastStringSize], provider[kBroadcastStringSize];
     DecodeStreamString(s.service.name, false, name, sizeof name);
@@ -66,7 +69,9 @@ void WriteProbeText(std::FILE* out, const ProbeRecord& record) {
     char first[21], last[21];
     FormatIsoUtc(s.firstTime, first);
     FormatIsoUtc(s.lastTime, last);
-    std::fprintf(out, "  %-10s %s to %s", "time", first, last);
+    // Spliced from an earlier broadcast, the time is no range.
+    if (s.lastTime < s.firstTime) std::fprintf(out, "  %-10s %s at the start, %s at the end", "time", first, last);
+    else std::fprintf(out, "  %-10s %s to %s", "time", first, last);
     if (s.offsetKnown) std::fprintf(out, ", local offset %+d min", s.localOffsetMinutes);
     std::fputc('\n', out);
   }

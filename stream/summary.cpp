@@ -33,7 +33,8 @@ const Clock* ClockFor(const std::vector<PidClock>& clocks, const u16* pid) {
   return best;
 }
 
-void Duration(const StreamAnalysis& a, const ProgramTable* program, ProbeSummary* s) {
+// The duration and bit rate from the clock that tells them, which is returned.
+const Clock* Duration(const StreamAnalysis& a, const ProgramTable* program, ProbeSummary* s) {
   const u16* pcrPid = program ? &program->pcrPid : nullptr;
   const Clock* clock = ClockFor(a.pcr, pcrPid);
   s->durationSource = kDurationPcr;
@@ -50,10 +51,11 @@ void Duration(const StreamAnalysis& a, const ProgramTable* program, ProbeSummary
   }
   if (!clock || clock->ticks == 0) {
     s->durationSource = kDurationNone;
-    return;
+    return nullptr;
   }
   s->durationSeconds = double(clock->ticks) / double(kTicksPerSecond);
   s->bitrate = u64(double(clock->bytes) * 8.0 / s->durationSeconds + 0.5);
+  return clock;
 }
 
 // Seconds both spans share.
@@ -170,7 +172,9 @@ void SummarizeStream(const StreamAnalysis& a, ProbeSummary* s) {
   const ProgramTable* program = ChooseProgram(a);
   if (!t.patSeen) s->reason = "no PAT";
   else if (!program) s->reason = "no program of the PAT carries packets";
-  Duration(a, program, s);
+  const Clock* clock = Duration(a, program, s);
+  if (t.timeKnown && t.lastTime < t.firstTime) s->splice = "the broadcast time runs backwards";
+  else if (clock && !ClockRunsOn(*clock)) s->splice = "the clock does not run on across the bytes not read";
   if (!program) return;
   s->programKnown = true;
   ProgramSummary chosen = {};

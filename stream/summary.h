@@ -42,6 +42,9 @@ struct ProbeSummary {
   const char* reason;     // why there is no program ("no PAT", ...), or null
   bool programKnown;      // the programme described: program, service, streams
   u16 program;
+  // Why the stream does not run on from its start to its end, as one
+  // spliced from two broadcasts does (the duration and the time then mislead), or null.
+  const char* splice;
   DurationSource durationSource;
   double durationSeconds;
   u64 bitrate;            // bits per second; 0 when not known

@@ -115,7 +115,7 @@ TEST_F(ProbeCommandTest, ReportsWhatEachRecordingHolds) {
                                                        "full", "probed_bytes", "reason"}));
   const std::vector<std::string> keys = {
       "index", "name", "decoded_name", "transport_stream", "full", "probed_bytes", "reason", "program",
-      "duration_s", "duration_source", "service", "event", "following", "first_time",
+      "duration_s", "duration_source", "splice", "service", "event", "following", "first_time",
       "last_time", "local_offset_min", "streams", "programs", "packets", "bitrate_bps", "health"};
   EXPECT_EQ(v.items[0].keys, keys);
   // The same names make the files, in local time where the TOT gives it.
@@ -153,6 +153,77 @@ TEST_F(ProbeCommandTest, UnreadableSectorsNeedRescue) {
   EXPECT_EQ(Member(health, "unreadable_packets").number, 23);  // 4096 bytes touch 22 or 23 packets
   EXPECT_EQ(Member(health, "continuity_errors").number, 0);
   EXPECT_EQ(Member(health, "sync_losses").number, 0);
+}
+
+// A recording spliced from two broadcasts: the head read gives one, the
+// tail the other. The duration is then read from the whole stream, and the
+// time is never shown as a range that runs backwards.
+TEST_F(ProbeCommandTest, HeadAndTailOfTwoBroadcastsAreReadWhole) {
+  if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed: the test streams cannot be made";
+  auto Part = [](const std::string& name, int seconds, const std::string& options, long long utc) {
+    return MakeStream(name, "-f lavfi -i testsrc=size=176x144:rate=25 -f lavfi -i sine -t " +
+                                std::to_string(seconds) + " -c:v mpeg2video -b:v 200k -c:a mp2 "
+                                "-muxrate 2000000 " + options, "--utc " + std::to_string(utc));
+  };
+  const long long kEvening = 1241383440, kAfternoon = 1241373600, kNextDay = 1241473600;
+  std::string evening = Part("evening", 45, "", kEvening);
+  std::string afternoon = Part("afternoon", 45, "", kAfternoon);
+  std::string nextDay = Part("nextday", 45, "-output_ts_offset 30000", kNextDay);
+  std::string whole = Part("whole", 90, "", kEvening);
+  ASSERT_FALSE(evening.empty() || afternoon.empty() || nextDay.empty() || whole.empty());
+  auto Joined = [&](const std::string& second) {
+    std::vector<uint8_t> bytes = ReadWhole(evening), more = ReadWhole(second);
+    bytes.insert(bytes.end(), more.begin(), more.end());
+    return bytes;
+  };
+  Disk d;
+  d.sectorsPerCluster = 64;
+  d.clusterCount = 2600;
+  d.entries.push_back(Recording("Backwards", Joined(afternoon), false));
+  d.entries.push_back(Recording("Clock", Joined(nextDay), false));
+  d.entries.push_back(Recording("Whole", ReadWhole(whole), false));
+  testdisk::Layout layout = Build(d);
+  const struct {
+    const char* splice;  // null: one broadcast
+    bool full;
+  } cases[] = {{"the broadcast time runs backwards", true},
+               {"the clock does not run on across the bytes not read", true},
+               {nullptr, false}};
+  ChildResult r = RunMelvir({"probe", "--json", Path("disk.img")});
+  ASSERT_EQ(r.status, 0) << r.err;
+  JsonValue v;
+  std::string error;
+  ASSERT_TRUE(ParseJson(r.out, &v, &error)) << error << "\n" << r.out;
+  ASSERT_EQ(v.items.size(), 3u);
+  for (size_t i = 0; i < 3; ++i) {
+    const JsonValue& p = v.items[i];
+    SCOPED_TRACE(Member(p, "name").text);
+    if (cases[i].splice) EXPECT_EQ(Member(p, "splice").text, cases[i].splice);
+    else EXPECT_EQ(Member(p, "splice").kind, JsonValue::kNull);
+    EXPECT_EQ(Member(p, "full").boolean, cases[i].full);
+    EXPECT_NEAR(Member(p, "duration_s").number, 90.0, 0.5);
+  }
+  ChildResult text = RunMelvir({"probe", "-n", "1", Path("disk.img")});
+  EXPECT_NE(text.out.find("time       2009-05-03T20:44:00Z at the start, 2009-05-03T18:0"), std::string::npos)
+      << text.out;
+  EXPECT_EQ(text.out.find(" to "), std::string::npos) << text.out;
+
+  // When the middle cannot be read, the duration is not known, and said.
+  uint64_t middle = layout.ClusterByte(layout.chains[0][layout.chains[0].size() / 2]);
+  char map[256];
+  std::snprintf(map, sizeof map, "0x0 +\n0x0 0x%llX +\n0x%llX 0x200 -\n0x%llX 0x%llX +\n",
+                (unsigned long long)middle, (unsigned long long)middle, (unsigned long long)(middle + 512),
+                (unsigned long long)(layout.imageSize - middle - 512));
+  WriteWholeFile(Path("disk.map"), map);
+  ChildResult unread = RunMelvir({"probe", "--json", "-n", "1", "--mapfile", Path("disk.map"), Path("disk.img")});
+  EXPECT_EQ(unread.status, 1) << unread.err;
+  EXPECT_NE(unread.err.find("so its duration is not known (--rescue reads past damage)"), std::string::npos) << unread.err;
+  JsonValue u;
+  ASSERT_TRUE(ParseJson(unread.out, &u, &error)) << error << "\n" << unread.out;
+  ASSERT_EQ(u.items.size(), 1u);
+  EXPECT_EQ(Member(u.items[0], "splice").text, cases[0].splice);
+  EXPECT_EQ(Member(u.items[0], "duration_s").kind, JsonValue::kNull);
+  EXPECT_FALSE(Member(u.items[0], "full").boolean);
 }
 
 }  // namespace
