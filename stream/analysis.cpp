@@ -10,11 +10,15 @@ namespace {
 const u64 kHeadPcrTicks = 35 * kTicksPerSecond;
 const u64 kPtsLateness = kTicksPerSecond;  // frames come out of order by far less
 
-Clock* ClockOf(std::vector<PidClock>* clocks, u16 pid) {
-  for (PidClock& c : *clocks)
-    if (c.pid == pid) return &c.clock;
-  clocks->push_back(PidClock{pid, Clock{}});
-  return &clocks->back().clock;
+// The clock of pid, found through index (each PID's clock + 1, or 0) so
+// that a stream with clocks on many PIDs costs no more per packet.
+Clock* ClockOf(std::vector<PidClock>* clocks, std::vector<u16>* index, u16 pid) {
+  u16& at = (*index)[pid];
+  if (!at) {
+    clocks->push_back(PidClock{pid, Clock{}});
+    at = u16(clocks->size());
+  }
+  return &(*clocks)[at - 1].clock;
 }
 
 void ReadPacket(StreamAnalysis* a, const u8* p, u64 at) {
@@ -32,11 +36,11 @@ void ReadPacket(StreamAnalysis* a, const u8* p, u64 at) {
     ++a->pids[pid].continuityErrors;
   }
   u64 ticks;
-  if (PacketPcr(p, &ticks)) SeeClock(ClockOf(&a->pcr, pid), ticks, at, PacketDiscontinuity(p), 0);
+  if (PacketPcr(p, &ticks)) SeeClock(ClockOf(&a->pcr, &a->pcrOf, pid), ticks, at, PacketDiscontinuity(p), 0);
   if (CarriesTables(a->tables, pid)) {
     PushTablePacket(&a->tables, pid, p);
   } else if (PacketStartsUnit(p) && PesTimestamp(p, &ticks)) {
-    SeeClock(ClockOf(&a->pts, pid), ticks, at, PacketDiscontinuity(p), kPtsLateness);
+    SeeClock(ClockOf(&a->pts, &a->ptsOf, pid), ticks, at, PacketDiscontinuity(p), kPtsLateness);
   }
 }
 
@@ -98,6 +102,8 @@ bool StartAnalysis(StreamAnalysis* a) {
   *a = StreamAnalysis{};
   a->pids.assign(kPidCount, PidCounts{});
   a->continuity.assign(kPidCount, PidContinuity{});
+  a->pcrOf.assign(kPidCount, 0);
+  a->ptsOf.assign(kPidCount, 0);
   return StartTables(&a->tables);
 }
 

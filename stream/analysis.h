@@ -43,6 +43,7 @@ struct StreamAnalysis {
   std::vector<PidCounts> pids;
   std::vector<PidContinuity> continuity;
   std::vector<PidClock> pcr, pts;
+  std::vector<u16> pcrOf, ptsOf;  // for each PID its clock's index + 1, or 0
   StreamTables tables;
 };
 

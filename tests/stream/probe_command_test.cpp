@@ -1,8 +1,12 @@
 // melvir probe on a recorder disk image holding the test streams.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 
 #include "../cli/child.h"
 #include "../cli/json_check.h"
@@ -224,6 +228,41 @@ TEST_F(ProbeCommandTest, HeadAndTailOfTwoBroadcastsAreReadWhole) {
   EXPECT_EQ(Member(u.items[0], "splice").text, cases[0].splice);
   EXPECT_EQ(Member(u.items[0], "duration_s").kind, JsonValue::kNull);
   EXPECT_FALSE(Member(u.items[0], "full").boolean);
+}
+
+// Bytes the process has read so far (its rchar).
+uint64_t BytesRead(pid_t pid) {
+  std::ifstream io("/proc/" + std::to_string(pid) + "/io");
+  std::string key;
+  uint64_t value = 0;
+  while (io >> key >> value)
+    if (key == "rchar:") return value;
+  return 0;
+}
+
+// Ctrl-C in the middle of a long recording stops the probe there, not after
+// the recording: 32 GiB (of zeros, which cost the image nothing) read whole.
+TEST_F(ProbeCommandTest, CtrlCStopsTheReadAtOnce) {
+  Disk d;
+  d.sectorsPerCluster = 1024;
+  d.clusterCount = 66000;
+  d.entries.push_back(testdisk::PatternRecording("Long", 65536));
+  Build(d);
+  bool sent = false;
+  std::chrono::steady_clock::time_point at;
+  ChildResult r = RunMelvir({"probe", "--full", Path("disk.img")}, 120, [&](pid_t child) {
+    if (!sent && BytesRead(child) >= (256u << 20)) {
+      kill(child, SIGINT);
+      sent = true;
+      at = std::chrono::steady_clock::now();
+    }
+  });
+  double after = std::chrono::duration<double>(std::chrono::steady_clock::now() - at).count();
+  ASSERT_TRUE(sent) << r.err;
+  EXPECT_EQ(r.status, 130) << r.err;
+  EXPECT_EQ(r.err, "melvir: stopped\n");
+  EXPECT_EQ(r.out, "");
+  EXPECT_LT(after, 5.0);  // reading all of it takes several times that
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The stream reader on streams ffmpeg and melvir-ts-si make at test time.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -209,6 +210,35 @@ TEST(StreamProbe, ClockAcrossWrapAndSplices) {
     EXPECT_EQ(s.durationSource, kDurationPcr);
     EXPECT_NEAR(s.durationSeconds, c.seconds, 0.4);
     EXPECT_EQ(PidErrors(s, 0x100) > 0, c.pcrPidErrors);
+  }
+}
+
+// A hostile event table names a new event, or a new service, in every
+// section: each section must cost the same little, so that 64 MiB of them
+// read in far less than the minute a cost growing with the events seen
+// took. The tables kept stay bounded, and the programme is still found.
+TEST(StreamProbe, HostileEventTablesCostLittlePerSection) {
+  NEED_FFMPEG();
+  const struct {
+    const char* name;
+    const char* flood;
+    bool event;  // of the programme's service
+  } cases[] = {{"events", "--eit-flood 180000", true},
+               {"services", "--eit-flood 180000 --flood-services", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string path = MakeStream(std::string("flood-") + c.name,
+                                  "-f lavfi -i testsrc=size=176x144:rate=25 -t 1 -c:v mpeg2video",
+                                  std::string("--utc 1241383440 ") + c.flood);
+    ASSERT_FALSE(path.empty());
+    std::vector<unsigned char> bytes = ReadWhole(path);
+    ASSERT_GT(bytes.size(), 64u << 20);
+    auto start = std::chrono::steady_clock::now();
+    ProbeSummary s = Analyze(bytes);
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(seconds, 10.0);
+    EXPECT_TRUE(s.programKnown);
+    EXPECT_EQ(s.event.known, c.event);
   }
 }
 
