@@ -97,6 +97,7 @@ void AppendCard(std::string* out, const CataloguePage& page, const CatalogueCard
   AppendRow(out, "Channel", c.service);
   AppendRow(out, "Title", c.title);
   AppendRow(out, "Date", c.date.empty() ? c.time : c.time.empty() ? c.date : c.date + " " + c.time);
+  AppendRow(out, "Video", c.video);
   *out += "<dt>Duration</dt><dd>";
   FormatDuration(c.durationS, out);
   *out += "</dd>\n<dt>Size</dt><dd>";

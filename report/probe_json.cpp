@@ -60,6 +60,19 @@ void Service(std::FILE* out, bool known, const ServiceEntry& service) {
   std::fprintf(out, ", \"service_id\": %u, \"type\": %u}", service.serviceId, service.type);
 }
 
+// A video stream's format from its own headers; null what is not known.
+void Video(std::FILE* out, const VideoFormat& f) {
+  if (f.known) std::fprintf(out, ", \"width\": %u, \"height\": %u", f.width, f.height);
+  else std::fputs(", \"width\": null, \"height\": null", out);
+  if (f.rateDen) std::fprintf(out, ", \"frame_rate\": %.3f", double(f.rateNum) / f.rateDen);
+  else std::fputs(", \"frame_rate\": null", out);
+  char aspect[24];
+  FormatAspect(f, aspect);
+  std::fputs(", \"aspect_ratio\": ", out);
+  if (aspect[0]) WriteJsonUtf8(out, aspect);
+  else std::fputs("null", out);
+}
+
 void Streams(std::FILE* out, const std::vector<StreamSummary>& streams) {
   std::fputs("\"streams\": [", out);
   for (size_t i = 0; i < streams.size(); ++i) {
@@ -70,6 +83,7 @@ void Streams(std::FILE* out, const std::vector<StreamSummary>& streams) {
     else std::fputs("null", out);
     std::fputs(", ", out);
     Language(out, st.language);
+    if (st.kind == kKindVideo) Video(out, st.video);
     std::fprintf(out, ", \"continuity_errors\": %u}", st.continuityErrors);
   }
   std::fputc(']', out);

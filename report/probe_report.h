@@ -34,6 +34,12 @@ void CardOfProbe(const ProbeRecord& record, CatalogueCard* card);
 // The stream holds a video stream.
 bool HasVideo(const ProbeSummary& summary);
 
+// A video stream's format as one line shows it: "720x576, 25 fps, 16:9"
+// (what is not known left out); "" when none is.
+void FormatVideo(const VideoFormat& format, char out[64]);
+// Its display aspect ratio: "16:9", "2.21:1"; "" when not known.
+void FormatAspect(const VideoFormat& format, char out[24]);
+
 // A duration as hours and minutes: "0h45", "1h05" (to the nearest minute).
 void FormatHoursMinutes(u32 seconds, char out[16]);
 

@@ -31,13 +31,34 @@ void Program(std::FILE* out, bool several, u16 number, bool known, const Service
     if (known) std::fprintf(out, ", service %s", name);
     std::fputc('\n', out);
   }
-  for (const StreamSummary& st : streams)
-    std::fprintf(out, "  %-10s pid %u, type 0x%02X, %s, %s%s%s, %u continuity errors\n", "stream",
+  for (const StreamSummary& st : streams) {
+    char video[64];
+    FormatVideo(st.video, video);
+    std::fprintf(out, "  %-10s pid %u, type 0x%02X, %s, %s%s%s%s%s, %u continuity errors\n", "stream",
                  st.pid, st.streamType, kKinds[st.kind], st.codec ? st.codec : "unknown codec",
-                 st.language[0] ? ", " : "", st.language, st.continuityErrors);
+                 video[0] ? ", " : "", video, st.language[0] ? ", " : "", st.language,
+                 st.continuityErrors);
+  }
 }
 
 }  // namespace
+
+void FormatVideo(const VideoFormat& f, char out[64]) {
+  out[0] = 0;
+  if (!f.known) return;
+  u32 n = u32(std::snprintf(out, 64, "%ux%u", f.width, f.height));
+  if (f.rateDen == 1) n += u32(std::snprintf(out + n, 64 - n, ", %u fps", f.rateNum));
+  else if (f.rateDen) n += u32(std::snprintf(out + n, 64 - n, ", %.2f fps", double(f.rateNum) / f.rateDen));
+  char aspect[24];
+  FormatAspect(f, aspect);
+  if (aspect[0]) std::snprintf(out + n, 64 - n, ", %s", aspect);
+}
+
+void FormatAspect(const VideoFormat& f, char out[24]) {
+  out[0] = 0;
+  if (f.aspectDen == 100) std::snprintf(out, 24, "%u.%02u:1", f.aspectNum / 100, f.aspectNum % 100);
+  else if (f.aspectDen) std::snprintf(out, 24, "%u:%u", f.aspectNum, f.aspectDen);
+}
 
 void FormatHoursMinutes(u32 seconds, char out[16]) {
   u32 minutes = (seconds + 30) / 60;

@@ -106,10 +106,13 @@ void ChooseEvents(const StreamAnalysis& a, u16 service, ProbeSummary* s) {
 void ClassifyStream(const ElementaryStream& e, StreamKind* kind, const char** codec) {
   *kind = kKindData;
   *codec = nullptr;
+  static const char* const kVideoCodecs[] = {nullptr, "MPEG-1/2 video", "H.264", "HEVC"};
+  if (VideoCodingOf(e.streamType) != kVideoOther) {
+    *kind = kKindVideo;
+    *codec = kVideoCodecs[VideoCodingOf(e.streamType)];
+    return;
+  }
   switch (e.streamType) {
-    case 0x01: case 0x02: *kind = kKindVideo; *codec = "MPEG-1/2 video"; return;
-    case 0x1B: *kind = kKindVideo; *codec = "H.264"; return;
-    case 0x24: *kind = kKindVideo; *codec = "HEVC"; return;
     case 0x03: case 0x04: *kind = kKindAudio; *codec = "MPEG audio"; return;
     case 0x0F: *kind = kKindAudio; *codec = "AAC"; return;
     case 0x11: *kind = kKindAudio; *codec = "HE-AAC (LATM)"; return;
@@ -137,6 +140,7 @@ void DescribeProgram(const StreamAnalysis& a, const ProgramTable& program, Progr
     ClassifyStream(e, &st.kind, &st.codec);
     std::memcpy(st.language, e.language, sizeof st.language);
     st.continuityErrors = a.pids[e.pid].continuityErrors;
+    if (const VideoFormat* f = VideoFormatOf(a, e.pid)) st.video = *f;
     out->streams.push_back(st);
   }
   for (const ServiceEntry& e : a.tables.services) {

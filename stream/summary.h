@@ -18,6 +18,7 @@ struct StreamSummary {
   const char* codec;     // null when not known
   char language[4];      // "" when not known
   u32 continuityErrors;
+  VideoFormat video;     // of a video stream whose header was read (video.known)
 };
 
 // A programme of the PAT whose PMT was seen: its service and its streams.

@@ -57,6 +57,7 @@ void OnPmt(void* context, dvbpsi_pmt_t* pmt) {
       e.streamType = es->i_type;
       DescribeStream(es->p_first_descriptor, &e);
       p.streams.push_back(e);
+      t->streamTypeOf[e.pid & kNullPid] = e.streamType;
     }
   }
   dvbpsi_pmt_delete(pmt);
@@ -152,6 +153,7 @@ bool operator<(const EventKey& a, const EventKey& b) {
 
 bool StartTables(StreamTables* t) {
   t->subtables = 0;
+  t->streamTypeOf.assign(kPidCount, 0);
   t->decoderOf.assign(kPidCount, 0);
   dvbpsi_t* pat = AddDecoder(t, kPatPid);
   if (!pat || !dvbpsi_pat_attach(pat, OnPat, t)) return false;

@@ -80,6 +80,7 @@ struct StreamTables {
   // names them), and for each PID its decoder's index + 1, or 0.
   std::vector<dvbpsi_s*> decoders;
   std::vector<u16> decoderOf;
+  std::vector<u8> streamTypeOf;  // for each PID the stream_type a PMT gave it, or 0
   u32 subtables;  // tables attached to the demuxes of the SDT, EIT and time PIDs
 };
 

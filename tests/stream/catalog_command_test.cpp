@@ -46,11 +46,13 @@ TEST_F(CatalogCommandTest, WritesPageJsonAndPictures) {
     const char* name;
     std::string ffmpeg;
     int width, height;  // of the picture; 0: none
+    const char* video;  // as the card shows it
   } cases[] = {
-      {"wide", Video("720x576", "-c:v mpeg2video -b:v 2M -aspect 16:9"), 320, 180},
-      {"narrow", Video("720x576", "-c:v mpeg2video -b:v 2M -aspect 4:3"), 320, 240},
-      {"hd", Video("1440x1080", "-vf setsar=4/3 -c:v libx264 -preset ultrafast -g 25"), 320, 180},
-      {"radio", "-f lavfi -i sine -t 3 -c:a mp2", 0, 0},
+      {"wide", Video("720x576", "-c:v mpeg2video -b:v 2M -aspect 16:9"), 320, 180, "720x576, 25 fps, 16:9"},
+      {"narrow", Video("720x576", "-c:v mpeg2video -b:v 2M -aspect 4:3"), 320, 240, "720x576, 25 fps, 4:3"},
+      {"hd", Video("1440x1080", "-vf setsar=4/3 -c:v libx264 -preset ultrafast -g 25"), 320, 180,
+       "1440x1080, 25 fps, 16:9"},
+      {"radio", "-f lavfi -i sine -t 3 -c:a mp2", 0, 0, nullptr},
   };
   Disk d;
   d.clusterCount = 1500;
@@ -99,6 +101,10 @@ TEST_F(CatalogCommandTest, WritesPageJsonAndPictures) {
   EXPECT_EQ(page.find("<script"), std::string::npos);
   EXPECT_NE(page.find("2009-05-03 22:44"), std::string::npos);  // local time, from the TOT
   EXPECT_NE(page.find("melvir extract -n 3 "), std::string::npos);
+  for (const auto& c : cases) {
+    std::string row = std::string("<dt>Video</dt><dd>") + (c.video ? c.video : "&ndash;") + "</dd>";
+    EXPECT_NE(page.find(row), std::string::npos) << c.name;
+  }
 
   EXPECT_EQ(RunMelvir({"catalog", Path("disk.img")}).status, 2);  // no -d
 }

@@ -242,4 +242,45 @@ TEST(StreamProbe, HostileEventTablesCostLittlePerSection) {
   }
 }
 
+// The picture format from the stream's own headers, for each coding and
+// what it varies: MPEG-2's aspect codes, square samples and sequence
+// extension (a width past 4095, frame rate 30000/1001), MPEG-1's pixel
+// aspect without one, H.264's cropping (1080 lines of 1088 coded;
+// field-coded; 4:2:2 chroma) and its VUI sample aspect ratio and timing.
+TEST(StreamProbe, VideoFormatFromSequenceHeaderOrSps) {
+  NEED_FFMPEG();
+  const struct {
+    const char* name;
+    const char* video;  // testsrc's size and rate, then the output's options
+    u32 width, height, rateNum, rateDen, aspectNum, aspectDen;
+  } cases[] = {
+      {"mpeg2-wide", "720x576:rate=25 -c:v mpeg2video -aspect 16:9", 720, 576, 25, 1, 16, 9},
+      {"mpeg2-ntsc", "720x480:rate=30000/1001 -c:v mpeg2video -aspect 4:3", 720, 480, 30000, 1001, 4, 3},
+      {"mpeg2-square", "176x144:rate=50 -c:v mpeg2video -vf setsar=1", 176, 144, 50, 1, 11, 9},
+      {"mpeg2-large", "4160x240:rate=25 -c:v mpeg2video -aspect 221:100", 4160, 240, 25, 1, 221, 100},
+      {"mpeg1", "352x288:rate=25 -c:v mpeg1video -aspect 4:3", 352, 288, 25, 1, 4, 3},
+      {"h264-hd", "1440x1080:rate=25 -vf setsar=4/3 -pix_fmt yuv420p -c:v libx264 -preset ultrafast",
+       1440, 1080, 25, 1, 16, 9},
+      {"h264-fields", "1920x1080:rate=25 -vf setsar=1 -pix_fmt yuv420p -c:v libx264 -preset ultrafast "
+       "-flags +ildct+ilme -x264opts interlaced=1", 1920, 1080, 25, 1, 16, 9},
+      {"h264-422", "720x576:rate=25 -vf setsar=16/11 -pix_fmt yuv422p -c:v libx264 -preset ultrafast "
+       "-x264opts crop-rect=2,0,6,2", 712, 574, 25, 1, 16, 9},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string path = MakeStream(c.name, std::string("-f lavfi -i testsrc=size=") + c.video + " -t 1", "");
+    ASSERT_FALSE(path.empty());
+    ProbeSummary s = Analyze(ReadWhole(path));
+    ASSERT_EQ(s.streams.size(), 1u);
+    const VideoFormat& f = s.streams[0].video;
+    ASSERT_TRUE(f.known);
+    EXPECT_EQ(f.width, c.width);
+    EXPECT_EQ(f.height, c.height);
+    EXPECT_EQ(f.rateNum, c.rateNum);
+    EXPECT_EQ(f.rateDen, c.rateDen);
+    EXPECT_EQ(f.aspectNum, c.aspectNum);
+    EXPECT_EQ(f.aspectDen, c.aspectDen);
+  }
+}
+
 }  // namespace
