@@ -97,7 +97,7 @@ int PrepareCatalog(const Options& o) {
 
 int CatalogCommand(const Options& o, const Catalog& c) {
   std::vector<const Recording*> rows;
-  if (!o.all && !o.rangeCount) {
+  if (!SelectionWays(o)) {
     for (const Recording& r : c.recordings) rows.push_back(&r);
   } else if (!SelectRecordings(o, c, &rows)) {
     return kExitFailed;
@@ -117,6 +117,8 @@ int CatalogCommand(const Options& o, const Catalog& c) {
   std::fputc('[', out.json);
   static CataloguePage page;
   page.source = c.source;
+  // The disk is found where --header says, and only there.
+  page.options = o.headerSector ? "--header " + std::to_string(o.headerSector) : "";
   u32 listed = 0, done = 0;
   for (const Recording* r : rows) listed += r->entry.sizeMiB;
   CatchInterrupt();

@@ -35,7 +35,8 @@
   "                    [--trace | --trace-file FILE] [SOURCE...]\n"
 
 #define CATALOG_USAGE                                                                     \
-  "usage: melvir catalog [-n LIST | --all] -d DIR [--full] [--rescue] [--mapfile FILE]\n"  \
+  "usage: melvir catalog [-n LIST | --all | --name PATTERN | --slot LIST | --cluster C]\n" \
+  "                      -d DIR [--full] [--rescue] [--mapfile FILE] [--header SECTOR]\n"  \
   "                      [--charset NAME] [SOURCE...]\n"
 
 #define STATUSES                                                                        \
@@ -274,24 +275,28 @@ const char kCatalogHelp[] =
     "Writes a catalogue of the recordings into DIR (made when missing):\n"
     "DIR/index.html, one self-contained page (no script, nothing fetched) with a\n"
     "card for each recording: its picture, name, channel, title, date and time\n"
-    "(local where the stream gives the offset), video format, duration, size,\n"
-    "health and the\n"
-    "'melvir extract -n INDEX' command that copies it; DIR/catalog.json, what\n"
-    "'melvir probe --json' prints with \"thumbnail\" added to each object\n"
-    "(\"thumbs/INDEX.jpg\", or null); and DIR/thumbs/INDEX.jpg, a picture of each\n"
-    "recording with video: the first key frame from a tenth of the way in, 320\n"
+    "(local where the stream gives the offset), video format, duration (1 h 02\n"
+    "min, 45 min, 58 s), size, health and the 'melvir extract -n INDEX' command\n"
+    "that copies it; DIR/catalog.json, what 'melvir probe --json' prints with\n"
+    "\"thumbnail\" added to each object (\"thumbs/INDEX.jpg\", or null); and\n"
+    "DIR/thumbs/INDEX.jpg, a picture of each recording with video: the first key\n"
+    "frame from a tenth of the way in (the first of all when none follows), 320\n"
     "pixels wide at the display aspect ratio. Existing files of those names are\n"
-    "replaced. The stream is read as probe reads it. Without -n or --all, every\n"
-    "recording. A progress line on stderr when it is a terminal.\n"
+    "replaced. The stream is read as probe reads it. Without -n, --all, --name,\n"
+    "--slot or --cluster, every recording. A progress line on stderr when it is a\n"
+    "terminal.\n"
     "\n"
     "  -n LIST          recordings by number: 3, or 2,5-7\n"
     "  --all            every recording\n"
+    "  --name PATTERN   every recording whose name matches the shell pattern\n"
+    PLACES
     "  -d DIR           the folder the catalogue is written in\n"
     "  --full           read each whole stream (the health counts then cover it all)\n"
     "  --rescue         read past damage: unreadable packets are counted, not read,\n"
     "                   and read as zeros for the picture\n"
     "  --mapfile FILE   a GNU ddrescue mapfile of the one SOURCE, an image: every\n"
     "                   sector not finished (+) in it fails to read\n"
+    HEADER
     "  --charset NAME   how names are coded: ISO-8859-1 (default), ISO-8859-15,\n"
     "                   CP1252, UTF-8, or dvb (a broadcast selector byte, else ISO 6937)\n"
     "\n" SOURCES "\n"

@@ -30,6 +30,7 @@ struct CatalogueCard {
 
 struct CataloguePage {
   std::string source;  // the disk or image named in the commands, "" for none
+  std::string options;  // what the commands need before it ("--header 64"), or ""
   std::vector<CatalogueCard> cards;
 };
 

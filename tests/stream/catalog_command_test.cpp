@@ -157,4 +157,50 @@ TEST_F(CatalogCommandTest, UnreadablePictureNeedsRescue) {
   }
 }
 
+// The recordings are chosen as probe and extract choose them, and a disk
+// found through --header is named so in the commands the page shows.
+TEST_F(CatalogCommandTest, SelectsAsTheOtherCommandsDo) {
+  if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed: the test streams cannot be made";
+  std::string path = MakeStream("pick", "-f lavfi -i sine -t 1 -c:a mp2", "");
+  ASSERT_FALSE(path.empty());
+  Disk d;
+  for (const char* name : {"News", "Film", "Night film"}) {
+    Entry e;
+    e.name = name;
+    std::vector<uint8_t> bytes = ReadWhole(path);
+    e.clusters = uint32_t((bytes.size() + 32767) / 32768);
+    e.content = BytesContent(bytes);
+    d.entries.push_back(e);
+  }
+  testdisk::Layout layout = Build(d);
+  const struct {
+    std::vector<std::string> args;
+    std::vector<int> indexes;
+  } cases[] = {
+      {{"--name", "*film"}, {2, 3}},
+      {{"--slot", "0,2"}, {1, 3}},
+      {{"--cluster", std::to_string(layout.chains[1][0])}, {2}},
+      {{"--header", "64", "-n", "3"}, {3}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args[0]);
+    std::vector<std::string> args = {"catalog", "-d", Path("out")};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    args.push_back(Path("disk.img"));
+    ChildResult r = RunMelvir(args);
+    ASSERT_EQ(r.status, 0) << r.err;
+    JsonValue v;
+    std::string error;
+    std::vector<unsigned char> json = ReadWhole(Path("out/catalog.json"));
+    ASSERT_TRUE(ParseJson(std::string(json.begin(), json.end()), &v, &error)) << error;
+    std::vector<int> indexes;
+    for (const JsonValue& item : v.items) indexes.push_back(int(Member(item, "index").number));
+    EXPECT_EQ(indexes, c.indexes);
+  }
+  std::vector<unsigned char> bytes = ReadWhole(Path("out/index.html"));
+  std::string page(bytes.begin(), bytes.end());
+  EXPECT_NE(page.find("melvir extract -n 3 --header 64 " + Path("disk.img")), std::string::npos) << page;
+  EXPECT_EQ(RunMelvir({"catalog", "-d", Path("out"), "-n", "1", "--slot", "1", Path("disk.img")}).status, 2);
+}
+
 }  // namespace
