@@ -157,7 +157,8 @@ const char kExtractHelp[] =
     "                   gives the offset: 2009-05-03, 22.44), {date_utc}, {time_utc},\n"
     "                   {duration} (0h45); one with no value is left out with the\n"
     "                   blanks and separators beside it, an empty result is {name}\n"
-    "                   (on Windows only {name}, {index} and {cluster})\n"
+    "                   (on Windows only {name}, {index} and {cluster}); a lost\n"
+    "                   recording's {name} is lost-CLUSTER, its {index} empty\n"
     COMMON RESCUE HEADER
     "  --report FILE    with --rescue: one JSON object per recording, its output,\n"
     "                   bytes written, unreadable [[offset, length], ...], chain_end\n"

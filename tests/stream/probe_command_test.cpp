@@ -230,6 +230,30 @@ TEST_F(ProbeCommandTest, HeadAndTailOfTwoBroadcastsAreReadWhole) {
   EXPECT_FALSE(Member(u.items[0], "full").boolean);
 }
 
+// A lost recording is named by --name-format as a listed one is, from
+// what its stream says (it has no number: {index} is left out).
+TEST_F(ProbeCommandTest, NameFormatNamesLostRecordings) {
+  if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed: the test streams cannot be made";
+  std::string path = MakeStream("lost", Mpeg2TwoLanguages(3), kEvents + " --sdt 'Arte|ARTE'");
+  ASSERT_FALSE(path.empty());
+  Disk d;
+  d.entries.push_back(Recording("Gone", ReadWhole(path), true));
+  d.entries[0].type = 0;  // its clusters kept, its name gone
+  testdisk::Layout layout = Build(d);
+  std::string first = std::to_string(layout.chains[0][0]);
+  const char* format = "{index} {date} {time} {service} - {title} ({cluster})";
+  std::string file = "2009-05-03 22.44 Arte - Le film (" + first + ").ts";
+  for (const char* way : {"--lost", "--all-lost"}) {
+    SCOPED_TRACE(way);
+    std::vector<std::string> args = {"extract", way, "-d", Path(way), "--quiet", "--name-format", format,
+                                     Path("disk.img")};
+    if (std::string(way) == "--lost") args.insert(args.begin() + 2, first);
+    ChildResult r = RunMelvir(args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Exists(Path(std::string(way) + "/" + file))) << file;
+  }
+}
+
 // Bytes the process has read so far (its rchar).
 uint64_t BytesRead(pid_t pid) {
   std::ifstream io("/proc/" + std::to_string(pid) + "/io");
