@@ -100,7 +100,7 @@ int PrepareCatalog(const Options& o) {
 
 int CatalogCommand(const Options& o, const Catalog& c) {
   std::vector<const Recording*> rows;
-  if (!o.all && !o.rangeCount) {
+  if (!SelectionWays(o)) {
     for (const Recording& r : c.recordings) rows.push_back(&r);
   } else if (!SelectRecordings(o, c, &rows)) {
     return kExitFailed;
@@ -121,6 +121,8 @@ int CatalogCommand(const Options& o, const Catalog& c) {
   std::fputc('[', out.json);
   static CataloguePage page;
   page.source = c.source;
+  // The disk is found where --header says, and only there.
+  page.options = o.headerSector ? "--header " + std::to_string(o.headerSector) : "";
   u32 listed = 0, done = 0;
   for (const Recording* r : rows) listed += r->entry.sizeMiB;
   CatchInterrupt();
@@ -133,14 +135,18 @@ int CatalogCommand(const Options& o, const Catalog& c) {
     FormatText(label, sizeof label, "%u/%u %s", unsigned(i + 1), unsigned(rows.size()), r.decoded);
     ProgressPercent(u32(i * 100 / rows.size()));
     ProgressLabel(label);
-    if (ProbeRecording(r, o.full, o.rescue, RescueHint(o), &record)) {
+    bool probed = ProbeRecording(r, o.full, o.rescue, RescueHint(o), &record);
+    if (!probed || record.middleUnread) unread = true;
+    if (probed) {
       CatalogueCard card;
       CardOfProbe(record, &card);
-      if (!AddPicture(o, r, record, &out, &card)) unread = true;
+      bool pictured = AddPicture(o, r, record, &out, &card);
+      if ((stopped = Interrupted())) break;  // its picture was not looked for to the end
+      if (!pictured) unread = true;
       AddJson(record, card, &out);
       page.cards.push_back(card);
-    } else {
-      unread = true;
+    } else if ((stopped = record.stopped)) {
+      break;
     }
     ProgressMiB(done += r.entry.sizeMiB);
   }

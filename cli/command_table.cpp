@@ -44,7 +44,9 @@ bool ValidateProbe(Options* o) {
 }
 
 bool ValidateCatalog(Options* o) {
-  if (o->all && o->rangeCount) return Refuse(o, "-n and --all exclude each other");
+  if (SelectionWays(*o) > 1)
+    return Refuse(o, "catalog takes at most one of -n LIST, --all, --name PATTERN, --slot LIST and "
+                     "--cluster C");
   if (!o->outputDir) return Refuse(o, "catalog needs -d DIR, the folder it writes the catalogue in");
   return true;
 }
@@ -177,8 +179,8 @@ const CommandRow kCommandRows[] = {
          BIT(kOptRescue) | BIT(kOptMapfile) | BIT(kOptHeader) | BIT(kOptCharset) | kTracing,
      kProbeUsage, kProbeHelp, nullptr, ValidateProbe, PrepareProbe, nullptr, RunProbe},
     {kCatalog, "catalog", "a catalogue page of the recordings, with a picture of each",
-     BIT(kOptNumbers) | BIT(kOptAll) | BIT(kOptFolder) | BIT(kOptFull) | BIT(kOptRescue) |
-         BIT(kOptMapfile) | BIT(kOptCharset),
+     BIT(kOptNumbers) | BIT(kOptAll) | BIT(kOptName) | kByPlace | BIT(kOptFolder) | BIT(kOptFull) |
+         BIT(kOptRescue) | BIT(kOptMapfile) | BIT(kOptHeader) | BIT(kOptCharset),
      kCatalogUsage, kCatalogHelp, nullptr, ValidateCatalog, PrepareCatalog, nullptr, RunCatalog},
     {kHelp, "help", "this text, or a command's own: melvir help extract", 0, kHelpUsage,
      nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},

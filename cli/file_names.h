@@ -17,4 +17,8 @@ void StreamNameValues(const Recording& recording, bool rescue, NameValues* value
 void FormatFileNames(const char* format, bool rescue, const Catalog& catalog,
                      std::vector<std::string>* files);
 
+// Each lost recording's file name (r.file) under the format, unique over
+// them; they have no number, so {index} is empty.
+void NameLostRecordings(const char* format, bool rescue, std::vector<Recording>* lost);
+
 #endif

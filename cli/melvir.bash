@@ -17,7 +17,7 @@ _melvir_options() {
     check) options="--json --charset --mapfile --header --find-header $tracing" ;;
     domain) options="--metadata --lost -n --all --slot --cluster $rescuing $tracing --quiet" ;;
     probe) options="-n --all --name --slot --cluster --json --full --rescue --mapfile --header --charset $tracing" ;;
-    catalog) options="-n --all -d --full --rescue --mapfile --charset" ;;
+    catalog) options="-n --all --name --slot --cluster -d --full --rescue --mapfile --header --charset" ;;
     mount) options="--rescue --mapfile --header --charset --background --allow-other $tracing --quiet" ;;
   esac
   echo "$options --help --version"

@@ -23,15 +23,14 @@ int ProbeCommand(const Options& o, const Catalog& c) {
   static ProbeRecord record;
   bool first = true;
   for (const Recording* r : rows) {
+    bool probed = !Interrupted() && ProbeRecording(*r, o.full, o.rescue, RescueHint(o), &record);
     if (Interrupted()) {
       if (o.json) std::fputs(first ? "]\n" : "\n]\n", stdout);
       Say("%s", "stopped");
       return kExitStopped;
     }
-    if (!ProbeRecording(*r, o.full, o.rescue, RescueHint(o), &record)) {
-      failed = true;
-      continue;
-    }
+    if (!probed || record.middleUnread) failed = true;
+    if (!probed) continue;
     if (o.json) {
       std::fputs(first ? "  {" : ",\n  {", stdout);
       WriteProbeJsonMembers(stdout, record);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "cli/cli_port.h"
+#include "cli/os.h"
 #include "cli/recording_reader.h"
 #include "cli/rescue_settings.h"
 #include "rescue/rescue.h"
@@ -28,13 +29,17 @@ void Feed(StreamAnalysis* a, u64 offset, u32 got, const std::vector<StreamHole>&
   if (end > at) FeedStream(a, g_piece + (at - offset), u32(end - at));
 }
 
-// Reads [*offset, to) into the analysis, or until stop says so; false when
-// a read fails.
+// Reads [*offset, to) into the analysis, or until the head is complete;
+// false when a read fails or Ctrl-C stops it (record->stopped).
 bool ReadInto(RecordingReader* reader, StreamAnalysis* a, u64* offset, u64 to, bool head,
               ProbeRecord* record) {
   std::vector<StreamHole> holes;
   while (*offset < to) {
     if (head && (*offset >= kHeadMax || HeadComplete(*a))) return true;
+    if (Interrupted()) {
+      record->stopped = true;
+      return false;
+    }
     u32 n = to - *offset < kRescueReadMax ? u32(to - *offset) : kRescueReadMax;
     u32 got = 0;
     holes.clear();
@@ -48,6 +53,31 @@ bool ReadInto(RecordingReader* reader, StreamAnalysis* a, u64* offset, u64 to, b
   return true;
 }
 
+enum Analysed { kAnalysed, kUnread, kNoMemory };
+
+// The stream analysed from its start: its head and tail, or with full all of
+// it. kUnread: a read failed at *offset, or Ctrl-C stopped it.
+Analysed Analyse(RecordingReader* reader, bool full, ProbeRecord* record, u64* offset) {
+  static StreamAnalysis analysis;
+  *offset = 0;
+  record->probedBytes = 0;
+  if (!StartAnalysis(&analysis)) {
+    EndAnalysis(&analysis);
+    return kNoMemory;
+  }
+  bool read = ReadInto(reader, &analysis, offset, reader->length, !full, record);
+  u64 tail = reader->length > kTailBytes ? reader->length - kTailBytes : 0;
+  if (read && tail > *offset) {
+    SkipTo(&analysis, tail);
+    *offset = tail;
+  }
+  record->full = *offset == record->probedBytes;  // nothing was left unread
+  if (read) read = ReadInto(reader, &analysis, offset, reader->length, false, record);
+  if (read) SummarizeStream(analysis, &record->summary);
+  EndAnalysis(&analysis);
+  return read ? kAnalysed : kUnread;
+}
+
 }  // namespace
 
 bool ProbeRecording(const Recording& r, bool full, bool rescue, const char* hint, ProbeRecord* record) {
@@ -55,7 +85,6 @@ bool ProbeRecording(const Recording& r, bool full, bool rescue, const char* hint
   record->index = r.number;
   record->name = r.entry.name;
   record->decoded = r.decoded;
-  record->full = full;
   static RecordingReader reader;
   OpenRecordingReader(r, rescue, &reader);
   bool quiet = hint == nullptr;
@@ -63,29 +92,32 @@ bool ProbeRecording(const Recording& r, bool full, bool rescue, const char* hint
     if (!quiet) Say("recording %u: its allocation chain cannot be followed%s", r.number, hint);
     return false;
   }
-  static StreamAnalysis analysis;
-  if (!StartAnalysis(&analysis)) {
-    EndAnalysis(&analysis);
-    if (!quiet) Say("%s", "not enough memory for the stream's tables");
-    return false;
-  }
   record->streamBytes = reader.length;
-  u64 offset = 0;
-  bool read = ReadInto(&reader, &analysis, &offset, reader.length, !full, record);
-  u64 tail = reader.length > kTailBytes ? reader.length - kTailBytes : 0;
-  if (read && tail > offset) {
-    SkipTo(&analysis, tail);
-    offset = tail;
+  u64 offset;
+  Analysed outcome = Analyse(&reader, full, record, &offset);
+  if (outcome == kAnalysed && !record->full && record->summary.splice) {
+    // Head and tail are of different broadcasts: only the whole stream tells
+    // the duration; when it cannot be read, the duration is not known.
+    static ProbeRecord headAndTail;
+    headAndTail = *record;
+    if (Analyse(&reader, true, record, &offset) == kAnalysed) {
+      if (!record->summary.splice) record->summary.splice = headAndTail.summary.splice;
+    } else {
+      bool stopped = record->stopped;
+      *record = headAndTail;
+      record->stopped = stopped;
+      record->summary.durationSource = kDurationNone;
+      record->summary.bitrate = 0;
+      record->middleUnread = !stopped;
+      if (!quiet && !stopped)
+        Say("recording %u: cannot be read at stream byte %llu, so its duration is not known%s",
+            r.number, static_cast<unsigned long long>(offset), hint);
+    }
   }
-  record->full = offset == record->probedBytes;  // nothing was left unread
-  if (read) read = ReadInto(&reader, &analysis, &offset, reader.length, false, record);
-  if (!read && !quiet) {
+  if (outcome == kNoMemory && !quiet) Say("%s", "not enough memory for the stream's tables");
+  if (outcome == kUnread && !quiet && !record->stopped)
     Say("recording %u: cannot be read at stream byte %llu%s", r.number,
         static_cast<unsigned long long>(offset), hint);
-  } else if (read) {
-    SummarizeStream(analysis, &record->summary);
-  }
-  EndAnalysis(&analysis);
   if (!quiet && (record->damaged || reader.chainCut)) NoteDamage();
-  return read;
+  return outcome == kAnalysed && !record->stopped;
 }

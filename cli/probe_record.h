@@ -10,9 +10,12 @@
 #include "report/probe_report.h"
 
 // Head (until every table, 64 MiB or 35 s of PCR) and the last 4 MiB, or
-// with full the whole stream. False (said, with hint) when the recording
-// cannot be read without rescue. A null hint: nothing is said, and damage
-// met is not the run's.
+// with full the whole stream; the whole stream too when head and tail do
+// not join (record->middleUnread when it cannot be read: the duration is
+// then unknown, said with hint). False (said, with hint) when the recording
+// cannot be read without rescue, and quietly when Ctrl-C stopped the read
+// (record->stopped). A null hint: nothing is said, and damage met is not
+// the run's.
 bool ProbeRecording(const Recording& recording, bool full, bool rescue, const char* hint,
                     ProbeRecord* record);
 

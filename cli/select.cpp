@@ -46,6 +46,7 @@ bool SelectLost(const Options& o, std::vector<const Recording*>* rows) {
         o.lostCluster);
     return false;
   }
+  if (o.nameFormat) NameLostRecordings(o.nameFormat, o.rescue, &lost);
   for (const Recording& r : lost) rows->push_back(&r);
   return true;
 }

@@ -17,7 +17,10 @@ int ReadPacket(void* opaque, uint8_t* buffer, int size) {
   u64 left = w->end - w->pos;
   u32 want = left < u64(size) ? u32(left) : u32(size);
   u32 got = 0;
-  if (!w->source.read(w->source.context, w->pos, buffer, want, &got)) return AVERROR(EIO);
+  if (!w->source.read(w->source.context, w->pos, buffer, want, &got)) {
+    w->failed = true;
+    return AVERROR(EIO);
+  }
   if (got == 0) return AVERROR_EOF;
   w->pos += got;
   return int(got);

@@ -12,6 +12,7 @@ struct StreamWindow {
   u64 start;  // the window's first stream byte, its position 0
   u64 end;    // one past its last
   u64 pos;
+  bool failed;  // the reader failed
 };
 
 // The window's I/O context, or null; closed by CloseStreamIo.

@@ -71,7 +71,9 @@ bool FirstKeyFrame(AVFormatContext* format, int index, AVCodecContext* dec, Thum
   return ok;
 }
 
-bool ThumbnailFromIo(AVIOContext* io, Thumbnail* out) {
+// *video: the window holds a video stream.
+bool ThumbnailFromIo(AVIOContext* io, Thumbnail* out, bool* video) {
+  *video = false;
   AVFormatContext* format = avformat_alloc_context();
   if (!format) return false;
   format->pb = io;
@@ -88,6 +90,7 @@ bool ThumbnailFromIo(AVIOContext* io, Thumbnail* out) {
   bool ok = false;
   if (avformat_find_stream_info(format, nullptr) >= 0) {
     int index = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    *video = index >= 0;
     AVCodecContext* dec = index >= 0 ? OpenDecoder(format->streams[index]) : nullptr;
     if (dec) ok = FirstKeyFrame(format, index, dec, out);
     avcodec_free_context(&dec);
@@ -96,20 +99,31 @@ bool ThumbnailFromIo(AVIOContext* io, Thumbnail* out) {
   return ok;
 }
 
-}  // namespace
-
-bool MakeThumbnail(const StreamSource& source, Thumbnail* out) {
-  av_log_set_level(AV_LOG_QUIET);
-  StreamWindow window;
+// A picture from the first key frame in the kSearchBytes from start.
+bool PictureFrom(const StreamSource& source, u64 start, Thumbnail* out, bool* video, bool* failed) {
+  StreamWindow window = {};
   window.source = source;
-  window.start = source.length / 10 / kPacketSize * kPacketSize;
-  window.end = source.length - window.start > kSearchBytes ? window.start + kSearchBytes : source.length;
-  window.pos = window.start;
+  window.start = start;
+  window.end = source.length - start > kSearchBytes ? start + kSearchBytes : source.length;
+  window.pos = start;
+  *video = *failed = false;
   if (window.start >= window.end) return false;
   AVIOContext* io = OpenStreamIo(&window);
   if (!io) return false;
   out->jpeg.clear();
-  bool ok = ThumbnailFromIo(io, out);
+  bool ok = ThumbnailFromIo(io, out, video);
   CloseStreamIo(&io);
+  *failed = window.failed;
   return ok;
+}
+
+}  // namespace
+
+bool MakeThumbnail(const StreamSource& source, Thumbnail* out) {
+  av_log_set_level(AV_LOG_QUIET);
+  u64 tenth = source.length / 10 / kPacketSize * kPacketSize;
+  bool video, failed;
+  if (PictureFrom(source, tenth, out, &video, &failed)) return true;
+  // A short recording may have its only key frame at its start.
+  return tenth > 0 && video && !failed && PictureFrom(source, 0, out, &video, &failed);
 }

@@ -1,6 +1,6 @@
 // A picture of a recording for its catalogue card: the first key frame from
-// a tenth of the way in, 320 pixels wide at the display aspect ratio, as a
-// JPEG. The stream is demuxed and decoded by the FFmpeg libraries, straight
+// a tenth of the way in (from the start when none follows the tenth), 320
+// pixels wide at the display aspect ratio, as a JPEG. The stream is demuxed and decoded by the FFmpeg libraries, straight
 // from the caller's reader.
 #ifndef MELVIR_PICTURE_THUMBNAIL_H
 #define MELVIR_PICTURE_THUMBNAIL_H
@@ -15,7 +15,8 @@ const u32 kThumbnailWidth = 320;
 // count only at the end of the stream. The block-form cut and what to do
 // with damage (fail, or zeros under --rescue) are the reader's. False when
 // the bytes cannot be read. Reads come at any offset from a tenth of the
-// way in, backwards too (the demuxer seeks), at most 65536 bytes each.
+// way in (or from the start), backwards too (the demuxer seeks), at most
+// 65536 bytes each.
 typedef bool (*StreamRead)(void* context, u64 offset, u8* buffer, u32 count, u32* got);
 
 struct StreamSource {
@@ -31,8 +32,8 @@ struct Thumbnail {
 };
 
 // False, quietly, when the recording has no video, none that decodes in
-// the 48 MiB from a tenth of the way in (at most that much is read), or the
-// reader fails.
+// the 48 MiB from a tenth of the way in nor in its first 48 MiB (at most
+// that much is read each time), or the reader fails.
 bool MakeThumbnail(const StreamSource& source, Thumbnail* out);
 
 // The even height of a kThumbnailWidth-wide picture of a width x height

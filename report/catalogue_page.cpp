@@ -37,17 +37,17 @@ void FormatSize(u64 bytes, std::string* out) {
   *out += text;
 }
 
-// "1h05" as a file name shows it; under a minute in seconds.
+// One way for every length: "1 h 02 min", "45 min", "58 s".
 void FormatDuration(double seconds, std::string* out) {
-  char text[32];
+  char text[48];
   if (seconds < 0) {
     *out += "&ndash;";
     return;
   }
-  u64 s = u64(seconds + 0.5);
-  if (s < 60) std::snprintf(text, sizeof text, "%llu s", static_cast<unsigned long long>(s));
-  else std::snprintf(text, sizeof text, "%lluh%02llu", static_cast<unsigned long long>(s / 3600),
-                     static_cast<unsigned long long>(s / 60 % 60));
+  unsigned long long s = static_cast<unsigned long long>(seconds + 0.5), m = (s + 30) / 60;
+  if (s < 60) std::snprintf(text, sizeof text, "%llu s", s);
+  else if (m < 60) std::snprintf(text, sizeof text, "%llu min", m);
+  else std::snprintf(text, sizeof text, "%llu h %02llu min", m / 60, m % 60);
   *out += text;
 }
 
@@ -99,6 +99,7 @@ void AppendCard(std::string* out, const CataloguePage& page, const CatalogueCard
   AppendRow(out, "Channel", c.service);
   AppendRow(out, "Title", c.title);
   AppendRow(out, "Date", c.date.empty() ? c.time : c.time.empty() ? c.date : c.date + " " + c.time);
+  AppendRow(out, "Video", c.video);
   *out += "<dt>Duration</dt><dd>";
   FormatDuration(c.durationS, out);
   *out += "</dd>\n<dt>Size</dt><dd>";
@@ -106,6 +107,10 @@ void AppendCard(std::string* out, const CataloguePage& page, const CatalogueCard
   *out += "</dd>\n";
   AppendRow(out, "Health", c.health, c.damaged ? "damaged" : nullptr);
   *out += "</dl>\n<code>melvir extract -n " + index;
+  if (!page.options.empty()) {
+    *out += " ";
+    AppendHtml(out, page.options);
+  }
   if (!page.source.empty()) {
     *out += " ";
     AppendShellWord(out, page.source);

@@ -18,6 +18,7 @@ struct CatalogueCard {
   std::string title;      // the programme
   std::string date;       // "2009-05-03"
   std::string time;       // "22:44"
+  std::string video;      // "720x576, 25 fps, 16:9"
   double durationS;       // below 0: unknown
   u64 sizeBytes;
   std::string health;     // one line: "no errors", "12 continuity errors"
@@ -29,6 +30,7 @@ struct CatalogueCard {
 
 struct CataloguePage {
   std::string source;  // the disk or image named in the commands, "" for none
+  std::string options;  // what the commands need before it ("--header 64"), or ""
   std::vector<CatalogueCard> cards;
 };
 

@@ -49,6 +49,13 @@ void CardOfProbe(const ProbeRecord& record, CatalogueCard* c) {
     c->date.assign(iso, 10);
     c->time.assign(iso + 11, 5);
   }
+  for (const StreamSummary& st : s.streams) {
+    if (st.kind != kKindVideo || !st.video.known) continue;
+    char video[64];
+    FormatVideo(st.video, video);
+    c->video = video;
+    break;
+  }
   if (s.durationSource != kDurationNone) c->durationS = s.durationSeconds;
   Health(record, c);
 }

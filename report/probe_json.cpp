@@ -47,30 +47,64 @@ void Event(std::FILE* out, const char* key, const EventSummary& e) {
   else std::fputs(", \"duration_s\": null}", out);
 }
 
-void Service(std::FILE* out, const ProbeSummary& s) {
-  std::fputs(", \"service\": ", out);
-  if (!s.serviceKnown) {
+void Service(std::FILE* out, bool known, const ServiceEntry& service) {
+  std::fputs("\"service\": ", out);
+  if (!known) {
     std::fputs("null", out);
     return;
   }
   std::fputc('{', out);
-  String(out, "name", s.service.name, false);
+  String(out, "name", service.name, false);
   std::fputs(", ", out);
-  String(out, "provider", s.service.provider, false);
-  std::fprintf(out, ", \"service_id\": %u, \"type\": %u}", s.service.serviceId, s.service.type);
+  String(out, "provider", service.provider, false);
+  std::fprintf(out, ", \"service_id\": %u, \"type\": %u}", service.serviceId, service.type);
 }
 
-void Streams(std::FILE* out, const ProbeSummary& s) {
-  std::fputs(", \"streams\": [", out);
-  for (size_t i = 0; i < s.streams.size(); ++i) {
-    const StreamSummary& st = s.streams[i];
+// A video stream's format from its own headers; null what is not known.
+void Video(std::FILE* out, const VideoFormat& f) {
+  if (f.known) std::fprintf(out, ", \"width\": %u, \"height\": %u", f.width, f.height);
+  else std::fputs(", \"width\": null, \"height\": null", out);
+  if (f.rateDen) std::fprintf(out, ", \"frame_rate\": %.3f", double(f.rateNum) / f.rateDen);
+  else std::fputs(", \"frame_rate\": null", out);
+  char aspect[24];
+  FormatAspect(f, aspect);
+  std::fputs(", \"aspect_ratio\": ", out);
+  if (aspect[0]) WriteJsonUtf8(out, aspect);
+  else std::fputs("null", out);
+}
+
+void Streams(std::FILE* out, const std::vector<StreamSummary>& streams) {
+  std::fputs("\"streams\": [", out);
+  for (size_t i = 0; i < streams.size(); ++i) {
+    const StreamSummary& st = streams[i];
     std::fprintf(out, "%s{\"pid\": %u, \"stream_type\": %u, \"kind\": \"%s\", \"codec\": ", i ? ", " : "",
                  st.pid, st.streamType, kKinds[st.kind]);
     if (st.codec) WriteJsonUtf8(out, st.codec);
     else std::fputs("null", out);
     std::fputs(", ", out);
     Language(out, st.language);
+    if (st.kind == kKindVideo) Video(out, st.video);
     std::fprintf(out, ", \"continuity_errors\": %u}", st.continuityErrors);
+  }
+  std::fputc(']', out);
+}
+
+void Program(std::FILE* out, bool first, u16 number, bool known, const ServiceEntry& service,
+             const std::vector<StreamSummary>& streams) {
+  std::fprintf(out, "%s{\"program\": %u, ", first ? "" : ", ", number);
+  Service(out, known, service);
+  std::fputs(", ", out);
+  Streams(out, streams);
+  std::fputc('}', out);
+}
+
+// Every programme whose PMT was seen, the one described first.
+void Programs(std::FILE* out, const ProbeSummary& s) {
+  std::fputs(", \"programs\": [", out);
+  if (s.programKnown) Program(out, true, s.program, s.serviceKnown, s.service, s.streams);
+  for (size_t i = 0; i < s.others.size(); ++i) {
+    const ProgramSummary& p = s.others[i];
+    Program(out, !s.programKnown && i == 0, p.program, p.serviceKnown, p.service, p.streams);
   }
   std::fputc(']', out);
 }
@@ -81,6 +115,8 @@ void WriteProbeJsonMembers(std::FILE* out, const ProbeRecord& record) {
   const ProbeSummary& s = record.summary;
   std::fprintf(out, "\"index\": %u, \"name\": ", record.index);
   WriteJsonString(out, record.name);
+  std::fputs(", \"decoded_name\": ", out);
+  WriteJsonUtf8(out, record.decoded);
   std::fprintf(out, ", \"transport_stream\": %s, \"full\": %s, \"probed_bytes\": %" PRIu64 ", \"reason\": ",
                s.transportStream ? "true" : "false", record.full ? "true" : "false", record.probedBytes);
   if (s.reason) WriteJsonUtf8(out, s.reason);
@@ -92,8 +128,11 @@ void WriteProbeJsonMembers(std::FILE* out, const ProbeRecord& record) {
   const char* source = s.durationSource == kDurationPcr && record.full ? "\"pcr_full\"" : kSources[s.durationSource];
   if (s.durationSource == kDurationNone) std::fputs(", \"duration_s\": null", out);
   else std::fprintf(out, ", \"duration_s\": %.3f", s.durationSeconds);
-  std::fprintf(out, ", \"duration_source\": %s", source);
-  Service(out, s);
+  std::fprintf(out, ", \"duration_source\": %s, \"splice\": ", source);
+  if (s.splice) WriteJsonUtf8(out, s.splice);
+  else std::fputs("null", out);
+  std::fputs(", ", out);
+  Service(out, s.serviceKnown, s.service);
   Event(out, "event", s.event);
   Event(out, "following", s.following);
   std::fputs(", ", out);
@@ -102,7 +141,9 @@ void WriteProbeJsonMembers(std::FILE* out, const ProbeRecord& record) {
   Time(out, "last_time", s.timeKnown, s.lastTime);
   if (s.offsetKnown) std::fprintf(out, ", \"local_offset_min\": %d", s.localOffsetMinutes);
   else std::fputs(", \"local_offset_min\": null", out);
-  Streams(out, s);
+  std::fputs(", ", out);
+  Streams(out, s.streams);
+  Programs(out, s);
   std::fprintf(out, ", \"packets\": %" PRIu64 ", \"bitrate_bps\": ", s.packets);
   if (s.bitrate) std::fprintf(out, "%" PRIu64, s.bitrate);
   else std::fputs("null", out);

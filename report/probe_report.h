@@ -17,6 +17,8 @@ struct ProbeRecord {
   u64 probedBytes;      // stream bytes read
   u64 streamBytes;      // the recording's stream bytes, as extract writes them
   bool damaged;         // unreadable bytes were met (read as zeros)
+  bool middleUnread;    // head and tail do not join, and the rest could not be read (said)
+  bool stopped;         // Ctrl-C stopped the read
   ProbeSummary summary;
 };
 
@@ -31,6 +33,12 @@ void WriteProbeText(std::FILE* out, const ProbeRecord& record);
 void CardOfProbe(const ProbeRecord& record, CatalogueCard* card);
 // The stream holds a video stream.
 bool HasVideo(const ProbeSummary& summary);
+
+// A video stream's format as one line shows it: "720x576, 25 fps, 16:9"
+// (what is not known left out); "" when none is.
+void FormatVideo(const VideoFormat& format, char out[64]);
+// Its display aspect ratio: "16:9", "2.21:1"; "" when not known.
+void FormatAspect(const VideoFormat& format, char out[24]);
 
 // A duration as hours and minutes: "0h45", "1h05" (to the nearest minute).
 void FormatHoursMinutes(u32 seconds, char out[16]);

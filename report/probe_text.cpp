@@ -21,7 +21,44 @@ void Event(std::FILE* out, const char* label, const EventSummary& e) {
   std::fputc('\n', out);
 }
 
+// The programme's line (when the stream holds several) and its streams.
+void Program(std::FILE* out, bool several, u16 number, bool known, const ServiceEntry& service,
+             const std::vector<StreamSummary>& streams) {
+  if (several) {
+    std::fprintf(out, "  %-10s %u", "program", number);
+    char name[kBroadcastStringSize];
+    DecodeStreamString(service.name, false, name, sizeof name);
+    if (known) std::fprintf(out, ", service %s", name);
+    std::fputc('\n', out);
+  }
+  for (const StreamSummary& st : streams) {
+    char video[64];
+    FormatVideo(st.video, video);
+    std::fprintf(out, "  %-10s pid %u, type 0x%02X, %s, %s%s%s%s%s, %u continuity errors\n", "stream",
+                 st.pid, st.streamType, kKinds[st.kind], st.codec ? st.codec : "unknown codec",
+                 video[0] ? ", " : "", video, st.language[0] ? ", " : "", st.language,
+                 st.continuityErrors);
+  }
+}
+
 }  // namespace
+
+void FormatVideo(const VideoFormat& f, char out[64]) {
+  out[0] = 0;
+  if (!f.known) return;
+  u32 n = u32(std::snprintf(out, 64, "%ux%u", f.width, f.height));
+  if (f.rateDen == 1) n += u32(std::snprintf(out + n, 64 - n, ", %u fps", f.rateNum));
+  else if (f.rateDen) n += u32(std::snprintf(out + n, 64 - n, ", %.2f fps", double(f.rateNum) / f.rateDen));
+  char aspect[24];
+  FormatAspect(f, aspect);
+  if (aspect[0]) std::snprintf(out + n, 64 - n, ", %s", aspect);
+}
+
+void FormatAspect(const VideoFormat& f, char out[24]) {
+  out[0] = 0;
+  if (f.aspectDen == 100) std::snprintf(out, 24, "%u.%02u:1", f.aspectNum / 100, f.aspectNum % 100);
+  else if (f.aspectDen) std::snprintf(out, 24, "%u:%u", f.aspectNum, f.aspectDen);
+}
 
 void FormatHoursMinutes(u32 seconds, char out[16]) {
   u32 minutes = (seconds + 30) / 60;
@@ -37,6 +74,9 @@ void WriteProbeText(std::FILE* out, const ProbeRecord& record) {
     return;
   }
   if (s.reason) std::fprintf(out, "  %-10s %s\n", "note", s.reason);
+  if (s.splice)
+    std::fprintf(out, "  %-10s spliced: %s%s\n", "note", s.splice,
+                 record.middleUnread ? "; the rest cannot be read, so the duration is not known" : "");
   if (s.serviceKnown) {
     char name[kBroadcastStringSize], provider[kBroadcastStringSize];
     DecodeStreamString(s.service.name, false, name, sizeof name);
@@ -50,7 +90,9 @@ void WriteProbeText(std::FILE* out, const ProbeRecord& record) {
     char first[21], last[21];
     FormatIsoUtc(s.firstTime, first);
     FormatIsoUtc(s.lastTime, last);
-    std::fprintf(out, "  %-10s %s to %s", "time", first, last);
+    // Spliced from an earlier broadcast, the time is no range.
+    if (s.lastTime < s.firstTime) std::fprintf(out, "  %-10s %s at the start, %s at the end", "time", first, last);
+    else std::fprintf(out, "  %-10s %s to %s", "time", first, last);
     if (s.offsetKnown) std::fprintf(out, ", local offset %+d min", s.localOffsetMinutes);
     std::fputc('\n', out);
   }
@@ -61,10 +103,9 @@ void WriteProbeText(std::FILE* out, const ProbeRecord& record) {
                  s.durationSource == kDurationPcr ? "PCR" : "PTS",
                  record.full ? "" : ", head and tail");
   }
-  for (const StreamSummary& st : s.streams)
-    std::fprintf(out, "  %-10s pid %u, type 0x%02X, %s, %s%s%s, %u continuity errors\n", "stream",
-                 st.pid, st.streamType, kKinds[st.kind], st.codec ? st.codec : "unknown codec",
-                 st.language[0] ? ", " : "", st.language, st.continuityErrors);
+  bool several = !s.others.empty();
+  if (s.programKnown) Program(out, several, s.program, s.serviceKnown, s.service, s.streams);
+  for (const ProgramSummary& p : s.others) Program(out, several, p.program, p.serviceKnown, p.service, p.streams);
   std::fprintf(out, "  %-10s %" PRIu64 " packets", "packets", s.packets);
   if (s.bitrate) std::fprintf(out, ", %" PRIu64 " bit/s", s.bitrate);
   std::fprintf(out, ", %" PRIu64 " bytes read%s\n", record.probedBytes, record.full ? " (all)" : "");

@@ -10,11 +10,32 @@ namespace {
 const u64 kHeadPcrTicks = 35 * kTicksPerSecond;
 const u64 kPtsLateness = kTicksPerSecond;  // frames come out of order by far less
 
-Clock* ClockOf(std::vector<PidClock>* clocks, u16 pid) {
-  for (PidClock& c : *clocks)
-    if (c.pid == pid) return &c.clock;
-  clocks->push_back(PidClock{pid, Clock{}});
-  return &clocks->back().clock;
+// The clock of pid, found through index (each PID's clock + 1, or 0) so
+// that a stream with clocks on many PIDs costs no more per packet.
+Clock* ClockOf(std::vector<PidClock>* clocks, std::vector<u16>* index, u16 pid) {
+  u16& at = (*index)[pid];
+  if (!at) {
+    clocks->push_back(PidClock{pid, Clock{}});
+    at = u16(clocks->size());
+  }
+  return &(*clocks)[at - 1].clock;
+}
+
+// A packet of a video stream, until the stream's format is read.
+void SeeVideo(StreamAnalysis* a, u16 pid, VideoCoding coding, const u8* p) {
+  u8& at = a->videoOf[pid];
+  if (!at) {
+    if (a->video.size() >= kMaxVideoStreams) return;
+    a->video.push_back(VideoProbe{});
+    at = u8(a->video.size());
+  }
+  VideoProbe& v = a->video[at - 1];
+  if (v.coding != coding) {
+    v = VideoProbe{};
+    v.pid = pid;
+    v.coding = coding;
+  }
+  SeeVideoPacket(&v, p);
 }
 
 void ReadPacket(StreamAnalysis* a, const u8* p, u64 at) {
@@ -32,12 +53,15 @@ void ReadPacket(StreamAnalysis* a, const u8* p, u64 at) {
     ++a->pids[pid].continuityErrors;
   }
   u64 ticks;
-  if (PacketPcr(p, &ticks)) SeeClock(ClockOf(&a->pcr, pid), ticks, at, PacketDiscontinuity(p), 0);
+  if (PacketPcr(p, &ticks)) SeeClock(ClockOf(&a->pcr, &a->pcrOf, pid), ticks, at, PacketDiscontinuity(p), 0);
   if (CarriesTables(a->tables, pid)) {
     PushTablePacket(&a->tables, pid, p);
-  } else if (PacketStartsUnit(p) && PesTimestamp(p, &ticks)) {
-    SeeClock(ClockOf(&a->pts, pid), ticks, at, PacketDiscontinuity(p), kPtsLateness);
+    return;
   }
+  if (PacketStartsUnit(p) && PesTimestamp(p, &ticks))
+    SeeClock(ClockOf(&a->pts, &a->ptsOf, pid), ticks, at, PacketDiscontinuity(p), kPtsLateness);
+  VideoCoding coding = VideoCodingOf(a->tables.streamTypeOf[pid]);
+  if (coding == kVideoMpeg12 || coding == kVideoH264) SeeVideo(a, pid, coding, p);
 }
 
 // A packet in sync: its sync byte decides whether sync holds.
@@ -98,6 +122,9 @@ bool StartAnalysis(StreamAnalysis* a) {
   *a = StreamAnalysis{};
   a->pids.assign(kPidCount, PidCounts{});
   a->continuity.assign(kPidCount, PidContinuity{});
+  a->pcrOf.assign(kPidCount, 0);
+  a->ptsOf.assign(kPidCount, 0);
+  a->videoOf.assign(kPidCount, 0);
   return StartTables(&a->tables);
 }
 
@@ -181,4 +208,9 @@ bool HeadComplete(const StreamAnalysis& a) {
   for (const PidClock& c : a.pcr)
     if (c.clock.ticks >= kHeadPcrTicks) return true;
   return false;
+}
+
+const VideoFormat* VideoFormatOf(const StreamAnalysis& a, u16 pid) {
+  u8 at = pid < kPidCount ? a.videoOf[pid] : 0;
+  return at && a.video[at - 1].format.known ? &a.video[at - 1].format : nullptr;
 }

@@ -11,11 +11,15 @@
 #include "stream/clock.h"
 #include "stream/continuity.h"
 #include "stream/tables.h"
+#include "stream/video.h"
 
 // TR 101 290: sync is lost after 2 bad sync bytes in a row and regained
 // after 5 good ones.
 const u32 kSyncLostAfter = 2;
 const u32 kSyncFoundAfter = 5;
+
+// The video streams whose format is looked for, at most.
+const u32 kMaxVideoStreams = 16;
 
 struct PidClock {
   u16 pid;
@@ -43,6 +47,9 @@ struct StreamAnalysis {
   std::vector<PidCounts> pids;
   std::vector<PidContinuity> continuity;
   std::vector<PidClock> pcr, pts;
+  std::vector<u16> pcrOf, ptsOf;  // for each PID its clock's index + 1, or 0
+  std::vector<VideoProbe> video;
+  std::vector<u8> videoOf;        // for each PID its video's index + 1, or 0
   StreamTables tables;
 };
 
@@ -63,5 +70,8 @@ inline bool SyncLossOpen(const StreamAnalysis& a) { return a.lossPending && a.by
 
 // What a head read waits for: every table, or 35 s of PCR.
 bool HeadComplete(const StreamAnalysis& analysis);
+
+// The picture format of the video stream on pid, or null.
+const VideoFormat* VideoFormatOf(const StreamAnalysis& analysis, u16 pid);
 
 #endif

@@ -19,6 +19,10 @@ struct Clock {
   u64 ticks;       // time covered so far
   u64 bytes;       // stream bytes those ticks span
   u32 stretches;
+  // Of those, what was taken across gaps the reader skipped or could not
+  // read; and a gap the clock could not be taken across at all.
+  u64 bridgedTicks, bridgedBytes;
+  bool bridgeFailed;
 };
 
 // Takes value (ticks, below kClockWrap) seen at stream offset. A new
@@ -31,5 +35,10 @@ void SeeClock(Clock* clock, u64 value, u64 offset, bool discontinuity, u64 laten
 // The reader skips part of the stream: the next value continues the current
 // stretch whatever it is, as the middle of a recording is taken to run on.
 void BridgeClock(Clock* clock);
+
+// What was taken across the gaps fits the rest: the clock ran at the rate
+// its bytes came at (within a factor of 4: broadcasts vary their rate) and
+// never back. False for a recording spliced from two broadcasts.
+bool ClockRunsOn(const Clock& clock);
 
 #endif

@@ -33,7 +33,8 @@ const Clock* ClockFor(const std::vector<PidClock>& clocks, const u16* pid) {
   return best;
 }
 
-void Duration(const StreamAnalysis& a, const ProgramTable* program, ProbeSummary* s) {
+// The duration and bit rate from the clock that tells them, which is returned.
+const Clock* Duration(const StreamAnalysis& a, const ProgramTable* program, ProbeSummary* s) {
   const u16* pcrPid = program ? &program->pcrPid : nullptr;
   const Clock* clock = ClockFor(a.pcr, pcrPid);
   s->durationSource = kDurationPcr;
@@ -50,10 +51,11 @@ void Duration(const StreamAnalysis& a, const ProgramTable* program, ProbeSummary
   }
   if (!clock || clock->ticks == 0) {
     s->durationSource = kDurationNone;
-    return;
+    return nullptr;
   }
   s->durationSeconds = double(clock->ticks) / double(kTicksPerSecond);
   s->bitrate = u64(double(clock->bytes) * 8.0 / s->durationSeconds + 0.5);
+  return clock;
 }
 
 // Seconds both spans share.
@@ -104,13 +106,19 @@ void ChooseEvents(const StreamAnalysis& a, u16 service, ProbeSummary* s) {
 void ClassifyStream(const ElementaryStream& e, StreamKind* kind, const char** codec) {
   *kind = kKindData;
   *codec = nullptr;
+  static const char* const kVideoCodecs[] = {nullptr, "MPEG-1/2 video", "H.264", "HEVC"};
+  if (VideoCodingOf(e.streamType) != kVideoOther) {
+    *kind = kKindVideo;
+    *codec = kVideoCodecs[VideoCodingOf(e.streamType)];
+    return;
+  }
   switch (e.streamType) {
-    case 0x01: case 0x02: *kind = kKindVideo; *codec = "MPEG-1/2 video"; return;
-    case 0x1B: *kind = kKindVideo; *codec = "H.264"; return;
-    case 0x24: *kind = kKindVideo; *codec = "HEVC"; return;
     case 0x03: case 0x04: *kind = kKindAudio; *codec = "MPEG audio"; return;
     case 0x0F: *kind = kKindAudio; *codec = "AAC"; return;
     case 0x11: *kind = kKindAudio; *codec = "HE-AAC (LATM)"; return;
+    // ATSC's stream types for Dolby audio, which ffmpeg writes too.
+    case 0x81: *kind = kKindAudio; *codec = "AC-3"; return;
+    case 0x87: *kind = kKindAudio; *codec = "E-AC-3"; return;
     case 0x06:
       if (e.ac3) *kind = kKindAudio, *codec = "AC-3";
       else if (e.eac3) *kind = kKindAudio, *codec = "E-AC-3";
@@ -120,6 +128,29 @@ void ClassifyStream(const ElementaryStream& e, StreamKind* kind, const char** co
     default: return;
   }
 }
+
+namespace {
+
+void DescribeProgram(const StreamAnalysis& a, const ProgramTable& program, ProgramSummary* out) {
+  out->program = program.number;
+  for (const ElementaryStream& e : program.streams) {
+    StreamSummary st = {};
+    st.pid = e.pid;
+    st.streamType = e.streamType;
+    ClassifyStream(e, &st.kind, &st.codec);
+    std::memcpy(st.language, e.language, sizeof st.language);
+    st.continuityErrors = a.pids[e.pid].continuityErrors;
+    if (const VideoFormat* f = VideoFormatOf(a, e.pid)) st.video = *f;
+    out->streams.push_back(st);
+  }
+  for (const ServiceEntry& e : a.tables.services) {
+    if (e.serviceId != program.number) continue;
+    out->serviceKnown = true;
+    out->service = e;
+  }
+}
+
+}  // namespace
 
 void SummarizeStream(const StreamAnalysis& a, ProbeSummary* s) {
   *s = ProbeSummary{};
@@ -145,23 +176,21 @@ void SummarizeStream(const StreamAnalysis& a, ProbeSummary* s) {
   const ProgramTable* program = ChooseProgram(a);
   if (!t.patSeen) s->reason = "no PAT";
   else if (!program) s->reason = "no program of the PAT carries packets";
-  Duration(a, program, s);
+  const Clock* clock = Duration(a, program, s);
+  if (t.timeKnown && t.lastTime < t.firstTime) s->splice = "the broadcast time runs backwards";
+  else if (clock && !ClockRunsOn(*clock)) s->splice = "the clock does not run on across the bytes not read";
   if (!program) return;
   s->programKnown = true;
-  s->program = program->number;
-  for (const ElementaryStream& e : program->streams) {
-    StreamSummary st = {};
-    st.pid = e.pid;
-    st.streamType = e.streamType;
-    ClassifyStream(e, &st.kind, &st.codec);
-    std::memcpy(st.language, e.language, sizeof st.language);
-    st.continuityErrors = a.pids[e.pid].continuityErrors;
-    s->streams.push_back(st);
-  }
-  for (const ServiceEntry& e : t.services) {
-    if (e.serviceId != program->number) continue;
-    s->serviceKnown = true;
-    s->service = e;
+  ProgramSummary chosen = {};
+  DescribeProgram(a, *program, &chosen);
+  s->program = chosen.program;
+  s->serviceKnown = chosen.serviceKnown;
+  s->service = chosen.service;
+  s->streams = chosen.streams;
+  for (const ProgramTable& p : t.programs) {
+    if (&p == program || !p.known) continue;
+    s->others.push_back(ProgramSummary{});
+    DescribeProgram(a, p, &s->others.back());
   }
   ChooseEvents(a, program->number, s);
 }

@@ -18,6 +18,15 @@ struct StreamSummary {
   const char* codec;     // null when not known
   char language[4];      // "" when not known
   u32 continuityErrors;
+  VideoFormat video;     // of a video stream whose header was read (video.known)
+};
+
+// A programme of the PAT whose PMT was seen: its service and its streams.
+struct ProgramSummary {
+  u16 program;
+  bool serviceKnown;
+  ServiceEntry service;
+  std::vector<StreamSummary> streams;
 };
 
 struct EventSummary {
@@ -32,8 +41,11 @@ struct EventSummary {
 struct ProbeSummary {
   bool transportStream;   // a packet grid was found
   const char* reason;     // why there is no program ("no PAT", ...), or null
-  bool programKnown;
+  bool programKnown;      // the programme described: program, service, streams
   u16 program;
+  // Why the stream does not run on from its start to its end, as one
+  // spliced from two broadcasts does (the duration and the time then mislead), or null.
+  const char* splice;
   DurationSource durationSource;
   double durationSeconds;
   u64 bitrate;            // bits per second; 0 when not known
@@ -45,6 +57,7 @@ struct ProbeSummary {
   bool offsetKnown;
   int localOffsetMinutes;  // as valid at firstTime
   std::vector<StreamSummary> streams;
+  std::vector<ProgramSummary> others;  // the PAT's other programmes, in its order
   u64 packets, syncLosses, continuityErrors, transportErrors, unreadablePackets;
 };
 

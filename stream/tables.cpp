@@ -57,6 +57,7 @@ void OnPmt(void* context, dvbpsi_pmt_t* pmt) {
       e.streamType = es->i_type;
       DescribeStream(es->p_first_descriptor, &e);
       p.streams.push_back(e);
+      t->streamTypeOf[e.pid & kNullPid] = e.streamType;
     }
   }
   dvbpsi_pmt_delete(pmt);
@@ -113,12 +114,10 @@ void OnEit(void* context, dvbpsi_eit_t* eit) {
     entry.present = first;
     entry.startKnown = DecodeMjdTime(e->i_start_time, &entry.start);
     entry.durationKnown = DecodeBcdDuration(e->i_duration, &entry.duration);
+    if (t->events.size() >= kMaxEvents) break;
+    if (!t->eventKeys.insert(EventKey{entry.serviceId, entry.eventId, entry.start}).second) continue;
     DescribeEvent(e->p_first_descriptor, &entry);
-    bool seen = false;
-    for (const EventEntry& old : t->events)
-      seen = seen || (old.serviceId == entry.serviceId && old.eventId == entry.eventId &&
-                      old.start == entry.start);
-    if (!seen) t->events.push_back(entry);
+    t->events.push_back(entry);
   }
   dvbpsi_eit_delete(eit);
 }
@@ -130,16 +129,31 @@ void OnTime(void* context, dvbpsi_tot_t* tot) {
   dvbpsi_tot_delete(tot);
 }
 
-// Only the tables wanted are decoded from the PIDs the demux serves.
+// Only the tables wanted are decoded from the PIDs the demux serves, and of
+// those only kMaxSubtables: the demux looks a section's decoder up in a
+// list, which a hostile stream naming a new service in every section would
+// make as long as there are sections.
 void OnNewTable(dvbpsi_t* d, uint8_t table, uint16_t extension, void* context) {
-  if (table == kSdtActual) dvbpsi_sdt_attach(d, table, extension, OnSdt, context);
-  else if (table == kEitActualPf) dvbpsi_eit_attach(d, table, extension, OnEit, context);
-  else if (table == kTdt || table == kTot) dvbpsi_tot_attach(d, table, extension, OnTime, context);
+  StreamTables* t = static_cast<StreamTables*>(context);
+  if (t->subtables >= kMaxSubtables) return;
+  bool attached = false;
+  if (table == kSdtActual) attached = dvbpsi_sdt_attach(d, table, extension, OnSdt, context);
+  else if (table == kEitActualPf) attached = dvbpsi_eit_attach(d, table, extension, OnEit, context);
+  else if (table == kTdt || table == kTot) attached = dvbpsi_tot_attach(d, table, extension, OnTime, context);
+  if (attached) ++t->subtables;
 }
 
 }  // namespace
 
+bool operator<(const EventKey& a, const EventKey& b) {
+  if (a.serviceId != b.serviceId) return a.serviceId < b.serviceId;
+  if (a.eventId != b.eventId) return a.eventId < b.eventId;
+  return a.start < b.start;
+}
+
 bool StartTables(StreamTables* t) {
+  t->subtables = 0;
+  t->streamTypeOf.assign(kPidCount, 0);
   t->decoderOf.assign(kPidCount, 0);
   dvbpsi_t* pat = AddDecoder(t, kPatPid);
   if (!pat || !dvbpsi_pat_attach(pat, OnPat, t)) return false;

@@ -4,6 +4,7 @@
 #ifndef MELVIR_STREAM_TABLES_H
 #define MELVIR_STREAM_TABLES_H
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,21 @@ struct EventEntry {
   char language[4];
 };
 
+// What tells one event from another: its service, its id and its start.
+struct EventKey {
+  u16 serviceId, eventId;
+  i64 start;
+};
+bool operator<(const EventKey& a, const EventKey& b);
+
+// At most this many events are kept: a broadcast's present/following
+// tables name a few per service and hour; a hostile stream names a new one
+// in every section.
+const u32 kMaxEvents = 4096;
+// And at most this many tables of SDT, EIT and time (a multiplex carries a
+// few dozen services).
+const u32 kMaxSubtables = 256;
+
 struct LocalOffset {
   bool known;
   int minutes;         // signed: east of Greenwich is positive
@@ -55,7 +71,8 @@ struct StreamTables {
   bool patSeen, sdtSeen, eitSeen, timeSeen;
   std::vector<ProgramTable> programs;  // of the PAT, program 0 (the NIT) left out
   std::vector<ServiceEntry> services;
-  std::vector<EventEntry> events;      // every distinct event, in order seen
+  std::vector<EventEntry> events;      // every distinct event, in order seen (kMaxEvents at most)
+  std::set<EventKey> eventKeys;        // theirs
   bool timeKnown;
   i64 firstTime, lastTime;             // TDT or TOT, as broadcast
   LocalOffset offset;                  // from the first TOT with one
@@ -63,6 +80,8 @@ struct StreamTables {
   // names them), and for each PID its decoder's index + 1, or 0.
   std::vector<dvbpsi_s*> decoders;
   std::vector<u16> decoderOf;
+  std::vector<u8> streamTypeOf;  // for each PID the stream_type a PMT gave it, or 0
+  u32 subtables;  // tables attached to the demuxes of the SDT, EIT and time PIDs
 };
 
 // False when libdvbpsi cannot be set up.

@@ -7,8 +7,11 @@
 //
 // usage: melvir-ts-si IN OUT --utc SECONDS [--event START|DURATION|LANG|TITLE|TEXT]...
 //          [--offset MINUTES[|CHANGE|NEXT]] [--service-id N] [--sdt NAME|PROVIDER]
-//          [--mark-discontinuity]
-// Times are seconds since 1970 UTC; strings take \xNN escapes.
+//          [--mark-discontinuity] [--eit-flood COUNT] [--flood-services]
+// Times are seconds since 1970 UTC; strings take \xNN escapes. --eit-flood
+// appends COUNT EIT present tables as a hostile stream sends them: each
+// with an event never seen before and a version the one before did not
+// have; with --flood-services each for a service never seen before.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -37,6 +40,8 @@ struct Setup {
   bool sdt = false;
   std::string name, provider;
   bool markDiscontinuity = false;
+  long floodTables = 0;
+  bool floodServices = false;
 };
 
 uint32_t Crc32(const uint8_t* p, size_t n) {
@@ -121,14 +126,16 @@ Bytes LongHeader(uint8_t table, uint16_t extension, uint8_t version, uint8_t sec
   return s;
 }
 
-Bytes EitSection(const Setup& st, const Event* e, uint8_t section, uint8_t version, bool running) {
-  Bytes s = LongHeader(0x4E, st.serviceId, version, section, 1);
+// Section section of last (present 0, following 1) with event e.
+Bytes EitSection(const Setup& st, const Event* e, uint8_t section, uint8_t last, uint8_t version,
+                 bool running, uint16_t eventId) {
+  Bytes s = LongHeader(0x4E, st.serviceId, version, section, last);
   Put16(&s, st.tsid);
   Put16(&s, st.onid);
-  s.push_back(1);
+  s.push_back(last);
   s.push_back(0x4E);
   if (e) {
-    Put16(&s, uint16_t(&*e - &st.events[0] + 1));
+    Put16(&s, eventId);
     PutMjd(&s, e->start);
     PutBcdDuration(&s, e->duration);
     Bytes d = {0x4D, 0};
@@ -219,6 +226,21 @@ void PresentFollowing(const Setup& st, int64_t now, const Event** present, const
   }
 }
 
+uint16_t EventId(const Setup& st, const Event* e) { return e ? uint16_t(e - &st.events[0] + 1) : 0; }
+
+// Tables of one section, each sent twice as a decoder needs to take it as
+// whole, each with an event and a version the one before did not have.
+void Flood(std::FILE* out, Setup st) {
+  Event e = {st.utc, 60, "eng", "Flood", "A hostile event table"};
+  for (long i = 0; i < st.floodTables; ++i) {
+    if (st.floodServices) st.serviceId = uint16_t(i + 2);
+    e.start = st.utc + i * 60;
+    Bytes section = EitSection(st, &e, 0, 0, uint8_t(i & 0x1F), true, uint16_t(i));
+    Packetize(out, 0x12, section);
+    Packetize(out, 0x12, section);
+  }
+}
+
 void InsertTables(std::FILE* out, const Setup& st, int64_t now) {
   static const Event* shown = reinterpret_cast<const Event*>(1);
   static uint8_t version = 0;
@@ -228,8 +250,8 @@ void InsertTables(std::FILE* out, const Setup& st, int64_t now) {
   shown = present;
   if (st.sdt) Packetize(out, 0x11, SdtSection(st));
   if (!st.events.empty()) {
-    Packetize(out, 0x12, EitSection(st, present, 0, version, true));
-    Packetize(out, 0x12, EitSection(st, following, 1, version, false));
+    Packetize(out, 0x12, EitSection(st, present, 0, 1, version, true, EventId(st, present)));
+    Packetize(out, 0x12, EitSection(st, following, 1, 1, version, false, EventId(st, following)));
   }
   Packetize(out, 0x14, TimeSection(st, now, false));
   Packetize(out, 0x14, TimeSection(st, now, true));
@@ -242,6 +264,8 @@ bool ParseArgs(int argc, char** argv, Setup* st) {
     if (a == "--utc" && value) st->utc = std::atoll(argv[++i]);
     else if (a == "--service-id" && value) st->serviceId = uint16_t(std::atoi(argv[++i]));
     else if (a == "--mark-discontinuity") st->markDiscontinuity = true;
+    else if (a == "--eit-flood" && value) st->floodTables = std::atol(argv[++i]);
+    else if (a == "--flood-services") st->floodServices = true;
     else if (a == "--event" && value) {
       std::vector<std::string> p = Split(argv[++i]);
       if (p.size() != 5) return false;
@@ -275,7 +299,7 @@ int main(int argc, char** argv) {
   if (argc < 3 || !ParseArgs(argc, argv, &st)) {
     std::fprintf(stderr, "usage: melvir-ts-si IN OUT --utc SECONDS [--event START|DURATION|LANG|TITLE|TEXT]...\n"
                          "         [--offset MINUTES[|CHANGE|NEXT]] [--service-id N] [--sdt NAME|PROVIDER]\n"
-                         "         [--mark-discontinuity]\n");
+                         "         [--mark-discontinuity] [--eit-flood COUNT] [--flood-services]\n");
     return 2;
   }
   std::FILE* in = std::fopen(argv[1], "rb");
@@ -310,6 +334,7 @@ int main(int argc, char** argv) {
     }
     std::fwrite(p, 1, kPacket, out);
   }
+  Flood(out, st);
   bool ok = std::fclose(out) == 0;
   std::fclose(in);
   return ok ? 0 : 1;

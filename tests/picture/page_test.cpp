@@ -59,13 +59,14 @@ TEST(CataloguePage, OneCardEachWithItsCommand) {
   page.cards[0].durationS = 3900;
   page.cards[1].sizeBytes = 350u << 20;
   page.cards[1].durationS = 2700;
+  page.cards[2].durationS = 58.2;
   std::string html;
   RenderCataloguePage(page, &html);
   EXPECT_EQ(Count(html, "<article class=\"card\""), 3u);
   for (const char* command : {"melvir extract -n 3 disk.img<", "melvir extract -n 7 disk.img<",
                               "melvir extract -n 12 disk.img<"})
     EXPECT_EQ(Count(html, command), 1u) << command;
-  for (const char* shown : {"3.00 GiB", "350.0 MiB", "1h05", "0h45", "3 recordings, 3.34 GiB"})
+  for (const char* shown : {"3.00 GiB", "350.0 MiB", ">1 h 05 min<", ">45 min<", ">58 s<", "3 recordings, 3.34 GiB"})
     EXPECT_EQ(Count(html, shown), 1u) << shown;
   EXPECT_EQ(Count(html, "http"), 0u);
   EXPECT_EQ(Count(html, "<script"), 0u);

@@ -1,6 +1,7 @@
 // Pictures of streams that ffmpeg makes at test time: the size follows the
 // display aspect ratio, the picture is a JPEG of that size read from a tenth
-// of the way in, and what has no video gives none.
+// of the way in (from the start when no key frame follows the tenth), and
+// what has no video gives none.
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -49,21 +50,24 @@ struct Case {
   bool fail;
   u32 zeros;           // bytes from the tenth read as zeros, as a rescue reads lost sectors
   u32 width, height;   // 0: no picture
+  bool fromStart;      // no key frame follows the tenth: the first is taken
 };
 
 const Case kCases[] = {
   {"MPEG-2 720x576 16:9", "-f lavfi -i testsrc=size=720x576:rate=25 -f lavfi -i sine -t 2 "
-                          "-c:v mpeg2video -aspect 16:9 -c:a mp2", false, 0, 320, 180},
+                          "-c:v mpeg2video -aspect 16:9 -c:a mp2", false, 0, 320, 180, false},
   {"MPEG-2 720x576 4:3", "-f lavfi -i testsrc=size=720x576:rate=25 -t 2 -c:v mpeg2video -aspect 4:3",
-   false, 0, 320, 240},
+   false, 0, 320, 240, false},
   {"H.264 1440x1080 SAR 4:3", "-f lavfi -i testsrc=size=1440x1080:rate=25 -t 2 -vf setsar=4/3 "
-                              "-c:v libx264 -preset ultrafast -g 25", false, 0, 320, 180},
+                              "-c:v libx264 -preset ultrafast -g 25", false, 0, 320, 180, false},
   {"zeros at the tenth", "-f lavfi -i testsrc=size=720x576:rate=25 -t 2 -c:v mpeg2video -b:v 8M -minrate 8M "
                          "-maxrate 8M -bufsize 1835008 -aspect 4:3",
-   false, 512 << 10, 320, 240},
-  {"audio only", "-f lavfi -i sine -t 2 -c:a mp2", false, 0, 0, 0},
-  {"random bytes", nullptr, false, 0, 0, 0},
-  {"reader fails", "-f lavfi -i testsrc=size=720x576:rate=25 -t 2 -c:v mpeg2video", true, 0, 0, 0},
+   false, 512 << 10, 320, 240, false},
+  {"audio only", "-f lavfi -i sine -t 2 -c:a mp2", false, 0, 0, 0, false},
+  {"random bytes", nullptr, false, 0, 0, 0, false},
+  {"reader fails", "-f lavfi -i testsrc=size=720x576:rate=25 -t 2 -c:v mpeg2video", true, 0, 0, 0, false},
+  {"H.264 key frame at the start only", "-f lavfi -i testsrc=size=320x240:rate=25 -t 4 -c:v libx264 "
+                                        "-preset ultrafast -g 250", false, 0, 320, 240, true},
 };
 
 void PrintTo(const Case& c, std::ostream* os) { *os << c.what; }
@@ -97,7 +101,7 @@ TEST_P(Thumbnails, SizeAndPicture) {
   ASSERT_TRUE(JpegSize(t.jpeg, &w, &h));
   EXPECT_EQ(w, c.width);
   EXPECT_EQ(h, c.height);
-  EXPECT_EQ(m.lowestRead, tenth);
+  EXPECT_EQ(m.lowestRead, c.fromStart ? 0 : tenth);
 }
 
 INSTANTIATE_TEST_SUITE_P(Streams, Thumbnails, ::testing::ValuesIn(kCases),

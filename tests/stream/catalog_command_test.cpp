@@ -46,11 +46,13 @@ TEST_F(CatalogCommandTest, WritesPageJsonAndPictures) {
     const char* name;
     std::string ffmpeg;
     int width, height;  // of the picture; 0: none
+    const char* video;  // as the card shows it
   } cases[] = {
-      {"wide", Video("720x576", "-c:v mpeg2video -b:v 2M -aspect 16:9"), 320, 180},
-      {"narrow", Video("720x576", "-c:v mpeg2video -b:v 2M -aspect 4:3"), 320, 240},
-      {"hd", Video("1440x1080", "-vf setsar=4/3 -c:v libx264 -preset ultrafast -g 25"), 320, 180},
-      {"radio", "-f lavfi -i sine -t 3 -c:a mp2", 0, 0},
+      {"wide", Video("720x576", "-c:v mpeg2video -b:v 2M -aspect 16:9"), 320, 180, "720x576, 25 fps, 16:9"},
+      {"narrow", Video("720x576", "-c:v mpeg2video -b:v 2M -aspect 4:3"), 320, 240, "720x576, 25 fps, 4:3"},
+      {"hd", Video("1440x1080", "-vf setsar=4/3 -c:v libx264 -preset ultrafast -g 25"), 320, 180,
+       "1440x1080, 25 fps, 16:9"},
+      {"radio", "-f lavfi -i sine -t 3 -c:a mp2", 0, 0, nullptr},
   };
   Disk d;
   d.clusterCount = 1500;
@@ -81,7 +83,7 @@ TEST_F(CatalogCommandTest, WritesPageJsonAndPictures) {
     const JsonValue& p = v.items[i];
     ASSERT_FALSE(p.keys.empty());
     EXPECT_EQ(p.keys.back(), "thumbnail") << cases[i].name;
-    EXPECT_EQ(p.keys.size(), 20u) << cases[i].name;  // probe's 19, and the thumbnail
+    EXPECT_EQ(p.keys.size(), 23u) << cases[i].name;  // probe's 22, and the thumbnail
     EXPECT_EQ(Member(Member(p, "event"), "title").text, hostile) << cases[i].name;
     std::string thumb = "thumbs/" + std::to_string(i + 1) + ".jpg";
     std::vector<unsigned char> jpeg = ReadWhole(Path("out/" + thumb));
@@ -99,6 +101,10 @@ TEST_F(CatalogCommandTest, WritesPageJsonAndPictures) {
   EXPECT_EQ(page.find("<script"), std::string::npos);
   EXPECT_NE(page.find("2009-05-03 22:44"), std::string::npos);  // local time, from the TOT
   EXPECT_NE(page.find("melvir extract -n 3 "), std::string::npos);
+  for (const auto& c : cases) {
+    std::string row = std::string("<dt>Video</dt><dd>") + (c.video ? c.video : "&ndash;") + "</dd>";
+    EXPECT_NE(page.find(row), std::string::npos) << c.name;
+  }
 
   EXPECT_EQ(RunMelvir({"catalog", Path("disk.img")}).status, 2);  // no -d
 }
@@ -149,6 +155,52 @@ TEST_F(CatalogCommandTest, UnreadablePictureNeedsRescue) {
     EXPECT_EQ(Member(Member(v.items[0], "event"), "title").text, "Le film");
     EXPECT_EQ(Member(v.items[0], "thumbnail").kind == JsonValue::kString, c.picture) << c.rescue;
   }
+}
+
+// The recordings are chosen as probe and extract choose them, and a disk
+// found through --header is named so in the commands the page shows.
+TEST_F(CatalogCommandTest, SelectsAsTheOtherCommandsDo) {
+  if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed: the test streams cannot be made";
+  std::string path = MakeStream("pick", "-f lavfi -i sine -t 1 -c:a mp2", "");
+  ASSERT_FALSE(path.empty());
+  Disk d;
+  for (const char* name : {"News", "Film", "Night film"}) {
+    Entry e;
+    e.name = name;
+    std::vector<uint8_t> bytes = ReadWhole(path);
+    e.clusters = uint32_t((bytes.size() + 32767) / 32768);
+    e.content = BytesContent(bytes);
+    d.entries.push_back(e);
+  }
+  testdisk::Layout layout = Build(d);
+  const struct {
+    std::vector<std::string> args;
+    std::vector<int> indexes;
+  } cases[] = {
+      {{"--name", "*film"}, {2, 3}},
+      {{"--slot", "0,2"}, {1, 3}},
+      {{"--cluster", std::to_string(layout.chains[1][0])}, {2}},
+      {{"--header", "64", "-n", "3"}, {3}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args[0]);
+    std::vector<std::string> args = {"catalog", "-d", Path("out")};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    args.push_back(Path("disk.img"));
+    ChildResult r = RunMelvir(args);
+    ASSERT_EQ(r.status, 0) << r.err;
+    JsonValue v;
+    std::string error;
+    std::vector<unsigned char> json = ReadWhole(Path("out/catalog.json"));
+    ASSERT_TRUE(ParseJson(std::string(json.begin(), json.end()), &v, &error)) << error;
+    std::vector<int> indexes;
+    for (const JsonValue& item : v.items) indexes.push_back(int(Member(item, "index").number));
+    EXPECT_EQ(indexes, c.indexes);
+  }
+  std::vector<unsigned char> bytes = ReadWhole(Path("out/index.html"));
+  std::string page(bytes.begin(), bytes.end());
+  EXPECT_NE(page.find("melvir extract -n 3 --header 64 " + Path("disk.img")), std::string::npos) << page;
+  EXPECT_EQ(RunMelvir({"catalog", "-d", Path("out"), "-n", "1", "--slot", "1", Path("disk.img")}).status, 2);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The stream reader on streams ffmpeg and melvir-ts-si make at test time.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -121,21 +122,52 @@ TEST(StreamProbe, DamageIsCountedWhereItIs) {
   }
 }
 
-TEST(StreamProbe, PrivateStreamsAreKnownByTheirDescriptors) {
+TEST(StreamProbe, DolbyAudioIsKnownByDescriptorOrStreamType) {
   NEED_FFMPEG();
+  // DVB marks AC-3 and E-AC-3 by a descriptor on stream type 0x06; ATSC, and
+  // ffmpeg by default, by stream type 0x81.
   const struct {
     const char* codec;
     const char* encoder;
-  } cases[] = {{"AC-3", "ac3"}, {"E-AC-3", "eac3"}};
+    const char* flags;
+    u8 streamType;
+  } cases[] = {{"AC-3", "ac3", " -mpegts_flags system_b", 0x06},
+               {"E-AC-3", "eac3", " -mpegts_flags system_b", 0x06},
+               {"AC-3", "ac3", "", 0x81}};
   for (const auto& c : cases) {
-    std::string path = MakeStream(c.encoder, std::string("-f lavfi -i sine -t 1 -c:a ") + c.encoder +
-                                                 " -mpegts_flags system_b", "");
+    SCOPED_TRACE(std::string(c.encoder) + c.flags);
+    std::string path = MakeStream(c.encoder + std::to_string(c.streamType),
+                                  std::string("-f lavfi -i sine -t 1 -c:a ") + c.encoder + c.flags, "");
     ASSERT_FALSE(path.empty());
     ProbeSummary s = Analyze(ReadWhole(path));
     ASSERT_EQ(s.streams.size(), 1u);
-    EXPECT_EQ(s.streams[0].streamType, 0x06);
+    EXPECT_EQ(s.streams[0].streamType, c.streamType);
+    EXPECT_EQ(s.streams[0].kind, kKindAudio);
     EXPECT_STREQ(s.streams[0].codec, c.codec);
   }
+}
+
+TEST(StreamProbe, EveryProgrammeIsListedTheChosenFirst) {
+  NEED_FFMPEG();
+  // Programme 2 carries the most packets: it is the one described.
+  std::string path = MakeStream(
+      "two", "-f lavfi -i testsrc=size=176x144:rate=25 -f lavfi -i sine -f lavfi -i "
+             "testsrc=size=160x120:rate=25 -f lavfi -i sine=frequency=660 -t 2 -map 0 -map 1 -map 2 "
+             "-map 3 -c:v mpeg2video -c:a mp2 -b:v:0 400k -b:v:1 100k "
+             "-program program_num=1:title=Small:st=2:st=3 -program program_num=2:title=Big:st=0:st=1",
+      "");
+  ASSERT_FALSE(path.empty());
+  ProbeSummary s = Analyze(ReadWhole(path));
+  ASSERT_TRUE(s.programKnown);
+  EXPECT_EQ(s.program, 2);
+  EXPECT_EQ(s.service.name, "Big");
+  EXPECT_EQ(s.streams.size(), 2u);
+  ASSERT_EQ(s.others.size(), 1u);
+  EXPECT_EQ(s.others[0].program, 1);
+  EXPECT_EQ(s.others[0].service.name, "Small");
+  ASSERT_EQ(s.others[0].streams.size(), 2u);
+  EXPECT_EQ(s.others[0].streams[0].kind, kKindVideo);
+  EXPECT_EQ(s.others[0].streams[1].kind, kKindAudio);
 }
 
 TEST(StreamProbe, WithoutTablesTheClockStillTells) {
@@ -178,6 +210,76 @@ TEST(StreamProbe, ClockAcrossWrapAndSplices) {
     EXPECT_EQ(s.durationSource, kDurationPcr);
     EXPECT_NEAR(s.durationSeconds, c.seconds, 0.4);
     EXPECT_EQ(PidErrors(s, 0x100) > 0, c.pcrPidErrors);
+  }
+}
+
+// A hostile event table names a new event, or a new service, in every
+// section: each section must cost the same little, so that 64 MiB of them
+// read in far less than the minute a cost growing with the events seen
+// took. The tables kept stay bounded, and the programme is still found.
+TEST(StreamProbe, HostileEventTablesCostLittlePerSection) {
+  NEED_FFMPEG();
+  const struct {
+    const char* name;
+    const char* flood;
+    bool event;  // of the programme's service
+  } cases[] = {{"events", "--eit-flood 180000", true},
+               {"services", "--eit-flood 180000 --flood-services", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string path = MakeStream(std::string("flood-") + c.name,
+                                  "-f lavfi -i testsrc=size=176x144:rate=25 -t 1 -c:v mpeg2video",
+                                  std::string("--utc 1241383440 ") + c.flood);
+    ASSERT_FALSE(path.empty());
+    std::vector<unsigned char> bytes = ReadWhole(path);
+    ASSERT_GT(bytes.size(), 64u << 20);
+    auto start = std::chrono::steady_clock::now();
+    ProbeSummary s = Analyze(bytes);
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(seconds, 10.0);
+    EXPECT_TRUE(s.programKnown);
+    EXPECT_EQ(s.event.known, c.event);
+  }
+}
+
+// The picture format from the stream's own headers, for each coding and
+// what it varies: MPEG-2's aspect codes, square samples and sequence
+// extension (a width past 4095, frame rate 30000/1001), MPEG-1's pixel
+// aspect without one, H.264's cropping (1080 lines of 1088 coded;
+// field-coded; 4:2:2 chroma) and its VUI sample aspect ratio and timing.
+TEST(StreamProbe, VideoFormatFromSequenceHeaderOrSps) {
+  NEED_FFMPEG();
+  const struct {
+    const char* name;
+    const char* video;  // testsrc's size and rate, then the output's options
+    u32 width, height, rateNum, rateDen, aspectNum, aspectDen;
+  } cases[] = {
+      {"mpeg2-wide", "720x576:rate=25 -c:v mpeg2video -aspect 16:9", 720, 576, 25, 1, 16, 9},
+      {"mpeg2-ntsc", "720x480:rate=30000/1001 -c:v mpeg2video -aspect 4:3", 720, 480, 30000, 1001, 4, 3},
+      {"mpeg2-square", "176x144:rate=50 -c:v mpeg2video -vf setsar=1", 176, 144, 50, 1, 11, 9},
+      {"mpeg2-large", "4160x240:rate=25 -c:v mpeg2video -aspect 221:100", 4160, 240, 25, 1, 221, 100},
+      {"mpeg1", "352x288:rate=25 -c:v mpeg1video -aspect 4:3", 352, 288, 25, 1, 4, 3},
+      {"h264-hd", "1440x1080:rate=25 -vf setsar=4/3 -pix_fmt yuv420p -c:v libx264 -preset ultrafast",
+       1440, 1080, 25, 1, 16, 9},
+      {"h264-fields", "1920x1080:rate=25 -vf setsar=1 -pix_fmt yuv420p -c:v libx264 -preset ultrafast "
+       "-flags +ildct+ilme -x264opts interlaced=1", 1920, 1080, 25, 1, 16, 9},
+      {"h264-422", "720x576:rate=25 -vf setsar=16/11 -pix_fmt yuv422p -c:v libx264 -preset ultrafast "
+       "-x264opts crop-rect=2,0,6,2", 712, 574, 25, 1, 16, 9},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string path = MakeStream(c.name, std::string("-f lavfi -i testsrc=size=") + c.video + " -t 1", "");
+    ASSERT_FALSE(path.empty());
+    ProbeSummary s = Analyze(ReadWhole(path));
+    ASSERT_EQ(s.streams.size(), 1u);
+    const VideoFormat& f = s.streams[0].video;
+    ASSERT_TRUE(f.known);
+    EXPECT_EQ(f.width, c.width);
+    EXPECT_EQ(f.height, c.height);
+    EXPECT_EQ(f.rateNum, c.rateNum);
+    EXPECT_EQ(f.rateDen, c.rateDen);
+    EXPECT_EQ(f.aspectNum, c.aspectNum);
+    EXPECT_EQ(f.aspectDen, c.aspectDen);
   }
 }
 
