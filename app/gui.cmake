@@ -37,7 +37,7 @@ target_link_libraries(output_check PRIVATE melvir_core)
 
 # None of the command line's rooms reaches MELVIR.EXE.
 enable_testing()
-set(MELVIR_NOT_IN_EXE melvir_check melvir_rescue melvir_walk melvir_text melvir_report)
+set(MELVIR_NOT_IN_EXE melvir_check melvir_rescue melvir_walk melvir_text melvir_report melvir_files)
 if(TARGET melvir_mount)
   list(APPEND MELVIR_NOT_IN_EXE melvir_mount)
 endif()
