@@ -106,9 +106,11 @@ TEST_F(WriterTest, FailedBufferWriteIsReportedOnceAndRefusesEverythingAfter) {
   bool refused = false;
   for (int i = 0; i < 4 && !refused; ++i) refused = !Append(kMiB);
   EXPECT_TRUE(refused);
-  EXPECT_TRUE(TestFlag(g_app.abortFlag));
   EXPECT_FALSE(Append(10));
   EXPECT_FALSE(CloseOutput());
+  // The writer sets the abort flag after it wakes the producer: certain
+  // only once CloseOutput has seen the writer end.
+  EXPECT_TRUE(TestFlag(g_app.abortFlag));
   EXPECT_EQ(g_ui.errors, std::vector<std::string>{"Output file write error"});
   EXPECT_EQ(FaultCallCount(kCallWrite), 1u);  // nothing handed over after the failure
   EXPECT_EQ(Out(), "");
