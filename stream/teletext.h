@@ -36,9 +36,17 @@ struct TeletextEntry {
 };
 inline bool IsSubtitleEntry(const TeletextEntry& e) { return e.type == 2 || e.type == 5; }
 
-// The entries of a teletext descriptor, its body (after tag and length)
-// decoded through libdvbpsi; at most capacity, returns how many.
+// The entries of a teletext descriptor as libdvbpsi decodes it (tag 0x56;
+// none for another); at most capacity, returns how many.
+struct dvbpsi_descriptor_s;
+u32 DecodeTeletextEntries(dvbpsi_descriptor_s* descriptor, TeletextEntry* entries, u32 capacity);
+// The same of a descriptor's body (after tag and length).
 u32 ReadTeletextDescriptor(const u8* body, u8 length, TeletextEntry* entries, u32 capacity);
+// The same of what FFmpeg's demuxer keeps of it: the stream's "language"
+// tag (one code per entry, comma-separated: "deu,eng") and its extradata
+// (each entry's last two bytes: type and magazine, page).
+u32 ReadDemuxedTeletext(const char* languages, const u8* extradata, size_t size, TeletextEntry* entries,
+                        u32 capacity);
 
 struct TeletextCue {
   u16 page;

@@ -70,26 +70,44 @@ bool FeedTeletextPes(TeletextDecoder* d, const u8* pes, size_t length) {
   return true;
 }
 
+u32 DecodeTeletextEntries(dvbpsi_descriptor_t* descriptor, TeletextEntry* entries, u32 capacity) {
+  dvbpsi_teletext_dr_t* t = descriptor->i_tag == 0x56 ? dvbpsi_DecodeTeletextDr(descriptor) : nullptr;
+  u32 count = 0;
+  for (u32 i = 0; t && i < t->i_pages_number && count < capacity; ++i) {
+    const dvbpsi_teletextpage_t& p = t->p_pages[i];
+    TeletextEntry* e = &entries[count++];
+    std::memset(e->language, 0, sizeof e->language);
+    bool printable = true;
+    for (int c = 0; c < 3; ++c)
+      printable = printable && p.i_iso6392_language_code[c] > 0x20 && p.i_iso6392_language_code[c] < 0x7F;
+    if (printable) std::memcpy(e->language, p.i_iso6392_language_code, 3);
+    e->type = p.i_teletext_type;
+    int magazine = p.i_teletext_magazine_number & 7;
+    e->page = u16((magazine ? magazine : 8) << 8 | p.i_teletext_page_number);
+  }
+  return count;
+}
+
 u32 ReadTeletextDescriptor(const u8* body, u8 length, TeletextEntry* entries, u32 capacity) {
   u8 copy[255];
   std::memcpy(copy, body, length);
   dvbpsi_descriptor_t* descriptor = dvbpsi_NewDescriptor(0x56, length, copy);
   if (!descriptor) return 0;
-  u32 count = 0;
-  if (dvbpsi_teletext_dr_t* t = dvbpsi_DecodeTeletextDr(descriptor)) {
-    for (u32 i = 0; i < t->i_pages_number && count < capacity; ++i) {
-      const dvbpsi_teletextpage_t& p = t->p_pages[i];
-      TeletextEntry* e = &entries[count++];
-      std::memset(e->language, 0, sizeof e->language);
-      bool printable = true;
-      for (int c = 0; c < 3; ++c) printable = printable && p.i_iso6392_language_code[c] > 0x20 &&
-                                               p.i_iso6392_language_code[c] < 0x7F;
-      if (printable) std::memcpy(e->language, p.i_iso6392_language_code, 3);
-      e->type = p.i_teletext_type;
-      int magazine = p.i_teletext_magazine_number & 7;
-      e->page = u16((magazine ? magazine : 8) << 8 | p.i_teletext_page_number);
-    }
-  }
+  u32 count = DecodeTeletextEntries(descriptor, entries, capacity);
   dvbpsi_DeleteDescriptors(descriptor);
   return count;
+}
+
+u32 ReadDemuxedTeletext(const char* languages, const u8* extradata, size_t size, TeletextEntry* entries,
+                        u32 capacity) {
+  u8 body[255];
+  u32 length = 0;
+  const char* language = languages ? languages : "";
+  for (size_t at = 0; at + 2 <= size && length + 5 <= sizeof body; at += 2) {
+    for (int c = 0; c < 3; ++c) body[length++] = u8(*language && *language != ',' ? *language++ : ' ');
+    while (*language && *language++ != ',') {}  // past this code's comma
+    body[length++] = extradata[at];
+    body[length++] = extradata[at + 1];
+  }
+  return ReadTeletextDescriptor(body, u8(length), entries, capacity);
 }

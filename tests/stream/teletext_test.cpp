@@ -204,16 +204,23 @@ TEST(Teletext, PagesOfTheToolsStream) {
   int pid = -1;
   std::vector<uint8_t> body;
   ASSERT_TRUE(FindTeletext(ts, &pid, &body));
-  TeletextEntry entries[4];
+  // The descriptor as the PMT has it, and as FFmpeg's demuxer keeps it:
+  // the languages as ffprobe gave them, each entry's last two bytes.
+  TeletextEntry entries[4], demuxed[4];
   ASSERT_EQ(ReadTeletextDescriptor(body.data(), uint8_t(body.size()), entries, 4), 3u);
+  std::vector<uint8_t> extradata;
+  for (size_t at = 0; at + 5 <= body.size(); at += 5) extradata.insert(extradata.end(), &body[at + 3], &body[at + 5]);
+  ASSERT_EQ(ReadDemuxedTeletext("deu,eng,deu", extradata.data(), extradata.size(), demuxed, 4), 3u);
   const TeletextEntry kWritten[] = {{"deu", 2, 0x888}, {"eng", 5, 0x889}, {"deu", 1, 0x100}};
   Cues cues;
   static TeletextDecoder d;
   ResetTeletext(&d, Collect, &cues);
   for (int i = 0; i < 3; ++i) {
-    EXPECT_STREQ(entries[i].language, kWritten[i].language);
-    EXPECT_EQ(entries[i].type, kWritten[i].type);
-    EXPECT_EQ(entries[i].page, kWritten[i].page);
+    for (const TeletextEntry& e : {entries[i], demuxed[i]}) {
+      EXPECT_STREQ(e.language, kWritten[i].language);
+      EXPECT_EQ(e.type, kWritten[i].type);
+      EXPECT_EQ(e.page, kWritten[i].page);
+    }
     if (IsSubtitleEntry(entries[i])) {
       EXPECT_TRUE(AddTeletextPage(&d, entries[i].page, entries[i].language));
     }
