@@ -6,15 +6,18 @@
 // operation byte, a 16-bit big-endian length and that many bytes (cut short
 // at the end): operation % 4 is 0 for a whole PES, 1 for a data field at
 // the clock plus (operation >> 2) * 1800, 2 to advance the clock by
-// (operation >> 2) s, 3 to finish and reset. Every cue must keep to what
-// the decoder promises: a page's cues in order and apart, none longer than
-// kCueLimit nor empty, their text UTF-8 rows with no empty row.
+// (operation >> 2) s, 3 to finish and reset, taking the subtitle pages the
+// bytes name as a teletext descriptor and as FFmpeg's form of one. Every
+// cue must keep to what the decoder promises: a page's cues in order and
+// apart, none longer than kCueLimit nor empty, their text UTF-8 rows with
+// no empty row.
 //
 // The seeds (fuzz/corpus/teletext/) hold subtitle pages as
 // tools/teletext_pages.h codes them: shown, replaced, erased, long, in
 // national options with X/28/0 and M/29/0, magazines in series.
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "stream/teletext.h"
 #include "text/utf8.h"
@@ -82,10 +85,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         clock += step * kPtsPerSecond;
         AdvanceTeletext(&d, clock);
         break;
-      default:
+      default: {
+        // Again, with the subtitle pages of the bytes as a teletext
+        // descriptor's body and as what FFmpeg keeps of one.
         FinishTeletext(&d, clock);
         Start(&d, language, page);
+        TeletextEntry entries[64];
+        u32 n = ReadTeletextDescriptor(bytes, u8(length < 255 ? length : 255), entries, 64);
+        std::string languages(reinterpret_cast<const char*>(bytes), length);
+        n += ReadDemuxedTeletext(languages.c_str(), bytes, length, entries + n, 64 - n);
+        for (u32 i = 0; i < n; ++i)
+          if (IsSubtitleEntry(entries[i])) AddTeletextPage(&d, entries[i].page, entries[i].language);
         break;
+      }
     }
   }
   FinishTeletext(&d, clock + kPtsPerSecond);
