@@ -61,7 +61,7 @@ const u32 kTeletextColumns = 40;
 
 struct TeletextPage {
   u16 number;          // 0x100-0x8FF
-  u8 region;           // the national option group its language implies (Latin designation >> 3)
+  u8 region;           // the G0 designation its language implies for C12-C14: group << 3
   bool receiving;      // between its header and the next that closes it
   u64 headerPts;
   u8 national;         // C12-C14 of the header, C12 the high bit
@@ -79,8 +79,8 @@ struct TeletextDecoder {
   void* context;
   u32 pageCount;
   TeletextPage pages[kTeletextPages];
-  int receiving[8];         // per magazine: the page in transmission, -1 none of ours
-  int magazineDesignation[8];  // M/29/0's G0 designation, -1 none
+  int receiving[8];         // per magazine (0 is 8): the page in transmission, -1 none of ours
+  int magazineDesignation[8];  // per magazine: M/29/0's G0 designation, -1 none
   bool ptsKnown;            // FeedTeletextPes's unwrapping
   u64 pts;                  // the latest PTS, unwrapped
   TeletextCue cue;          // the cue being given (its text's buffer kept)
@@ -96,7 +96,7 @@ bool AddTeletextPage(TeletextDecoder* decoder, u16 page, const char* language);
 
 // The PES data field (from data_identifier on, as a demuxer gives the
 // payload) of one PES, with its PTS already unwrapped by the caller (a
-// 64-bit count that runs on across the 33-bit wrap).
+// 64-bit count that runs on across the 33-bit wrap, below 2^62).
 void FeedTeletextData(TeletextDecoder* decoder, const u8* data, size_t length, u64 pts);
 // A whole PES packet (its header included), as the tests and the fuzzer
 // give it: its 33-bit PTS is unwrapped here against the one before (a jump
