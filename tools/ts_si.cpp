@@ -2,12 +2,15 @@
 // transport stream ffmpeg made: EIT present/following, TDT and TOT sections
 // (with their CRC), repeated every 2 s of stream time as a broadcaster
 // repeats them; optionally a service description of its own instead of
-// ffmpeg's, and the discontinuity indicator where the PCR jumps. For the
-// tests of the stream reader. Standard library only.
+// ffmpeg's, the discontinuity indicator where the PCR jumps, and teletext
+// subtitle pages (tools/ts_teletext.h) on a stream the PMT names. For the
+// tests of the stream reader.
 //
 // usage: melvir-ts-si IN OUT --utc SECONDS [--event START|DURATION|LANG|TITLE|TEXT]...
 //          [--offset MINUTES[|CHANGE|NEXT]] [--service-id N] [--sdt NAME|PROVIDER]
 //          [--mark-discontinuity] [--eit-flood COUNT] [--flood-services]
+//          [--teletext LANG|TYPE|PAGE]...
+//          [--subtitle PAGE|START|END|TEXT[|SUBSET|C12C14[|X28:N|M29:N]]]...
 // Times are seconds since 1970 UTC; strings take \xNN escapes. --eit-flood
 // appends COUNT EIT present tables as a hostile stream sends them: each
 // with an event never seen before and a version the one before did not
@@ -18,6 +21,8 @@
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "ts_teletext.h"
 
 namespace {
 
@@ -42,6 +47,7 @@ struct Setup {
   bool markDiscontinuity = false;
   long floodTables = 0;
   bool floodServices = false;
+  ttx::TeletextSetup teletext;
 };
 
 uint32_t Crc32(const uint8_t* p, size_t n) {
@@ -257,6 +263,35 @@ void InsertTables(std::FILE* out, const Setup& st, int64_t now) {
   Packetize(out, 0x14, TimeSection(st, now, true));
 }
 
+// The section a packet that starts one holds, and its length; null if none.
+uint8_t* StartedSection(uint8_t* p, size_t* length) {
+  if (!(p[1] & 0x40) || !(p[3] & 0x10)) return nullptr;
+  size_t at = p[3] & 0x20 ? 5u + p[4] : 4u;
+  if (at >= kPacket || (at += 1 + p[at]) + 3 > size_t(kPacket)) return nullptr;
+  *length = 3 + size_t((p[at + 1] & 0x0F) << 8 | p[at + 2]);
+  return at + *length <= size_t(kPacket) ? p + at : nullptr;
+}
+
+// Learns the PMT's PID from the PAT; adds the teletext stream to the PMT.
+void AddTeletextToPmt(const Setup& st, uint8_t* p, int* pmtPid) {
+  size_t length;
+  uint8_t* s = StartedSection(p, &length);
+  int pid = (p[1] & 0x1F) << 8 | p[2];
+  if (!s || length < 16) return;
+  if (pid == 0 && s[0] == 0x00) {
+    for (size_t at = 8; at + 4 <= length - 4; at += 4)
+      if (s[at] || s[at + 1]) *pmtPid = (s[at + 2] & 0x1F) << 8 | s[at + 3];
+    return;
+  }
+  if (pid != *pmtPid || s[0] != 0x02) return;
+  Bytes entry = ttx::PmtEntry(st.teletext);
+  if (s + length + entry.size() > p + kPacket) return;
+  Bytes section(s, s + length - 4);  // without its CRC
+  Append(&section, entry);
+  Close(&section, true);
+  std::memcpy(s, section.data(), section.size());
+}
+
 bool ParseArgs(int argc, char** argv, Setup* st) {
   for (int i = 3; i < argc; ++i) {
     std::string a = argv[i];
@@ -279,6 +314,12 @@ bool ParseArgs(int argc, char** argv, Setup* st) {
         st->change = std::atoll(p[1].c_str());
         st->nextMinutes = std::atoi(p[2].c_str());
       }
+    } else if (a == "--teletext" && value) {
+      if (!ttx::DescribePage(&st->teletext, Split(argv[++i]))) return false;
+    } else if (a == "--subtitle" && value) {
+      std::vector<std::string> p = Split(argv[++i]);
+      if (p.size() > 3) p[3] = Unescape(p[3]);
+      if (!ttx::AddSubtitle(&st->teletext, p)) return false;
     } else if (a == "--sdt" && value) {
       std::vector<std::string> p = Split(argv[++i]);
       if (p.size() != 2) return false;
@@ -299,7 +340,9 @@ int main(int argc, char** argv) {
   if (argc < 3 || !ParseArgs(argc, argv, &st)) {
     std::fprintf(stderr, "usage: melvir-ts-si IN OUT --utc SECONDS [--event START|DURATION|LANG|TITLE|TEXT]...\n"
                          "         [--offset MINUTES[|CHANGE|NEXT]] [--service-id N] [--sdt NAME|PROVIDER]\n"
-                         "         [--mark-discontinuity] [--eit-flood COUNT] [--flood-services]\n");
+                         "         [--mark-discontinuity] [--eit-flood COUNT] [--flood-services]\n"
+                         "         [--teletext LANG|TYPE|PAGE]...\n"
+                         "         [--subtitle PAGE|START|END|TEXT[|SUBSET|C12C14[|X28:N|M29:N]]]...\n");
     return 2;
   }
   std::FILE* in = std::fopen(argv[1], "rb");
@@ -310,8 +353,8 @@ int main(int argc, char** argv) {
   }
   const uint64_t wrap = (uint64_t(1) << 33) * 300, second = 27000000;
   bool started = false;
-  int pcrPid = -1;
-  uint64_t lastPcr = 0, elapsed = 0, nextAt = 0;
+  int pcrPid = -1, pmtPid = -1;
+  uint64_t lastPcr = 0, firstPcr = 0, elapsed = 0, nextAt = 0;
   uint8_t p[kPacket];
   while (std::fread(p, 1, kPacket, in) == size_t(kPacket)) {
     int pid = (p[1] & 0x1F) << 8 | p[2];
@@ -325,13 +368,16 @@ int main(int argc, char** argv) {
       uint64_t ahead = (value + wrap - lastPcr) % wrap;
       if (started && ahead <= second) elapsed += ahead;
       else if (started && st.markDiscontinuity) p[5] |= 0x80;
+      if (!started) firstPcr = value;
       started = true;
       lastPcr = value;
       if (elapsed >= nextAt) {
         InsertTables(out, st, st.utc + int64_t(elapsed / second));
         nextAt += 2 * second;
       }
+      ttx::WriteDueTeletext(&st.teletext, out, firstPcr / 300, double(elapsed) / second);
     }
+    if (!st.teletext.pages.empty()) AddTeletextToPmt(st, p, &pmtPid);
     std::fwrite(p, 1, kPacket, out);
   }
   Flood(out, st);
