@@ -134,6 +134,7 @@ CopyOutcome RemuxToTarget(const Recording& r, const CopyTarget& t) {
   FormatText(run.part, sizeof run.part, "%s.part", t.path);
   FormatText(run.damage, sizeof run.damage, "%s.damage", run.part);
   run.record.output = t.path;
+  run.record.remuxed = true;
   run.tracked = t.rescue;
   if (!PlanForm(*run.reader, r, &run.plan)) {
     SayInputFailure(&run);

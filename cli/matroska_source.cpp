@@ -8,6 +8,7 @@
 #include "cli/recording_reader.h"
 #include "disk/recorder_disk.h"
 #include "remux/source_tag.h"
+#include "stream/dvb_time.h"
 
 namespace {
 
@@ -18,6 +19,26 @@ u8 g_first[kBlockBytes], g_last[kBlockBytes];
 bool ReadPiece(u64 offset, u8* buffer, u32* got) {
   std::vector<StreamHole> holes;
   return ReadStreamAt(&g_reader, offset, buffer, kBlockBytes, got, &holes);
+}
+
+// The programme's title, its synopsis, the channel and the programme's
+// start, as probe reads them.
+void Describe(const ProbeSummary& s, RemuxJob* job) {
+  if (s.event.known && !s.event.title.empty()) job->title = DecodedStreamString(s.event.title);
+  if (s.event.known && !s.event.text.empty()) {
+    char text[kBroadcastStringSize];
+    DecodeStreamString(s.event.text, true, text, sizeof text);
+    job->tags.push_back(RemuxTag{"DESCRIPTION", text});
+  }
+  if (s.serviceKnown && !s.service.name.empty())
+    job->tags.push_back(RemuxTag{"SERVICE_NAME", DecodedStreamString(s.service.name)});
+  if (s.event.known && s.event.startKnown) {
+    char iso[21];  // 2009-05-03T20:36:40Z
+    FormatIsoUtc(s.event.start, iso);
+    iso[10] = ' ';
+    iso[19] = 0;
+    job->tags.push_back(RemuxTag{"DATE_RECORDED", iso});
+  }
 }
 
 }  // namespace
@@ -55,6 +76,7 @@ bool DescribeSource(const Recording& r, bool rescue, RemuxJob* job, char* reason
       return false;
     }
     if (s.programKnown) job->program = s.program;
+    Describe(s, job);
   }
   std::string source;
   if (SourceTagOf(r, rescue, &source)) job->tags.push_back(RemuxTag{kSourceTagName, source});
