@@ -167,6 +167,8 @@ bool OpenMuxer(RemuxSession* s, AVIOContext* io) {
   for (const RemuxTag& tag : job.tags) av_dict_set(&s->out->metadata, tag.name.c_str(), tag.value.c_str(), 0);
   AVDictionary* options = nullptr;
   av_dict_set(&options, "default_mode", "passthrough", 0);  // the flags are set above, exactly
+  // CRC-32 elements are optional and cost more than all the rest of the muxing.
+  av_dict_set(&options, "write_crc32", "0", 0);
   int written = avformat_write_header(s->out, &options);
   av_dict_free(&options);
   return written >= 0;
@@ -225,6 +227,22 @@ void Demux(RemuxSession* s) {
   if (job.text.finish && !s->failed) job.text.finish(job.text.context, s);
 }
 
+void ResetSession(RemuxSession* s) {
+  s->tracks.clear();
+  s->trackOf.clear();
+  s->teletextPid.clear();
+  s->early.clear();
+  s->in = s->out = nullptr;
+  s->textTracksFrom = 0;
+  s->leader = -1;
+  s->timeline = Timeline{};
+  s->zeroKnown = false;
+  s->zero = s->end = 0;
+  s->failed = false;
+  s->ring.running = false;
+  s->ring.ready = s->ring.space = s->ring.done = nullptr;
+}
+
 void Close(RemuxSession* s, AVIOContext** inIo, AVIOContext** outIo) {
   for (TrackState& t : s->tracks)
     for (AVPacket* p : t.waiting) av_packet_free(&p);
@@ -245,26 +263,15 @@ bool WriteTrackPacket(RemuxSession* s, u32 t, AVPacket* p) {
   p->flags &= ~AV_PKT_FLAG_CORRUPT;
   if (p->pts + p->duration > s->end) s->end = p->pts + p->duration;
   av_packet_rescale_ts(p, kTicks, s->tracks[t].out->time_base);
-  int written = av_interleaved_write_frame(s->out, p);
-  av_packet_free(&p);
-  if (written >= 0) {
-    ++s->result->packets;
-    return true;
-  }
-  if (!s->failed) {
-    char text[AV_ERROR_MAX_STRING_SIZE];
-    av_strerror(written, text, sizeof text);
-    Reason(s->result, "the Matroska muxer refused a packet of track %u: %s", t + 1, text);
-  }
-  s->failed = true;
-  return false;
+  QueuePacket(s, p);
+  return !s->failed;
 }
 
 bool RemuxToMatroska(const RemuxJob& job, RemuxResult* result) {
   av_log_set_level(AV_LOG_QUIET);
   *result = RemuxResult{};
   static RemuxSession s;
-  s = RemuxSession{};
+  ResetSession(&s);
   s.job = &job;
   s.result = result;
   s.output.write = job.write;
@@ -282,7 +289,9 @@ bool RemuxToMatroska(const RemuxJob& job, RemuxResult* result) {
   } else if (!OpenMuxer(&s, outIo)) {
     Reason(result, "the Matroska muxer refused the tracks");
   } else {
+    StartMuxing(&s);
     Demux(&s);
+    EndMuxing(&s);
     if (!s.zeroKnown && !s.failed && !s.input.failed)
       Reason(result, s.leader >= 0 ? "no whole video key frame in the recording" : "no whole packet in the recording");
     bool started = s.zeroKnown;

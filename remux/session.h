@@ -3,10 +3,12 @@
 #ifndef MELVIR_REMUX_SESSION_H
 #define MELVIR_REMUX_SESSION_H
 
+#include <atomic>
 #include <deque>
 #include <vector>
 
 #include "picture/stream_io.h"
+#include "platform/platform.h"
 #include "remux/remux.h"
 #include "remux/timeline.h"
 #include "remux/tracks.h"
@@ -37,6 +39,16 @@ struct OutputState {
   u32 error;
 };
 
+// Packets on their way to the muxing thread.
+const u32 kMuxSlots = 256;
+struct MuxRing {
+  AVPacket* slots[kMuxSlots];
+  u64 head, tail;              // taken by the muxer; put by the demuxer
+  std::atomic<u32> count;
+  EventHandle ready, space, done;
+  bool running;                // the thread runs (else the caller muxes)
+};
+
 struct TrackState {
   TrackPlan plan;
   AVStream* out;
@@ -63,7 +75,8 @@ struct RemuxSession {
   i64 zero;                         // the stamp the file's time 0 is
   i64 end;                          // the end of the last packet written, on the file's timeline
   std::deque<AVPacket*> early;      // packets before the start is known
-  bool failed;                      // the muxer refused: reason set
+  std::atomic<bool> failed;         // the muxer refused: reason set
+  MuxRing ring;
 };
 
 // The input's I/O context over job.source, read in order; null when out of memory.
@@ -80,7 +93,15 @@ AVIOContext* OpenOutput(OutputState* output);
 void CloseIo(AVIOContext** io);
 
 // Writes a packet on the file's timeline (90 kHz, 0 the start) to track
-// t, rescaled; takes the packet. False when the muxer refuses it.
+// t, rescaled: hands it to the muxing thread. False once the muxer has
+// refused one.
 bool WriteTrackPacket(RemuxSession* s, u32 t, AVPacket* packet);
+
+// The muxing thread, once the header is written (without one, the caller
+// muxes); QueuePacket hands it a packet, and EndMuxing waits until it has
+// muxed every one.
+void StartMuxing(RemuxSession* s);
+void QueuePacket(RemuxSession* s, AVPacket* packet);
+void EndMuxing(RemuxSession* s);
 
 #endif
