@@ -183,11 +183,15 @@ CopyOutcome RemuxToTarget(const Recording& r, const CopyTarget& t) {
   if (!t.quiet) {
     char done[100];
     LoadText(IDS_DONE, done, sizeof done);
-    char damaged[80] = "";
+    char damaged[80] = "", left[60] = "";
     if (result.damaged)
       FormatText(damaged, sizeof damaged, ", %llu damaged packets left out",
                  static_cast<unsigned long long>(result.damaged));
-    Say("%s: %s (%u tracks, %.1f s%s)", run.published, done, result.tracks, result.seconds, damaged);
+    if (result.leftOut)
+      FormatText(left, sizeof left, ", %u stream%s of teletext or data left out", result.leftOut,
+                 result.leftOut == 1 ? "" : "s");
+    Say("%s: %s (%u tracks, %.1f s%s%s)", run.published, done, result.tracks, result.seconds, damaged,
+        left);
   }
   if (run.tracked) FinishRecord(run, run.handed, &run.record);
   return kCopyDone;

@@ -180,7 +180,8 @@ bool PlanSession(RemuxSession* s) {
   std::vector<TrackPlan> plans;
   std::vector<int> teletext;
   int program;
-  PlanTracks(s->in, job.program, &plans, &teletext, &program);
+  PlanTracks(s->in, job.program, &plans, &teletext, &s->result->leftOut, &program);
+  if (!job.text.feed) s->result->leftOut += u32(teletext.size());
   s->trackOf.assign(s->in->nb_streams, -1);
   s->teletextPid.assign(s->in->nb_streams, -1);
   s->leader = -1;

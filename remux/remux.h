@@ -48,6 +48,7 @@ struct RemuxResult {
   char reason[200];   // why it failed, for refused and other failures
   u64 bytes;          // the output file's length
   u32 tracks;
+  u32 leftOut;        // streams of the programme not written (teletext, data, undescribed)
   u64 packets;        // packets written
   u64 dropped;        // packets left out: damaged, before the start, out of order
   u64 damaged;        // of those, over unreadable bytes or marked corrupt, or video after them

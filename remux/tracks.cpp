@@ -72,9 +72,10 @@ const AVProgram* ChooseProgram(const AVFormatContext* in, int program) {
 }  // namespace
 
 void PlanTracks(const AVFormatContext* in, int program, std::vector<TrackPlan>* tracks,
-                std::vector<int>* teletext, int* found) {
+                std::vector<int>* teletext, u32* leftOut, int* found) {
   tracks->clear();
   teletext->clear();
+  *leftOut = 0;
   const AVProgram* p = ChooseProgram(in, program);
   *found = p ? p->id : -1;
   u32 count = p ? p->nb_stream_indexes : in->nb_streams;
@@ -86,7 +87,10 @@ void PlanTracks(const AVFormatContext* in, int program, std::vector<TrackPlan>* 
       continue;
     }
     TrackPlan t = {};
-    if (!RoleOf(st, &t.role)) continue;
+    if (!RoleOf(st, &t.role)) {
+      ++*leftOut;
+      continue;
+    }
     t.input = index;
     t.inFlags = st->disposition;
     LanguageOf(st, t.language);

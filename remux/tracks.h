@@ -26,10 +26,11 @@ struct TrackPlan {
 };
 
 // The programme's streams of the demuxer, planned; teletext streams (fed
-// to the text source) in *teletext. program -1, or one not there: the
-// first programme with video. *found: the programme's number.
+// to the text source) in *teletext; *leftOut counts the others (data, and
+// streams that sent nothing the demuxer could describe). program -1, or
+// one not there: the first programme with video. *found: its number.
 void PlanTracks(const AVFormatContext* in, int program, std::vector<TrackPlan>* tracks,
-                std::vector<int>* teletext, int* found);
+                std::vector<int>* teletext, u32* leftOut, int* found);
 
 // Sets outFlags and title of every track from its role and inFlags.
 void SetTrackFlags(std::vector<TrackPlan>* tracks);
