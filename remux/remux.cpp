@@ -72,6 +72,7 @@ void Place(RemuxSession* s, u32 t, AVPacket* p) {
     s->early.pop_front();
     Emit(s, u32(e->stream_index), e);
   }
+  PutEarlyCues(s);
 }
 
 // The packets of track t waiting for their PES's end, which is end: those
@@ -147,6 +148,10 @@ bool OpenMuxer(RemuxSession* s, AVIOContext* io) {
   s->out->flags |= AVFMT_FLAG_CUSTOM_IO;
   // The stamps are made non-negative here, each track's own way.
   s->out->avoid_negative_ts = AVFMT_AVOID_NEG_TS_DISABLED;
+  // The muxer holds the other tracks' packets while a sparse track has none,
+  // this long at most: longer than a text cue is held before it is put.
+  if (!job.textTracks.empty())
+    s->out->max_interleave_delta = int64_t(kTextCueHoldSeconds + 5) * AV_TIME_BASE;
   for (TrackState& t : s->tracks) {
     t.out = avformat_new_stream(s->out, nullptr);
     if (!t.out) return false;
@@ -233,6 +238,7 @@ void ResetSession(RemuxSession* s) {
   s->trackOf.clear();
   s->teletextPid.clear();
   s->early.clear();
+  s->earlyCues.clear();
   s->in = s->out = nullptr;
   s->textTracksFrom = 0;
   s->leader = -1;

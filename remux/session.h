@@ -75,12 +75,16 @@ struct RemuxSession {
   i64 zero;                         // the stamp the file's time 0 is
   i64 end;                          // the end of the last packet written, on the file's timeline
   std::deque<AVPacket*> early;      // packets before the start is known
+  std::vector<std::pair<u32, TextCue>> earlyCues;  // text cues, likewise, by track
   std::atomic<bool> failed;         // the muxer refused: reason set
   MuxRing ring;
 };
 
 // The input's I/O context over job.source, read in order; null when out of memory.
 AVIOContext* OpenInput(InputState* input, const StreamSource& source);
+// Puts the text cues held until the start was known.
+void PutEarlyCues(RemuxSession* s);
+
 // A discontinuity mark lies in the bytes read and is not yet used.
 bool MarkPending(const InputState& input);
 // Uses the marks in the bytes read (at a jump of the clock).

@@ -9,16 +9,33 @@ extern "C" {
 
 #include "remux/session.h"
 
+namespace {
+
+const size_t kEarlyCuesMax = 256;
+
+}  // namespace
+
+void PutEarlyCues(RemuxSession* s) {
+  std::vector<std::pair<u32, TextCue>> held;
+  held.swap(s->earlyCues);
+  for (const auto& cue : held) PutTextCues(s, cue.first, &cue.second, 1);
+}
+
 bool PutTextCues(RemuxSession* s, u32 track, const TextCue* cues, u32 count) {
   u32 t = s->textTracksFrom + track;
   if (t >= s->tracks.size() || s->failed) return false;
   for (u32 i = 0; i < count; ++i) {
     const TextCue& cue = cues[i];
-    // Before the start is known, or ending before it: not in the file.
+    if (!s->zeroKnown) {  // put once the start is known, if it is before the cue's end
+      if (s->earlyCues.size() < kEarlyCuesMax) s->earlyCues.push_back({track, cue});
+      else ++s->result->dropped;
+      continue;
+    }
+    // Ending before the start: not in the file.
     i64 from = i64(cue.start & (kStampWrap - 1));
     i64 start = MapStamp(&s->timeline, u64(from), false, false) - s->zero;
     i64 end = start + (UnwrapStamp(from, cue.end) - from);
-    if (!s->zeroKnown || end <= 0 || end <= start || cue.text.empty()) {
+    if (end <= 0 || end <= start || cue.text.empty()) {
       ++s->result->dropped;
       continue;
     }

@@ -27,7 +27,8 @@ struct RemuxSession;  // the remux in progress
 
 // Writes the cues of text track `track` (an index of RemuxJob::textTracks),
 // in the order they start; each is held no longer than the muxer waits for
-// a sparse track (kTextCueHold). Cues before the file's start are left out.
+// a sparse track (kTextCueHoldSeconds). Cues put before the file's start
+// is known are held until it is; those that end before it are left out.
 // False when the muxer refused one (the remux then fails).
 bool PutTextCues(RemuxSession* session, u32 track, const TextCue* cues, u32 count);
 
