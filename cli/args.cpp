@@ -117,6 +117,11 @@ bool SetOption(OptionId id, const char* value, Options* o) {
         return Refuse(o, "--cluster takes a first cluster, from 1 on, not '%s'", value);
       break;
     case kOptNameFormat: o->nameFormat = value; break;
+    case kOptContainer:
+      if (Is(value, "ts")) o->container = kContainerTs;
+      else if (Is(value, "mkv")) o->container = kContainerMkv;
+      else return Refuse(o, "--container takes ts or mkv, not '%s'", value);
+      break;
     case kOptHeader:
       if (!ParseWhole(value, &o->headerSector))
         return Refuse(o, "--header takes the volume header's sector, from 1 on, not '%s'", value);

@@ -11,6 +11,9 @@ enum Command { kNoCommand, kList, kInfo, kExtract, kCheck, kDomain, kMount, kPro
 const u32 kMaxSources = 17;  // as many drives as the probe looks at
 const u32 kMaxRanges = 64;   // pieces of one -n list
 
+// What extract writes: a transport stream as recorded, or Matroska.
+enum Container { kContainerUnset, kContainerTs, kContainerMkv };
+
 // A piece of -n: recordings first to last, 1-based, inclusive.
 struct NumberRange {
   u32 first;
@@ -52,6 +55,7 @@ struct Options {
   bool allowOther;          // mount --allow-other: other users may read the mount
   bool full;                // probe and catalog --full: the whole stream
   const char* nameFormat;   // extract --name-format, or null
+  Container container;      // extract --container, or what -o's name says (ts unless either)
   const char* sources[kMaxSources];  // point into argv, which outlives the run
   u32 sourceCount;
   char error[200];          // why the line was refused

@@ -1,10 +1,12 @@
 // The command table: every command's options, texts and handler in one row.
 #include "cli/command_table.h"
 
+#include <cctype>
 #include <cstring>
 
 #include "cli/catalog.h"
 #include "cli/catalog_command.h"
+#include "cli/copy.h"
 #include "cli/recording_commands.h"
 #include "cli/exit_status.h"
 #include "cli/header_source.h"
@@ -27,11 +29,39 @@ bool ValidateList(Options* o) {
   return true;
 }
 
+// ASCII letters alike in either case: an extension's.
+bool EqualNoCase(const char* a, const char* b) {
+  for (; *a && *b; ++a, ++b)
+    if (std::tolower(static_cast<unsigned char>(*a)) != std::tolower(static_cast<unsigned char>(*b)))
+      return false;
+  return *a == *b;
+}
+
+// -o NAME.mkv means --container mkv; a name and a --container that say
+// otherwise, and Matroska to standard output (it is written by seeking
+// back), are refused.
+bool SettleContainer(Options* o) {
+  const char* file = o->outputFile;
+  u32 n = file ? u32(std::strlen(file)) : 0;
+  bool mkvName = n > 4 && EqualNoCase(file + n - 4, ".mkv");
+  bool tsName = n > 3 && EqualNoCase(file + n - 3, ".ts");
+  if (mkvName && o->container == kContainerTs)
+    return Refuse(o, "-o names a .mkv file and --container says ts");
+  if (tsName && o->container == kContainerMkv)
+    return Refuse(o, "-o names a .ts file and --container says mkv");
+  if (mkvName) o->container = kContainerMkv;
+  if (o->container == kContainerUnset) o->container = kContainerTs;
+  if (o->container == kContainerMkv && file && std::strcmp(file, "-") == 0)
+    return Refuse(o, "a Matroska file is written by seeking back in it: -o - takes --container ts");
+  return true;
+}
+
 bool ValidateExtract(Options* o) {
   if (SelectionWays(*o) != 1)
     return Refuse(o, "extract takes one of -n LIST, --all, --name PATTERN, --slot LIST, --cluster C, "
                      "--lost CLUSTER or --all-lost");
   if (o->outputFile && o->outputDir) return Refuse(o, "-o and -d exclude each other");
+  if (!SettleContainer(o)) return false;
   bool usesStream;
   return !o->nameFormat || CheckNameFormat(o->nameFormat, &usesStream, o->error, sizeof o->error);
 }
@@ -80,7 +110,10 @@ bool ValidateMount(Options* o) {
   return true;
 }
 
-int PrepareExtract(const Options& o) { return CheckOutputChoice(o); }
+int PrepareExtract(const Options& o) {
+  if (o.container == kContainerMkv && !MatroskaAvailable()) return kExitFailed;  // said
+  return CheckOutputChoice(o);
+}
 int PrepareProbe(const Options&) { return ProbeAvailable() ? kExitDone : kExitFailed; }
 
 int RunList(const Options& o, Catalog* c) {
@@ -146,7 +179,7 @@ const OptionRow kOptionRows[kOptionCount] = {
     {kOptFull, "--full", false},             {kOptSlot, "--slot", true},
     {kOptCluster, "--cluster", true},        {kOptLostChains, "--lost", false},
     {kOptIgnoreSpace, "--ignore-space", false}, {kOptLong, "-l", false},
-    {kOptAllowOther, "--allow-other", false},
+    {kOptAllowOther, "--allow-other", false}, {kOptContainer, "--container", true},
 };
 
 const CommandRow kCommandRows[] = {
@@ -157,10 +190,10 @@ const CommandRow kCommandRows[] = {
      BIT(kOptJson) | BIT(kOptCharset) | kTracing | BIT(kOptQuiet) | BIT(kOptMapfile) |
          BIT(kOptHeader),
      kInfoUsage, kInfoHelp, nullptr, nullptr, nullptr, nullptr, RunInfo},
-    {kExtract, "extract", "recordings as .ts files (or to standard output)",
+    {kExtract, "extract", "recordings as .ts files (or to standard output), or .mkv",
      BIT(kOptNumbers) | BIT(kOptAll) | BIT(kOptName) | kByPlace | BIT(kOptLost) | BIT(kOptAllLost) |
          BIT(kOptOutput) | BIT(kOptFolder) | BIT(kOptForce) | BIT(kOptIgnoreSpace) | BIT(kOptCharset) | kRescuing |
-         BIT(kOptReport) | kTracing | BIT(kOptQuiet) | BIT(kOptNameFormat),
+         BIT(kOptReport) | kTracing | BIT(kOptQuiet) | BIT(kOptNameFormat) | BIT(kOptContainer),
      kExtractUsage, kExtractHelp, nullptr, ValidateExtract, PrepareExtract, nullptr, RunExtract},
     {kCheck, "check", "a read-only consistency report, and lost recordings",
      BIT(kOptJson) | BIT(kOptCharset) | BIT(kOptMapfile) | kTracing | BIT(kOptHeader) |

@@ -120,8 +120,6 @@ void SaveDamageSoFar(CopyRun* run, u64 through) {
 // A stream's reader went away: the copy ends quietly, as cat's would.
 bool ReaderGone(const CopyRun& run, u32 error) { return run.out.stream && IsReaderGone(error); }
 
-void FinishRecord(const CopyRun& run, u64 length, RescueRecord* record);
-
 // After a run that ended early: NAME.part.damage describes exactly the
 // bytes of the .part a resumed run keeps (up to the last block start within
 // them), and the report and the damage line say what this run wrote.
@@ -170,8 +168,8 @@ CopyOutcome WriteFailed(CopyRun* run, u32 id, u32 error) {
   return kCopyFailed;
 }
 
+}  // namespace
 
-// The damage line and the --report object of a recording read past damage.
 void FinishRecord(const CopyRun& run, u64 length, RescueRecord* record) {
   const Recording& r = *run.recording;
   const CopyTarget& t = *run.target;
@@ -186,9 +184,23 @@ void FinishRecord(const CopyRun& run, u64 length, RescueRecord* record) {
   if (t.report && !WriteRescueReport(t.report, *record)) Say("%s", "cannot write the report");
 }
 
-}  // namespace
+bool NoteBlockDamage(CopyRun* run, u64 block, u64 bytesRead, u32 kept) {
+  RescueRecord& record = run->record;
+  DamageMark before = MarkOf(record, run->handed);
+  size_t runs = record.unreadable.size();
+  AddReadDamage(&record, g_damage, bytesRead, kept, run->handed);
+  NoteBrokenStep(&record, g_damage);
+  if (BlockIsCut(run->plan, block)) CountPackets(&record, g_block, kept, run->handed);
+  if (g_damage.runCount) {
+    AdviseImaging();
+    NoteFailedSectors(&run->failed, g_damage);
+  }
+  return record.unreadable.size() != runs || record.unreadableSectors != before.unreadableSectors ||
+         record.badPackets != before.badPackets || record.zeroPackets != before.zeroPackets;
+}
 
 CopyOutcome CopyToTarget(const Recording& r, const CopyTarget& t) {
+  if (t.matroska) return RemuxToTarget(r, t);
   static CopyRun run;
   run = CopyRun{};
   run.recording = &r;
@@ -286,19 +298,10 @@ CopyOutcome CopyToTarget(const Recording& r, const CopyTarget& t) {
     if (n == 0) break;
     u32 kept = BlockStreamBytes(plan, block, n);
     if (t.rescue) {
-      DamageMark before = g_marks[block % kMarks] = MarkOf(record, run.handed);
-      size_t runs = record.unreadable.size();
-      AddReadDamage(&record, g_damage, bytesRead, kept, run.handed);
-      NoteBrokenStep(&record, g_damage);
-      if (BlockIsCut(plan, block)) CountPackets(&record, g_block, kept, run.handed);
-      if (g_damage.runCount) {
-        AdviseImaging();
-        NoteFailedSectors(&run.failed, g_damage);
-      }
-      bool changed = record.unreadable.size() != runs || record.unreadableSectors != before.unreadableSectors ||
-                     record.badPackets != before.badPackets || record.zeroPackets != before.zeroPackets;
+      g_marks[block % kMarks] = MarkOf(record, run.handed);
       // Before the zeros reach the .part.
-      if (changed && !t.stream) SaveDamageSoFar(&run, run.handed + kept);
+      if (NoteBlockDamage(&run, block, bytesRead, kept) && !t.stream)
+        SaveDamageSoFar(&run, run.handed + kept);
     }
     if (!PutBytes(&g_writer, g_block, kept, &error))
       return WriteFailed(&run, IDS_WRITE_ERROR, error);

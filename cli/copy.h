@@ -23,8 +23,17 @@ struct CopyTarget {
   const char* source;  // the disk or image, as read failures name it
   bool replace;      // --force: the final name may replace a file of that name
   bool anotherName;  // a name taken while copying: "NAME (2).EXT" ... will do
+  bool matroska;     // written as Matroska (copy_mkv.cpp), never to a stream
 };
 
 CopyOutcome CopyToTarget(const Recording& recording, const CopyTarget& target);
+
+// Matroska is in this build (the FFmpeg libraries and libdvbpsi); when it
+// is not, says so.
+bool MatroskaAvailable();
+
+// path is a Matroska file of the recording, complete: its source tag is
+// the recording's and it has cues.
+bool MatroskaIsComplete(const Recording& recording, bool rescue, const char* path);
 
 #endif

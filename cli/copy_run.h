@@ -41,11 +41,28 @@ void SayFailure(const CopyRun& run, u32 id, const char* reason);
 void SaySystemFailure(const CopyRun& run, u32 id, u32 error);
 void SayInputFailure(CopyRun* run);
 
+// What a read past damage met in block `block` just read into g_block
+// (its first byte recording offset bytesRead, kept stream bytes going to
+// stream offset run->handed), added to the run's record before the bytes
+// are handed on; true when the record changed.
+bool NoteBlockDamage(CopyRun* run, u64 block, u64 bytesRead, u32 kept);
+
+// The damage line and the --report object of a recording read past
+// damage, whose output ends after length bytes.
+void FinishRecord(const CopyRun& run, u64 length, RescueRecord* record);
+
+// The recording written as Matroska into NAME.part, then published.
+CopyOutcome RemuxToTarget(const Recording& recording, const CopyTarget& target);
+
 // Opens the run's NAME.part as its own and plans the resume: *fromBlock,
 // the first block to copy (0: afresh); a .part that does not match the disk
 // is kept as NAME.part.old. kCopyDone when the copy can go on; kCopyInUse
 // (not said) when another run holds the .part; kCopyFailed, said, else.
 CopyOutcome OpenPart(CopyRun* run, u64* fromBlock);
+
+// Opens the run's NAME.part as its own, to be written from its start: one
+// an earlier run left is cut (said). As OpenPart otherwise.
+CopyOutcome OpenPartAfresh(CopyRun* run);
 
 // Gives the synced .part its final name (replacing an existing file only
 // with replace) and closes it. False, said, when it cannot.

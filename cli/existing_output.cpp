@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "cli/copy.h"
 #include "files/output_file.h"
 #include "cli/recording_reader.h"
 
@@ -58,7 +59,8 @@ Agreement AgreesWithRecording(const Recording& r, bool rescue, u64 held,
   return kAgrees;
 }
 
-bool OutputIsComplete(const Recording& r, bool rescue, const char* path) {
+bool OutputIsComplete(const Recording& r, bool rescue, const char* path, bool matroska) {
+  if (matroska) return MatroskaIsComplete(r, rescue, path);
   u64 held;
   if (!SizeOfFile(path, &held) || held != OutputBytes(r, rescue) || held == 0) return false;
   return AgreesWithRecording(r, rescue, held, {}, ReadPath, const_cast<char*>(path)) == kAgrees;

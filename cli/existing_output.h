@@ -33,7 +33,8 @@ Agreement AgreesWithRecording(const Recording& recording, bool rescue, u64 held,
                               const std::vector<OutputRun>& zeroed, HeldReader read, void* context);
 
 // path holds the recording's output whole: its length, and its bytes where
-// AgreesWithRecording looks, the same as the recording's.
-bool OutputIsComplete(const Recording& recording, bool rescue, const char* path);
+// AgreesWithRecording looks, the same as the recording's; a Matroska one,
+// as MatroskaIsComplete says.
+bool OutputIsComplete(const Recording& recording, bool rescue, const char* path, bool matroska);
 
 #endif

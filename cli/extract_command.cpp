@@ -27,13 +27,19 @@
 
 namespace {
 
-// The file name recording r gets.
+// The file name recording r gets: NAME.ts, or NAME.mkv for Matroska.
 const char* OutputName(const Options& o, const Catalog& c,
                        const std::vector<std::string>& formatted, const Recording& r) {
   // A lost recording is no row of the catalog and keeps its name.
   bool listed = o.nameFormat && r.number >= 1 && r.number <= c.recordings.size() &&
                 &c.recordings[r.number - 1] == &r;
-  return listed ? formatted[r.number - 1].c_str() : r.file;
+  const char* name = listed ? formatted[r.number - 1].c_str() : r.file;
+  if (o.container != kContainerMkv) return name;
+  static char mkv[kFileNameSize + kDecodedNameSize + 4];
+  u32 n = u32(std::strlen(name));
+  u32 stem = n >= 3 && std::strcmp(name + n - 3, ".ts") == 0 ? n - 3 : n;
+  FormatText(mkv, sizeof mkv, "%.*s.mkv", int(stem), name);
+  return mkv;
 }
 
 // Where recording r goes; false when the path is too long.
@@ -69,7 +75,7 @@ bool SpaceSuffices(const Options& o, const Destination& d, const Catalog& c,
   for (const Recording* r : rows) {
     if (!OutputPath(o, d, c, formatted, *r, path, sizeof path)) continue;  // said when copied
     if (!d.folder) FolderOf(path, folder, sizeof folder);
-    if (!o.force && NameExists(path) && OutputIsComplete(*r, o.rescue, path)) continue;  // skipped
+    if (!o.force && NameExists(path) && OutputIsComplete(*r, o.rescue, path, o.container == kContainerMkv)) continue;  // skipped
     u64 bytes = OutputBytes(*r, o.rescue);
     FormatText(part, sizeof part, "%s.part", path);
     need += bytes - (SizeOfFile(part, &held) && held < bytes ? held : 0);
@@ -96,8 +102,12 @@ Ending CopyToFreeName(const Options& o, bool several, const char* path, const Re
   for (u32 n = 2;; ++n) {
     if (!MayWrite(name, false)) return kEndFailed;
     if (!o.force && NameExists(name)) {
-      if (OutputIsComplete(r, o.rescue, name)) {
-        if (!o.quiet) Say("%s: is there complete (its size and sampled blocks are the recording's)%s", name, several ? ", skipped" : "");
+      if (OutputIsComplete(r, o.rescue, name, target->matroska)) {
+        if (!o.quiet)
+          Say("%s: is there complete (%s)%s", name,
+              target->matroska ? "its source tag is the recording's and it has cues"
+                               : "its size and sampled blocks are the recording's",
+              several ? ", skipped" : "");
         return several ? kEndSkipped : kEndCopied;
       }
       if (!several) {
@@ -178,7 +188,8 @@ int ExtractCommand(const Options& o, const Catalog& c) {
       ++failed;
       continue;
     }
-    CopyTarget target = {path, d.stream, o.quiet, o.rescue, report, RescueHint(o), c.source, o.force, false};
+    CopyTarget target = {path,     d.stream, o.quiet, o.rescue, report, RescueHint(o), c.source,
+                         o.force,  false,    o.container == kContainerMkv};
     Ending ending = d.stream ? kEndFailed : CopyToFreeName(o, several, path, r, &target);
     if (d.stream) {
       CopyOutcome outcome = CopyToTarget(r, target);

@@ -21,7 +21,7 @@
   "                       --lost CLUSTER | --all-lost)\n"                                  \
   "                      [-o FILE|DIR|- | -d DIR] [--force] [--charset NAME] [--rescue]\n"   \
   "                      [--copy 2] [--mapfile FILE] [--report FILE] [--header SECTOR]\n"   \
-  "                      [--name-format F] [--ignore-space]\n"                             \
+  "                      [--name-format F] [--ignore-space] [--container ts|mkv]\n"        \
   "                      [--trace | --trace-file FILE] [--quiet] [SOURCE...]\n"
 
 #define MOUNT_USAGE                                                                       \
@@ -135,7 +135,8 @@ const char kExtractHelp[] =
     EXTRACT_USAGE
     "\n"
     "Copies recordings into MPEG-2 transport stream files, named after the\n"
-    "recordings (NAME.ts, made safe and unique over the whole directory).\n"
+    "recordings (NAME.ts, made safe and unique over the whole directory), or\n"
+    "into Matroska files (NAME.mkv).\n"
     "\n"
     "  -n LIST          recordings by number in the listing: 3, or 2,5-7\n"
     "  --all            every recording\n"
@@ -145,7 +146,18 @@ const char kExtractHelp[] =
     "  -o FILE          the output file, for one recording; - writes the stream to\n"
     "                   standard output; an existing folder (or a path ending in /)\n"
     "                   takes the file under its own name\n"
-    "  -d DIR           the folder for the output files (made when missing)\n"
+    "  -d DIR           the folder for the output files (made when missing)\n"    "  --container mkv  Matroska files that play and seek everywhere: every video,\n"
+    "                   audio and DVB subtitle track of the programme, copied (not\n"
+    "                   re-encoded), with its language and flags (the video and\n"
+    "                   the first audio that is not audio description, hearing\n"
+    "                   impaired or clean effects are the default tracks), the\n"
+    "                   programme's title, channel, date and synopsis as tags, and\n"
+    "                   a timeline from 0 at the first key frame; packets over\n"
+    "                   unreadable bytes are left out. Not to -o - or a FIFO (the\n"
+    "                   file is written by seeking back). -o NAME.mkv means it;\n"
+    "                   --container ts (the default) copies the bytes as recorded.\n"
+    "                   LATM (HE-AAC) audio is kept as FFmpeg maps it (A_MS/ACM),\n"
+    "                   which players outside FFmpeg may not play\n"
     "  --lost CLUSTER   the lost recording whose chain starts at CLUSTER, as\n"
     "                   'melvir check' reports it (named lost-CLUSTER.ts)\n"
     "  --all-lost       every lost recording 'melvir check' finds\n"
@@ -169,7 +181,8 @@ const char kExtractHelp[] =
     "                   when its chain ends early) and, for the block form,\n"
     "                   bad_packets (whole 188-byte packets of the file that do not\n"
     "                   begin with 0x47 or hold unreadable bytes, as probe counts\n"
-    "                   them; zero ones at the recording's end are not counted)\n"
+    "                   them; zero ones at the recording's end are not counted);\n"
+    "                   with --container mkv, bytes of the recording's stream\n"
     "  --quiet          no completion notices, no progress bar, no summary\n"
     "\n"
     "A file is written as NAME.part and renamed to NAME once the whole recording\n"
@@ -180,7 +193,11 @@ const char kExtractHelp[] =
     "With several recordings, an output there complete is skipped, another\n"
     "recording's file of that name stays and the recording gets NAME (2).ts,\n"
     "and a failure does not stop the others, so running the same command again\n"
-    "completes what is missing. No output, .part, report or trace is ever a\n"
+    "completes what is missing. A Matroska file cannot be resumed: its NAME.part\n"
+    "is written afresh (said), and an existing NAME.mkv is that recording,\n"
+    "complete, when its source tag (the disk's geometry, the slot, first\n"
+    "cluster, size and a hash of the first and last blocks) is the recording's\n"
+    "and it has cues. No output, .part, report or trace is ever a\n"
     "source or a device, by any name (a usage error when the line names one);\n"
     "-o - and /dev/null stay allowed. A copy to -o - whose reader goes away ends\n"
     "quietly, with status 141 (by SIGPIPE on Linux).\n"

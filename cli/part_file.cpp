@@ -141,6 +141,23 @@ CopyOutcome OpenPart(CopyRun* run, u64* fromBlock) {
   return planned;
 }
 
+CopyOutcome OpenPartAfresh(CopyRun* run) {
+  CopyOutcome opened = Open(run, false);
+  if (opened != kCopyDone) return opened;
+  u64 held = 0;
+  u32 error = 0;
+  if (!SizeOfOutput(run->out, &held) || held == 0) return kCopyDone;
+  if (!CutOutputFile(&run->out, 0, &error)) {
+    CloseOutputFile(&run->out, false, &error);
+    run->held = false;
+    SaySystemFailure(*run, IDS_CREATE_ERROR, error);
+    return kCopyFailed;
+  }
+  Say("%s: left by an earlier run; a Matroska file cannot be resumed, so it is written afresh",
+      run->part);
+  return kCopyDone;
+}
+
 bool PublishPart(CopyRun* run) {
   u32 error = 0;
   const CopyTarget& t = *run->target;

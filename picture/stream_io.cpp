@@ -44,10 +44,11 @@ int64_t Seek(void* opaque, int64_t offset, int whence) {
 
 }  // namespace
 
-AVIOContext* OpenStreamIo(StreamWindow* window) {
+AVIOContext* OpenStreamIo(StreamWindow* window, bool seekable) {
   unsigned char* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferSize));
   if (!buffer) return nullptr;
-  AVIOContext* io = avio_alloc_context(buffer, kIoBufferSize, 0, window, ReadPacket, nullptr, Seek);
+  AVIOContext* io = avio_alloc_context(buffer, kIoBufferSize, 0, window, ReadPacket, nullptr,
+                                       seekable ? Seek : nullptr);
   if (!io) av_free(buffer);
   return io;
 }

@@ -1,5 +1,5 @@
-// The caller's reader as an FFmpeg I/O context: a seekable window of the
-// stream, so nothing goes through a temporary file.
+// The caller's reader as an FFmpeg I/O context: a window of the stream,
+// seekable or read in order, so nothing goes through a temporary file.
 #ifndef MELVIR_PICTURE_STREAM_IO_H
 #define MELVIR_PICTURE_STREAM_IO_H
 
@@ -15,8 +15,10 @@ struct StreamWindow {
   bool failed;  // the reader failed
 };
 
-// The window's I/O context, or null; closed by CloseStreamIo.
-AVIOContext* OpenStreamIo(StreamWindow* window);
+// The window's I/O context, or null; closed by CloseStreamIo. Not
+// seekable: read once from start to end, each read at the offset the last
+// one ended (the demuxer keeps what it must look at again).
+AVIOContext* OpenStreamIo(StreamWindow* window, bool seekable = true);
 void CloseStreamIo(AVIOContext** io);
 
 #endif

@@ -143,9 +143,11 @@ void FormatDamageSummary(const RescueRecord& record, char* text, u32 size) {
   u32 n = 0;
   text[0] = 0;
   if (bytes)
-    n = FormatText(text, size, "%llu unreadable sector%s (%llu bytes) written as zeros",
+    n = FormatText(text, size, "%llu unreadable sector%s (%llu bytes) %s",
                    (unsigned long long)record.unreadableSectors,
-                   record.unreadableSectors == 1 ? "" : "s", (unsigned long long)bytes);
+                   record.unreadableSectors == 1 ? "" : "s", (unsigned long long)bytes,
+                   record.remuxed ? "read as zeros, the packets over them left out"
+                                  : "written as zeros");
   if (record.chainDamaged)
     n += FormatText(text + n, size - n, "%schain ends early at cluster %u", n ? "; " : "",
                     record.walk.last);

@@ -26,6 +26,9 @@ struct RescueRecord {
   u64 zeroPackets = 0;  // of the packets after the last nonzero one, the zero ones
   u64 packetsTo = 0;    // the output offset up to which packets were counted
   u64 damageUnknownBefore = 0;  // resumed bytes whose damage file was lost: not known
+  // Remuxed (Matroska): the offsets are the recording's stream's, and the
+  // packets over its unreadable bytes were left out rather than written.
+  bool remuxed = false;
 };
 
 // Adds the damage of one read whose first byte is recording offset

@@ -3,11 +3,7 @@
 #ifndef MELVIR_STREAM_DVB_TIME_H
 #define MELVIR_STREAM_DVB_TIME_H
 
-#include <cstdint>
-
 #include "platform/types.h"
-
-typedef std::int64_t i64;
 
 // 16 bits of MJD and 24 of BCD time; false for all ones or bad BCD.
 bool DecodeMjdTime(u64 raw, i64* seconds);

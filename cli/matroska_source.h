@@ -1,0 +1,18 @@
+// What a Matroska file is told of its recording, and what an existing one
+// must say to be that recording's, complete.
+#ifndef MELVIR_CLI_MATROSKA_SOURCE_H
+#define MELVIR_CLI_MATROSKA_SOURCE_H
+
+#include "cli/catalog.h"
+#include "remux/remux.h"
+
+// Fills the job's programme, title and tags from a quiet probe of the
+// stream (head and tail, as --name-format reads it) and its source tag.
+// False, with the reason, when the stream is no transport stream.
+bool DescribeSource(const Recording& recording, bool rescue, RemuxJob* job, char* reason, u32 size);
+
+// The source tag's value for the recording; false when its first or last
+// block cannot be read.
+bool SourceTagOf(const Recording& recording, bool rescue, std::string* tag);
+
+#endif

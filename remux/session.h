@@ -1,0 +1,111 @@
+// The remux in progress, shared by its parts: the tracks chosen, the
+// timeline, the packets waiting for their fate, the I/O on both sides.
+#ifndef MELVIR_REMUX_SESSION_H
+#define MELVIR_REMUX_SESSION_H
+
+#include <atomic>
+#include <deque>
+#include <vector>
+
+#include "picture/stream_io.h"
+#include "platform/platform.h"
+#include "remux/remux.h"
+#include "remux/timeline.h"
+#include "remux/tracks.h"
+
+struct AVFormatContext;
+struct AVPacket;
+struct AVStream;
+
+// The input as read: its position, the reads' failure, and where a packet
+// carrying a PCR marked a discontinuity.
+struct InputState {
+  StreamSource source;  // the caller's
+  StreamWindow window;  // what the demuxer reads, through ReadInput
+  u64 read;             // stream bytes read so far
+  bool failed;          // a read of the caller's failed
+  u8 packet[188];       // a packet cut by a read's end
+  u32 held;             // its bytes so far
+  u64 next;             // the offset the next packet starts at
+  std::deque<u64> marks;  // offsets of discontinuity marks not yet used
+};
+
+// The output file as the muxer writes it.
+struct OutputState {
+  RemuxWrite write;
+  void* context;
+  u64 pos, end;
+  bool failed;
+  u32 error;
+};
+
+// Packets on their way to the muxing thread.
+const u32 kMuxSlots = 256;
+struct MuxRing {
+  AVPacket* slots[kMuxSlots];
+  u64 head, tail;              // taken by the muxer; put by the demuxer
+  std::atomic<u32> count;
+  EventHandle ready, space, done;
+  bool running;                // the thread runs (else the caller muxes)
+};
+
+struct TrackState {
+  TrackPlan plan;
+  AVStream* out;
+  std::vector<AVPacket*> waiting;  // of one PES, whose end is not yet known
+  i64 lastDts;                     // on the file's timeline, once written
+  bool written;
+  bool needKey;                    // video: nothing until a key frame
+};
+
+struct RemuxSession {
+  const RemuxJob* job;
+  RemuxResult* result;
+  InputState input;
+  OutputState output;
+  AVFormatContext* in;
+  AVFormatContext* out;
+  std::vector<TrackState> tracks;   // the stream's, in PMT order, then the text tracks
+  std::vector<int> trackOf;         // a demuxer stream's track, or -1
+  std::vector<int> teletextPid;     // a demuxer stream's PID when it is fed as teletext, or -1
+  u32 textTracksFrom;               // the first text track
+  int leader;                       // the track whose first key frame is the start, or -1
+  Timeline timeline;
+  bool zeroKnown;
+  i64 zero;                         // the stamp the file's time 0 is
+  i64 end;                          // the end of the last packet written, on the file's timeline
+  std::deque<AVPacket*> early;      // packets before the start is known
+  std::vector<std::pair<u32, TextCue>> earlyCues;  // text cues, likewise, by track
+  std::atomic<bool> failed;         // the muxer refused: reason set
+  MuxRing ring;
+};
+
+// The input's I/O context over job.source, read in order; null when out of memory.
+AVIOContext* OpenInput(InputState* input, const StreamSource& source);
+// Puts the text cues held until the start was known.
+void PutEarlyCues(RemuxSession* s);
+
+// A discontinuity mark lies in the bytes read and is not yet used.
+bool MarkPending(const InputState& input);
+// Uses the marks in the bytes read (at a jump of the clock).
+void TakeMarks(InputState* input);
+// Forgets marks far behind offset (a stretch with no jump in it).
+void ForgetMarks(InputState* input, u64 offset);
+
+// The output's I/O context (seekable), or null.
+AVIOContext* OpenOutput(OutputState* output);
+void CloseIo(AVIOContext** io);
+
+// Writes a packet on the file's timeline (90 kHz, 0 the start) to track
+// t, rescaled: hands it to the muxing thread. False once the muxer has
+// refused one.
+bool WriteTrackPacket(RemuxSession* s, u32 t, AVPacket* packet);
+
+// The muxing thread, once the header is written (without one, the caller
+// muxes); QueuePacket hands it a packet, and EndMuxing waits until it has
+// muxed every one.
+void StartMuxing(RemuxSession* s);
+void QueuePacket(RemuxSession* s, AVPacket* packet);
+void EndMuxing(RemuxSession* s);
+
+#endif

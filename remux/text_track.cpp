@@ -1,0 +1,60 @@
+// Cues of a text subtitle track as SubRip packets on the file's timeline.
+#include "remux/text_track.h"
+
+#include <cstring>
+
+extern "C" {
+#include <libavcodec/packet.h>
+}
+
+#include "remux/session.h"
+
+namespace {
+
+const size_t kEarlyCuesMax = 256;
+
+}  // namespace
+
+void PutEarlyCues(RemuxSession* s) {
+  std::vector<std::pair<u32, TextCue>> held;
+  held.swap(s->earlyCues);
+  for (const auto& cue : held) PutTextCues(s, cue.first, &cue.second, 1);
+}
+
+bool PutTextCues(RemuxSession* s, u32 track, const TextCue* cues, u32 count) {
+  u32 t = s->textTracksFrom + track;
+  if (t >= s->tracks.size() || s->failed) return false;
+  for (u32 i = 0; i < count; ++i) {
+    const TextCue& cue = cues[i];
+    if (!s->zeroKnown) {  // put once the start is known, if it is before the cue's end
+      if (s->earlyCues.size() < kEarlyCuesMax) s->earlyCues.push_back({track, cue});
+      else ++s->result->dropped;
+      continue;
+    }
+    // Ending before the start: not in the file.
+    i64 from = i64(cue.start & (kStampWrap - 1));
+    i64 start = MapStamp(&s->timeline, u64(from), false, false) - s->zero;
+    i64 end = start + (UnwrapStamp(from, cue.end) - from);
+    if (end <= 0 || end <= start || cue.text.empty()) {
+      ++s->result->dropped;
+      continue;
+    }
+    if (start < 0) start = 0;
+    TrackState& ts = s->tracks[t];
+    if (ts.written && start < ts.lastDts) start = ts.lastDts;
+    AVPacket* p = av_packet_alloc();
+    if (!p || av_new_packet(p, int(cue.text.size())) < 0) {
+      av_packet_free(&p);
+      ++s->result->dropped;
+      continue;
+    }
+    std::memcpy(p->data, cue.text.data(), cue.text.size());
+    p->pts = p->dts = start;
+    p->duration = end - start;
+    p->flags |= AV_PKT_FLAG_KEY;
+    ts.lastDts = start;
+    ts.written = true;
+    if (!WriteTrackPacket(s, t, p)) return false;
+  }
+  return true;
+}
