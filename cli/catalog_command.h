@@ -6,7 +6,7 @@
 #define MELVIR_CLI_CATALOG_COMMAND_H
 
 #include "cli/args.h"
-#include "cli/catalog.h"
+#include "cli/recording_table.h"
 
 // Before the disk is read: 0 when this build has the catalogue and -d can
 // be a folder, else 1 (the reason on stderr).

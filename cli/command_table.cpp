@@ -4,7 +4,7 @@
 #include <cctype>
 #include <cstring>
 
-#include "cli/catalog.h"
+#include "cli/recording_table.h"
 #include "cli/catalog_command.h"
 #include "cli/copy.h"
 #include "cli/recording_commands.h"

@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "cli/catalog.h"
+#include "cli/recording_table.h"
 
 // kCopyClosed: a stream's reader went away (`| head`); nothing more can
 // be written to it, and nothing is said. kCopyInUse: another run holds

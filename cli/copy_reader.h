@@ -4,7 +4,7 @@
 #ifndef MELVIR_CLI_COPY_READER_H
 #define MELVIR_CLI_COPY_READER_H
 
-#include "cli/catalog.h"
+#include "cli/recording_table.h"
 #include "disk/block_form.h"
 #include "rescue/rescue.h"
 

@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "cli/catalog.h"
+#include "cli/recording_table.h"
 #include "report/rescue_report.h"
 
 // The bytes the recording's output has (as extract writes it), read as

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/catalog.h"
+#include "cli/recording_table.h"
 #include "text/name_format.h"
 
 // The values of the stream's placeholders for the recording, from a quiet

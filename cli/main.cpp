@@ -5,7 +5,7 @@
 
 #include "app/messages.h"
 #include "cli/args.h"
-#include "cli/catalog.h"
+#include "cli/recording_table.h"
 #include "cli/cli_port.h"
 #include "cli/command_table.h"
 #include "cli/exit_status.h"

@@ -3,7 +3,7 @@
 #ifndef MELVIR_CLI_MATROSKA_SOURCE_H
 #define MELVIR_CLI_MATROSKA_SOURCE_H
 
-#include "cli/catalog.h"
+#include "cli/recording_table.h"
 #include "remux/remux.h"
 
 // Fills the job's programme, title and tags from a quiet probe of the

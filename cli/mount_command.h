@@ -3,7 +3,7 @@
 #define MELVIR_CLI_MOUNT_COMMAND_H
 
 #include "cli/args.h"
-#include "cli/catalog.h"
+#include "cli/recording_table.h"
 
 // Before the disk is read: 0 when the mount point can take a mount, else 1
 // (the reason on stderr).

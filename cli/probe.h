@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "cli/args.h"
-#include "cli/catalog.h"
+#include "cli/recording_table.h"
 
 // Before the disk is read: this build has the probe (said when not).
 bool ProbeAvailable();

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "cli/catalog.h"
+#include "cli/recording_table.h"
 #include "report/probe_report.h"
 
 // Head (until every table, 64 MiB or 35 s of PCR) and the last 4 MiB, or

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "cli/args.h"
-#include "cli/catalog.h"
+#include "cli/recording_table.h"
 #include "cli/exit_status.h"
 
 

@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "cli/catalog.h"
+#include "cli/recording_table.h"
 #include "disk/block_form.h"
 #include "rescue/position.h"
 

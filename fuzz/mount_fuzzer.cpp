@@ -26,7 +26,7 @@
 #include <cstring>
 #include <vector>
 
-#include "cli/catalog.h"
+#include "cli/recording_table.h"
 #include "mount/mount_damage.h"
 #include "mount/mount_files.h"
 #include "mount/mount_read.h"

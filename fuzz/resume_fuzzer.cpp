@@ -27,7 +27,7 @@
 #include <cstring>
 #include <string>
 
-#include "cli/catalog.h"
+#include "cli/recording_table.h"
 #include "cli/copy.h"
 #include "disk/recorder_disk.h"
 #include "rescue/rescue.h"

@@ -1,8 +1,8 @@
 // The command line's recording table: every recording of the directory, in
 // directory order, with its decoded name and its unique output file name.
 // It grows as recordings are found; nothing is sized from the header.
-#ifndef MELVIR_CLI_CATALOG_H
-#define MELVIR_CLI_CATALOG_H
+#ifndef MELVIR_CLI_RECORDING_TABLE_H
+#define MELVIR_CLI_RECORDING_TABLE_H
 
 #include <vector>
 

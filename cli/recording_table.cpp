@@ -1,6 +1,6 @@
 // The recording table: the recorder disk found, and every recording of its
 // directory read into rows, plainly or past damage.
-#include "cli/catalog.h"
+#include "cli/recording_table.h"
 
 #include <cstring>
 
