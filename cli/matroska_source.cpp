@@ -8,6 +8,7 @@
 #include "cli/recording_reader.h"
 #include "disk/recorder_disk.h"
 #include "remux/source_tag.h"
+#include "stream/chapters.h"
 #include "stream/dvb_time.h"
 
 namespace {
@@ -25,11 +26,22 @@ bool ReadPiece(u64 offset, u8* buffer, u32* got) {
 // start, as probe reads them.
 void Describe(const ProbeSummary& s, RemuxJob* job) {
   if (s.event.known && !s.event.title.empty()) job->title = DecodedStreamString(s.event.title);
+  // The short event text, then the extended one (its pieces each in their
+  // own character table).
+  std::string description;
+  char text[kBroadcastStringSize];
   if (s.event.known && !s.event.text.empty()) {
-    char text[kBroadcastStringSize];
     DecodeStreamString(s.event.text, true, text, sizeof text);
-    job->tags.push_back(RemuxTag{"DESCRIPTION", text});
+    description = text;
   }
+  if (s.event.known && !s.event.extended.empty() && !description.empty()) description += "\n";
+  for (const std::string& piece : s.event.extended) {
+    DecodeStreamString(piece, true, text, sizeof text);
+    description += text;
+  }
+  if (!description.empty()) job->tags.push_back(RemuxTag{"DESCRIPTION", description});
+  if (s.event.known && s.event.contentKnown && GenreName(s.event.content))
+    job->tags.push_back(RemuxTag{"GENRE", GenreName(s.event.content)});
   if (s.serviceKnown && !s.service.name.empty())
     job->tags.push_back(RemuxTag{"SERVICE_NAME", DecodedStreamString(s.service.name)});
   if (s.event.known && s.event.startKnown) {

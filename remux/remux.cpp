@@ -111,6 +111,7 @@ void Take(RemuxSession* s, u32 t, AVPacket* pkt) {
   u32 jumps = s->timeline.jumps;
   i64 dts = MapStamp(&s->timeline, rawDts, clock, MarkPending(s->input));
   if (s->timeline.jumps != jumps) TakeMarks(&s->input);
+  PlaceNotedStamps(s, pkt->pos >= 0 ? u64(pkt->pos) : s->input.read);
   pkt->dts = dts;
   pkt->pts = dts + (UnwrapStamp(i64(rawDts), rawPts) - i64(rawDts));
   if (!track.waiting.empty() && (pkt->pos < 0 || track.waiting.back()->pos != pkt->pos))
@@ -186,6 +187,7 @@ bool PlanSession(RemuxSession* s) {
   std::vector<int> teletext;
   int program;
   PlanTracks(s->in, job.program, &plans, &teletext, &s->result->leftOut, &program);
+  s->program = program;
   if (!job.text.feed) s->result->leftOut += u32(teletext.size());
   s->trackOf.assign(s->in->nb_streams, -1);
   s->teletextPid.assign(s->in->nb_streams, -1);
@@ -248,6 +250,7 @@ void ResetSession(RemuxSession* s) {
   s->failed = false;
   s->ring.running = false;
   s->ring.ready = s->ring.space = s->ring.done = nullptr;
+  s->program = -1;
 }
 
 void Close(RemuxSession* s, AVIOContext** inIo, AVIOContext** outIo) {
@@ -260,6 +263,7 @@ void Close(RemuxSession* s, AVIOContext** inIo, AVIOContext** outIo) {
   s->out = nullptr;
   CloseIo(inIo);
   CloseIo(outIo);
+  EndChapters(s);
 }
 
 }  // namespace
@@ -283,6 +287,7 @@ bool RemuxToMatroska(const RemuxJob& job, RemuxResult* result) {
   s.result = result;
   s.output.write = job.write;
   s.output.context = job.writeContext;
+  StartChapters(&s);  // without them, the file has no chapters
   AVIOContext* inIo = OpenInput(&s.input, job.source);
   AVIOContext* outIo = OpenOutput(&s.output);
   bool ok = false;
@@ -302,6 +307,7 @@ bool RemuxToMatroska(const RemuxJob& job, RemuxResult* result) {
     if (!s.zeroKnown && !s.failed && !s.input.failed)
       Reason(result, s.leader >= 0 ? "no whole video key frame in the recording" : "no whole packet in the recording");
     bool started = s.zeroKnown;
+    if (started && !s.failed) SetChapters(&s);
     int ended = av_write_trailer(s.out);
     ok = started && ended >= 0 && !s.failed && !s.input.failed && !s.output.failed;
     if (ended < 0 && !s.failed && !s.output.failed) Reason(result, "the Matroska muxer could not end the file");

@@ -54,6 +54,7 @@ struct RemuxResult {
   u64 damaged;        // of those, over unreadable bytes or marked corrupt, or video after them
   u32 joins;          // jumps of the stream's clock closed up
   double seconds;     // the file's duration
+  u32 chapters;       // chapters written (one per EIT event the file spans)
 };
 
 // Writes the Matroska file; false (result says why) when it is not whole.

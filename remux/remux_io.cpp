@@ -18,8 +18,12 @@ const int kOutputBuffer = 1 << 18;
 
 void SeePacket(InputState* in, const u8* p, u64 offset) {
   u64 pcr;
-  if (PacketDiscontinuity(p) && PacketPcr(p, &pcr) && in->marks.size() < 4096)
-    in->marks.push_back(offset);
+  bool hasPcr = PacketPcr(p, &pcr);
+  if (hasPcr && PacketDiscontinuity(p) && in->marks.size() < 4096) in->marks.push_back(offset);
+  if (!in->tablesOn || PacketTei(p)) return;
+  u16 pid = PacketPid(p);
+  if (hasPcr) SeeTablePcr(&in->tables, pid, pcr);
+  if (CarriesTables(in->tables, pid)) PushTablePacket(&in->tables, pid, p, offset);
 }
 
 // Walks the packet grid over the bytes just read, [at, at + length): a

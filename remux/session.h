@@ -12,6 +12,7 @@
 #include "remux/remux.h"
 #include "remux/timeline.h"
 #include "remux/tracks.h"
+#include "stream/tables.h"
 
 struct AVFormatContext;
 struct AVPacket;
@@ -28,6 +29,15 @@ struct InputState {
   u32 held;             // its bytes so far
   u64 next;             // the offset the next packet starts at
   std::deque<u64> marks;  // offsets of discontinuity marks not yet used
+  bool tablesOn;          // the tables are read, for the chapters
+  StreamTables tables;    // the PAT, PMT, EIT and time tables of the bytes read
+};
+
+// A stamp the tables noted (a present/following switch, a time anchor),
+// placed on the timeline once the demuxer reached the bytes it came in.
+struct PlacedStamp {
+  u64 offset, stamp;
+  i64 at;
 };
 
 // The output file as the muxer writes it.
@@ -78,6 +88,10 @@ struct RemuxSession {
   std::vector<std::pair<u32, TextCue>> earlyCues;  // text cues, likewise, by track
   std::atomic<bool> failed;         // the muxer refused: reason set
   MuxRing ring;
+  int program;                      // the programme's number (its service), or -1
+  std::vector<PlacedStamp> placed;  // in stream order
+  size_t presentsPlaced;            // the tables' presents looked at so far
+  bool anchorPlaced;
 };
 
 // The input's I/O context over job.source, read in order; null when out of memory.
@@ -91,6 +105,15 @@ bool MarkPending(const InputState& input);
 void TakeMarks(InputState* input);
 // Forgets marks far behind offset (a stretch with no jump in it).
 void ForgetMarks(InputState* input, u64 offset);
+
+// The chapters: the tables read with the input (false: no memory for them,
+// and no chapters); the stamps the tables noted in the bytes before
+// offset placed on the timeline; the file's chapters set before its
+// trailer; the tables let go.
+bool StartChapters(RemuxSession* s);
+void PlaceNotedStamps(RemuxSession* s, u64 offset);
+void SetChapters(RemuxSession* s);
+void EndChapters(RemuxSession* s);
 
 // The output's I/O context (seekable), or null.
 AVIOContext* OpenOutput(OutputState* output);

@@ -49,3 +49,8 @@ i64 MapStamp(Timeline* t, u64 raw, bool clock, bool marked) {
   if (stamp + t->offset > t->latest) t->latest = stamp + t->offset;
   return stamp + t->offset;
 }
+
+i64 PlaceStamp(const Timeline& t, u64 raw) {
+  Timeline copy = t;
+  return MapStamp(&copy, raw, false, false);
+}

@@ -40,4 +40,8 @@ i64 UnwrapStamp(i64 reference, u64 raw);
 // is closed up too.
 i64 MapStamp(Timeline* timeline, u64 raw, bool clock, bool marked);
 
+// Where a stamp lies on the timeline as it stands, moving nothing: as
+// MapStamp places a subtitle's.
+i64 PlaceStamp(const Timeline& timeline, u64 raw);
+
 #endif

@@ -109,6 +109,17 @@ void Programs(std::FILE* out, const ProbeSummary& s) {
   std::fputc(']', out);
 }
 
+void Chapters(std::FILE* out, const std::vector<ChapterSummary>& chapters) {
+  std::fputs(", \"chapters\": [", out);
+  for (size_t i = 0; i < chapters.size(); ++i) {
+    std::fputs(i ? ", {" : "{", out);
+    String(out, "title", chapters[i].title, false);
+    std::fprintf(out, ", \"start_s\": %.3f, \"from\": \"%s\"}", chapters[i].startSeconds,
+                 chapters[i].switched ? "switch" : "start_time");
+  }
+  std::fputc(']', out);
+}
+
 }  // namespace
 
 void WriteProbeJsonMembers(std::FILE* out, const ProbeRecord& record) {
@@ -135,6 +146,7 @@ void WriteProbeJsonMembers(std::FILE* out, const ProbeRecord& record) {
   Service(out, s.serviceKnown, s.service);
   Event(out, "event", s.event);
   Event(out, "following", s.following);
+  Chapters(out, s.chapters);
   std::fputs(", ", out);
   Time(out, "first_time", s.timeKnown, s.firstTime);
   std::fputs(", ", out);

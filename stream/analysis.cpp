@@ -53,9 +53,12 @@ void ReadPacket(StreamAnalysis* a, const u8* p, u64 at) {
     ++a->pids[pid].continuityErrors;
   }
   u64 ticks;
-  if (PacketPcr(p, &ticks)) SeeClock(ClockOf(&a->pcr, &a->pcrOf, pid), ticks, at, PacketDiscontinuity(p), 0);
+  if (PacketPcr(p, &ticks)) {
+    SeeClock(ClockOf(&a->pcr, &a->pcrOf, pid), ticks, at, PacketDiscontinuity(p), 0);
+    SeeTablePcr(&a->tables, pid, ticks);
+  }
   if (CarriesTables(a->tables, pid)) {
-    PushTablePacket(&a->tables, pid, p);
+    PushTablePacket(&a->tables, pid, p, at);
     return;
   }
   if (PacketStartsUnit(p) && PesTimestamp(p, &ticks))
@@ -196,6 +199,7 @@ void SkipTo(StreamAnalysis* a, u64 offset) {
   a->lossPending = false;
   ForgetContinuity(a->continuity.data(), kPidCount);
   BridgeClocks(a);
+  ForgetShowing(&a->tables);
   a->inSync = false;
   a->held = 0;
   a->heldDamaged = false;

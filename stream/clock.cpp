@@ -2,6 +2,7 @@
 #include "stream/clock.h"
 
 void SeeClock(Clock* c, u64 value, u64 offset, bool discontinuity, u64 lateness) {
+  if (!c->started) c->first = value;
   if (!c->started || discontinuity) {
     c->stretches += 1;
     c->started = true;

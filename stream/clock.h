@@ -13,6 +13,7 @@ const u64 kClockWrap = (u64(1) << 33) * 300;
 
 struct Clock {
   bool started;
+  u64 first;       // the first value
   bool bridging;   // the next value continues across a gap the reader skipped
   u64 last;        // the latest value of the current stretch
   u64 lastOffset;  // the stream offset it came at

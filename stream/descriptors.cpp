@@ -25,6 +25,25 @@ void SetLanguage(const u8* code, char language[4]) {
   language[3] = 0;
 }
 
+// An extended event descriptor's text, read here rather than through
+// libdvbpsi, whose decoder trusts length_of_items: descriptor and last
+// numbers, language, items (skipped), text. Only those of the first
+// language seen are kept, in the order they come (their numbers' order).
+const u32 kMaxExtendedPieces = 16;  // descriptor_number has four bits
+
+void ReadExtendedText(const u8* p, u32 length, u8 language[3], EventEntry* e, u32* budget) {
+  if (length < 5) return;
+  if (language[0] == 0) std::memcpy(language, p + 1, 3);
+  else if (std::memcmp(language, p + 1, 3) != 0) return;
+  u32 at = 5 + u32(p[4]);  // past the items
+  if (at >= length) return;
+  u32 textLength = p[at];
+  if (at + 1 + textLength > length || textLength == 0) return;
+  if (e->extended.size() >= kMaxExtendedPieces || *budget + textLength > kMaxExtendedBytes) return;
+  *budget += textLength;
+  e->extended.emplace_back(reinterpret_cast<const char*>(p + at + 1), textLength);
+}
+
 }  // namespace
 
 void DescribeStream(dvbpsi_descriptor_t* d, ElementaryStream* s) {
@@ -64,15 +83,23 @@ void DescribeService(dvbpsi_descriptor_t* d, ServiceEntry* s) {
   }
 }
 
-void DescribeEvent(dvbpsi_descriptor_t* d, EventEntry* e) {
-  for (; d; d = d->p_next) {
-    if (d->i_tag != 0x4D) continue;
-    dvbpsi_short_event_dr_t* se = dvbpsi_DecodeShortEventDr(d);
-    if (!se) continue;
-    e->title.assign(reinterpret_cast<const char*>(se->i_event_name), size_t(se->i_event_name_length));
-    e->text.assign(reinterpret_cast<const char*>(se->i_text), size_t(se->i_text_length));
-    SetLanguage(se->i_iso_639_code, e->language);
-    return;
+void DescribeEvent(dvbpsi_descriptor_t* first, EventEntry* e, u32* budget) {
+  bool shortSeen = false;
+  u8 language[3] = {};
+  for (dvbpsi_descriptor_t* d = first; d; d = d->p_next) {
+    if (d->i_tag == 0x4D && !shortSeen) {
+      dvbpsi_short_event_dr_t* se = dvbpsi_DecodeShortEventDr(d);
+      if (!se) continue;
+      shortSeen = true;
+      e->title.assign(reinterpret_cast<const char*>(se->i_event_name), size_t(se->i_event_name_length));
+      e->text.assign(reinterpret_cast<const char*>(se->i_text), size_t(se->i_text_length));
+      SetLanguage(se->i_iso_639_code, e->language);
+    } else if (d->i_tag == 0x4E) {
+      ReadExtendedText(d->p_data, d->i_length, language, e, budget);
+    } else if (d->i_tag == 0x54 && !e->contentKnown && d->i_length >= 2) {
+      e->contentKnown = true;
+      e->content = d->p_data[0] >> 4;
+    }
   }
 }
 

@@ -12,8 +12,10 @@ struct dvbpsi_descriptor_s;
 void DescribeStream(dvbpsi_descriptor_s* first, ElementaryStream* stream);
 // The service descriptor (0x48).
 void DescribeService(dvbpsi_descriptor_s* first, ServiceEntry* service);
-// The short event descriptor (0x4D).
-void DescribeEvent(dvbpsi_descriptor_s* first, EventEntry* event);
+// The short event descriptor (0x4D), the extended event descriptors (0x4E)
+// of the first language they name, and the first content descriptor
+// (0x54); *budget counts the extended text kept, up to kMaxExtendedBytes.
+void DescribeEvent(dvbpsi_descriptor_s* first, EventEntry* event, u32* budget);
 // The first entry of the local time offset descriptor (0x58).
 void ReadLocalOffset(dvbpsi_descriptor_s* first, LocalOffset* offset);
 

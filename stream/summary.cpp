@@ -1,7 +1,10 @@
 // The probe's record made from an analysis.
 #include "stream/summary.h"
 
+#include <cstdint>
 #include <cstring>
+
+#include "stream/chapters.h"
 
 namespace {
 
@@ -58,16 +61,14 @@ const Clock* Duration(const StreamAnalysis& a, const ProgramTable* program, Prob
   return clock;
 }
 
-// Seconds both spans share.
-i64 Overlap(i64 a0, i64 a1, i64 b0, i64 b1) {
-  i64 from = a0 > b0 ? a0 : b0, to = a1 < b1 ? a1 : b1;
-  return to > from ? to - from : 0;
-}
-
 void Copy(const EventEntry& e, EventSummary* out) {
   out->known = true;
+  out->eventId = e.eventId;
   out->title = e.title;
   out->text = e.text;
+  out->extended = e.extended;
+  out->contentKnown = e.contentKnown;
+  out->content = e.content;
   std::memcpy(out->language, e.language, sizeof out->language);
   out->startKnown = e.startKnown;
   out->durationKnown = e.durationKnown;
@@ -75,21 +76,9 @@ void Copy(const EventEntry& e, EventSummary* out) {
   out->duration = e.duration;
 }
 
-// Recorders pad both ends, so the first present event is often the one
-// before: the event that overlaps the recorded time most is the programme.
+// The programme and the event after it.
 void ChooseEvents(const StreamAnalysis& a, u16 service, ProbeSummary* s) {
-  const EventEntry* best = nullptr;
-  i64 most = -1;
-  for (const EventEntry& e : a.tables.events) {
-    if (e.serviceId != service) continue;
-    i64 overlap = 0;
-    if (s->timeKnown && e.startKnown && e.durationKnown)
-      overlap = Overlap(e.start, e.start + e.duration, s->firstTime, s->lastTime);
-    if (overlap > most || (overlap == most && e.present && !best->present)) {
-      best = &e;
-      most = overlap;
-    }
-  }
+  const EventEntry* best = ChooseProgramme(a.tables, service);
   if (!best) return;
   Copy(*best, &s->event);
   if (!best->startKnown) return;
@@ -99,6 +88,28 @@ void ChooseEvents(const StreamAnalysis& a, u16 service, ProbeSummary* s) {
         (!next || e.start < next->start))
       next = &e;
   if (next) Copy(*next, &s->following);
+}
+
+// A stamp as seconds from the start of the clock given (90 kHz), in
+// either direction across the wrap.
+bool FromStart(void* context, u64 stamp, u64, i64* at) {
+  const u64 wrap = u64(1) << 33;
+  u64 ahead = (stamp - *static_cast<const u64*>(context)) & (wrap - 1);
+  *at = ahead >= wrap / 2 ? i64(ahead) - i64(wrap) : i64(ahead);
+  return true;
+}
+
+// The chapters, from the start of the programme's PCR.
+void ListChapters(const StreamAnalysis& a, const ProgramTable& program, const Clock* clock,
+                  ProbeSummary* s) {
+  if (!clock) return;
+  u64 first = clock->first / 300;
+  ChapterClock place = {FromStart, &first};
+  i64 end = s->durationSeconds > 0 ? i64(s->durationSeconds * kStampTicks) : INT64_MAX;
+  std::vector<Chapter> chapters;
+  FindChapters(a.tables, program.number, place, 0, end, &chapters);
+  for (const Chapter& c : chapters)
+    s->chapters.push_back(ChapterSummary{c.event->title, double(c.at) / kStampTicks, c.switched});
 }
 
 }  // namespace
@@ -193,4 +204,5 @@ void SummarizeStream(const StreamAnalysis& a, ProbeSummary* s) {
     DescribeProgram(a, p, &s->others.back());
   }
   ChooseEvents(a, program->number, s);
+  if (s->durationSource == kDurationPcr) ListChapters(a, *program, clock, s);
 }

@@ -31,11 +31,23 @@ struct ProgramSummary {
 
 struct EventSummary {
   bool known;
+  u16 eventId;
   std::string title, text;
+  std::vector<std::string> extended;  // the extended event texts, in order
+  bool contentKnown;
+  u8 content;                         // content_nibble_level_1
   char language[4];
   bool startKnown, durationKnown;
   i64 start;
   u32 duration;
+};
+
+// A chapter of the recording (stream/chapters.h): its event's title as
+// broadcast, and where it begins, in seconds from the programme's first PCR.
+struct ChapterSummary {
+  std::string title;
+  double startSeconds;
+  bool switched;  // at the present/following table's switch (else at its start time)
 };
 
 struct ProbeSummary {
@@ -52,6 +64,7 @@ struct ProbeSummary {
   bool serviceKnown;
   ServiceEntry service;
   EventSummary event, following;
+  std::vector<ChapterSummary> chapters;
   bool timeKnown;
   i64 firstTime, lastTime;
   bool offsetKnown;

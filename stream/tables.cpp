@@ -35,6 +35,14 @@ dvbpsi_t* AddDecoder(StreamTables* t, u16 pid) {
   return d;
 }
 
+const u64 kStampMask = (u64(1) << 33) - 1;
+
+ProgramTable* ProgramOf(StreamTables* t, u16 number) {
+  for (ProgramTable& p : t->programs)
+    if (p.number == number) return &p;
+  return nullptr;
+}
+
 void SeeTime(StreamTables* t, u64 raw) {
   i64 seconds;
   if (!DecodeMjdTime(raw, &seconds)) return;
@@ -42,6 +50,64 @@ void SeeTime(StreamTables* t, u64 raw) {
   if (!t->timeKnown) t->firstTime = seconds;
   t->timeKnown = true;
   t->lastTime = seconds;
+  for (ProgramTable& p : t->programs)
+    if (p.pcrSeen && !p.anchor.known) p.anchor = ClockAnchor{true, seconds, p.pcr / 300 & kStampMask, t->at};
+}
+
+// The present/following state of a service (null when there are too many).
+ShowingNow* ShowingOf(StreamTables* t, u16 service) {
+  for (ShowingNow& s : t->showing)
+    if (s.serviceId == service) return &s;
+  if (t->showing.size() >= kMaxSubtables) return nullptr;
+  t->showing.push_back(ShowingNow{});
+  t->showing.back().serviceId = service;
+  return &t->showing.back();
+}
+
+// The programme's clock now, 90 kHz.
+bool StampNow(StreamTables* t, u16 service, u64* stamp) {
+  const ProgramTable* p = ProgramOf(t, service);
+  if (!p || !p->pcrSeen) return false;
+  *stamp = p->pcr / 300 & kStampMask;
+  return true;
+}
+
+// A packet of the EIT PID that starts a present/following section: where
+// a new version of a service's table begins. Read from the section's
+// header, within the packet.
+void SeeEitStart(StreamTables* t, const u8* p) {
+  u32 at = PayloadStart(p);
+  if (at >= kPacketSize) return;
+  at += 1 + p[at];  // the pointer field
+  if (at + 6 > kPacketSize || p[at] != kEitActualPf) return;
+  u16 service = u16(p[at + 3] << 8 | p[at + 4]);
+  u8 version = p[at + 5] >> 1 & 0x1F;
+  ShowingNow* now = ShowingOf(t, service);
+  if (!now || (now->versionSeen && now->version == version)) return;
+  now->versionSeen = true;
+  now->version = version;
+  now->versionOffset = t->at;
+  now->versionStampKnown = StampNow(t, service, &now->versionStamp);
+}
+
+// The present event of a service, named by version of its table: kept
+// where it differs from the one named before, at the version's start.
+void SeePresent(StreamTables* t, const EventEntry& e, u8 version) {
+  ShowingNow* now = ShowingOf(t, e.serviceId);
+  if (!now || (now->valid && now->eventId == e.eventId && now->start == e.start)) return;
+  bool switched = now->valid;
+  now->eventId = e.eventId;
+  now->start = e.start;
+  now->valid = true;
+  if (t->presents.size() >= kMaxPresents) return;
+  PresentSeen seen = {e.serviceId, e.eventId, e.start, t->at, false, 0, switched};
+  seen.stampKnown = StampNow(t, e.serviceId, &seen.stamp);
+  if (now->versionSeen && now->version == version) {
+    seen.offset = now->versionOffset;
+    seen.stampKnown = now->versionStampKnown;
+    seen.stamp = now->versionStamp;
+  }
+  t->presents.push_back(seen);
 }
 
 void OnPmt(void* context, dvbpsi_pmt_t* pmt) {
@@ -114,9 +180,12 @@ void OnEit(void* context, dvbpsi_eit_t* eit) {
     entry.present = first;
     entry.startKnown = DecodeMjdTime(e->i_start_time, &entry.start);
     entry.durationKnown = DecodeBcdDuration(e->i_duration, &entry.duration);
+    // An empty present section leaves the following event first: one
+    // marked not running (1) is not taken for present.
+    if (first && e->i_running_status != 1) SeePresent(t, entry, eit->i_version);
     if (t->events.size() >= kMaxEvents) break;
     if (!t->eventKeys.insert(EventKey{entry.serviceId, entry.eventId, entry.start}).second) continue;
-    DescribeEvent(e->p_first_descriptor, &entry);
+    DescribeEvent(e->p_first_descriptor, &entry, &t->extendedBytes);
     t->events.push_back(entry);
   }
   dvbpsi_eit_delete(eit);
@@ -153,6 +222,8 @@ bool operator<(const EventKey& a, const EventKey& b) {
 
 bool StartTables(StreamTables* t) {
   t->subtables = 0;
+  t->extendedBytes = 0;
+  t->at = 0;
   t->streamTypeOf.assign(kPidCount, 0);
   t->decoderOf.assign(kPidCount, 0);
   dvbpsi_t* pat = AddDecoder(t, kPatPid);
@@ -177,10 +248,24 @@ void EndTables(StreamTables* t) {
   t->decoderOf.assign(kPidCount, 0);
 }
 
-void PushTablePacket(StreamTables* t, u16 pid, const u8* packet) {
+void PushTablePacket(StreamTables* t, u16 pid, const u8* packet, u64 offset) {
   u8 copy[kPacketSize];  // libdvbpsi takes a writable packet
   std::memcpy(copy, packet, kPacketSize);
+  t->at = offset;
+  if (pid == kEitPid && PacketStartsUnit(packet)) SeeEitStart(t, packet);
   dvbpsi_packet_push(t->decoders[t->decoderOf[pid] - 1], copy);
+}
+
+void SeeTablePcr(StreamTables* t, u16 pid, u64 pcr) {
+  for (ProgramTable& p : t->programs) {
+    if (!p.known || p.pcrPid != pid) continue;
+    p.pcrSeen = true;
+    p.pcr = pcr;
+  }
+}
+
+void ForgetShowing(StreamTables* t) {
+  for (ShowingNow& s : t->showing) s.valid = s.versionSeen = false;
 }
 
 bool TablesComplete(const StreamTables& t) {

@@ -19,12 +19,24 @@ struct ElementaryStream {
   char language[4];                     // ISO 639, or ""
 };
 
+// A broadcast time and the programme's clock when it came: what maps an
+// event's start time onto the stream.
+struct ClockAnchor {
+  bool known;
+  i64 utc;     // the TDT's or TOT's time
+  u64 stamp;   // the programme's PCR before it, 90 kHz, 33 bits
+  u64 offset;  // stream offset of the packet that completed the table
+};
+
 struct ProgramTable {
   u16 number;
   u16 pmtPid;
   bool known;  // its PMT has been seen
   u16 pcrPid;
   std::vector<ElementaryStream> streams;
+  bool pcrSeen;        // a PCR on pcrPid since its PMT
+  u64 pcr;             // the latest, 27 MHz
+  ClockAnchor anchor;  // the first time table after a PCR
 };
 
 struct ServiceEntry {
@@ -42,6 +54,11 @@ struct EventEntry {
   u32 duration;      // seconds
   std::string title, text;
   char language[4];
+  // The extended event descriptors' texts (0x4E) of the first language,
+  // in order, each as broadcast (each may choose its own character table).
+  std::vector<std::string> extended;
+  bool contentKnown;
+  u8 content;        // content_nibble_level_1 of the first content descriptor (0x54)
 };
 
 // What tells one event from another: its service, its id and its start.
@@ -58,6 +75,38 @@ const u32 kMaxEvents = 4096;
 // And at most this many tables of SDT, EIT and time (a multiplex carries a
 // few dozen services).
 const u32 kMaxSubtables = 256;
+
+// Where the present/following table first named an event present: the
+// broadcaster's own signal that the programme before it ended.
+struct PresentSeen {
+  u16 serviceId, eventId;
+  i64 start;         // the event's start: with the two ids, its EventKey
+  u64 offset;        // stream offset of the packet that completed the table
+  bool stampKnown;   // the service's programme had a PCR by then
+  u64 stamp;         // that PCR, 90 kHz, 33 bits
+  // The service's present event before was another one, read without a
+  // skip since: a switch, not the first table read.
+  bool switched;
+};
+// At most this many are kept: a broadcast switches a few times an hour.
+const u32 kMaxPresents = 1024;
+// And at most this many bytes of extended event text, over all events.
+const u32 kMaxExtendedBytes = 1u << 20;
+
+// The event a service's present/following table names present now, and
+// where the first section of the table's latest version began: libdvbpsi
+// gives a new version once it has every section, which may be a
+// repetition (two seconds) later.
+struct ShowingNow {
+  u16 serviceId, eventId;
+  i64 start;
+  bool valid;  // false after a skip: the next one is no switch
+  bool versionSeen;
+  u8 version;
+  u64 versionOffset;
+  bool versionStampKnown;
+  u64 versionStamp;
+};
 
 struct LocalOffset {
   bool known;
@@ -82,14 +131,22 @@ struct StreamTables {
   std::vector<u16> decoderOf;
   std::vector<u8> streamTypeOf;  // for each PID the stream_type a PMT gave it, or 0
   u32 subtables;  // tables attached to the demuxes of the SDT, EIT and time PIDs
+  std::vector<PresentSeen> presents;  // in stream order (kMaxPresents at most)
+  std::vector<ShowingNow> showing;    // by service
+  u32 extendedBytes;                  // kept of extended event texts
+  u64 at;                             // stream offset of the packet being decoded
 };
 
 // False when libdvbpsi cannot be set up.
 bool StartTables(StreamTables* tables);
 void EndTables(StreamTables* tables);
 inline bool CarriesTables(const StreamTables& t, u16 pid) { return t.decoderOf[pid] != 0; }
-// Gives a packet of a PID that carries tables to its decoder.
-void PushTablePacket(StreamTables* tables, u16 pid, const u8* packet);
+// Gives a packet of a PID that carries tables, at stream offset, to its decoder.
+void PushTablePacket(StreamTables* tables, u16 pid, const u8* packet, u64 offset);
+// A PCR (27 MHz) on pid: the clock of the programmes whose PCR PID it is.
+void SeeTablePcr(StreamTables* tables, u16 pid, u64 pcr);
+// The reader skips bytes: the next present event of each service is no switch.
+void ForgetShowing(StreamTables* tables);
 // PAT, the PMT of each program, SDT, an EIT present/following, a time.
 bool TablesComplete(const StreamTables& tables);
 

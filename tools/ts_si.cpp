@@ -6,12 +6,17 @@
 // subtitle pages (tools/ts_teletext.h) on a stream the PMT names. For the
 // tests of the stream reader.
 //
-// usage: melvir-ts-si IN OUT --utc SECONDS [--event START|DURATION|LANG|TITLE|TEXT]...
+// usage: melvir-ts-si IN OUT --utc SECONDS
+//          [--event START|DURATION|LANG|TITLE|TEXT[|GENRE|EXTENDED|SWITCH]]...
 //          [--offset MINUTES[|CHANGE|NEXT]] [--service-id N] [--sdt NAME|PROVIDER]
 //          [--mark-discontinuity] [--eit-flood COUNT] [--flood-services]
 //          [--teletext LANG|TYPE|PAGE]...
 //          [--subtitle PAGE|START|END|TEXT[|SUBSET|C12C14[|X28:N|M29:N]]]...
-// Times are seconds since 1970 UTC; strings take \xNN escapes. --eit-flood
+// Times are seconds since 1970 UTC; strings take \xNN escapes. An event's
+// GENRE is its content descriptor's first byte (0x10: a film), EXTENDED its
+// extended event text (split over descriptors of 100 bytes), SWITCH the
+// time the present/following table names it present (its START when not
+// given: a programme that starts late or early); empty ones are left out. --eit-flood
 // appends COUNT EIT present tables as a hostile stream sends them: each
 // with an event never seen before and a version the one before did not
 // have; with --flood-services each for a service never seen before.
@@ -33,6 +38,9 @@ struct Event {
   int64_t start;
   uint32_t duration;
   std::string language, title, text;
+  int content;  // -1: no content descriptor
+  std::string extended;
+  int64_t switchAt;
 };
 
 struct Setup {
@@ -151,6 +159,17 @@ Bytes EitSection(const Setup& st, const Event* e, uint8_t section, uint8_t last,
     d.push_back(uint8_t(e->text.size()));
     Append(&d, e->text);
     d[1] = uint8_t(d.size() - 2);
+    if (e->content >= 0) Append(&d, Bytes{0x54, 2, uint8_t(e->content), 0});
+    const size_t piece = 100;
+    size_t pieces = (e->extended.size() + piece - 1) / piece;
+    for (size_t i = 0; i < pieces; ++i) {
+      std::string text = e->extended.substr(i * piece, piece);
+      Bytes x = {0x4E, 0, uint8_t(i << 4 | (pieces - 1)), 0, 0, 0, 0, uint8_t(text.size())};
+      for (int k = 0; k < 3; ++k) x[3 + k] = uint8_t(k < int(e->language.size()) ? e->language[k] : ' ');
+      Append(&x, text);
+      x[1] = uint8_t(x.size() - 2);
+      Append(&d, x);
+    }
     Put16(&s, (running ? 4u : 1u) << 13 | unsigned(d.size()));
     Append(&s, d);
   }
@@ -227,7 +246,7 @@ void Packetize(std::FILE* out, uint16_t pid, const Bytes& section) {
 void PresentFollowing(const Setup& st, int64_t now, const Event** present, const Event** following) {
   *present = *following = nullptr;
   for (const Event& e : st.events) {
-    if (e.start <= now) *present = &e;
+    if (e.switchAt <= now) *present = &e;
     else if (!*following) *following = &e;
   }
 }
@@ -237,7 +256,7 @@ uint16_t EventId(const Setup& st, const Event* e) { return e ? uint16_t(e - &st.
 // Tables of one section, each sent twice as a decoder needs to take it as
 // whole, each with an event and a version the one before did not have.
 void Flood(std::FILE* out, Setup st) {
-  Event e = {st.utc, 60, "eng", "Flood", "A hostile event table"};
+  Event e = {st.utc, 60, "eng", "Flood", "A hostile event table", -1, "", st.utc};
   for (long i = 0; i < st.floodTables; ++i) {
     if (st.floodServices) st.serviceId = uint16_t(i + 2);
     e.start = st.utc + i * 60;
@@ -303,9 +322,12 @@ bool ParseArgs(int argc, char** argv, Setup* st) {
     else if (a == "--flood-services") st->floodServices = true;
     else if (a == "--event" && value) {
       std::vector<std::string> p = Split(argv[++i]);
-      if (p.size() != 5) return false;
-      st->events.push_back({std::atoll(p[0].c_str()), uint32_t(std::atol(p[1].c_str())), p[2],
-                            Unescape(p[3]), Unescape(p[4])});
+      if (p.size() != 5 && p.size() != 8) return false;
+      p.resize(8);
+      int64_t start = std::atoll(p[0].c_str());
+      st->events.push_back({start, uint32_t(std::atol(p[1].c_str())), p[2], Unescape(p[3]),
+                            Unescape(p[4]), p[5].empty() ? -1 : int(std::strtol(p[5].c_str(), nullptr, 0)),
+                            Unescape(p[6]), p[7].empty() ? start : std::atoll(p[7].c_str())});
     } else if (a == "--offset" && value) {
       std::vector<std::string> p = Split(argv[++i]);
       st->offset = true;
@@ -338,7 +360,8 @@ bool ParseArgs(int argc, char** argv, Setup* st) {
 int main(int argc, char** argv) {
   Setup st;
   if (argc < 3 || !ParseArgs(argc, argv, &st)) {
-    std::fprintf(stderr, "usage: melvir-ts-si IN OUT --utc SECONDS [--event START|DURATION|LANG|TITLE|TEXT]...\n"
+    std::fprintf(stderr, "usage: melvir-ts-si IN OUT --utc SECONDS\n"
+                         "         [--event START|DURATION|LANG|TITLE|TEXT[|GENRE|EXTENDED|SWITCH]]...\n"
                          "         [--offset MINUTES[|CHANGE|NEXT]] [--service-id N] [--sdt NAME|PROVIDER]\n"
                          "         [--mark-discontinuity] [--eit-flood COUNT] [--flood-services]\n"
                          "         [--teletext LANG|TYPE|PAGE]...\n"

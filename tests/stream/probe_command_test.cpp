@@ -119,7 +119,7 @@ TEST_F(ProbeCommandTest, ReportsWhatEachRecordingHolds) {
                                                        "full", "probed_bytes", "reason"}));
   const std::vector<std::string> keys = {
       "index", "name", "decoded_name", "transport_stream", "full", "probed_bytes", "reason", "program",
-      "duration_s", "duration_source", "splice", "service", "event", "following", "first_time",
+      "duration_s", "duration_source", "splice", "service", "event", "following", "chapters", "first_time",
       "last_time", "local_offset_min", "streams", "programs", "packets", "bitrate_bps", "health"};
   EXPECT_EQ(v.items[0].keys, keys);
   // The same names make the files, in local time where the TOT gives it.
