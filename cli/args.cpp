@@ -108,6 +108,7 @@ bool SetOption(OptionId id, const char* value, Options* o) {
     case kOptFindHeader: o->findHeader = true; break;
     case kOptFull: o->full = true; break;
     case kOptLong: o->longList = true; break;
+    case kOptTrim: o->trim = true; break;
     case kOptSlot:
       if (!ParseRanges(value, true, o->slots, &o->slotCount))
         return Refuse(o, "--slot takes directory slots from 0 on (3 or 2,5-7), not '%s'", value);

@@ -56,6 +56,7 @@ struct Options {
   bool full;                // probe and catalog --full: the whole stream
   const char* nameFormat;   // extract --name-format, or null
   Container container;      // extract --container, or what -o's name says (ts unless either)
+  bool trim;                // extract --trim: the programme alone
   const char* sources[kMaxSources];  // point into argv, which outlives the run
   u32 sourceCount;
   char error[200];          // why the line was refused

@@ -53,6 +53,8 @@ bool SettleContainer(Options* o) {
   if (o->container == kContainerUnset) o->container = kContainerTs;
   if (o->container == kContainerMkv && file && std::strcmp(file, "-") == 0)
     return Refuse(o, "a Matroska file is written by seeking back in it: -o - takes --container ts");
+  if (o->trim && file && std::strcmp(file, "-") == 0)
+    return Refuse(o, "--trim writes a file: -o - takes no --trim");
   return true;
 }
 
@@ -112,6 +114,7 @@ bool ValidateMount(Options* o) {
 
 int PrepareExtract(const Options& o) {
   if (o.container == kContainerMkv && !MatroskaAvailable()) return kExitFailed;  // said
+  if (o.trim && !TrimAvailable()) return kExitFailed;                            // said
   return CheckOutputChoice(o);
 }
 int PrepareProbe(const Options&) { return ProbeAvailable() ? kExitDone : kExitFailed; }
@@ -180,6 +183,7 @@ const OptionRow kOptionRows[kOptionCount] = {
     {kOptCluster, "--cluster", true},        {kOptLostChains, "--lost", false},
     {kOptIgnoreSpace, "--ignore-space", false}, {kOptLong, "-l", false},
     {kOptAllowOther, "--allow-other", false}, {kOptContainer, "--container", true},
+    {kOptTrim, "--trim", false},
 };
 
 const CommandRow kCommandRows[] = {
@@ -193,7 +197,8 @@ const CommandRow kCommandRows[] = {
     {kExtract, "extract", "recordings as .ts files (or to standard output), or .mkv",
      BIT(kOptNumbers) | BIT(kOptAll) | BIT(kOptName) | kByPlace | BIT(kOptLost) | BIT(kOptAllLost) |
          BIT(kOptOutput) | BIT(kOptFolder) | BIT(kOptForce) | BIT(kOptIgnoreSpace) | BIT(kOptCharset) | kRescuing |
-         BIT(kOptReport) | kTracing | BIT(kOptQuiet) | BIT(kOptNameFormat) | BIT(kOptContainer),
+         BIT(kOptReport) | kTracing | BIT(kOptQuiet) | BIT(kOptNameFormat) | BIT(kOptContainer) |
+         BIT(kOptTrim),
      kExtractUsage, kExtractHelp, nullptr, ValidateExtract, PrepareExtract, nullptr, RunExtract},
     {kCheck, "check", "a read-only consistency report, and lost recordings",
      BIT(kOptJson) | BIT(kOptCharset) | BIT(kOptMapfile) | kTracing | BIT(kOptHeader) |

@@ -201,6 +201,7 @@ bool NoteBlockDamage(CopyRun* run, u64 block, u64 bytesRead, u32 kept) {
 
 CopyOutcome CopyToTarget(const Recording& r, const CopyTarget& t) {
   if (t.matroska) return RemuxToTarget(r, t);
+  if (t.trim) return CutToTarget(r, t);
   static CopyRun run;
   run = CopyRun{};
   run.recording = &r;

@@ -24,6 +24,7 @@ struct CopyTarget {
   bool replace;      // --force: the final name may replace a file of that name
   bool anotherName;  // a name taken while copying: "NAME (2).EXT" ... will do
   bool matroska;     // written as Matroska (copy_mkv.cpp), never to a stream
+  bool trim;         // the programme alone (--trim), never to a stream
 };
 
 CopyOutcome CopyToTarget(const Recording& recording, const CopyTarget& target);
@@ -33,7 +34,16 @@ CopyOutcome CopyToTarget(const Recording& recording, const CopyTarget& target);
 bool MatroskaAvailable();
 
 // path is a Matroska file of the recording, complete: its source tag is
-// the recording's and it has cues.
-bool MatroskaIsComplete(const Recording& recording, bool rescue, const char* path);
+// the recording's (trim: of its programme alone) and it has cues.
+bool MatroskaIsComplete(const Recording& recording, bool rescue, bool trim, const char* path);
+
+// path is a .ts of the recording's programme alone (--trim): after the PAT
+// and PMT in front, its bytes where it is sampled are the recording's from
+// where the cut begins.
+bool CutIsComplete(const Recording& recording, bool rescue, const char* path);
+
+// --trim is in this build (libdvbpsi, for the tables); when it is not,
+// says so.
+bool TrimAvailable();
 
 #endif

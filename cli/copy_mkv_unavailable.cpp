@@ -13,7 +13,7 @@ bool MatroskaAvailable() {
   return false;
 }
 
-bool MatroskaIsComplete(const Recording&, bool, const char*) { return false; }
+bool MatroskaIsComplete(const Recording&, bool, bool, const char*) { return false; }
 
 CopyOutcome RemuxToTarget(const Recording&, const CopyTarget&) {
   MatroskaAvailable();

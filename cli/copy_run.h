@@ -53,6 +53,27 @@ void FinishRecord(const CopyRun& run, u64 length, RescueRecord* record);
 
 // The recording written as Matroska into NAME.part, then published.
 CopyOutcome RemuxToTarget(const Recording& recording, const CopyTarget& target);
+// The recording's programme alone written as a .ts into NAME.part (--trim).
+CopyOutcome CutToTarget(const Recording& recording, const CopyTarget& target);
+
+// The recording read once, in order, from its start, for a copy that is no
+// copy of its bytes (copy_in_order.cpp): a StreamSource's read over the
+// run's reader, each block's damage noted as the copy to .ts notes it.
+struct InOrderRead {
+  CopyRun* run;
+  u64 block;       // the next block to read
+  u64 bytesRead;   // recording bytes read
+  u32 have, used;  // g_block's stream bytes, and those handed on
+  bool ended, failed, stopped;
+};
+bool ReadInOrder(void* context, u64 offset, u8* buffer, u32 count, u32* got);
+// Whether stream bytes [from, to) of the run hold any the reads could not read.
+bool UnreadableInRun(void* context, u64 from, u64 to);
+// Writes at offset of the run's output (its OutputFile the context).
+bool WritePartAt(void* context, u64 offset, const u8* data, u32 length, u32* error);
+// Lets go of the .part of a run that ends early: one that holds nothing is
+// removed, any other stays.
+void LetGoOfOutput(CopyRun* run, u64 bytes);
 
 // Opens the run's NAME.part as its own and plans the resume: *fromBlock,
 // the first block to copy (0: afresh); a .part that does not match the disk
@@ -61,8 +82,9 @@ CopyOutcome RemuxToTarget(const Recording& recording, const CopyTarget& target);
 CopyOutcome OpenPart(CopyRun* run, u64* fromBlock);
 
 // Opens the run's NAME.part as its own, to be written from its start: one
-// an earlier run left is cut (said). As OpenPart otherwise.
-CopyOutcome OpenPartAfresh(CopyRun* run);
+// an earlier run left is cut (said, with why: "a Matroska file cannot be
+// resumed"). As OpenPart otherwise.
+CopyOutcome OpenPartAfresh(CopyRun* run, const char* why);
 
 // Gives the synced .part its final name (replacing an existing file only
 // with replace) and closes it. False, said, when it cannot.

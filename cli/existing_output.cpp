@@ -59,8 +59,9 @@ Agreement AgreesWithRecording(const Recording& r, bool rescue, u64 held,
   return kAgrees;
 }
 
-bool OutputIsComplete(const Recording& r, bool rescue, const char* path, bool matroska) {
-  if (matroska) return MatroskaIsComplete(r, rescue, path);
+bool OutputIsComplete(const Recording& r, bool rescue, const char* path, bool matroska, bool trim) {
+  if (matroska) return MatroskaIsComplete(r, rescue, trim, path);
+  if (trim) return CutIsComplete(r, rescue, path);
   u64 held;
   if (!SizeOfFile(path, &held) || held != OutputBytes(r, rescue) || held == 0) return false;
   return AgreesWithRecording(r, rescue, held, {}, ReadPath, const_cast<char*>(path)) == kAgrees;

@@ -34,7 +34,9 @@ Agreement AgreesWithRecording(const Recording& recording, bool rescue, u64 held,
 
 // path holds the recording's output whole: its length, and its bytes where
 // AgreesWithRecording looks, the same as the recording's; a Matroska one,
-// as MatroskaIsComplete says.
-bool OutputIsComplete(const Recording& recording, bool rescue, const char* path, bool matroska);
+// as MatroskaIsComplete says; a .ts of its programme alone, as
+// CutIsComplete says.
+bool OutputIsComplete(const Recording& recording, bool rescue, const char* path, bool matroska,
+                      bool trim);
 
 #endif

@@ -75,7 +75,9 @@ bool SpaceSuffices(const Options& o, const Destination& d, const Catalog& c,
   for (const Recording* r : rows) {
     if (!OutputPath(o, d, c, formatted, *r, path, sizeof path)) continue;  // said when copied
     if (!d.folder) FolderOf(path, folder, sizeof folder);
-    if (!o.force && NameExists(path) && OutputIsComplete(*r, o.rescue, path, o.container == kContainerMkv)) continue;  // skipped
+    if (!o.force && NameExists(path) &&
+        OutputIsComplete(*r, o.rescue, path, o.container == kContainerMkv, o.trim))
+      continue;  // skipped
     u64 bytes = OutputBytes(*r, o.rescue);
     FormatText(part, sizeof part, "%s.part", path);
     need += bytes - (SizeOfFile(part, &held) && held < bytes ? held : 0);
@@ -102,10 +104,11 @@ Ending CopyToFreeName(const Options& o, bool several, const char* path, const Re
   for (u32 n = 2;; ++n) {
     if (!MayWrite(name, false)) return kEndFailed;
     if (!o.force && NameExists(name)) {
-      if (OutputIsComplete(r, o.rescue, name, target->matroska)) {
+      if (OutputIsComplete(r, o.rescue, name, target->matroska, target->trim)) {
         if (!o.quiet)
           Say("%s: is there complete (%s)%s", name,
               target->matroska ? "its source tag is the recording's and it has cues"
+              : target->trim   ? "its sampled blocks are the programme's"
                                : "its size and sampled blocks are the recording's",
               several ? ", skipped" : "");
         return several ? kEndSkipped : kEndCopied;
@@ -188,8 +191,8 @@ int ExtractCommand(const Options& o, const Catalog& c) {
       ++failed;
       continue;
     }
-    CopyTarget target = {path,     d.stream, o.quiet, o.rescue, report, RescueHint(o), c.source,
-                         o.force,  false,    o.container == kContainerMkv};
+    CopyTarget target = {path,    d.stream, o.quiet, o.rescue, report, RescueHint(o), c.source,
+                         o.force, false,    o.container == kContainerMkv, o.trim};
     Ending ending = d.stream ? kEndFailed : CopyToFreeName(o, several, path, r, &target);
     if (d.stream) {
       CopyOutcome outcome = CopyToTarget(r, target);

@@ -57,7 +57,7 @@ void Describe(const ProbeSummary& s, RemuxJob* job) {
 
 bool MatroskaAvailable() { return true; }
 
-bool SourceTagOf(const Recording& r, bool rescue, std::string* tag) {
+bool SourceTagOf(const Recording& r, bool rescue, bool trim, std::string* tag) {
   OpenRecordingReader(r, rescue, &g_reader);
   u64 bytes = g_reader.length;
   u64 lastAt = bytes > kBlockBytes ? bytes - kBlockBytes : 0;
@@ -65,20 +65,23 @@ bool SourceTagOf(const Recording& r, bool rescue, std::string* tag) {
   if (!ReadPiece(0, g_first, &first) || !ReadPiece(lastAt, g_last, &last)) return false;
   SourceFacts f = {g_disk.headerSector, g_disk.sectorsPerCluster, g_disk.clusterCount,
                    g_disk.dataStart, r.number == 0, r.entry.entry, r.entry.firstCluster, bytes,
-                   g_first, first, g_last, last};
+                   g_first, first, g_last, last, trim};
   *tag = SourceTagValue(f);
   return true;
 }
 
-bool MatroskaIsComplete(const Recording& r, bool rescue, const char* path) {
+bool MatroskaIsComplete(const Recording& r, bool rescue, bool trim, const char* path) {
   std::string held, expected;
   bool cues;
   return ReadMatroskaSource(path, &held, &cues) && cues && !held.empty() &&
-         SourceTagOf(r, rescue, &expected) && held == expected;
+         SourceTagOf(r, rescue, trim, &expected) && held == expected;
 }
 
-bool DescribeSource(const Recording& r, bool rescue, RemuxJob* job, char* reason, u32 size) {
+bool DescribeSource(const Recording& r, bool rescue, bool trim, RemuxJob* job, TrimPlan* plan,
+                    char* reason, u32 size) {
   job->program = -1;
+  job->trim = false;
+  *plan = TrimPlan{};
   static ProbeRecord record;
   // A probe that cannot read leaves the reason to the copy's own reads.
   if (ProbeRecording(r, false, rescue, nullptr, &record)) {
@@ -89,8 +92,18 @@ bool DescribeSource(const Recording& r, bool rescue, RemuxJob* job, char* reason
     }
     if (s.programKnown) job->program = s.program;
     Describe(s, job);
+    if (trim && !PlanTrim(r, rescue, s, plan)) {
+      FormatText(reason, size, "stopped");
+      return false;
+    }
+  } else if (record.stopped) {
+    FormatText(reason, size, "stopped");
+    return false;
   }
+  job->trim = trim && plan->programme;
+  job->trimFrom = plan->from;
+  job->programmeStart = plan->start;
   std::string source;
-  if (SourceTagOf(r, rescue, &source)) job->tags.push_back(RemuxTag{kSourceTagName, source});
+  if (SourceTagOf(r, rescue, trim, &source)) job->tags.push_back(RemuxTag{kSourceTagName, source});
   return true;
 }

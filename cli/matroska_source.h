@@ -4,15 +4,18 @@
 #define MELVIR_CLI_MATROSKA_SOURCE_H
 
 #include "cli/recording_table.h"
+#include "cli/trim_plan.h"
 #include "remux/remux.h"
 
 // Fills the job's programme, title and tags from a quiet probe of the
-// stream (head and tail, as --name-format reads it) and its source tag.
-// False, with the reason, when the stream is no transport stream.
-bool DescribeSource(const Recording& recording, bool rescue, RemuxJob* job, char* reason, u32 size);
+// stream (head and tail, as --name-format reads it) and its source tag;
+// with trim, the cut to the programme (*plan). False, with the reason, when
+// the stream is no transport stream, or "stopped" when Ctrl-C stopped it.
+bool DescribeSource(const Recording& recording, bool rescue, bool trim, RemuxJob* job, TrimPlan* plan,
+                    char* reason, u32 size);
 
-// The source tag's value for the recording; false when its first or last
-// block cannot be read.
-bool SourceTagOf(const Recording& recording, bool rescue, std::string* tag);
+// The source tag's value for the recording (trim: of its programme alone);
+// false when its first or last block cannot be read.
+bool SourceTagOf(const Recording& recording, bool rescue, bool trim, std::string* tag);
 
 #endif

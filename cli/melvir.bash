@@ -13,7 +13,7 @@ _melvir_options() {
   case $1 in
     list) options="-l --json --charset $tracing --quiet $rescuing" ;;
     info) options="--json --charset $tracing --quiet --mapfile --header" ;;
-    extract) options="-n --all --name --slot --cluster --lost --all-lost -o -d --force --ignore-space --name-format --container --charset $rescuing --report $tracing --quiet" ;;
+    extract) options="-n --all --name --slot --cluster --lost --all-lost -o -d --force --ignore-space --name-format --container --trim --charset $rescuing --report $tracing --quiet" ;;
     check) options="--json --charset --mapfile --header --find-header $tracing" ;;
     domain) options="--metadata --lost -n --all --slot --cluster $rescuing $tracing --quiet" ;;
     probe) options="-n --all --name --slot --cluster --json --full --rescue --mapfile --header --charset $tracing" ;;

@@ -141,7 +141,7 @@ CopyOutcome OpenPart(CopyRun* run, u64* fromBlock) {
   return planned;
 }
 
-CopyOutcome OpenPartAfresh(CopyRun* run) {
+CopyOutcome OpenPartAfresh(CopyRun* run, const char* why) {
   CopyOutcome opened = Open(run, false);
   if (opened != kCopyDone) return opened;
   u64 held = 0;
@@ -153,8 +153,7 @@ CopyOutcome OpenPartAfresh(CopyRun* run) {
     SaySystemFailure(*run, IDS_CREATE_ERROR, error);
     return kCopyFailed;
   }
-  Say("%s: left by an earlier run; a Matroska file cannot be resumed, so it is written afresh",
-      run->part);
+  Say("%s: left by an earlier run; %s, so it is written afresh", run->part, why);
   return kCopyDone;
 }
 

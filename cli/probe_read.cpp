@@ -29,28 +29,12 @@ void Feed(StreamAnalysis* a, u64 offset, u32 got, const std::vector<StreamHole>&
   if (end > at) FeedStream(a, g_piece + (at - offset), u32(end - at));
 }
 
-// Reads [*offset, to) into the analysis, or until the head is complete;
-// false when a read fails or Ctrl-C stops it (record->stopped).
+bool HeadRead(const StreamAnalysis& a, void*) { return a.offset >= kHeadMax || HeadComplete(a); }
+
+// Reads [*offset, to) into the analysis, or until the head is complete.
 bool ReadInto(RecordingReader* reader, StreamAnalysis* a, u64* offset, u64 to, bool head,
               ProbeRecord* record) {
-  std::vector<StreamHole> holes;
-  while (*offset < to) {
-    if (head && (*offset >= kHeadMax || HeadComplete(*a))) return true;
-    if (Interrupted()) {
-      record->stopped = true;
-      return false;
-    }
-    u32 n = to - *offset < kRescueReadMax ? u32(to - *offset) : kRescueReadMax;
-    u32 got = 0;
-    holes.clear();
-    if (!ReadStreamAt(reader, *offset, g_piece, n, &got, &holes)) return false;
-    if (!holes.empty()) record->damaged = true;
-    Feed(a, *offset, got, holes);
-    *offset += got;
-    record->probedBytes += got;
-    if (got < n) return true;
-  }
-  return true;
+  return FeedRecording(reader, a, offset, to, head ? HeadRead : nullptr, nullptr, record);
 }
 
 enum Analysed { kAnalysed, kUnread, kNoMemory };
@@ -79,6 +63,29 @@ Analysed Analyse(RecordingReader* reader, bool full, ProbeRecord* record, u64* o
 }
 
 }  // namespace
+
+bool FeedRecording(RecordingReader* reader, StreamAnalysis* a, u64* offset, u64 to,
+                   bool (*enough)(const StreamAnalysis& analysis, void* context), void* context,
+                   ProbeRecord* record) {
+  std::vector<StreamHole> holes;
+  while (*offset < to) {
+    if (enough && enough(*a, context)) return true;
+    if (Interrupted()) {
+      record->stopped = true;
+      return false;
+    }
+    u32 n = to - *offset < kRescueReadMax ? u32(to - *offset) : kRescueReadMax;
+    u32 got = 0;
+    holes.clear();
+    if (!ReadStreamAt(reader, *offset, g_piece, n, &got, &holes)) return false;
+    if (!holes.empty()) record->damaged = true;
+    Feed(a, *offset, got, holes);
+    *offset += got;
+    record->probedBytes += got;
+    if (got < n) return true;
+  }
+  return true;
+}
 
 bool ProbeRecording(const Recording& r, bool full, bool rescue, const char* hint, ProbeRecord* record) {
   *record = ProbeRecord{};

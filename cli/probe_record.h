@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "cli/recording_reader.h"
 #include "cli/recording_table.h"
 #include "report/probe_report.h"
 
@@ -18,5 +19,13 @@
 // the run's.
 bool ProbeRecording(const Recording& recording, bool full, bool rescue, const char* hint,
                     ProbeRecord* record);
+
+// Feeds the stream's bytes [*offset, to) read through reader to the
+// analysis, until enough (when given) says so after a piece; false when a
+// read fails or Ctrl-C stops it (record->stopped). The bytes read and the
+// damage met are counted in record.
+bool FeedRecording(RecordingReader* reader, StreamAnalysis* analysis, u64* offset, u64 to,
+                   bool (*enough)(const StreamAnalysis& analysis, void* context), void* context,
+                   ProbeRecord* record);
 
 #endif

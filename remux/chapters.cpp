@@ -19,18 +19,20 @@ void Note(RemuxSession* s, u64 offset, u64 stamp) {
   s->placed.push_back(PlacedStamp{offset, stamp, PlaceStamp(s->timeline, stamp)});
 }
 
-// Where a noted stamp was placed.
 bool Placed(void* context, u64 stamp, u64 offset, i64* at) {
-  const RemuxSession* s = static_cast<const RemuxSession*>(context);
-  for (const PlacedStamp& p : s->placed) {
+  return PlacedAt(*static_cast<const RemuxSession*>(context), offset, stamp, at);
+}
+
+}  // namespace
+
+bool PlacedAt(const RemuxSession& s, u64 offset, u64 stamp, i64* at) {
+  for (const PlacedStamp& p : s.placed) {
     if (p.offset != offset || p.stamp != stamp) continue;
     *at = p.at;
     return true;
   }
   return false;
 }
-
-}  // namespace
 
 bool StartChapters(RemuxSession* s) {
   s->placed.clear();
@@ -61,6 +63,14 @@ void SetChapters(RemuxSession* s) {
   std::vector<Chapter> chapters;
   FindChapters(s->input.tables, u16(s->program), ChapterClock{Placed, s}, s->zero, s->zero + s->end,
                &chapters);
+  // Cut to the programme, the file is its chapter alone.
+  if (s->job->trim) {
+    std::vector<Chapter> programme;
+    for (const Chapter& c : chapters)
+      if (c.event->start == s->job->programmeStart) programme.push_back(c);
+    chapters = programme;
+    if (!chapters.empty()) chapters[0].at = s->zero;
+  }
   if (chapters.empty()) return;
   s->out->chapters = static_cast<AVChapter**>(av_calloc(chapters.size(), sizeof(AVChapter*)));
   if (!s->out->chapters) return;

@@ -46,12 +46,14 @@ void Emit(RemuxSession* s, u32 t, AVPacket* p) {
   track.written = true;
   p->pts = pts;
   p->dts = dts;
-  WriteTrackPacket(s, t, p);
+  if (s->job->trim) HoldPacket(s, t, p);
+  else WriteTrackPacket(s, t, p);
 }
 
 // A packet whose bytes are whole: held until the start is known (the
 // leading video's first key frame; without video, the first packet).
 void Place(RemuxSession* s, u32 t, AVPacket* p) {
+  if (BeforeCut(*s, t, p)) return Drop(s, &p);
   if (s->zeroKnown) return Emit(s, t, p);
   bool leads = s->leader < 0 || int(t) == s->leader;
   if (!leads) {
@@ -220,7 +222,7 @@ bool PlanSession(RemuxSession* s) {
 void Demux(RemuxSession* s) {
   const RemuxJob& job = *s->job;
   AVPacket* pkt = av_packet_alloc();
-  while (pkt && !s->failed && av_read_frame(s->in, pkt) >= 0) {
+  while (pkt && !s->failed && !(job.trim && ProgrammeOver(*s)) && av_read_frame(s->in, pkt) >= 0) {
     int index = pkt->stream_index;
     if (s->teletextPid[index] >= 0) {
       u64 pts = pkt->pts == AV_NOPTS_VALUE ? ~0ull : u64(pkt->pts) & (kStampWrap - 1);
@@ -232,6 +234,7 @@ void Demux(RemuxSession* s) {
   }
   av_packet_free(&pkt);
   for (u32 t = 0; t < s->tracks.size(); ++t) Settle(s, t, s->input.read);
+  if (job.trim) ReleaseHeld(s, true);
   if (job.text.finish && !s->failed) job.text.finish(job.text.context, s);
 }
 
@@ -251,6 +254,9 @@ void ResetSession(RemuxSession* s) {
   s->ring.running = false;
   s->ring.ready = s->ring.space = s->ring.done = nullptr;
   s->program = -1;
+  s->held.clear();
+  s->endKnown = s->videoDone = false;
+  s->endAt = s->videoEnd = 0;
 }
 
 void Close(RemuxSession* s, AVIOContext** inIo, AVIOContext** outIo) {
@@ -258,6 +264,7 @@ void Close(RemuxSession* s, AVIOContext** inIo, AVIOContext** outIo) {
     for (AVPacket* p : t.waiting) av_packet_free(&p);
   for (AVPacket* p : s->early) av_packet_free(&p);
   s->early.clear();
+  DropHeld(s);
   if (s->in) avformat_close_input(&s->in);
   if (s->out) avformat_free_context(s->out);
   s->out = nullptr;

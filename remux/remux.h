@@ -38,6 +38,13 @@ struct RemuxJob {
   std::vector<RemuxTag> tags;  // global tags
   std::vector<TextTrackPlan> textTracks;  // text subtitle tracks, after the stream's own
   TeletextFeed text;             // what gives their cues (null feed: none)
+  // --trim: the programme alone, from the leading video's key frame whose
+  // PES starts at stream offset trimFrom, to where the stream's EIT names
+  // present an event that starts after programmeStart (and chapters from
+  // the programme's on).
+  bool trim;
+  u64 trimFrom;
+  i64 programmeStart;
 };
 
 struct RemuxResult {
@@ -55,6 +62,7 @@ struct RemuxResult {
   u32 joins;          // jumps of the stream's clock closed up
   double seconds;     // the file's duration
   u32 chapters;       // chapters written (one per EIT event the file spans)
+  bool endFound;      // --trim: the programme ended before the recording did
 };
 
 // Writes the Matroska file; false (result says why) when it is not whole.

@@ -92,6 +92,12 @@ struct RemuxSession {
   std::vector<PlacedStamp> placed;  // in stream order
   size_t presentsPlaced;            // the tables' presents looked at so far
   bool anchorPlaced;
+  // --trim: packets on the file's timeline held until they are known to be
+  // the programme's; the programme's end on it once the EIT tells it; the
+  // leading video cut there (in decoding order) and the end of its frames.
+  std::deque<std::pair<u32, AVPacket*>> held;
+  bool endKnown, videoDone;
+  i64 endAt, videoEnd;
 };
 
 // The input's I/O context over job.source, read in order; null when out of memory.
@@ -114,6 +120,21 @@ bool StartChapters(RemuxSession* s);
 void PlaceNotedStamps(RemuxSession* s, u64 offset);
 void SetChapters(RemuxSession* s);
 void EndChapters(RemuxSession* s);
+
+// Where a noted stamp was placed on the timeline; false when it was not (yet).
+bool PlacedAt(const RemuxSession& s, u64 offset, u64 stamp, i64* at);
+
+// --trim: whether a packet of track t comes before the cut's start (the
+// leading video before its key frame at job.trimFrom, until the start is
+// known); a packet on the file's timeline held until it is known to be the
+// programme's (then written) or not (dropped); those still held, at the
+// end; whether the programme's end is behind the demuxer (the rest is not
+// read); the held ones let go.
+bool BeforeCut(const RemuxSession& s, u32 t, const AVPacket* packet);
+void HoldPacket(RemuxSession* s, u32 t, AVPacket* packet);
+void ReleaseHeld(RemuxSession* s, bool all);
+bool ProgrammeOver(const RemuxSession& s);
+void DropHeld(RemuxSession* s);
 
 // The output's I/O context (seekable), or null.
 AVIOContext* OpenOutput(OutputState* output);

@@ -33,9 +33,9 @@ std::string SourceTagValue(const SourceFacts& f) {
   if (f.lost) std::snprintf(slot, sizeof slot, "lost");
   else std::snprintf(slot, sizeof slot, "slot %u", f.slot);
   char text[256];
-  std::snprintf(text, sizeof text, "geometry %u:%u:%u:%u, %s, cluster %u, %llu bytes, blocks sha256 %s",
+  std::snprintf(text, sizeof text, "geometry %u:%u:%u:%u, %s, cluster %u, %llu bytes, blocks sha256 %s%s",
                 f.headerSector, f.sectorsPerCluster, f.clusterCount, f.dataStart, slot, f.cluster,
-                static_cast<unsigned long long>(f.bytes), hex);
+                static_cast<unsigned long long>(f.bytes), hex, f.trimmed ? ", programme only" : "");
   return text;
 }
 

@@ -22,10 +22,11 @@ struct SourceFacts {
   u32 firstLength;
   const u8* last;    // its last block's
   u32 lastLength;
+  bool trimmed;      // the file holds the programme alone (--trim)
 };
 
 // "geometry 64:64:1000:4680, slot 3, cluster 12, 1234567 bytes, blocks
-// sha256 0123...": the tag's value.
+// sha256 0123..." (and ", programme only" when trimmed): the tag's value.
 std::string SourceTagValue(const SourceFacts& facts);
 
 // What the Matroska file at path says of itself: its source tag ("" when

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "stream/pes.h"
+#include "stream/programme_cut.h"
 
 namespace {
 
@@ -57,6 +58,7 @@ void ReadPacket(StreamAnalysis* a, const u8* p, u64 at) {
     SeeClock(ClockOf(&a->pcr, &a->pcrOf, pid), ticks, at, PacketDiscontinuity(p), 0);
     SeeTablePcr(&a->tables, pid, ticks);
   }
+  if (a->cut) SeeCutPacket(a->cut, a->tables, pid, p, at);
   if (CarriesTables(a->tables, pid)) {
     PushTablePacket(&a->tables, pid, p, at);
     return;

@@ -21,6 +21,8 @@ const u32 kSyncFoundAfter = 5;
 // The video streams whose format is looked for, at most.
 const u32 kMaxVideoStreams = 16;
 
+struct ProgrammeCut;
+
 struct PidClock {
   u16 pid;
   Clock clock;
@@ -51,6 +53,7 @@ struct StreamAnalysis {
   std::vector<VideoProbe> video;
   std::vector<u8> videoOf;        // for each PID its video's index + 1, or 0
   StreamTables tables;
+  ProgrammeCut* cut;  // shown every packet read when set (extract --trim), else null
 };
 
 // Sets every field afresh. False when libdvbpsi cannot be set up (the

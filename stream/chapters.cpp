@@ -41,15 +41,15 @@ bool Place(const StreamTables& t, u16 service, const EventEntry& e, const Chapte
     out->raw = out->chapter.at;
     return true;
   }
-  const ClockAnchor* anchor = AnchorOf(t, service);
-  i64 at;
-  if (e.startKnown && anchor && clock.place(clock.context, anchor->stamp, anchor->offset, &at)) {
-    out->chapter.at = out->raw = at + TicksFromAnchor(*anchor, e.start);
+  const PresentSeen* first = FirstRead(t, service);
+  if (first && first->eventId == e.eventId) {
+    out->chapter.at = out->raw = begin;
     return true;
   }
-  const PresentSeen* first = FirstRead(t, service);
-  if (!first || first->eventId != e.eventId) return false;
-  out->chapter.at = out->raw = begin;
+  const ClockAnchor* anchor = AnchorOf(t, service);
+  i64 at;
+  if (!e.startKnown || !anchor || !clock.place(clock.context, anchor->stamp, anchor->offset, &at)) return false;
+  out->chapter.at = out->raw = at + TicksFromAnchor(*anchor, e.start);
   return true;
 }
 

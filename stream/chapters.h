@@ -50,10 +50,10 @@ struct Chapter {
 
 // The chapters of service over [begin, end) of the caller's timeline, in
 // order: those of events named present or overlapping the recorded time,
-// each at its switch, else at its start mapped through the anchor, else
-// (the event present when reading began) at begin; one that begins before
-// begin is moved to begin (of several, the last), one at or after end is
-// left out.
+// each at its switch, else (the event present when reading began) at
+// begin, else at its start mapped through the anchor; one that begins
+// before begin is moved to begin (of several, the last), one at or after
+// end is left out.
 void FindChapters(const StreamTables& tables, u16 service, const ChapterClock& clock, i64 begin,
                   i64 end, std::vector<Chapter>* chapters);
 
