@@ -89,7 +89,8 @@ Ended Cut(CutWrite* w, InOrderRead* m, bool* endFound) {
     if (!WriteUpTo(w, CutSafeOffset(&g_cut, g_analysis.tables, w->read))) return kEndedWriteFailed;
   }
   if (!front && !WriteTables(w)) return kEndedWriteFailed;
-  return WriteUpTo(w, w->read) ? kEndedWhole : kEndedWriteFailed;
+  // To the recording's end: as its copy, whole 512-byte units.
+  return WriteUpTo(w, OutputLength(w->read)) ? kEndedWhole : kEndedWriteFailed;
 }
 
 // After a cut that failed: says why, keeps what it wrote.
