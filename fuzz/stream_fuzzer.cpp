@@ -1,5 +1,7 @@
 // libFuzzer target: the stream reader, on any bytes: sections through
-// libdvbpsi, PES headers, adaptation fields, PCR and continuity.
+// libdvbpsi, PES headers, adaptation fields, PCR and continuity, and the
+// cut to a programme (key frames told from picture headers, its start and
+// end found) of the service and event ffmpeg's streams name first.
 //
 // Input: one byte that picks the piece size, then the stream. It is read
 // twice, whole and in pieces of that size (pieces of 1 to 256 bytes, then
@@ -10,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "stream/programme_cut.h"
 #include "stream/summary.h"
 
 namespace {
@@ -21,7 +24,11 @@ void Fail(const char* what) {
 
 void Summarize(const u8* data, size_t size, u32 piece, bool damage, ProbeSummary* s) {
   static StreamAnalysis a;
+  static ProgrammeCut cut;
   if (!StartAnalysis(&a)) Fail("libdvbpsi cannot be set up");
+  // Looked for on the whole read, cut on the read in pieces.
+  StartCut(&cut, 1, 1, true, 0, damage ? 0 : ~0ull);
+  a.cut = &cut;
   size_t hole = damage ? size / 3 : size, skip = damage ? size / 3 * 2 : size;
   for (size_t at = 0; at < size;) {
     if (at == hole) {
@@ -42,6 +49,10 @@ void Summarize(const u8* data, size_t size, u32 piece, bool damage, ProbeSummary
     at = end;
   }
   SummarizeStream(a, s);
+  u64 start, end;
+  FindCutStart(cut, a.tables, true, &start);
+  FindCutEnd(cut, a.tables, &end);
+  if (CutSafeOffset(&cut, a.tables, a.offset) > a.offset) Fail("the cut is safe past the bytes read");
   EndAnalysis(&a);
 }
 
