@@ -6,9 +6,9 @@
 
 bool TrimAvailable() {
 #ifdef _WIN32
-  Say("%s", "extract --trim needs a Linux build of melvir");
+  Say("%s", "extract --trim is not in this build: it needs a Linux build of melvir");
 #else
-  Say("%s", "extract --trim needs libdvbpsi, which this build of melvir lacks");
+  Say("%s", "extract --trim is not in this build: it needs libdvbpsi, which this build lacks");
 #endif
   return false;
 }
