@@ -61,7 +61,7 @@ CopyOutcome RemuxToTarget(const Recording& recording, const CopyTarget& target);
 CopyOutcome OpenPart(CopyRun* run, u64* fromBlock);
 
 // Opens the run's NAME.part as its own, to be written from its start: one
-// an earlier run left is cut (said). As OpenPart otherwise.
+// an earlier run left is kept as NAME.part.old (said). As OpenPart otherwise.
 CopyOutcome OpenPartAfresh(CopyRun* run);
 
 // Gives the synced .part its final name (replacing an existing file only
