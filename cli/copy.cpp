@@ -63,6 +63,18 @@ void SaySystemFailure(const CopyRun& run, u32 id, u32 error) {
   SayFailure(run, id, reason);
 }
 
+void BeginCopyRun(CopyRun* run, const Recording& r, const CopyTarget& t) {
+  *run = CopyRun{};
+  run->recording = &r;
+  run->target = &t;
+  run->reader = &ReaderFor(t.rescue);
+  run->published = t.path;
+  run->failed = FailedSectors{Shown(t.path), t.source, false, 0, 0, 0};
+  FormatText(run->part, sizeof run->part, t.stream ? "%s" : "%s.part", t.path);
+  FormatText(run->damage, sizeof run->damage, "%s.damage", run->part);
+  run->record.output = t.path;
+}
+
 void SayInputFailure(CopyRun* run) {
   char reason[1400];
   DataFailureReason(run->target->source, reason, sizeof reason);
@@ -202,19 +214,11 @@ bool NoteBlockDamage(CopyRun* run, u64 block, u64 bytesRead, u32 kept) {
 CopyOutcome CopyToTarget(const Recording& r, const CopyTarget& t) {
   if (t.matroska) return RemuxToTarget(r, t);
   static CopyRun run;
-  run = CopyRun{};
-  run.recording = &r;
-  run.target = &t;
-  run.reader = &ReaderFor(t.rescue);
-  run.published = t.path;
-  run.failed = FailedSectors{Shown(t.path), t.source, false, 0, 0, 0};
-  FormatText(run.part, sizeof run.part, t.stream ? "%s" : "%s.part", t.path);
+  BeginCopyRun(&run, r, t);
   u32 error = 0;
   FormPlan plan = {};
   u64 fromBlock = 0;
-  FormatText(run.damage, sizeof run.damage, "%s.damage", run.part);
   RescueRecord& record = run.record;
-  record.output = t.path;
   if (!PlanForm(*run.reader, r, &plan)) {
     SayInputFailure(&run);
     return kCopyFailed;

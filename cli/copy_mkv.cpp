@@ -125,15 +125,7 @@ CopyOutcome Failed(CopyRun* run, const MkvRead& m, const RemuxResult& result) {
 
 CopyOutcome RemuxToTarget(const Recording& r, const CopyTarget& t) {
   static CopyRun run;
-  run = CopyRun{};
-  run.recording = &r;
-  run.target = &t;
-  run.reader = &ReaderFor(t.rescue);
-  run.published = t.path;
-  run.failed = FailedSectors{t.path, t.source, false, 0, 0, 0};
-  FormatText(run.part, sizeof run.part, "%s.part", t.path);
-  FormatText(run.damage, sizeof run.damage, "%s.damage", run.part);
-  run.record.output = t.path;
+  BeginCopyRun(&run, r, t);
   run.record.remuxed = true;
   run.tracked = t.rescue;
   if (!PlanForm(*run.reader, r, &run.plan)) {

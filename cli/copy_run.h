@@ -37,6 +37,9 @@ struct CopyRun {
 // for the unaligned start of the first unbuffered write.
 extern u8 g_heldBlock[kBlockBytes];
 
+// A run of r to t afresh: its reader, its NAME.part and damage file names.
+void BeginCopyRun(CopyRun* run, const Recording& r, const CopyTarget& t);
+
 void SayFailure(const CopyRun& run, u32 id, const char* reason);
 void SaySystemFailure(const CopyRun& run, u32 id, u32 error);
 void SayInputFailure(CopyRun* run);
