@@ -22,8 +22,10 @@ void PutEarlyCues(RemuxSession* s) {
 }
 
 bool PutTextCues(RemuxSession* s, u32 track, const TextCue* cues, u32 count) {
+  const TeletextFeed& text = s->job->text;
   u32 t = s->textTracksFrom + track;
-  if (t >= s->tracks.size() || s->failed) return false;
+  if (track >= s->job->textTracks.size() || (!text.aside && t >= s->tracks.size()) || s->failed)
+    return false;
   for (u32 i = 0; i < count; ++i) {
     const TextCue& cue = cues[i];
     if (!s->zeroKnown) {  // put once the start is known, if it is before the cue's end
@@ -40,6 +42,10 @@ bool PutTextCues(RemuxSession* s, u32 track, const TextCue* cues, u32 count) {
       continue;
     }
     if (start < 0) start = 0;
+    if (text.aside) {
+      text.aside(text.context, track, start, end, cue.text);
+      continue;
+    }
     TrackState& ts = s->tracks[t];
     if (ts.written && start < ts.lastDts) start = ts.lastDts;
     AVPacket* p = av_packet_alloc();

@@ -41,8 +41,15 @@ struct TeletextFeed {
   // ~0ull when it has none) and the stream's PID. May put cues.
   void (*feed)(void* context, RemuxSession* session, u16 pid, const u8* data, u32 length,
                u64 pts);
+  // The video's decoding stamp (33 bits) as its packets are demuxed, so
+  // that cues shown long are put within kTextCueHoldSeconds. May be null.
+  void (*advance)(void* context, RemuxSession* session, u64 dts);
   // At the stream's end: may put the cues still held.
   void (*finish)(void* context, RemuxSession* session);
+  // Set: the text tracks are kept out of the file (written beside it) and
+  // PutTextCues hands their cues here instead, on the file's timeline (90
+  // kHz ticks from its start, 0 <= start < end).
+  void (*aside)(void* context, u32 track, i64 start, i64 end, const std::string& text);
   void* context;
 };
 
