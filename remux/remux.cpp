@@ -225,9 +225,11 @@ void Demux(RemuxSession* s) {
       u64 pts = pkt->pts == AV_NOPTS_VALUE ? ~0ull : u64(pkt->pts) & (kStampWrap - 1);
       job.text.feed(job.text.context, s, u16(s->teletextPid[index]), pkt->data, u32(pkt->size), pts);
     } else if (s->trackOf[index] >= 0) {
-      if (s->trackOf[index] == s->leader && job.text.advance && pkt->dts != AV_NOPTS_VALUE)
-        job.text.advance(job.text.context, s, u64(pkt->dts) & (kStampWrap - 1));
+      // Once the video's stamp is on the timeline.
+      bool advance = s->trackOf[index] == s->leader && job.text.advance && pkt->dts != AV_NOPTS_VALUE;
+      u64 dts = u64(pkt->dts) & (kStampWrap - 1);
       Take(s, u32(s->trackOf[index]), pkt);
+      if (advance && !s->failed) job.text.advance(job.text.context, s, dts);
     }
     av_packet_unref(pkt);
   }

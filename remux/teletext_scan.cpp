@@ -25,7 +25,7 @@ void Flush(TeletextScan* s, u32 i) {
   u64 pts;
   if (!pes.empty() && TeletextPesData(pes.data(), pes.size(), &data, &length, &hasPts, &pts)) {
     // Without audio or video, the teletext's first stamp is the start.
-    if (hasPts && s->clocksLeft == 0 && !s->zeroKnown) SeeZero(s, TeletextClock(s->text, pts));
+    if (hasPts && s->clocksLeft == 0 && !s->zeroKnown) SeeZero(s, TeletextTime(s->text, pts, false));
     FeedTeletextText(s->text, s->text->stream[i].pid, pes.data() + data, length, hasPts ? pts : ~0ull);
   }
   pes.clear();

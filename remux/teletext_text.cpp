@@ -6,9 +6,8 @@
 
 namespace {
 
-// The clock's first stamp lies this far up, so that it may go back (a
-// stream whose stamps jump back) without going below 0; a multiple of the
-// wrap, so that a stamp's 33 bits stay its own.
+// The decoders count time this far above the clock, which may go below 0
+// (a subtitle sent before the first video, a clock started near 0).
 const i64 kClockBase = 64 * i64(kStampWrap);
 
 TeletextStream* StreamOf(TeletextText* t, u16 pid) {
@@ -35,7 +34,7 @@ void TakeCue(void* context, const TeletextCue& cue) {
     const SubtitlePage& p = t->pages[i];
     if (p.pid != s->pid || (p.entry.page & 0x7FF) != (cue.page & 0x7FF)) continue;
     if (!t->session) return Keep(t, i, cue);
-    TextCue text = {cue.startPts, cue.endPts, cue.text};
+    TextCue text = {i64(cue.startPts) - kClockBase, i64(cue.endPts) - kClockBase, cue.text};
     PutTextCues(t->session, i, &text, 1);
     return;
   }
@@ -59,6 +58,7 @@ void Finish(void* context, RemuxSession* session) {
   FinishTeletextText(t);
 }
 
+// On the file's timeline, from 0.
 void Aside(void* context, u32 track, i64 start, i64 end, const std::string& text) {
   TeletextText* t = static_cast<TeletextText*>(context);
   Keep(t, track, TeletextCue{t->pages[track].entry.page, u64(start), u64(end), text});
@@ -85,6 +85,7 @@ void SubtitlePagesOf(const std::vector<StreamSummary>& streams, std::vector<Subt
 void StartTeletextText(TeletextText* t, const std::vector<SubtitlePage>& pages) {
   t->pages = pages;
   t->streams = 0;
+  t->timeline = Timeline{};
   t->clockKnown = false;
   t->latest = t->furthest = 0;
   t->session = nullptr;
@@ -102,10 +103,10 @@ void StartTeletextText(TeletextText* t, const std::vector<SubtitlePage>& pages) 
   }
 }
 
-i64 TeletextClock(TeletextText* t, u64 raw) {
+i64 TeletextTime(TeletextText* t, u64 raw, bool clock) {
   raw &= kStampWrap - 1;
-  i64 at = t->clockKnown ? UnwrapStamp(t->latest, raw) : kClockBase + i64(raw);
-  if (at < 0) at = kClockBase + i64(raw);  // gone back that far: the clock starts again
+  i64 at = kClockBase + (t->session ? TextTime(t->session, raw) : MapStamp(&t->timeline, raw, clock, false));
+  if (at < 0) at = 0;  // a clock gone that far back (a hostile stream)
   if (!t->clockKnown || at > t->furthest) t->furthest = at;
   t->clockKnown = true;
   t->latest = at;
@@ -115,12 +116,12 @@ i64 TeletextClock(TeletextText* t, u64 raw) {
 void FeedTeletextText(TeletextText* t, u16 pid, const u8* data, size_t length, u64 pts) {
   TeletextStream* s = StreamOf(t, pid);
   if (!s || (pts == ~0ull && !t->clockKnown)) return;
-  i64 at = pts == ~0ull ? t->latest : TeletextClock(t, pts);
+  i64 at = pts == ~0ull ? t->latest : TeletextTime(t, pts, false);
   FeedTeletextData(&s->decoder, data, length, u64(at));
 }
 
 void AdvanceTeletextText(TeletextText* t, u64 raw) {
-  i64 at = TeletextClock(t, raw);
+  i64 at = TeletextTime(t, raw, true);
   for (u32 i = 0; i < t->streams; ++i) AdvanceTeletext(&t->stream[i].decoder, u64(at));
 }
 

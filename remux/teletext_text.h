@@ -1,15 +1,17 @@
 // Teletext subtitle pages as text: a decoder per teletext stream of the
-// programme, their PTS on one clock unwrapped as the remux unwraps its
-// stamps (timeline.h), their cues handed to the Matroska file's text
-// tracks (FeedTextTracks) or kept for .srt files: cues on the file's
-// timeline when the tracks are kept aside, cues of the stream's bytes read
-// by teletext_scan.h.
+// programme, their PTS on one clock: the remux's timeline while it feeds
+// them (TextTime), else one of their own made the same way (timeline.h),
+// which runs on across the wrap and closes up jumps back; their cues
+// handed to the Matroska file's text tracks (FeedTextTracks) or kept for
+// .srt files: cues on the file's timeline when the tracks are kept aside,
+// cues of the stream's bytes read by teletext_scan.h.
 #ifndef MELVIR_REMUX_TELETEXT_TEXT_H
 #define MELVIR_REMUX_TELETEXT_TEXT_H
 
 #include <vector>
 
 #include "remux/remux.h"
+#include "remux/timeline.h"
 #include "stream/summary.h"
 #include "stream/teletext.h"
 
@@ -39,10 +41,11 @@ struct TeletextText {
   std::vector<SubtitlePage> pages;
   u32 streams;
   TeletextStream stream[kTeletextStreams];
+  Timeline timeline;  // the clock without the remux
   bool clockKnown;
-  i64 latest;    // the latest stamp on the clock
+  i64 latest;    // the latest time on the clock
   i64 furthest;  // the furthest
-  RemuxSession* session;  // set while the remux feeds it: cues go to its text tracks
+  RemuxSession* session;  // set while the remux feeds it: its clock, and cues go to its text tracks
   std::vector<std::vector<TeletextCue>> kept;  // by page: cues kept for .srt files
   u64 keptBytes;
   u64 lost;      // cues not kept (kKeptTextBytes)
@@ -51,14 +54,16 @@ struct TeletextText {
 // Sets the decoders up for the pages; nothing kept.
 void StartTeletextText(TeletextText* text, const std::vector<SubtitlePage>& pages);
 
-// The 33-bit stamp raw on the text's clock (a count that runs on across
-// the wrap): the value nearest to the latest stamp, which it becomes.
-i64 TeletextClock(TeletextText* text, u64 raw);
+// The 33-bit stamp raw as the decoders count time (the clock's time, moved
+// up so that it never goes below 0), which is the latest; clock: a stamp of
+// the audio or video, which moves the clock (a subtitle's only follows it).
+i64 TeletextTime(TeletextText* text, u64 raw, bool clock);
 
 // The PES data field of the teletext stream pid (from data_identifier on)
 // with its PTS (33 bits; ~0ull: none, it takes the latest).
 void FeedTeletextText(TeletextText* text, u16 pid, const u8* data, size_t length, u64 pts);
-// Time has reached the stamp raw (of the video): long cues are given in pieces.
+// Time has reached the stamp raw of the audio or video: long cues are
+// given in pieces.
 void AdvanceTeletextText(TeletextText* text, u64 raw);
 // The stream has ended at the furthest stamp: every page still shown ends.
 void FinishTeletextText(TeletextText* text);

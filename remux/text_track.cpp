@@ -15,6 +15,8 @@ const size_t kEarlyCuesMax = 256;
 
 }  // namespace
 
+i64 TextTime(RemuxSession* s, u64 pts) { return MapStamp(&s->timeline, pts, false, false); }
+
 void PutEarlyCues(RemuxSession* s) {
   std::vector<std::pair<u32, TextCue>> held;
   held.swap(s->earlyCues);
@@ -34,9 +36,7 @@ bool PutTextCues(RemuxSession* s, u32 track, const TextCue* cues, u32 count) {
       continue;
     }
     // Ending before the start: not in the file.
-    i64 from = i64(cue.start & (kStampWrap - 1));
-    i64 start = MapStamp(&s->timeline, u64(from), false, false) - s->zero;
-    i64 end = start + (UnwrapStamp(from, cue.end) - from);
+    i64 start = cue.start - s->zero, end = cue.end - s->zero;
     if (end <= 0 || end <= start || cue.text.empty()) {
       ++s->result->dropped;
       continue;

@@ -1,7 +1,8 @@
 // The teletext subtitle pages of a recording written as text, on test
 // disks of streams made at test time (ffmpeg, with melvir-ts-si's teletext:
 // four subtitle pages, one for the hearing impaired, and one page that is
-// no subtitle), one of them across the 33-bit wrap: Matroska text tracks
+// no subtitle), one of them across the 33-bit wrap, one twice in a row
+// (its stamps jump back, and its cues go on after): Matroska text tracks
 // with their languages and flags (mkvmerge -J) whose cues, read back by
 // ffmpeg, are the pages written, on the video's timeline; .srt files
 // beside a .ts (times from its start as ffprobe gives it) and beside a
@@ -87,17 +88,23 @@ std::vector<Cue> ParseSrt(std::string srt) {
 
 // The cues read are the page's (one shown longer than 10 s in pieces of
 // 10 s), shift seconds earlier (to a millisecond; the shift taken across
-// the 33-bit wrap, as ffprobe puts a stream's start before it).
-void ExpectCues(const std::vector<Cue>& got, const Page& page, double shift) {
+// the 33-bit wrap, as ffprobe puts a stream's start before it); of a
+// stream sent twice, then again, all by the one span the timeline put
+// between the two (30 s and a frame or so).
+void ExpectCues(const std::vector<Cue>& got, const Page& page, double shift, int copies) {
   shift = std::remainder(shift, 8589934592.0 / 90000);
   std::vector<Cue> want;
   for (const Cue& c : page.cues)
     for (double from = c.start; from < c.end; from += 10) want.push_back({from, std::min(from + 10, c.end), c.text});
-  ASSERT_EQ(got.size(), want.size());
+  ASSERT_EQ(got.size(), want.size() * copies);
+  double span = copies == 2 ? got[want.size()].start - got[0].start : 0;
+  EXPECT_TRUE(copies == 1 || (span >= 30 && span < 30.1)) << span;
   for (size_t i = 0; i < got.size(); ++i) {
-    EXPECT_EQ(got[i].text, want[i].text);
-    EXPECT_NEAR(got[i].start, want[i].start - shift, 0.0015);
-    EXPECT_NEAR(got[i].end, want[i].end - shift, 0.0015);
+    const Cue& w = want[i % want.size()];
+    double at = i < want.size() ? 0 : span;
+    EXPECT_EQ(got[i].text, w.text);
+    EXPECT_NEAR(got[i].start, w.start - shift + at, 0.0015);
+    EXPECT_NEAR(got[i].end, w.end - shift + at, 0.0015);
   }
 }
 
@@ -116,13 +123,18 @@ class ExtractSubtitlesTest : public ScratchTest {};
 TEST_F(ExtractSubtitlesTest, PagesAsTextTracksAndSrtFiles) {
   if (!HaveFfmpeg()) GTEST_SKIP() << "ffmpeg (Debian ffmpeg) is not installed: it makes the test streams";
   if (!HaveMkvmerge()) GTEST_SKIP() << "mkvmerge (Debian mkvtoolnix) is not installed: it checks the files";
-  // The second one's stamps pass 2^33 after 2.3 s.
+  // The second one's stamps pass 2^33 after 2.3 s; the third is the first
+  // twice.
+  std::string once = MakeStream("subtitled", Mpeg2(0), Teletext()), twice = StreamFolder() + "/twice.ts";
+  ASSERT_TRUE(!once.empty() && RunShell("cat '" + once + "' '" + once + "' > '" + twice + "'"));
   const struct {
     const char* name;
     std::string path;
-  } recordings[] = {{"Subtitled", MakeStream("subtitled", Mpeg2(0), Teletext())},
-                    {"Wrapped", MakeStream("wrapped", Mpeg2(95440), Teletext())}};
+    int copies;
+  } recordings[] = {{"Subtitled", once, 1}, {"Wrapped", MakeStream("wrapped", Mpeg2(95440), Teletext()), 1},
+                    {"Twice", twice, 2}};
   testdisk::Disk d;
+  d.clusterCount = 2000;
   for (const auto& r : recordings) {
     ASSERT_FALSE(r.path.empty());
     d.entries.push_back(Recording(r.name, ReadWhole(r.path), true));
@@ -166,18 +178,18 @@ TEST_F(ExtractSubtitlesTest, PagesAsTextTracksAndSrtFiles) {
       ChildResult read = RunProgram({"ffmpeg", "-v", "error", "-nostdin", "-i", file, "-map",
                                      "0:s:" + std::to_string(i), "-f", "srt", "-"});
       EXPECT_EQ(read.err, "");
-      ExpectCues(ParseSrt(read.out), page, video - pcr);
+      ExpectCues(ParseSrt(read.out), page, video - pcr, r.copies);
       // Beside the .ts: 0 its start.
       ExpectCues(ParseSrt(ReadWholeFile(Path("ts/") + r.name + (r.name[0] == 'W' && i == 0 ? ".deu (2).srt" : page.file))),
-                 page, start - pcr);
+                 page, start - pcr, r.copies);
       if (r.name[0] == 'S')
-        ExpectCues(ParseSrt(ReadWholeFile(Path("beside/") + r.name + page.file)), page, video - pcr);
+        ExpectCues(ParseSrt(ReadWholeFile(Path("beside/") + r.name + page.file)), page, video - pcr, 1);
     }
   }
   // Page 100 is no subtitle page: no file of it (4 of each recording's
   // pages beside its .ts, another's file, 4 beside the .mkv).
   ChildResult listed = RunProgram({"sh", "-c", "ls '" + Path("ts") + "' '" + Path("beside") + "' | grep -c srt"});
-  EXPECT_EQ(listed.out, "13\n");
+  EXPECT_EQ(listed.out, "17\n");
 
   JsonValue probe;
   ASSERT_TRUE(Json({MelvirPath(), "probe", "-n", "1", "--json", Path("disk.img")}, &probe));
