@@ -186,6 +186,14 @@ TEST_F(ExtractSubtitlesTest, PagesAsTextTracksAndSrtFiles) {
         ExpectCues(ParseSrt(ReadWholeFile(Path("beside/") + r.name + page.file)), page, video - pcr, 1);
     }
   }
+  // A copy resumed from the .part a stopped run left reads the teletext of
+  // the bytes it keeps too.
+  ASSERT_TRUE(RunShell("mkdir '" + Path("resumed") + "' && head -c 700000 '" + Path("ts/Twice.ts") + "' > '" +
+                       Path("resumed/Twice.ts.part") + "'"));
+  ChildResult resumed = RunMelvir({"extract", "-n", "3", "--subtitles", "srt", "-d", Path("resumed"), Path("disk.img")});
+  EXPECT_NE(resumed.err.find("resuming after"), std::string::npos) << resumed.err;
+  for (const Page& page : kPages)
+    EXPECT_EQ(ReadWholeFile(Path("resumed/Twice") + page.file), ReadWholeFile(Path("ts/Twice") + page.file));
   // Page 100 is no subtitle page: no file of it (4 of each recording's
   // pages beside its .ts, another's file, 4 beside the .mkv).
   ChildResult listed = RunProgram({"sh", "-c", "ls '" + Path("ts") + "' '" + Path("beside") + "' | grep -c srt"});
