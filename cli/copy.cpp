@@ -9,6 +9,7 @@
 #include "app/messages.h"
 #include "cli/cli_port.h"
 #include "cli/copy_reader.h"
+#include "cli/copy_subtitles.h"
 #include "report/damage_file.h"
 #include "report/read_failure.h"
 #include "cli/os.h"
@@ -225,12 +226,14 @@ CopyOutcome CopyToTarget(const Recording& r, const CopyTarget& t) {
   }
   run.plan = plan;
   record.blockForm = plan.wholeFrom == kEveryBlockCut;
+  bool srt = t.subtitles == kSubtitlesSrt && !t.stream && StartSubtitleCopy(r, t);
   if (!t.stream) {
     CopyOutcome opened = OpenPart(&run, &fromBlock);  // said, but for kCopyInUse
     if (opened != kCopyDone) return opened;
   }
   run.resumed = run.handed = StreamOffset(plan, fromBlock);
   run.blocks = fromBlock;
+  if (srt && run.resumed) srt = KeptSubtitleBytes(&run.out, run.resumed, run.part);
   // The zeros an earlier run wrote into the kept bytes are this file's too.
   // Every run leaves one beside its .part, so a resumed run without it
   // knows that what the kept bytes hold as zeros is lost.
@@ -309,6 +312,7 @@ CopyOutcome CopyToTarget(const Recording& r, const CopyTarget& t) {
     }
     if (!PutBytes(&g_writer, g_block, kept, &error))
       return WriteFailed(&run, IDS_WRITE_ERROR, error);
+    if (srt) SubtitleBytes(g_block, kept);
     run.handed += kept;
     run.blocks = block + 1;
     bytesRead += n;
@@ -328,5 +332,6 @@ CopyOutcome CopyToTarget(const Recording& r, const CopyTarget& t) {
   }
   if (!t.stream) RemoveDamageFile(run);
   if (run.tracked) FinishRecord(run, length, &record);
+  if (srt && !EndSubtitleCopy(run.published, t)) return kCopyFailed;  // said; the .ts is whole
   return kCopyDone;
 }

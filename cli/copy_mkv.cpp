@@ -11,6 +11,7 @@
 #include "cli/os.h"
 #include "cli/progress.h"
 #include "cli/rescue_settings.h"
+#include "cli/srt_files.h"
 #include "platform/platform.h"
 #include "remux/remux.h"
 
@@ -136,10 +137,18 @@ CopyOutcome RemuxToTarget(const Recording& r, const CopyTarget& t) {
   static RemuxJob job;
   job = RemuxJob{};
   char reason[200];
-  if (!DescribeSource(r, t.rescue, &job, reason, sizeof reason)) {
+  static std::vector<SubtitlePage> pages;
+  if (!DescribeSource(r, t.rescue, &job, &pages, reason, sizeof reason)) {
     Say("%s: not written as Matroska: %s", t.path, reason);
     return kCopyFailed;
   }
+  // The subtitle pages as text tracks, or kept for .srt files beside it.
+  static TeletextText text;
+  bool srt = t.subtitles == kSubtitlesSrt;
+  StartTeletextText(&text, pages);
+  if (!pages.empty() && (srt || t.subtitles == kSubtitlesEmbed)) FeedTextTracks(&text, srt, &job);
+  if (srt && pages.empty() && !t.quiet)
+    Say("%s: no teletext subtitle pages in the stream's tables; no .srt written", t.path);
   CopyOutcome opened = OpenPartAfresh(&run);  // said, but for kCopyInUse
   if (opened != kCopyDone) return opened;
   u64 skipped;
@@ -186,5 +195,7 @@ CopyOutcome RemuxToTarget(const Recording& r, const CopyTarget& t) {
         left);
   }
   if (run.tracked) FinishRecord(run, run.handed, &run.record);
+  // Times from the file's start, as its tracks have them.
+  if (srt && !pages.empty() && !WriteSrtFiles(run.published, text, 0, t)) return kCopyFailed;  // said
   return kCopyDone;
 }

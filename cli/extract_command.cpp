@@ -189,7 +189,7 @@ int ExtractCommand(const Options& o, const Catalog& c) {
       continue;
     }
     CopyTarget target = {path,     d.stream, o.quiet, o.rescue, report, RescueHint(o), c.source,
-                         o.force,  false,    o.container == kContainerMkv};
+                         o.force,  false,    o.container == kContainerMkv, o.subtitles};
     Ending ending = d.stream ? kEndFailed : CopyToFreeName(o, several, path, r, &target);
     if (d.stream) {
       CopyOutcome outcome = CopyToTarget(r, target);

@@ -22,6 +22,7 @@
   "                      [-o FILE|DIR|- | -d DIR] [--force] [--charset NAME] [--rescue]\n"   \
   "                      [--copy 2] [--mapfile FILE] [--report FILE] [--header SECTOR]\n"   \
   "                      [--name-format F] [--ignore-space] [--container ts|mkv]\n"        \
+  "                      [--subtitles embed|srt|none]\n"                                  \
   "                      [--trace | --trace-file FILE] [--quiet] [SOURCE...]\n"
 
 #define MOUNT_USAGE                                                                       \
@@ -158,6 +159,22 @@ const char kExtractHelp[] =
     "                   --container ts (the default) copies the bytes as recorded.\n"
     "                   LATM (HE-AAC) audio is kept as FFmpeg maps it (A_MS/ACM),\n"
     "                   which players outside FFmpeg may not play\n"
+    "  --subtitles embed|srt|none\n"
+    "                   the teletext subtitle pages the programme names (types 2\n"
+    "                   and 5; other teletext pages are left out), as text:\n"
+    "                   embed (the default with --container mkv) makes each page\n"
+    "                   a SubRip track of the .mkv in its language, hearing\n"
+    "                   impaired ones marked so, none of them default; srt writes\n"
+    "                   each page beside the output, once it is complete, as\n"
+    "                   NAME.LANG.srt (NAME.LANG.sdh.srt for the hearing impaired,\n"
+    "                   NAME.LANG.PAGE.srt when two pages would share a name),\n"
+    "                   UTF-8, its times from the file's start (of a .ts the\n"
+    "                   earliest first audio or video time stamp, as ffprobe\n"
+    "                   gives it), read in the same pass as the copy; an existing\n"
+    "                   .srt is replaced only with --force, else the page goes to\n"
+    "                   NAME.LANG (2).srt, said; none (the default for .ts)\n"
+    "                   writes no text. A cue lasts until its page is erased or\n"
+    "                   replaced, in pieces of at most 10 s. Not with -o -\n"
     "  --lost CLUSTER   the lost recording whose chain starts at CLUSTER, as\n"
     "                   'melvir check' reports it (named lost-CLUSTER.ts)\n"
     "  --all-lost       every lost recording 'melvir check' finds\n"
@@ -272,7 +289,9 @@ const char kProbeHelp[] =
     "and last broadcast time (TDT/TOT) and the local offset, the duration from\n"
     "the PCR (the PTS when there is none), the elementary streams (of every\n"
     "programme when the stream holds several; of video the size, frame rate and\n"
-    "aspect ratio its own headers give), the bit rate and the stream's\n"
+    "aspect ratio its own headers give), the programme's subtitles (the teletext\n"
+    "subtitle pages and DVB subtitle services its tables name), the bit rate and\n"
+    "the stream's\n"
     "health (TR 101 290 sync losses, continuity errors, transport errors,\n"
     "unreadable packets). Without --full, the start is read until every table\n"
     "has been seen (or 64 MiB, or 35 s), then the last 4 MiB; when the two do not\n"
@@ -291,7 +310,11 @@ const char kProbeHelp[] =
     "                   program, duration_s, duration_source (pcr, pcr_full, pts),\n"
     "                   splice (why it is spliced, or null), service, event,\n"
     "                   following, first_time, last_time, local_offset_min,\n"
-    "                   streams, programs (every programme seen, the one described\n"
+    "                   streams, teletext_pages (the subtitle pages the\n"
+    "                   programme's teletext names: pid, page, language, type,\n"
+    "                   hearing_impaired), dvb_subtitles (its DVB subtitle\n"
+    "                   services: pid, language, type, hearing_impaired),\n"
+    "                   programs (every programme seen, the one described\n"
     "                   first), packets, bitrate_bps, health\n"
     "  --full           read the whole stream (the health counts then cover it all)\n"
     COMMON

@@ -65,8 +65,10 @@ bool MatroskaIsComplete(const Recording& r, bool rescue, const char* path) {
          SourceTagOf(r, rescue, &expected) && held == expected;
 }
 
-bool DescribeSource(const Recording& r, bool rescue, RemuxJob* job, char* reason, u32 size) {
+bool DescribeSource(const Recording& r, bool rescue, RemuxJob* job, std::vector<SubtitlePage>* pages,
+                    char* reason, u32 size) {
   job->program = -1;
+  pages->clear();
   static ProbeRecord record;
   // A probe that cannot read leaves the reason to the copy's own reads.
   if (ProbeRecording(r, false, rescue, nullptr, &record)) {
@@ -77,6 +79,7 @@ bool DescribeSource(const Recording& r, bool rescue, RemuxJob* job, char* reason
     }
     if (s.programKnown) job->program = s.program;
     Describe(s, job);
+    SubtitlePagesOf(s.streams, pages);
   }
   std::string source;
   if (SourceTagOf(r, rescue, &source)) job->tags.push_back(RemuxTag{kSourceTagName, source});

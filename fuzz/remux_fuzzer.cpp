@@ -63,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const u8* data, size_t size) {
   job.writeContext = nullptr;
   job.program = -1;
   job.title = "fuzz";
-  job.text = TeletextFeed{nullptr, nullptr, nullptr};
+  job.text = TeletextFeed{nullptr, nullptr, nullptr, nullptr, nullptr};
   g_out.clear();
   RemuxResult result;
   std::memset(&result, 0, sizeof result);

@@ -12,13 +12,11 @@
 #include <cstdlib>
 
 #include "../cli/child.h"
-#include "../cli/json_check.h"
 #include "../stream/streams.h"
+#include "mkv_checks.h"
 #include "support.h"
 
-using testdisk::BytesContent;
 using testdisk::Disk;
-using testdisk::Entry;
 
 namespace {
 
@@ -64,29 +62,6 @@ const Case kCases[] = {
     {"Gap", 104.0, {kMpeg2, kMp2}, {}},    // the same, unmarked: the gap stays
     {"Holes", 20.0, {kMpeg2, kMp2}, {}},   // 8 KiB in the middle cannot be read
 };
-
-Entry Recording(const std::string& name, std::vector<uint8_t> bytes, bool blockForm) {
-  Entry e;
-  e.name = name;
-  if (blockForm) bytes = testdisk::ToBlockForm(bytes);
-  e.clusters = uint32_t((bytes.size() + 32767) / 32768);
-  e.content = BytesContent(bytes);
-  return e;
-}
-
-const JsonValue& Member(const JsonValue& v, const std::string& key) {
-  static const JsonValue missing;
-  auto found = v.members.find(key);
-  return found == v.members.end() ? missing : found->second;
-}
-
-bool Json(const std::vector<std::string>& argv, JsonValue* v) {
-  ChildResult r = RunProgram(argv);
-  std::string error;
-  return r.status == 0 && ParseJson(r.out, v, &error);
-}
-
-bool HaveMkvmerge() { return RunShell("mkvmerge --version >/dev/null 2>&1"); }
 
 // MPEG-2 and MPEG audio, seconds long, its stamps offset by offset seconds.
 std::string Mpeg2(int seconds, const std::string& rate, int offset) {
@@ -237,6 +212,10 @@ TEST_F(ExtractMkvTest, UsageErrors) {
       {{"-o", "-", "--container", "mkv"}, "-o - takes --container ts"},
       {{"-o", "/dev/null", "--container", "mkv"}, "which a pipe or device cannot do"},
       {{"--container", "avi"}, "--container takes ts or mkv, not 'avi'"},
+      {{"--subtitles", "embed"}, "--subtitles embed puts text tracks into a Matroska file"},
+      {{"-o", "-", "--subtitles", "srt"}, "--subtitles srt writes files beside the output: not with -o -"},
+      {{"-o", "/dev/null", "--subtitles", "srt"}, "writes files beside the output, which a pipe or device has not"},
+      {{"--subtitles", "vtt"}, "--subtitles takes embed, srt or none, not 'vtt'"},
   };
   Build(Disk{});
   for (const auto& row : rows) {
