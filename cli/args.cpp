@@ -123,6 +123,12 @@ bool SetOption(OptionId id, const char* value, Options* o) {
       else if (Is(value, "mkv")) o->container = kContainerMkv;
       else return Refuse(o, "--container takes ts or mkv, not '%s'", value);
       break;
+    case kOptSubtitles:
+      if (Is(value, "embed")) o->subtitles = kSubtitlesEmbed;
+      else if (Is(value, "srt")) o->subtitles = kSubtitlesSrt;
+      else if (Is(value, "none")) o->subtitles = kSubtitlesNone;
+      else return Refuse(o, "--subtitles takes embed, srt or none, not '%s'", value);
+      break;
     case kOptHeader:
       if (!ParseWhole(value, &o->headerSector))
         return Refuse(o, "--header takes the volume header's sector, from 1 on, not '%s'", value);

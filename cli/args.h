@@ -13,6 +13,9 @@ const u32 kMaxRanges = 64;   // pieces of one -n list
 
 // What extract writes: a transport stream as recorded, or Matroska.
 enum Container { kContainerUnset, kContainerTs, kContainerMkv };
+// Where extract puts the teletext subtitle pages: Matroska text tracks,
+// .srt files beside the output, or nowhere (the .ts keeps them as broadcast).
+enum Subtitles { kSubtitlesUnset, kSubtitlesEmbed, kSubtitlesSrt, kSubtitlesNone };
 
 // A piece of -n: recordings first to last, 1-based, inclusive.
 struct NumberRange {
@@ -57,6 +60,7 @@ struct Options {
   const char* nameFormat;   // extract --name-format, or null
   Container container;      // extract --container, or what -o's name says (ts unless either)
   bool trim;                // extract --trim: the programme alone
+  Subtitles subtitles;      // extract --subtitles (embed for mkv, none for ts unless given)
   const char* sources[kMaxSources];  // point into argv, which outlives the run
   u32 sourceCount;
   char error[200];          // why the line was refused

@@ -58,12 +58,25 @@ bool SettleContainer(Options* o) {
   return true;
 }
 
+// Text tracks for Matroska, nothing for a .ts unless --subtitles srt;
+// .srt files go beside a file, which standard output is not.
+bool SettleSubtitles(Options* o) {
+  if (o->subtitles == kSubtitlesUnset)
+    o->subtitles = o->container == kContainerMkv ? kSubtitlesEmbed : kSubtitlesNone;
+  if (o->subtitles == kSubtitlesEmbed && o->container != kContainerMkv)
+    return Refuse(o, "--subtitles embed puts text tracks into a Matroska file: it takes --container mkv "
+                     "(a .ts keeps the teletext as broadcast)");
+  if (o->subtitles == kSubtitlesSrt && o->outputFile && std::strcmp(o->outputFile, "-") == 0)
+    return Refuse(o, "--subtitles srt writes files beside the output: not with -o -");
+  return true;
+}
+
 bool ValidateExtract(Options* o) {
   if (SelectionWays(*o) != 1)
     return Refuse(o, "extract takes one of -n LIST, --all, --name PATTERN, --slot LIST, --cluster C, "
                      "--lost CLUSTER or --all-lost");
   if (o->outputFile && o->outputDir) return Refuse(o, "-o and -d exclude each other");
-  if (!SettleContainer(o)) return false;
+  if (!SettleContainer(o) || !SettleSubtitles(o)) return false;
   bool usesStream;
   return !o->nameFormat || CheckNameFormat(o->nameFormat, &usesStream, o->error, sizeof o->error);
 }
@@ -114,6 +127,7 @@ bool ValidateMount(Options* o) {
 
 int PrepareExtract(const Options& o) {
   if (o.container == kContainerMkv && !MatroskaAvailable()) return kExitFailed;  // said
+  if (o.subtitles == kSubtitlesSrt && !SubtitlesAvailable()) return kExitFailed;  // said
   if (o.trim && !TrimAvailable()) return kExitFailed;                            // said
   return CheckOutputChoice(o);
 }
@@ -183,6 +197,7 @@ const OptionRow kOptionRows[kOptionCount] = {
     {kOptCluster, "--cluster", true},        {kOptLostChains, "--lost", false},
     {kOptIgnoreSpace, "--ignore-space", false}, {kOptLong, "-l", false},
     {kOptAllowOther, "--allow-other", false}, {kOptContainer, "--container", true},
+    {kOptSubtitles, "--subtitles", true},
     {kOptTrim, "--trim", false},
 };
 
@@ -198,7 +213,7 @@ const CommandRow kCommandRows[] = {
      BIT(kOptNumbers) | BIT(kOptAll) | BIT(kOptName) | kByPlace | BIT(kOptLost) | BIT(kOptAllLost) |
          BIT(kOptOutput) | BIT(kOptFolder) | BIT(kOptForce) | BIT(kOptIgnoreSpace) | BIT(kOptCharset) | kRescuing |
          BIT(kOptReport) | kTracing | BIT(kOptQuiet) | BIT(kOptNameFormat) | BIT(kOptContainer) |
-         BIT(kOptTrim),
+         BIT(kOptSubtitles) | BIT(kOptTrim),
      kExtractUsage, kExtractHelp, nullptr, ValidateExtract, PrepareExtract, nullptr, RunExtract},
     {kCheck, "check", "a read-only consistency report, and lost recordings",
      BIT(kOptJson) | BIT(kOptCharset) | BIT(kOptMapfile) | kTracing | BIT(kOptHeader) |

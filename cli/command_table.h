@@ -12,7 +12,8 @@ enum OptionId {
   kOptJson, kOptCharset, kOptTrace, kOptTraceFile, kOptQuiet, kOptRescue, kOptCopy,
   kOptMapfile, kOptReport, kOptNumbers, kOptAll, kOptName, kOptLost, kOptAllLost, kOptOutput,
   kOptFolder, kOptForce, kOptMetadata, kOptBackground, kOptHeader, kOptFindHeader, kOptNameFormat,
-  kOptFull, kOptSlot, kOptCluster, kOptLostChains, kOptIgnoreSpace, kOptLong, kOptAllowOther, kOptContainer, kOptTrim, kOptionCount
+  kOptFull, kOptSlot, kOptCluster, kOptLostChains, kOptIgnoreSpace, kOptLong, kOptAllowOther, kOptContainer,
+  kOptSubtitles, kOptTrim, kOptionCount
 };
 
 struct OptionRow {

@@ -9,6 +9,7 @@
 #include "app/messages.h"
 #include "cli/cli_port.h"
 #include "cli/copy_reader.h"
+#include "cli/copy_subtitles.h"
 #include "report/damage_file.h"
 #include "report/read_failure.h"
 #include "cli/os.h"
@@ -61,6 +62,18 @@ void SaySystemFailure(const CopyRun& run, u32 id, u32 error) {
   char reason[200];
   SystemErrorText(error, reason, sizeof reason);
   SayFailure(run, id, reason);
+}
+
+void BeginCopyRun(CopyRun* run, const Recording& r, const CopyTarget& t) {
+  *run = CopyRun{};
+  run->recording = &r;
+  run->target = &t;
+  run->reader = &ReaderFor(t.rescue);
+  run->published = t.path;
+  run->failed = FailedSectors{Shown(t.path), t.source, false, 0, 0, 0};
+  FormatText(run->part, sizeof run->part, t.stream ? "%s" : "%s.part", t.path);
+  FormatText(run->damage, sizeof run->damage, "%s.damage", run->part);
+  run->record.output = t.path;
 }
 
 void SayInputFailure(CopyRun* run) {
@@ -203,31 +216,25 @@ CopyOutcome CopyToTarget(const Recording& r, const CopyTarget& t) {
   if (t.matroska) return RemuxToTarget(r, t);
   if (t.trim) return CutToTarget(r, t);
   static CopyRun run;
-  run = CopyRun{};
-  run.recording = &r;
-  run.target = &t;
-  run.reader = &ReaderFor(t.rescue);
-  run.published = t.path;
-  run.failed = FailedSectors{Shown(t.path), t.source, false, 0, 0, 0};
-  FormatText(run.part, sizeof run.part, t.stream ? "%s" : "%s.part", t.path);
+  BeginCopyRun(&run, r, t);
   u32 error = 0;
   FormPlan plan = {};
   u64 fromBlock = 0;
-  FormatText(run.damage, sizeof run.damage, "%s.damage", run.part);
   RescueRecord& record = run.record;
-  record.output = t.path;
   if (!PlanForm(*run.reader, r, &plan)) {
     SayInputFailure(&run);
     return kCopyFailed;
   }
   run.plan = plan;
   record.blockForm = plan.wholeFrom == kEveryBlockCut;
+  bool srt = t.subtitles == kSubtitlesSrt && !t.stream && StartSubtitleCopy(r, t);
   if (!t.stream) {
     CopyOutcome opened = OpenPart(&run, &fromBlock);  // said, but for kCopyInUse
     if (opened != kCopyDone) return opened;
   }
   run.resumed = run.handed = StreamOffset(plan, fromBlock);
   run.blocks = fromBlock;
+  if (srt && run.resumed) srt = KeptSubtitleBytes(&run.out, run.resumed, run.part);
   // The zeros an earlier run wrote into the kept bytes are this file's too.
   // Every run leaves one beside its .part, so a resumed run without it
   // knows that what the kept bytes hold as zeros is lost.
@@ -306,6 +313,7 @@ CopyOutcome CopyToTarget(const Recording& r, const CopyTarget& t) {
     }
     if (!PutBytes(&g_writer, g_block, kept, &error))
       return WriteFailed(&run, IDS_WRITE_ERROR, error);
+    if (srt) SubtitleBytes(g_block, kept);
     run.handed += kept;
     run.blocks = block + 1;
     bytesRead += n;
@@ -325,5 +333,6 @@ CopyOutcome CopyToTarget(const Recording& r, const CopyTarget& t) {
   }
   if (!t.stream) RemoveDamageFile(run);
   if (run.tracked) FinishRecord(run, length, &record);
+  if (srt && !EndSubtitleCopy(run.published, t)) return kCopyFailed;  // said; the .ts is whole
   return kCopyDone;
 }

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "cli/args.h"
 #include "cli/recording_table.h"
 
 // kCopyClosed: a stream's reader went away (`| head`); nothing more can
@@ -24,6 +25,7 @@ struct CopyTarget {
   bool replace;      // --force: the final name may replace a file of that name
   bool anotherName;  // a name taken while copying: "NAME (2).EXT" ... will do
   bool matroska;     // written as Matroska (copy_mkv.cpp), never to a stream
+  Subtitles subtitles;  // the teletext subtitle pages as text tracks, .srt files, or not
   bool trim;         // the programme alone (--trim), never to a stream
 };
 
@@ -32,6 +34,9 @@ CopyOutcome CopyToTarget(const Recording& recording, const CopyTarget& target);
 // Matroska is in this build (the FFmpeg libraries and libdvbpsi); when it
 // is not, says so.
 bool MatroskaAvailable();
+
+// --subtitles srt is in this build (as Matroska is); when it is not, says so.
+bool SubtitlesAvailable();
 
 // path is a Matroska file of the recording, complete: its source tag is
 // the recording's (trim: of its programme alone) and it has cues.

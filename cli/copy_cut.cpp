@@ -14,6 +14,7 @@
 #include "app/messages.h"
 #include "cli/cli_port.h"
 #include "cli/copy_run.h"
+#include "cli/copy_subtitles.h"
 #include "cli/existing_output.h"
 #include "cli/os.h"
 #include "cli/probe_record.h"
@@ -37,6 +38,7 @@ struct CutWrite {
   u64 written;  // the next stream byte to write (from `from` on)
   u64 out;      // output bytes written
   u32 error;
+  bool srt;     // the bytes written are read for .srt files beside it
 };
 
 // Writes the ring's stream bytes up to `to`.
@@ -45,6 +47,7 @@ bool WriteUpTo(CutWrite* w, u64 to) {
     u32 at = u32(w->written % kRing);
     u32 n = u32(to - w->written < kRing - at ? to - w->written : kRing - at);
     if (!WritePartAt(&w->run->out, w->out, g_ring + at, n, &w->error)) return false;
+    if (w->srt) SubtitleBytes(g_ring + at, n);
     w->written += n;
     w->out += n;
   }
@@ -56,6 +59,7 @@ bool WriteTables(CutWrite* w) {
   for (const CutTable* table : {&g_cut.pat, &g_cut.pmt})
     for (u32 i = 0; i < table->count; ++i) {
       if (!WritePartAt(&w->run->out, w->out, table->packets[i], kPacketSize, &w->error)) return false;
+      if (w->srt) SubtitleBytes(table->packets[i], kPacketSize);
       w->out += kPacketSize;
     }
   return true;
@@ -153,8 +157,10 @@ CopyOutcome CutToTarget(const Recording& r, const CopyTarget& t) {
     return kCopyFailed;
   }
   run.record.blockForm = run.plan.wholeFrom == kEveryBlockCut;
-  CopyOutcome opened = OpenPartAfresh(&run, "a .ts cut to its programme is written whole");
+  CopyOutcome opened = OpenPartAfresh(&run, "a .ts cut to its programme cannot be resumed");
   if (opened != kCopyDone) return opened;  // said, but for kCopyInUse
+  // The .srt files of what is written, read as it is written.
+  bool srt = t.subtitles == kSubtitlesSrt && StartSubtitleCopy(r, t);
   u64 skipped;
   if (!OpenAt(*run.reader, r, 0, &skipped) || !StartAnalysis(&g_analysis)) {
     EndAnalysis(&g_analysis);
@@ -171,7 +177,7 @@ CopyOutcome CutToTarget(const Recording& r, const CopyTarget& t) {
   ProgressLabel(label);
   static InOrderRead m;
   m = InOrderRead{&run, 0, 0, 0, 0, false, false, false};
-  CutWrite w = {&run, plan.from, 0, plan.from, 0, 0};
+  CutWrite w = {&run, plan.from, 0, plan.from, 0, 0, srt};
   bool endFound;
   Ended ended = Cut(&w, &m, &endFound);
   EndAnalysis(&g_analysis);
@@ -194,6 +200,7 @@ CopyOutcome CutToTarget(const Recording& r, const CopyTarget& t) {
         static_cast<unsigned long long>(w.written), static_cast<unsigned long long>(w.out));
   }
   if (run.tracked) FinishRecord(run, run.handed, &run.record);
+  if (srt && !EndSubtitleCopy(run.published, t)) return kCopyFailed;  // said; the .ts is whole
   return kCopyDone;
 }
 

@@ -11,6 +11,7 @@
 #include "cli/os.h"
 #include "cli/progress.h"
 #include "cli/rescue_settings.h"
+#include "cli/srt_files.h"
 #include "platform/platform.h"
 #include "remux/remux.h"
 
@@ -47,15 +48,7 @@ CopyOutcome Failed(CopyRun* run, const InOrderRead& m, const RemuxResult& result
 
 CopyOutcome RemuxToTarget(const Recording& r, const CopyTarget& t) {
   static CopyRun run;
-  run = CopyRun{};
-  run.recording = &r;
-  run.target = &t;
-  run.reader = &ReaderFor(t.rescue);
-  run.published = t.path;
-  run.failed = FailedSectors{t.path, t.source, false, 0, 0, 0};
-  FormatText(run.part, sizeof run.part, "%s.part", t.path);
-  FormatText(run.damage, sizeof run.damage, "%s.damage", run.part);
-  run.record.output = t.path;
+  BeginCopyRun(&run, r, t);
   run.record.remuxed = true;
   run.tracked = t.rescue;
   if (!PlanForm(*run.reader, r, &run.plan)) {
@@ -66,8 +59,9 @@ CopyOutcome RemuxToTarget(const Recording& r, const CopyTarget& t) {
   static RemuxJob job;
   job = RemuxJob{};
   char reason[200];
+  static std::vector<SubtitlePage> pages;
   TrimPlan trim;
-  if (!DescribeSource(r, t.rescue, t.trim, &job, &trim, reason, sizeof reason)) {
+  if (!DescribeSource(r, t.rescue, t.trim, &job, &pages, &trim, reason, sizeof reason)) {
     if (std::strcmp(reason, "stopped") == 0) {
       Say("%s", "stopped");
       return kCopyStopped;
@@ -76,6 +70,13 @@ CopyOutcome RemuxToTarget(const Recording& r, const CopyTarget& t) {
     return kCopyFailed;
   }
   if (t.trim) SayTrimPlan(t.path, trim);
+  // The subtitle pages as text tracks, or kept for .srt files beside it.
+  static TeletextText text;
+  bool srt = t.subtitles == kSubtitlesSrt;
+  StartTeletextText(&text, pages);
+  if (!pages.empty() && (srt || t.subtitles == kSubtitlesEmbed)) FeedTextTracks(&text, srt, &job);
+  if (srt && pages.empty() && !t.quiet)
+    Say("%s: no teletext subtitle pages in the stream's tables; no .srt written", t.path);
   // Said, but for kCopyInUse.
   CopyOutcome opened = OpenPartAfresh(&run, "a Matroska file cannot be resumed");
   if (opened != kCopyDone) return opened;
@@ -127,5 +128,7 @@ CopyOutcome RemuxToTarget(const Recording& r, const CopyTarget& t) {
         chapters, damaged, left);
   }
   if (run.tracked) FinishRecord(run, run.handed, &run.record);
+  // Times from the file's start, as its tracks have them.
+  if (srt && !pages.empty() && !WriteSrtFiles(run.published, text, 0, t)) return kCopyFailed;  // said
   return kCopyDone;
 }

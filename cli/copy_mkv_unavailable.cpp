@@ -3,6 +3,7 @@
 #include "cli/cli_port.h"
 #include "cli/copy.h"
 #include "cli/copy_run.h"
+#include "cli/copy_subtitles.h"
 
 bool MatroskaAvailable() {
 #ifdef _WIN32
@@ -14,6 +15,21 @@ bool MatroskaAvailable() {
 }
 
 bool MatroskaIsComplete(const Recording&, bool, bool, const char*) { return false; }
+
+// Nor .srt files of the teletext.
+bool SubtitlesAvailable() {
+#ifdef _WIN32
+  Say("%s", "extract --subtitles srt is not in this build: it needs a Linux build of melvir");
+#else
+  Say("extract --subtitles srt is not in this build: it needs %s", MELVIR_MKV_LACKS);
+#endif
+  return false;
+}
+
+bool StartSubtitleCopy(const Recording&, const CopyTarget&) { return false; }
+bool KeptSubtitleBytes(OutputFile*, u64, const char*) { return false; }
+void SubtitleBytes(const u8*, u32) {}
+bool EndSubtitleCopy(const char*, const CopyTarget&) { return false; }
 
 CopyOutcome RemuxToTarget(const Recording&, const CopyTarget&) {
   MatroskaAvailable();

@@ -37,6 +37,9 @@ struct CopyRun {
 // for the unaligned start of the first unbuffered write.
 extern u8 g_heldBlock[kBlockBytes];
 
+// A run of r to t afresh: its reader, its NAME.part and damage file names.
+void BeginCopyRun(CopyRun* run, const Recording& r, const CopyTarget& t);
+
 void SayFailure(const CopyRun& run, u32 id, const char* reason);
 void SaySystemFailure(const CopyRun& run, u32 id, u32 error);
 void SayInputFailure(CopyRun* run);
@@ -82,8 +85,8 @@ void LetGoOfOutput(CopyRun* run, u64 bytes);
 CopyOutcome OpenPart(CopyRun* run, u64* fromBlock);
 
 // Opens the run's NAME.part as its own, to be written from its start: one
-// an earlier run left is cut (said, with why: "a Matroska file cannot be
-// resumed"). As OpenPart otherwise.
+// an earlier run left is kept as NAME.part.old (said, with why: "a Matroska
+// file cannot be resumed"). As OpenPart otherwise.
 CopyOutcome OpenPartAfresh(CopyRun* run, const char* why);
 
 // Gives the synced .part its final name (replacing an existing file only

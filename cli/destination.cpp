@@ -52,6 +52,10 @@ bool PlanDestination(const Options& o, bool several, Destination* d, int* status
       Say("%s", "-o - writes the stream to standard output, which is a terminal");
       *status = kExitUsage;
       return false;
+    } else if (kind == kTargetStream && o.subtitles == kSubtitlesSrt) {
+      Say("%s: --subtitles srt writes files beside the output, which a pipe or device has not", file);
+      *status = kExitUsage;
+      return false;
     } else if (kind == kTargetStream && o.container == kContainerMkv) {
       Say("%s: a Matroska file is written by seeking back in it, which a pipe or device cannot "
           "do; use --container ts", file);

@@ -192,7 +192,7 @@ int ExtractCommand(const Options& o, const Catalog& c) {
       continue;
     }
     CopyTarget target = {path,    d.stream, o.quiet, o.rescue, report, RescueHint(o), c.source,
-                         o.force, false,    o.container == kContainerMkv, o.trim};
+                         o.force, false,    o.container == kContainerMkv, o.subtitles, o.trim};
     Ending ending = d.stream ? kEndFailed : CopyToFreeName(o, several, path, r, &target);
     if (d.stream) {
       CopyOutcome outcome = CopyToTarget(r, target);

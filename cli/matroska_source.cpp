@@ -77,11 +77,12 @@ bool MatroskaIsComplete(const Recording& r, bool rescue, bool trim, const char* 
          SourceTagOf(r, rescue, trim, &expected) && held == expected;
 }
 
-bool DescribeSource(const Recording& r, bool rescue, bool trim, RemuxJob* job, TrimPlan* plan,
-                    char* reason, u32 size) {
+bool DescribeSource(const Recording& r, bool rescue, bool trim, RemuxJob* job,
+                    std::vector<SubtitlePage>* pages, TrimPlan* plan, char* reason, u32 size) {
   job->program = -1;
   job->trim = false;
   *plan = TrimPlan{};
+  pages->clear();
   static ProbeRecord record;
   // A probe that cannot read leaves the reason to the copy's own reads.
   if (ProbeRecording(r, false, rescue, nullptr, &record)) {
@@ -92,6 +93,7 @@ bool DescribeSource(const Recording& r, bool rescue, bool trim, RemuxJob* job, T
     }
     if (s.programKnown) job->program = s.program;
     Describe(s, job);
+    SubtitlePagesOf(s.streams, pages);
     if (trim && !PlanTrim(r, rescue, s, plan)) {
       FormatText(reason, size, "stopped");
       return false;

@@ -36,7 +36,7 @@ CopyOutcome Open(CopyRun* run, bool fresh) {
 
 // Keeps the .part this run holds aside as NAME.part.old (or .old2 ...),
 // its damage file with it, and starts a fresh one.
-CopyOutcome KeepAside(CopyRun* run) {
+CopyOutcome KeepAside(CopyRun* run, const char* why) {
   char old[1200];
   u32 error = 0;
   for (u32 n = 1;; ++n) {
@@ -55,7 +55,7 @@ CopyOutcome KeepAside(CopyRun* run) {
   char oldDamage[1300];
   FormatText(oldDamage, sizeof oldDamage, "%s.damage", old);
   if (KindOfTarget(run->damage) != kTargetMissing) RenameSideFile(run->damage, oldDamage, &error);
-  Say("%s: does not match the disk; kept as %s, copying afresh", run->part, old);
+  Say("%s: %s; kept as %s, copying afresh", run->part, why, old);
   return Open(run, true);
 }
 
@@ -121,7 +121,7 @@ CopyOutcome PlanResume(CopyRun* run, u64* fromBlock) {
     SayInputFailure(run);
     return kCopyFailed;
   }
-  if (sampled != kAgrees) return KeepAside(run);
+  if (sampled != kAgrees) return KeepAside(run, "does not match the disk");
   *fromBlock = whole;
   return kCopyDone;
 }
@@ -145,16 +145,17 @@ CopyOutcome OpenPartAfresh(CopyRun* run, const char* why) {
   CopyOutcome opened = Open(run, false);
   if (opened != kCopyDone) return opened;
   u64 held = 0;
-  u32 error = 0;
   if (!SizeOfOutput(run->out, &held) || held == 0) return kCopyDone;
-  if (!CutOutputFile(&run->out, 0, &error)) {
+  // What an earlier run copied off the disk is kept, never cut.
+  char reason[120];
+  FormatText(reason, sizeof reason, "left by an earlier run, and %s", why);
+  CopyOutcome aside = KeepAside(run, reason);
+  if (aside != kCopyDone && run->held) {
+    u32 error;
     CloseOutputFile(&run->out, false, &error);
     run->held = false;
-    SaySystemFailure(*run, IDS_CREATE_ERROR, error);
-    return kCopyFailed;
   }
-  Say("%s: left by an earlier run; %s, so it is written afresh", run->part, why);
-  return kCopyDone;
+  return aside;
 }
 
 bool PublishPart(CopyRun* run) {

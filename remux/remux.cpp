@@ -153,7 +153,7 @@ bool OpenMuxer(RemuxSession* s, AVIOContext* io) {
   s->out->avoid_negative_ts = AVFMT_AVOID_NEG_TS_DISABLED;
   // The muxer holds the other tracks' packets while a sparse track has none,
   // this long at most: longer than a text cue is held before it is put.
-  if (!job.textTracks.empty())
+  if (!job.textTracks.empty() && !job.text.aside)
     s->out->max_interleave_delta = int64_t(kTextCueHoldSeconds + 5) * AV_TIME_BASE;
   for (TrackState& t : s->tracks) {
     t.out = avformat_new_stream(s->out, nullptr);
@@ -201,6 +201,7 @@ bool PlanSession(RemuxSession* s) {
   }
   s->textTracksFrom = u32(s->tracks.size());
   for (const TextTrackPlan& text : job.textTracks) {
+    if (job.text.aside) break;  // written beside the file
     TrackPlan p = {-1, kRoleText, 0, text.hearingImpaired ? AV_DISPOSITION_HEARING_IMPAIRED : 0, "", nullptr};
     for (u32 i = 0; i < 4; ++i) p.language[i] = text.language[i];
     p.title = text.title.empty() ? nullptr : text.title.c_str();
@@ -228,14 +229,18 @@ void Demux(RemuxSession* s) {
       u64 pts = pkt->pts == AV_NOPTS_VALUE ? ~0ull : u64(pkt->pts) & (kStampWrap - 1);
       job.text.feed(job.text.context, s, u16(s->teletextPid[index]), pkt->data, u32(pkt->size), pts);
     } else if (s->trackOf[index] >= 0) {
+      // Once the video's stamp is on the timeline.
+      bool advance = s->trackOf[index] == s->leader && job.text.advance && pkt->dts != AV_NOPTS_VALUE;
+      u64 dts = u64(pkt->dts) & (kStampWrap - 1);
       Take(s, u32(s->trackOf[index]), pkt);
+      if (advance && !s->failed) job.text.advance(job.text.context, s, dts);
     }
     av_packet_unref(pkt);
   }
   av_packet_free(&pkt);
   for (u32 t = 0; t < s->tracks.size(); ++t) Settle(s, t, s->input.read);
-  if (job.trim) ReleaseHeld(s, true);
   if (job.text.finish && !s->failed) job.text.finish(job.text.context, s);
+  if (job.trim) ReleaseHeld(s, true);
 }
 
 void ResetSession(RemuxSession* s) {

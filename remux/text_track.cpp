@@ -15,6 +15,8 @@ const size_t kEarlyCuesMax = 256;
 
 }  // namespace
 
+i64 TextTime(RemuxSession* s, u64 pts) { return MapStamp(&s->timeline, pts, false, false); }
+
 void PutEarlyCues(RemuxSession* s) {
   std::vector<std::pair<u32, TextCue>> held;
   held.swap(s->earlyCues);
@@ -22,8 +24,10 @@ void PutEarlyCues(RemuxSession* s) {
 }
 
 bool PutTextCues(RemuxSession* s, u32 track, const TextCue* cues, u32 count) {
+  const TeletextFeed& text = s->job->text;
   u32 t = s->textTracksFrom + track;
-  if (t >= s->tracks.size() || s->failed) return false;
+  if (track >= s->job->textTracks.size() || (!text.aside && t >= s->tracks.size()) || s->failed)
+    return false;
   for (u32 i = 0; i < count; ++i) {
     const TextCue& cue = cues[i];
     if (!s->zeroKnown) {  // put once the start is known, if it is before the cue's end
@@ -32,14 +36,21 @@ bool PutTextCues(RemuxSession* s, u32 track, const TextCue* cues, u32 count) {
       continue;
     }
     // Ending before the start: not in the file.
-    i64 from = i64(cue.start & (kStampWrap - 1));
-    i64 start = MapStamp(&s->timeline, u64(from), false, false) - s->zero;
-    i64 end = start + (UnwrapStamp(from, cue.end) - from);
+    i64 start = cue.start - s->zero, end = cue.end - s->zero;
     if (end <= 0 || end <= start || cue.text.empty()) {
       ++s->result->dropped;
       continue;
     }
     if (start < 0) start = 0;
+    // Cut to the programme: none that begins after its end.
+    if (s->job->trim && s->videoDone && start >= s->videoEnd) {
+      ++s->result->dropped;
+      continue;
+    }
+    if (text.aside) {
+      text.aside(text.context, track, start, end, cue.text);
+      continue;
+    }
     TrackState& ts = s->tracks[t];
     if (ts.written && start < ts.lastDts) start = ts.lastDts;
     AVPacket* p = av_packet_alloc();
@@ -54,7 +65,8 @@ bool PutTextCues(RemuxSession* s, u32 track, const TextCue* cues, u32 count) {
     p->flags |= AV_PKT_FLAG_KEY;
     ts.lastDts = start;
     ts.written = true;
-    if (!WriteTrackPacket(s, t, p)) return false;
+    if (s->job->trim) HoldPacket(s, t, p);
+    else if (!WriteTrackPacket(s, t, p)) return false;
   }
   return true;
 }

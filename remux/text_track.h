@@ -15,15 +15,20 @@ struct TextTrackPlan {
   std::string title;     // the track's name, or ""
 };
 
-// One subtitle shown from start to end: the stream's 33-bit PTS in 90 kHz
-// ticks (the stream's own clock: the remux maps them onto the file's
-// timeline, as it maps the video's), its text UTF-8, lines split by '\n'.
+// One subtitle shown from start to end, in 90 kHz ticks of the remux's
+// timeline (TextTime), its text UTF-8, lines split by '\n'.
 struct TextCue {
-  u64 start, end;
+  i64 start, end;
   std::string text;
 };
 
 struct RemuxSession;  // the remux in progress
+
+// A subtitle's 33-bit stamp on the remux's timeline, as the stamps of the
+// video about it are: it runs on across the wrap and the jumps the remux
+// closes up, so that a decoder given these times never sees its clock go
+// far back.
+i64 TextTime(RemuxSession* session, u64 pts);
 
 // Writes the cues of text track `track` (an index of RemuxJob::textTracks),
 // in the order they start; each is held no longer than the muxer waits for
@@ -41,8 +46,15 @@ struct TeletextFeed {
   // ~0ull when it has none) and the stream's PID. May put cues.
   void (*feed)(void* context, RemuxSession* session, u16 pid, const u8* data, u32 length,
                u64 pts);
+  // The video's decoding stamp (33 bits) as its packets are demuxed, so
+  // that cues shown long are put within kTextCueHoldSeconds. May be null.
+  void (*advance)(void* context, RemuxSession* session, u64 dts);
   // At the stream's end: may put the cues still held.
   void (*finish)(void* context, RemuxSession* session);
+  // Set: the text tracks are kept out of the file (written beside it) and
+  // PutTextCues hands their cues here instead, on the file's timeline (90
+  // kHz ticks from its start, 0 <= start < end).
+  void (*aside)(void* context, u32 track, i64 start, i64 end, const std::string& text);
   void* context;
 };
 

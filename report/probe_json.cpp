@@ -89,6 +89,34 @@ void Streams(std::FILE* out, const std::vector<StreamSummary>& streams) {
   std::fputc(']', out);
 }
 
+// The programme's subtitles: the subtitle pages its teletext descriptors
+// name (types 2 and 5), and its DVB subtitle services.
+void Subtitles(std::FILE* out, const std::vector<StreamSummary>& streams) {
+  std::fputs(", \"teletext_pages\": [", out);
+  bool first = true;
+  for (const StreamSummary& st : streams) {
+    for (const TeletextEntry& e : st.pages) {
+      if (!IsSubtitleEntry(e)) continue;
+      std::fprintf(out, "%s{\"pid\": %u, \"page\": \"%03X\", ", first ? "" : ", ", st.pid, e.page);
+      Language(out, e.language);
+      std::fprintf(out, ", \"type\": %u, \"hearing_impaired\": %s}", e.type, e.type == 5 ? "true" : "false");
+      first = false;
+    }
+  }
+  std::fputs("], \"dvb_subtitles\": [", out);
+  first = true;
+  for (const StreamSummary& st : streams) {
+    for (const SubtitlingEntry& e : st.subtitling) {
+      std::fprintf(out, "%s{\"pid\": %u, ", first ? "" : ", ", st.pid);
+      Language(out, e.language);
+      std::fprintf(out, ", \"type\": %u, \"hearing_impaired\": %s}", e.type,
+                   IsHearingImpairedSubtitling(e) ? "true" : "false");
+      first = false;
+    }
+  }
+  std::fputc(']', out);
+}
+
 void Program(std::FILE* out, bool first, u16 number, bool known, const ServiceEntry& service,
              const std::vector<StreamSummary>& streams) {
   std::fprintf(out, "%s{\"program\": %u, ", first ? "" : ", ", number);
@@ -155,6 +183,7 @@ void WriteProbeJsonMembers(std::FILE* out, const ProbeRecord& record) {
   else std::fputs(", \"local_offset_min\": null", out);
   std::fputs(", ", out);
   Streams(out, s.streams);
+  Subtitles(out, s.streams);
   Programs(out, s);
   std::fprintf(out, ", \"packets\": %" PRIu64 ", \"bitrate_bps\": ", s.packets);
   if (s.bitrate) std::fprintf(out, "%" PRIu64, s.bitrate);

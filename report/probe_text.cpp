@@ -52,6 +52,21 @@ void Chapters(std::FILE* out, const std::vector<ChapterSummary>& chapters) {
   }
 }
 
+// A line for each subtitle page the programme's teletext descriptors name
+// and each DVB subtitle service.
+void Subtitles(std::FILE* out, const std::vector<StreamSummary>& streams) {
+  for (const StreamSummary& st : streams) {
+    for (const TeletextEntry& e : st.pages)
+      if (IsSubtitleEntry(e))
+        std::fprintf(out, "  %-10s teletext page %03X, %s%s (pid %u)\n", "subtitles", e.page,
+                     e.language[0] ? e.language : "no language", e.type == 5 ? ", hearing impaired" : "", st.pid);
+    for (const SubtitlingEntry& e : st.subtitling)
+      std::fprintf(out, "  %-10s DVB, %s, type 0x%02X%s (pid %u)\n", "subtitles",
+                   e.language[0] ? e.language : "no language", e.type,
+                   IsHearingImpairedSubtitling(e) ? ", hearing impaired" : "", st.pid);
+  }
+}
+
 }  // namespace
 
 void FormatVideo(const VideoFormat& f, char out[64]) {
@@ -117,6 +132,7 @@ void WriteProbeText(std::FILE* out, const ProbeRecord& record) {
   }
   bool several = !s.others.empty();
   if (s.programKnown) Program(out, several, s.program, s.serviceKnown, s.service, s.streams);
+  Subtitles(out, s.streams);
   for (const ProgramSummary& p : s.others) Program(out, several, p.program, p.serviceKnown, p.service, p.streams);
   std::fprintf(out, "  %-10s %" PRIu64 " packets", "packets", s.packets);
   if (s.bitrate) std::fprintf(out, ", %" PRIu64 " bit/s", s.bitrate);

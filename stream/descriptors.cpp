@@ -16,6 +16,10 @@ extern "C" {
 
 namespace {
 
+// Entries of one descriptor: its 255 bytes hold 51 teletext entries, 31
+// subtitling entries.
+const u32 kMaxDescriptorEntries = 51;
+
 // A language code of three letters, or none.
 void SetLanguage(const u8* code, char language[4]) {
   if (language[0]) return;  // the first descriptor that names one
@@ -53,15 +57,26 @@ void DescribeStream(dvbpsi_descriptor_t* d, ElementaryStream* s) {
         if (dvbpsi_iso639_dr_t* l = dvbpsi_DecodeISO639Dr(d))
           if (l->i_code_count) SetLanguage(l->code[0].iso_639_code, s->language);
         break;
-      case 0x56:
+      case 0x56: {
         s->teletext = true;
         if (dvbpsi_teletext_dr_t* t = dvbpsi_DecodeTeletextDr(d))
           if (t->i_pages_number) SetLanguage(t->p_pages[0].i_iso6392_language_code, s->language);
+        TeletextEntry entries[kMaxDescriptorEntries];
+        u32 count = DecodeTeletextEntries(d, entries, kMaxDescriptorEntries);
+        s->pages.insert(s->pages.end(), entries, entries + count);
         break;
+      }
       case 0x59:
         s->subtitles = true;
-        if (dvbpsi_subtitling_dr_t* t = dvbpsi_DecodeSubtitlingDr(d))
+        if (dvbpsi_subtitling_dr_t* t = dvbpsi_DecodeSubtitlingDr(d)) {
           if (t->i_subtitles_number) SetLanguage(t->p_subtitle[0].i_iso6392_language_code, s->language);
+          for (int i = 0; i < t->i_subtitles_number && s->subtitling.size() < kMaxDescriptorEntries; ++i) {
+            SubtitlingEntry e = {};
+            SetLanguage(t->p_subtitle[i].i_iso6392_language_code, e.language);
+            e.type = t->p_subtitle[i].i_subtitling_type;
+            s->subtitling.push_back(e);
+          }
+        }
         break;
       case 0x6A: s->ac3 = true; break;
       case 0x7A: s->eac3 = true; break;

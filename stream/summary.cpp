@@ -152,6 +152,8 @@ void DescribeProgram(const StreamAnalysis& a, const ProgramTable& program, Progr
     std::memcpy(st.language, e.language, sizeof st.language);
     st.continuityErrors = a.pids[e.pid].continuityErrors;
     if (const VideoFormat* f = VideoFormatOf(a, e.pid)) st.video = *f;
+    st.pages = e.pages;
+    st.subtitling = e.subtitling;
     out->streams.push_back(st);
   }
   for (const ServiceEntry& e : a.tables.services) {

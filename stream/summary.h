@@ -19,6 +19,8 @@ struct StreamSummary {
   char language[4];      // "" when not known
   u32 continuityErrors;
   VideoFormat video;     // of a video stream whose header was read (video.known)
+  std::vector<TeletextEntry> pages;         // teletext: the pages its descriptor names
+  std::vector<SubtitlingEntry> subtitling;  // DVB subtitles: the services its descriptor names
 };
 
 // A programme of the PAT whose PMT was seen: its service and its streams.

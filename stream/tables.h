@@ -9,14 +9,24 @@
 #include <vector>
 
 #include "stream/dvb_time.h"
+#include "stream/teletext.h"
 
 struct dvbpsi_s;
+
+// One entry of a subtitling descriptor (0x59): a DVB subtitle service.
+struct SubtitlingEntry {
+  char language[4];  // ISO 639-2, "" when not printable
+  u8 type;           // subtitling_type: 0x10-0x15, 0x20-0x25 for the hard of hearing
+};
+inline bool IsHearingImpairedSubtitling(const SubtitlingEntry& e) { return e.type >= 0x20 && e.type <= 0x25; }
 
 struct ElementaryStream {
   u16 pid;
   u8 streamType;
   bool ac3, eac3, teletext, subtitles;  // the descriptors that say what a private stream holds
   char language[4];                     // ISO 639, or ""
+  std::vector<TeletextEntry> pages;     // the teletext descriptor's entries
+  std::vector<SubtitlingEntry> subtitling;  // the subtitling descriptor's
 };
 
 // A broadcast time and the programme's clock when it came: what maps an

@@ -98,6 +98,11 @@ bool AddTeletextPage(TeletextDecoder* decoder, u16 page, const char* language);
 // payload) of one PES, with its PTS already unwrapped by the caller (a
 // 64-bit count that runs on across the 33-bit wrap, below 2^62).
 void FeedTeletextData(TeletextDecoder* decoder, const u8* data, size_t length, u64 pts);
+// The data field of a whole teletext PES (private stream 1, its header
+// included, cut to its declared length): from pes + *data (the
+// data_identifier), *dataLength bytes; its 33-bit PTS in *pts when *hasPts.
+// False when it is no private-stream PES.
+bool TeletextPesData(const u8* pes, size_t length, size_t* data, size_t* dataLength, bool* hasPts, u64* pts);
 // A whole PES packet (its header included), as the tests and the fuzzer
 // give it: its 33-bit PTS is unwrapped here against the one before (a jump
 // of up to 2^32 either way); one without a PTS takes the latest. False when

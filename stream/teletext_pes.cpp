@@ -55,18 +55,27 @@ void FeedTeletextData(TeletextDecoder* d, const u8* data, size_t length, u64 pts
   }
 }
 
-bool FeedTeletextPes(TeletextDecoder* d, const u8* pes, size_t length) {
+bool TeletextPesData(const u8* pes, size_t length, size_t* data, size_t* dataLength, bool* hasPts, u64* pts) {
   if (length < 9 || pes[0] != 0 || pes[1] != 0 || pes[2] != 1 || pes[3] != 0xBD) return false;
   size_t declared = size_t(pes[4]) << 8 | pes[5];
   if (declared && declared + 6 < length) length = declared + 6;
-  size_t data = 9 + size_t(pes[8]);
-  if (data > length) return false;
+  *data = 9 + size_t(pes[8]);
+  if (*data > length) return false;
+  *dataLength = length - *data;
+  *hasPts = PesPts(pes, length, pts);
+  return true;
+}
+
+bool FeedTeletextPes(TeletextDecoder* d, const u8* pes, size_t length) {
+  size_t data, dataLength;
+  bool hasPts;
   u64 pts;
-  if (PesPts(pes, length, &pts)) {
+  if (!TeletextPesData(pes, length, &data, &dataLength, &hasPts, &pts)) return false;
+  if (hasPts) {
     d->pts = Unwrap(*d, pts);
     d->ptsKnown = true;
   }
-  FeedTeletextData(d, pes + data, length - data, d->pts);
+  FeedTeletextData(d, pes + data, dataLength, d->pts);
   return true;
 }
 

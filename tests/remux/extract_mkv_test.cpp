@@ -170,7 +170,8 @@ TEST_F(ExtractMkvTest, AgainKnowsCompleteFilesAndRestartsParts) {
   ChildResult first = RunMelvir({"extract", "--all", "--container", "mkv", "-d", Path("out"), Path("disk.img")});
   ASSERT_EQ(first.status, 0) << first.err;
   EXPECT_NE(first.err.find("out/News (2).mkv: File extraction done!"), std::string::npos) << first.err;
-  // Each file is its recording's, complete; a .part left behind is written afresh.
+  // Each file is its recording's, complete; a .part left behind is kept
+  // aside and the file written afresh.
   WriteWholeFile(Path("out/News (2).mkv.part"), "left by a stopped run");
   ChildResult again = RunMelvir({"extract", "--all", "--container", "mkv", "-d", Path("out"), Path("disk.img")});
   EXPECT_EQ(again.status, 0) << again.err;
@@ -178,8 +179,9 @@ TEST_F(ExtractMkvTest, AgainKnowsCompleteFilesAndRestartsParts) {
   std::remove(Path("out/News (2).mkv").c_str());
   ChildResult part = RunMelvir({"extract", "-n", "2", "-o", Path("out/News (2).mkv"), Path("disk.img")});
   EXPECT_EQ(part.status, 0) << part.err;
-  EXPECT_NE(part.err.find("News (2).mkv.part: left by an earlier run; a Matroska file cannot be resumed, so "
-                          "it is written afresh"), std::string::npos) << part.err;
+  EXPECT_NE(part.err.find("News (2).mkv.part: left by an earlier run, and a Matroska file cannot be "
+                          "resumed; kept as "), std::string::npos) << part.err;
+  EXPECT_EQ(ReadWholeFile(Path("out/News (2).mkv.part.old")), "left by a stopped run");
   ChildResult decoded = RunProgram({"ffmpeg", "-v", "error", "-nostdin", "-i", Path("out/News (2).mkv"),
                                     "-f", "null", "-"});
   EXPECT_EQ(decoded.err, "");
@@ -203,6 +205,10 @@ TEST_F(ExtractMkvTest, UsageErrors) {
       {{"-o", "-", "--container", "mkv"}, "-o - takes --container ts"},
       {{"-o", "/dev/null", "--container", "mkv"}, "which a pipe or device cannot do"},
       {{"--container", "avi"}, "--container takes ts or mkv, not 'avi'"},
+      {{"--subtitles", "embed"}, "--subtitles embed puts text tracks into a Matroska file"},
+      {{"-o", "-", "--subtitles", "srt"}, "--subtitles srt writes files beside the output: not with -o -"},
+      {{"-o", "/dev/null", "--subtitles", "srt"}, "writes files beside the output, which a pipe or device has not"},
+      {{"--subtitles", "vtt"}, "--subtitles takes embed, srt or none, not 'vtt'"},
   };
   Build(Disk{});
   for (const auto& row : rows) {

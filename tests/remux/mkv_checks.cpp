@@ -1,4 +1,3 @@
-// The shared checks of the Matroska tests.
 #include "mkv_checks.h"
 
 #include "../cli/child.h"

@@ -1,6 +1,6 @@
-// What the tests of extract --container mkv share: recordings for the test
-// disk, JSON from a tool (ffprobe, mkvmerge) and its members, and the
-// ffmpeg options of an MPEG-2 programme.
+// What the Matroska tests share: recordings on a test disk, the JSON that
+// mkvmerge -J and ffprobe print, whether mkvmerge is there, and the ffmpeg
+// options of an MPEG-2 programme.
 #ifndef MELVIR_TESTS_REMUX_MKV_CHECKS_H
 #define MELVIR_TESTS_REMUX_MKV_CHECKS_H
 
@@ -10,16 +10,15 @@
 #include "../cli/json_check.h"
 #include "testdisk.h"
 
-// A recording of the test disk holding bytes, in block form or plain.
+// A directory entry holding bytes (in the recorder's block form with blockForm).
 testdisk::Entry Recording(const std::string& name, std::vector<uint8_t> bytes, bool blockForm);
 
-// v's member key, or a null value.
+// The member key of an object; a null value when there is none.
 const JsonValue& Member(const JsonValue& v, const std::string& key);
 
-// Runs argv; true when it exits 0 with JSON on its output, parsed into *v.
+// Runs argv; true when it exits 0 and prints one JSON value into *v.
 bool Json(const std::vector<std::string>& argv, JsonValue* v);
 
-// mkvmerge (Debian mkvtoolnix) is on the PATH.
 bool HaveMkvmerge();
 
 // MPEG-2 (a GOP of 12 frames at 25 fps) and MPEG audio, seconds long, its

@@ -83,7 +83,7 @@ TEST_F(CatalogCommandTest, WritesPageJsonAndPictures) {
     const JsonValue& p = v.items[i];
     ASSERT_FALSE(p.keys.empty());
     EXPECT_EQ(p.keys.back(), "thumbnail") << cases[i].name;
-    EXPECT_EQ(p.keys.size(), 24u) << cases[i].name;  // probe's 23, and the thumbnail
+    EXPECT_EQ(p.keys.size(), 26u) << cases[i].name;  // probe's 25, and the thumbnail
     EXPECT_EQ(Member(Member(p, "event"), "title").text, hostile) << cases[i].name;
     std::string thumb = "thumbs/" + std::to_string(i + 1) + ".jpg";
     std::vector<unsigned char> jpeg = ReadWhole(Path("out/" + thumb));

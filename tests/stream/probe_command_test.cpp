@@ -120,7 +120,8 @@ TEST_F(ProbeCommandTest, ReportsWhatEachRecordingHolds) {
   const std::vector<std::string> keys = {
       "index", "name", "decoded_name", "transport_stream", "full", "probed_bytes", "reason", "program",
       "duration_s", "duration_source", "splice", "service", "event", "following", "chapters", "first_time",
-      "last_time", "local_offset_min", "streams", "programs", "packets", "bitrate_bps", "health"};
+      "last_time", "local_offset_min", "streams", "teletext_pages", "dvb_subtitles", "programs", "packets",
+      "bitrate_bps", "health"};
   EXPECT_EQ(v.items[0].keys, keys);
   // The same names make the files, in local time where the TOT gives it.
   ChildResult named = RunMelvir({"extract", "-n", "1,2,5", "-d", Path("out"), "--quiet",

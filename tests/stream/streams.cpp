@@ -1,5 +1,6 @@
 #include "streams.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -61,4 +62,14 @@ std::string H264Aac(int seconds) {
 std::vector<unsigned char> ReadWhole(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+double FirstPcrSeconds(const std::vector<unsigned char>& ts) {
+  for (size_t at = 0; at + 188 <= ts.size(); at += 188) {
+    const unsigned char* p = &ts[at];
+    if (p[0] != 0x47 || !(p[3] & 0x20) || p[4] < 7 || !(p[5] & 0x10)) continue;
+    uint64_t base = uint64_t(p[6]) << 25 | uint64_t(p[7]) << 17 | uint64_t(p[8]) << 9 | uint64_t(p[9]) << 1 | p[10] >> 7;
+    return double(base) / 90000;
+  }
+  return -1;
 }

@@ -27,4 +27,8 @@ std::string H264Aac(int seconds);
 
 std::vector<unsigned char> ReadWhole(const std::string& path);
 
+// The first PCR of a transport stream in seconds (its 33-bit base), where
+// melvir-ts-si's stream times count from; -1 when there is none.
+double FirstPcrSeconds(const std::vector<unsigned char>& ts);
+
 #endif
