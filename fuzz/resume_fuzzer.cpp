@@ -121,7 +121,7 @@ bool FirstRecording(Recording* r) {
 CopyOutcome Copy(const Recording& r, const char* name, bool rescue) {
   std::string path = Path(name);
   CopyTarget t = {path.c_str(), false, true, rescue, nullptr, "", "the fuzzed disk", false, false, false,
-                  kSubtitlesNone};
+                  kSubtitlesNone, false};
   return CopyToTarget(r, t);
 }
 

@@ -225,6 +225,11 @@ void Demux(RemuxSession* s) {
   AVPacket* pkt = av_packet_alloc();
   while (pkt && !s->failed && !(job.trim && ProgrammeOver(*s)) && av_read_frame(s->in, pkt) >= 0) {
     int index = pkt->stream_index;
+    // A stream the demuxer found after the plan is none of the file's.
+    if (index < 0 || size_t(index) >= s->trackOf.size()) {
+      av_packet_unref(pkt);
+      continue;
+    }
     if (s->teletextPid[index] >= 0) {
       u64 pts = pkt->pts == AV_NOPTS_VALUE ? ~0ull : u64(pkt->pts) & (kStampWrap - 1);
       job.text.feed(job.text.context, s, u16(s->teletextPid[index]), pkt->data, u32(pkt->size), pts);
