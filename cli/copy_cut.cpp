@@ -24,7 +24,7 @@
 
 namespace {
 
-const u32 kRing = 32u << 20;   // stream bytes held: seconds of a broadcast, and more
+const u32 kRing = 24u << 20;   // stream bytes held: seconds of a broadcast, and more
 const u32 kChunk = 1u << 20;   // read at a time
 
 u8 g_ring[kRing];

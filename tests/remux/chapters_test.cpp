@@ -104,14 +104,15 @@ TEST_F(ChaptersTest, ChaptersTagsAndTheCutToTheProgramme) {
   ChildResult decoded = RunProgram({"ffmpeg", "-v", "error", "-nostdin", "-i", Path("trim.mkv"), "-f", "null", "-"});
   EXPECT_EQ(decoded.err, "");
 
-  // The same cut on whole packets, the PAT and PMT in front; a second run
+  // The same cut on whole packets, the PAT and PMT in front (the audio sent
+  // with the video's first frames begins a little earlier); a second run
   // knows the file.
   r = RunMelvir({"extract", "-n", "1", "--trim", "-o", Path("trim.ts"), Path("disk.img")});
   ASSERT_EQ(r.status, 0) << r.err;
   JsonValue ts;
   ASSERT_TRUE(Json({"ffprobe", "-v", "error", "-of", "json", "-show_entries", "format=duration", Path("trim.ts")}, &ts));
   EXPECT_GE(Number(Member(ts, "format"), "duration"), span - 0.2);
-  EXPECT_LE(Number(Member(ts, "format"), "duration"), span + 0.48 + 0.3);
+  EXPECT_LE(Number(Member(ts, "format"), "duration"), span + 0.48 + 0.5);
   std::string bytes = ReadWholeFile(Path("trim.ts"));
   ASSERT_GE(bytes.size(), 3 * 188u);
   for (int i = 0; i < 2; ++i) {
