@@ -142,8 +142,9 @@ void Chapters(std::FILE* out, const std::vector<ChapterSummary>& chapters) {
   for (size_t i = 0; i < chapters.size(); ++i) {
     std::fputs(i ? ", {" : "{", out);
     String(out, "title", chapters[i].title, false);
+    static const char* const kFrom[] = {"switch", "recording_start", "start_time"};
     std::fprintf(out, ", \"start_s\": %.3f, \"from\": \"%s\"}", chapters[i].startSeconds,
-                 chapters[i].switched ? "switch" : "start_time");
+                 kFrom[chapters[i].from]);
   }
   std::fputc(']', out);
 }

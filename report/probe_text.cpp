@@ -43,12 +43,13 @@ void Program(std::FILE* out, bool several, u16 number, bool known, const Service
 
 // Where each chapter begins (h:mm:ss from the start) and what placed it.
 void Chapters(std::FILE* out, const std::vector<ChapterSummary>& chapters) {
+  static const char* const kFrom[] = {"EIT switch", "running at the start", "start time"};
   for (const ChapterSummary& c : chapters) {
     char title[kBroadcastStringSize];
     DecodeStreamString(c.title, false, title, sizeof title);
     u32 at = u32(c.startSeconds + 0.5);
     std::fprintf(out, "  %-10s %u:%02u:%02u %s (%s)\n", "chapter", at / 3600, at / 60 % 60, at % 60, title,
-                 c.switched ? "EIT switch" : "start time");
+                 kFrom[c.from]);
   }
 }
 

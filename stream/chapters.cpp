@@ -33,23 +33,24 @@ struct Placed {
 // Where event e's chapter begins; false when nothing places it.
 bool Place(const StreamTables& t, u16 service, const EventEntry& e, const ChapterClock& clock,
            i64 begin, Placed* out) {
-  out->chapter = Chapter{&e, 0, false};
+  out->chapter = Chapter{&e, 0, kFromSwitch};
   for (const PresentSeen& p : t.presents) {
     if (p.serviceId != service || p.eventId != e.eventId || !p.switched || !p.stampKnown) continue;
     if (!clock.place(clock.context, p.stamp, p.offset, &out->chapter.at)) continue;
-    out->chapter.switched = true;
     out->raw = out->chapter.at;
     return true;
   }
   const PresentSeen* first = FirstRead(t, service);
   if (first && first->eventId == e.eventId) {
     out->chapter.at = out->raw = begin;
+    out->chapter.from = kFromBeginning;
     return true;
   }
   const ClockAnchor* anchor = AnchorOf(t, service);
   i64 at;
   if (!e.startKnown || !anchor || !clock.place(clock.context, anchor->stamp, anchor->offset, &at)) return false;
   out->chapter.at = out->raw = at + TicksFromAnchor(*anchor, e.start);
+  out->chapter.from = kFromStartTime;
   return true;
 }
 

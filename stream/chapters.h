@@ -42,10 +42,14 @@ struct ChapterClock {
   void* context;
 };
 
+// What placed a chapter: the present/following table's switch to its
+// event, the event running when reading began, its start time.
+enum ChapterFrom { kFromSwitch, kFromBeginning, kFromStartTime };
+
 struct Chapter {
   const EventEntry* event;
-  i64 at;         // its start on the caller's timeline
-  bool switched;  // where the present/following table switched to it
+  i64 at;  // its start on the caller's timeline
+  ChapterFrom from;
 };
 
 // The chapters of service over [begin, end) of the caller's timeline, in

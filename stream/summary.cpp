@@ -109,7 +109,7 @@ void ListChapters(const StreamAnalysis& a, const ProgramTable& program, const Cl
   std::vector<Chapter> chapters;
   FindChapters(a.tables, program.number, place, 0, end, &chapters);
   for (const Chapter& c : chapters)
-    s->chapters.push_back(ChapterSummary{c.event->title, double(c.at) / kStampTicks, c.switched});
+    s->chapters.push_back(ChapterSummary{c.event->title, double(c.at) / kStampTicks, c.from});
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "stream/analysis.h"
+#include "stream/chapters.h"
 
 enum StreamKind { kKindVideo, kKindAudio, kKindSubtitles, kKindTeletext, kKindData };
 enum DurationSource { kDurationNone, kDurationPcr, kDurationPts };
@@ -49,7 +50,7 @@ struct EventSummary {
 struct ChapterSummary {
   std::string title;
   double startSeconds;
-  bool switched;  // at the present/following table's switch (else at its start time)
+  ChapterFrom from;
 };
 
 struct ProbeSummary {

@@ -144,8 +144,9 @@ TEST_F(ChaptersTest, ChaptersTagsAndTheCutToTheProgramme) {
     const char* title;
     double start;
     const char* from;
-  } want[2][3] = {{{"Avant", 0, "start_time"}, {"Le film", kProgrammeSwitch, "switch"}, {"Apres", kNextSwitch, "switch"}},
-                  {{"Avant", 0, "start_time"}, {"Le film", 5, "start_time"}, {"Apres", kNextSwitch, "switch"}}};
+  } want[2][3] = {
+      {{"Avant", 0, "recording_start"}, {"Le film", kProgrammeSwitch, "switch"}, {"Apres", kNextSwitch, "switch"}},
+      {{"Avant", 0, "recording_start"}, {"Le film", 5, "start_time"}, {"Apres", kNextSwitch, "switch"}}};
   for (size_t n = 0; n < 2; ++n) {
     const std::vector<JsonValue>& listed = Member(probed.items[n], "chapters").items;
     ASSERT_EQ(listed.size(), 3u) << n;
