@@ -184,14 +184,7 @@ CopyOutcome CutToTarget(const Recording& r, const CopyTarget& t) {
   if (ended != kEndedWhole) return Failed(&run, m, w.out, ended == kEndedWriteFailed, w.error);
   EndProgress();
   SayFailedSectors(&run.failed);
-  u32 error;
-  if (!SyncOutputFile(&run.out, &error)) {
-    run.kept = w.out;
-    SaySystemFailure(run, IDS_CLOSE_ERROR, error);
-    LetGoOfOutput(&run, w.out);
-    return kCopyFailed;
-  }
-  if (!PublishPart(&run)) return kCopyFailed;  // said; the .part keeps the file
+  if (!SyncAndPublish(&run, w.out)) return kCopyFailed;
   if (!t.quiet) {
     char done[100];
     LoadText(IDS_DONE, done, sizeof done);

@@ -4,6 +4,7 @@
 // descriptor at the offsets the writer gives.
 #include <cstring>
 
+#include "app/messages.h"
 #include "cli/cli_port.h"
 #include "cli/copy_run.h"
 #include "cli/os.h"
@@ -77,4 +78,15 @@ void LetGoOfOutput(CopyRun* run, u64 bytes) {
   u32 error;
   if (bytes == 0) RemoveOutput(&run->out, &error);
   else CloseOutputFile(&run->out, false, &error);
+}
+
+bool SyncAndPublish(CopyRun* run, u64 bytes) {
+  u32 error;
+  if (!SyncOutputFile(&run->out, &error)) {
+    run->kept = bytes;
+    SaySystemFailure(*run, IDS_CLOSE_ERROR, error);
+    LetGoOfOutput(run, bytes);
+    return false;
+  }
+  return PublishPart(run);  // said when it fails; the .part keeps the file
 }

@@ -102,14 +102,7 @@ CopyOutcome RemuxToTarget(const Recording& r, const CopyTarget& t) {
   if (!RemuxToMatroska(job, &result)) return Failed(&run, m, result);
   EndProgress();
   SayFailedSectors(&run.failed);
-  u32 error;
-  if (!SyncOutputFile(&run.out, &error)) {
-    run.kept = result.bytes;
-    SaySystemFailure(run, IDS_CLOSE_ERROR, error);
-    LetGoOfOutput(&run, result.bytes);
-    return kCopyFailed;
-  }
-  if (!PublishPart(&run)) return kCopyFailed;  // said; the .part keeps the file
+  if (!SyncAndPublish(&run, result.bytes)) return kCopyFailed;
   if (!t.quiet) {
     char done[100];
     LoadText(IDS_DONE, done, sizeof done);

@@ -77,6 +77,9 @@ bool WritePartAt(void* context, u64 offset, const u8* data, u32 length, u32* err
 // Lets go of the .part of a run that ends early: one that holds nothing is
 // removed, any other stays.
 void LetGoOfOutput(CopyRun* run, u64 bytes);
+// Syncs the run's .part of `bytes` bytes and publishes it; false, said,
+// when either fails.
+bool SyncAndPublish(CopyRun* run, u64 bytes);
 
 // Opens the run's NAME.part as its own and plans the resume: *fromBlock,
 // the first block to copy (0: afresh); a .part that does not match the disk
