@@ -76,6 +76,14 @@ void BeginCopyRun(CopyRun* run, const Recording& r, const CopyTarget& t) {
   run->record.output = t.path;
 }
 
+void StartCopyProgress(const Recording& r, bool quiet) {
+  char format[48], label[200];
+  LoadText(IDS_EXTRACTING, format, sizeof format);
+  FormatText(label, sizeof label, format, r.decoded);
+  StartProgress(!quiet && StderrIsTerminal(), r.entry.sizeMiB);
+  ProgressLabel(label);
+}
+
 void SayInputFailure(CopyRun* run) {
   char reason[1400];
   DataFailureReason(run->target->source, reason, sizeof reason);
@@ -277,11 +285,7 @@ CopyOutcome CopyToTarget(const Recording& r, const CopyTarget& t) {
   if (fromBlock && !t.quiet)
     Say("%s: resuming after %llu bytes", run.part, static_cast<unsigned long long>(run.resumed));
 
-  char format[48], label[200];
-  LoadText(IDS_EXTRACTING, format, sizeof format);
-  FormatText(label, sizeof label, format, r.decoded);
-  StartProgress(!t.quiet && StderrIsTerminal(), r.entry.sizeMiB);
-  ProgressLabel(label);
+  StartCopyProgress(r, t.quiet);
   u64 skipped;
   if (!OpenAt(*run.reader, r, fromBlock * kBlockBytes, &skipped)) {
     Fail(&run);

@@ -170,11 +170,7 @@ CopyOutcome CutToTarget(const Recording& r, const CopyTarget& t) {
   }
   StartCut(&g_cut, plan.service, plan.eventId, plan.startKnown, plan.start, plan.from);
   g_analysis.cut = &g_cut;
-  char format[48], label[200];
-  LoadText(IDS_EXTRACTING, format, sizeof format);
-  FormatText(label, sizeof label, format, r.decoded);
-  StartProgress(!t.quiet && StderrIsTerminal(), r.entry.sizeMiB);
-  ProgressLabel(label);
+  StartCopyProgress(r, t.quiet);
   static InOrderRead m;
   m = InOrderRead{&run, 0, 0, 0, 0, false, false, false};
   CutWrite w = {&run, plan.from, 0, plan.from, 0, 0, srt};

@@ -86,11 +86,7 @@ CopyOutcome RemuxToTarget(const Recording& r, const CopyTarget& t) {
     SayInputFailure(&run);
     return kCopyFailed;
   }
-  char format[48], label[200];
-  LoadText(IDS_EXTRACTING, format, sizeof format);
-  FormatText(label, sizeof label, format, r.decoded);
-  StartProgress(!t.quiet && StderrIsTerminal(), r.entry.sizeMiB);
-  ProgressLabel(label);
+  StartCopyProgress(r, t.quiet);
   static InOrderRead m;
   m = InOrderRead{&run, 0, 0, 0, 0, false, false, false};
   job.source = StreamSource{ReadInOrder, &m, ~0ull};

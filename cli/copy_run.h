@@ -40,6 +40,10 @@ extern u8 g_heldBlock[kBlockBytes];
 // A run of r to t afresh: its reader, its NAME.part and damage file names.
 void BeginCopyRun(CopyRun* run, const Recording& r, const CopyTarget& t);
 
+// The progress display of r's copy, labelled with its name, on a terminal
+// unless quiet.
+void StartCopyProgress(const Recording& r, bool quiet);
+
 void SayFailure(const CopyRun& run, u32 id, const char* reason);
 void SaySystemFailure(const CopyRun& run, u32 id, u32 error);
 void SayInputFailure(CopyRun* run);
