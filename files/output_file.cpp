@@ -6,6 +6,6 @@ WriteVerdict OpenOutputFile(const char* path, bool fresh, OutputFile* out, u32* 
   FileHandle handle;
   WriteVerdict verdict =
       OpenForWriting(path, kWriteSide | kWriteReadToo | (fresh ? kWriteFresh : 0), &handle, error);
-  if (verdict == kWriteAllowed) *out = OutputFile{handle, false, true, false, 1, path};
+  if (verdict == kWriteAllowed) *out = OutputFile{handle, false, true, false, 1, path, 0};
   return verdict;
 }

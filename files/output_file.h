@@ -26,6 +26,7 @@ struct OutputFile {
   bool direct;    // unbuffered: writes are whole units at multiples of align
   u32 align;      // the unbuffered unit (1 once buffered)
   const char* path;  // as opened (the Windows program opens it again unbuffered)
+  u64 behind;     // buffered: written back from here on is yet to be started
 };
 
 bool OpenStandardOutput(OutputFile* out);

@@ -74,7 +74,7 @@ TargetKind KindOfTarget(const char* path) {
 
 bool OpenStandardOutput(OutputFile* out) {
   IgnoreBrokenPipe();
-  *out = OutputFile{STDOUT_FILENO, true, false, false, 1, "-"};
+  *out = OutputFile{STDOUT_FILENO, true, false, false, 1, "-", 0};
   return true;
 }
 
@@ -83,7 +83,7 @@ bool StandardOutputIsTerminal() { return isatty(STDOUT_FILENO) == 1; }
 bool OpenStreamOutput(const char* path, OutputFile* out, u32* error) {
   int fd = open(path, O_WRONLY | O_CLOEXEC);
   if (fd < 0) return Fail(error);
-  *out = OutputFile{fd, true, true, false, 1, path};
+  *out = OutputFile{fd, true, true, false, 1, path, 0};
   IgnoreBrokenPipe();
   return true;
 }
@@ -123,6 +123,21 @@ bool StartOutputWrites(OutputFile* out, u64 offset, u32* error) {
   return true;
 }
 
+// A buffered file (the Matroska muxer's) has its written bytes sent to the
+// disk as it goes, a few MiB at a time: else the final sync waits for the
+// whole file (0.85 s of a 1 GiB remux).
+void WriteBehind(OutputFile* out, u64 end) {
+#ifdef SYNC_FILE_RANGE_WRITE
+  const u64 kBehindStep = 8ull << 20;
+  if (out->stream || out->direct || end < out->behind + kBehindStep) return;
+  sync_file_range(Fd(out->handle), off_t(out->behind), off_t(end - out->behind), SYNC_FILE_RANGE_WRITE);
+  out->behind = end;
+#else
+  (void)out;
+  (void)end;
+#endif
+}
+
 bool WriteOutputAt(OutputFile* out, const void* data, u32 length, u64 offset, u32* written,
                    u32* error) {
   const u8* p = static_cast<const u8*>(data);
@@ -145,6 +160,7 @@ bool WriteOutputAt(OutputFile* out, const void* data, u32 length, u64 offset, u3
     length -= u32(n);
     *written += u32(n);
   }
+  WriteBehind(out, offset);
   return true;
 }
 
@@ -168,7 +184,7 @@ bool CloseOutputFile(OutputFile* out, bool sync, u32* error) {
 bool ReadFileAt(const char* path, u64 offset, void* buffer, u32 length, u32* error) {
   int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return Fail(error);
-  OutputFile file = {fd, false, true, false, 1, path};
+  OutputFile file = {fd, false, true, false, 1, path, 0};
   bool ok = ReadOutputAt(&file, offset, buffer, length, error);
   close(fd);
   return ok;

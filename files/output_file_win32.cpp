@@ -64,7 +64,7 @@ bool MakeBuffered(OutputFile* out) {
 
 bool OpenStandardOutput(OutputFile* out) {
   HANDLE h = GetStdHandle(STD_OUTPUT_HANDLE);
-  *out = OutputFile{reinterpret_cast<std::intptr_t>(h), true, false, false, 1, "-"};
+  *out = OutputFile{reinterpret_cast<std::intptr_t>(h), true, false, false, 1, "-", 0};
   return h != INVALID_HANDLE_VALUE && h != nullptr;
 }
 
@@ -78,7 +78,7 @@ bool OpenStreamOutput(const char* path, OutputFile* out, u32* error) {
   HANDLE h = CreateFileW(wide.text, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return Fail(error);
-  *out = OutputFile{reinterpret_cast<std::intptr_t>(h), true, true, false, 1, path};
+  *out = OutputFile{reinterpret_cast<std::intptr_t>(h), true, true, false, 1, path, 0};
   return true;
 }
 

@@ -35,11 +35,15 @@ u32 MuxLoop(void* argument) {
   RemuxSession* s = static_cast<RemuxSession*>(argument);
   MuxRing& ring = s->ring;
   for (;;) {
-    while (ring.count.load() == 0) WaitEvent(ring.ready);
+    while (ring.count.load() == 0) {
+      ring.muxerIdle.store(true);
+      if (ring.count.load() == 0) WaitEvent(ring.ready);
+      ring.muxerIdle.store(false);
+    }
     AVPacket* p = ring.slots[ring.head % kMuxSlots];
     ++ring.head;
-    ring.count.fetch_sub(1);
-    SignalEvent(ring.space);
+    u32 left = ring.count.fetch_sub(1) - 1;
+    if (left <= kMuxSlots - kMuxBatch && ring.demuxerWaits.load()) SignalEvent(ring.space);
     if (!p) break;  // the end
     Mux(s, p);
   }
@@ -53,6 +57,8 @@ void StartMuxing(RemuxSession* s) {
   MuxRing& ring = s->ring;
   ring.head = ring.tail = 0;
   ring.count.store(0);
+  ring.muxerIdle.store(false);
+  ring.demuxerWaits.store(false);
   ring.running = CreateAutoEvent(&ring.ready) && CreateAutoEvent(&ring.space) &&
                  CreateAutoEvent(&ring.done) && StartThread(MuxLoop, s);
 }
@@ -63,11 +69,15 @@ void QueuePacket(RemuxSession* s, AVPacket* p) {
     if (p) Mux(s, p);
     return;
   }
-  while (ring.count.load() == kMuxSlots) WaitEvent(ring.space);
+  while (ring.count.load() == kMuxSlots) {
+    ring.demuxerWaits.store(true);
+    if (ring.count.load() == kMuxSlots) WaitEvent(ring.space);
+    ring.demuxerWaits.store(false);
+  }
   ring.slots[ring.tail % kMuxSlots] = p;
   ++ring.tail;
-  ring.count.fetch_add(1);
-  SignalEvent(ring.ready);
+  u32 queued = ring.count.fetch_add(1) + 1;
+  if ((queued >= kMuxBatch || !p) && ring.muxerIdle.load()) SignalEvent(ring.ready);
 }
 
 void EndMuxing(RemuxSession* s) {
