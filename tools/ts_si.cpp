@@ -3,14 +3,15 @@
 // (with their CRC), repeated every 2 s of stream time as a broadcaster
 // repeats them; optionally a service description of its own instead of
 // ffmpeg's, the discontinuity indicator where the PCR jumps, and teletext
-// subtitle pages (tools/ts_teletext.h) on a stream the PMT names. For the
+// subtitle pages (tools/ts_teletext.h) and DVB subtitles (tools/ts_dvbsub.h)
+// on streams the PMT names. For the
 // tests of the stream reader.
 //
 // usage: melvir-ts-si IN OUT --utc SECONDS
 //          [--event START|DURATION|LANG|TITLE|TEXT[|GENRE|EXTENDED|SWITCH]]...
 //          [--offset MINUTES[|CHANGE|NEXT]] [--service-id N] [--sdt NAME|PROVIDER]
 //          [--mark-discontinuity] [--eit-flood COUNT] [--flood-services]
-//          [--teletext LANG|TYPE|PAGE]...
+//          [--teletext LANG|TYPE|PAGE]... [--dvbsub LANG|SECONDS]
 //          [--subtitle PAGE|START|END|TEXT[|SUBSET|C12C14[|X28:N|M29:N]]]...
 // Times are seconds since 1970 UTC; strings take \xNN escapes. An event's
 // GENRE is its content descriptor's first byte (0x10: a film), EXTENDED its
@@ -28,6 +29,7 @@
 #include <vector>
 
 #include "ts_sections.h"
+#include "ts_dvbsub.h"
 #include "ts_teletext.h"
 
 namespace {
@@ -56,6 +58,7 @@ struct Setup {
   long floodTables = 0;
   bool floodServices = false;
   ttx::TeletextSetup teletext;
+  dvbsub::DvbSubSetup dvbsub;
 };
 
 // Section section of last (present 0, following 1) with event e.
@@ -209,8 +212,8 @@ uint8_t* StartedSection(uint8_t* p, size_t* length) {
   return at + *length <= size_t(kPacket) ? p + at : nullptr;
 }
 
-// Learns the PMT's PID from the PAT; adds the teletext stream to the PMT.
-void AddTeletextToPmt(const Setup& st, uint8_t* p, int* pmtPid) {
+// Learns the PMT's PID from the PAT; adds the subtitle streams to the PMT.
+void AddSubtitlesToPmt(const Setup& st, uint8_t* p, int* pmtPid) {
   size_t length;
   uint8_t* s = StartedSection(p, &length);
   int pid = (p[1] & 0x1F) << 8 | p[2];
@@ -221,7 +224,9 @@ void AddTeletextToPmt(const Setup& st, uint8_t* p, int* pmtPid) {
     return;
   }
   if (pid != *pmtPid || s[0] != 0x02) return;
-  Bytes entry = ttx::PmtEntry(st.teletext);
+  Bytes entry;
+  if (!st.teletext.pages.empty()) Append(&entry, ttx::PmtEntry(st.teletext));
+  if (!st.dvbsub.language.empty()) Append(&entry, dvbsub::PmtEntry(st.dvbsub));
   if (s + length + entry.size() > p + kPacket) return;
   Bytes section(s, s + length - 4);  // without its CRC
   Append(&section, entry);
@@ -256,6 +261,8 @@ bool ParseArgs(int argc, char** argv, Setup* st) {
       }
     } else if (a == "--teletext" && value) {
       if (!ttx::DescribePage(&st->teletext, Split(argv[++i]))) return false;
+    } else if (a == "--dvbsub" && value) {
+      if (!dvbsub::Describe(&st->dvbsub, Split(argv[++i]))) return false;
     } else if (a == "--subtitle" && value) {
       std::vector<std::string> p = Split(argv[++i]);
       if (p.size() > 3) p[3] = Unescape(p[3]);
@@ -282,7 +289,7 @@ int main(int argc, char** argv) {
                          "         [--event START|DURATION|LANG|TITLE|TEXT[|GENRE|EXTENDED|SWITCH]]...\n"
                          "         [--offset MINUTES[|CHANGE|NEXT]] [--service-id N] [--sdt NAME|PROVIDER]\n"
                          "         [--mark-discontinuity] [--eit-flood COUNT] [--flood-services]\n"
-                         "         [--teletext LANG|TYPE|PAGE]...\n"
+                         "         [--teletext LANG|TYPE|PAGE]... [--dvbsub LANG|SECONDS]\n"
                          "         [--subtitle PAGE|START|END|TEXT[|SUBSET|C12C14[|X28:N|M29:N]]]...\n");
     return 2;
   }
@@ -317,8 +324,9 @@ int main(int argc, char** argv) {
         nextAt += 2 * second;
       }
       ttx::WriteDueTeletext(&st.teletext, out, firstPcr / 300, double(elapsed) / second);
+      dvbsub::WriteDue(&st.dvbsub, out, firstPcr / 300, double(elapsed) / second);
     }
-    if (!st.teletext.pages.empty()) AddTeletextToPmt(st, p, &pmtPid);
+    if (!st.teletext.pages.empty() || !st.dvbsub.language.empty()) AddSubtitlesToPmt(st, p, &pmtPid);
     std::fwrite(p, 1, kPacket, out);
   }
   Flood(out, st);

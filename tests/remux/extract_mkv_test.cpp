@@ -3,7 +3,7 @@
 // audio (mkvmerge -J), a file that decodes without a word (ffmpeg -v error)
 // and starts at 0 with its true duration across the clock's wrap, a jump
 // back, a marked and an unmarked jump forward and a zeroed range; the
-// programme's title and tags; a stream that is none refused; the usage
+// programme's title and tags; DVB bitmap subtitles kept; a stream that is none refused; the usage
 // errors; a second run that knows a complete file and restarts a .part.
 #include <gtest/gtest.h>
 
@@ -54,7 +54,8 @@ const Case kCases[] = {
       {"DATE_RECORDED", "2009-05-03 20:36:40"}}},
     {"Clip", 3.0,
      {{"video", "V_MPEG4/ISO/AVC", "und", true, false, false, ""},
-      {"audio", "A_AAC", "und", true, false, false, ""}},
+      {"audio", "A_AAC", "und", true, false, false, ""},
+      {"subtitles", "S_DVBSUB", "ger", false, false, false, ""}},
      {}},
     {"Wrap", 6.0, {kMpeg2, kMp2}, {}},     // its stamps pass 2^33 after 2.3 s
     {"Back", 8.04, {kMpeg2, kMp2}, {}},    // a second copy with the same stamps follows
@@ -87,7 +88,7 @@ TEST_F(ExtractMkvTest, EveryTrackOnOneTimeline) {
   if (!HaveMkvmerge()) GTEST_SKIP() << "mkvmerge (Debian mkvtoolnix) is not installed: it checks the files";
   const std::string& f = StreamFolder();
   std::string five = MakeStream("five", FiveAudio(), kEvents);
-  std::string clip = MakeStream("clip", H264Aac(3), "");
+  std::string clip = MakeStream("clip", H264Aac(3), "--utc 1241383440 --dvbsub 'deu|0.5'");
   std::string wrap = MakeStream("wrap", Mpeg2(6, "200k", 95440), "");
   std::string first = MakeStream("first", Mpeg2(4, "200k", 0), "");
   std::string later = MakeStream("later", Mpeg2(4, "200k", 100), "");
@@ -157,6 +158,13 @@ TEST_F(ExtractMkvTest, EveryTrackOnOneTimeline) {
       EXPECT_EQ(Member(p, "track_name").text, want.name);
     }
   }
+  JsonValue probe;
+  ASSERT_TRUE(Json({MelvirPath(), "probe", "-n", "2", "--json", Path("disk.img")}, &probe));
+  ASSERT_EQ(probe.items.size(), 1u);
+  const std::vector<JsonValue>& dvb = Member(probe.items[0], "dvb_subtitles").items;
+  ASSERT_EQ(dvb.size(), 1u);
+  EXPECT_EQ(Member(dvb[0], "language").text, "deu");
+  EXPECT_EQ(Member(dvb[0], "type").number, 16);
 }
 
 TEST_F(ExtractMkvTest, AgainKnowsCompleteFilesAndRestartsParts) {
