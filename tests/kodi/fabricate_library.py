@@ -59,8 +59,8 @@ def make_video(path, seconds, subtitles):
         os.remove(path + ".srt")
 
 
-def make_picture(path):
-    run("ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=1280x720:rate=1",
+def make_picture(path, seed):
+    run("ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", "gradients=size=1280x720:seed=%d" % seed,
         "-frames:v", "1", path)
 
 
@@ -97,7 +97,7 @@ def main(argv):
         base = os.path.join(folder, name)
         make_video(base + ".mkv", seconds, subtitles=year is not None)
         if year is not None:
-            make_picture(base + "-fanart.jpg")
+            make_picture(base + "-fanart.jpg", 1)
         body = (element("title", title) + element("year", year) + element("plot", synopsis or short)
                 + element("outline", short) + element("studio", channel) + element("genre", genre)
                 + element("runtime", minutes or None) + element("dateadded", added)
@@ -107,7 +107,7 @@ def main(argv):
     show, channel, genre = SHOW
     show_folder = os.path.join(library, "Shows", show)
     os.makedirs(show_folder)
-    make_picture(os.path.join(show_folder, "fanart.jpg"))
+    make_picture(os.path.join(show_folder, "fanart.jpg"), 2)
     write_nfo(os.path.join(show_folder, "tvshow.nfo"), "tvshow",
               element("title", show) + element("studio", channel) + element("genre", genre)
               + element("premiered", min(e[4] for e in EPISODES)))
@@ -116,7 +116,7 @@ def main(argv):
         os.makedirs(folder, exist_ok=True)
         base = os.path.join(folder, "%s S%dE%s%s" % (show, season, number, suffix))
         make_video(base + ".mkv", seconds, subtitles=False)
-        make_picture(base + "-thumb.jpg")
+        make_picture(base + "-thumb.jpg", int(number))
         body = (element("title", title) + element("showtitle", show) + element("season", season)
                 + element("episode", int(number)) + element("aired", aired) + element("plot", synopsis)
                 + element("studio", channel) + element("runtime", minutes)

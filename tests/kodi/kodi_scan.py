@@ -28,6 +28,9 @@ SKIP = 77
 START_SECONDS = 90   # a cold start on a slow, shared machine
 SCAN_SECONDS = 180
 QUIT_SECONDS = 20
+VIDEO_WINDOW = 10025
+YES_NO_DIALOG = 10100
+SCREENSHOT_FOLDER = "videodb://tvshows/titles/1/2027/"
 
 MOVIE_FIELDS = ["title", "year", "premiered", "studio", "plot", "genre", "runtime", "file",
                 "art", "streamdetails", "dateadded"]
@@ -50,6 +53,9 @@ GUISETTINGS = """<settings version="2">
     <setting id="general.addonnotifications">false</setting>
     <setting id="addons.unknownsources">false</setting>
     <setting id="videolibrary.showemptytvshows">true</setting>
+    <setting id="filelists.showparentdiritems">false</setting>
+    <resolutions />
+    <viewstates />
 </settings>
 """
 ADVANCEDSETTINGS = """<advancedsettings version="1.0">
@@ -220,16 +226,21 @@ def scanning(rpc):
     return bool(answer.get("Library.IsScanningVideo"))
 
 
-def screenshot(rpc, display, png, kodi):
-    """Kodi's list of the library's shows, grabbed from the X server."""
-    rpc.call("GUI.ActivateWindow", {"window": "videos", "parameters": ["videodb://tvshows/titles/"]})
-
+def screenshot(rpc, display, folder, png, kodi):
+    """Kodi's view of a library folder, grabbed from the X server."""
     def shown():
         props = rpc.call("GUI.GetProperties", {"properties": ["currentwindow", "currentcontrol"]})
-        label = props.get("currentcontrol", {}).get("label", "")
-        return props.get("currentwindow", {}).get("id") == 10025 and label not in ("", "..")
+        window = props.get("currentwindow", {}).get("id")
+        if window == YES_NO_DIALOG:
+            # A first start asks whether to enable add-ons the system installed.
+            rpc.call("Input.Back")
+        elif window != VIDEO_WINDOW or not props.get("currentcontrol", {}).get("label"):
+            rpc.call("GUI.ActivateWindow", {"window": "videos", "parameters": [folder]})
+        else:
+            return True
+        return False
     wait_for("the library view", shown, time.monotonic() + START_SECONDS, kodi)
-    # The list is set; the fade-in of its artwork is Kodi's own animation.
+    # The list is set; its pictures fade in with Kodi's own animation.
     wait_for("a settled picture", lambda: grab_settled(display, png), time.monotonic() + 30, kodi)
 
 
@@ -242,7 +253,7 @@ def grab_settled(display, png):
     with open(first, "rb") as a, open(second, "rb") as b:
         if a.read() != b.read():
             return False
-    subprocess.run(["ffmpeg", "-v", "error", "-y", "-i", first, "-vf", "scale=640:-1",
+    subprocess.run(["ffmpeg", "-v", "error", "-y", "-i", first, "-vf", "scale=800:-1",
                     "-pix_fmt", "pal8", png], check=True)
     for name in (first, second):
         os.remove(name)
@@ -323,7 +334,7 @@ def main(argv):
         }
         times["start_and_scan"] = round(time.monotonic() - begun, 2)
         if png:
-            screenshot(rpc, display, png, kodi)
+            screenshot(rpc, display, SCREENSHOT_FOLDER, png, kodi)
         result["seconds"] = times
         with open(out, "w", encoding="utf-8") as f:
             json.dump(result, f, indent=1, ensure_ascii=False, sort_keys=True)
