@@ -28,16 +28,15 @@ SKIP = 77
 START_SECONDS = 90   # a cold start on a slow, shared machine
 SCAN_SECONDS = 180
 QUIT_SECONDS = 20
-VIDEO_WINDOW = 10025
-YES_NO_DIALOG = 10100
-SCREENSHOT_FOLDER = "videodb://tvshows/titles/1/2027/"
+VIDEO_WINDOW = 10025   # Kodi's window ids: the video library
+YES_NO_DIALOG = 10100  # and its question dialog
 
 MOVIE_FIELDS = ["title", "year", "premiered", "studio", "plot", "genre", "runtime", "file",
                 "art", "streamdetails", "dateadded"]
 SHOW_FIELDS = ["title", "year", "premiered", "studio", "plot", "genre", "file", "art",
                "episode", "season"]
 EPISODE_FIELDS = ["title", "showtitle", "season", "episode", "firstaired", "plot", "runtime",
-                  "file", "art", "streamdetails"]
+                  "file", "art", "streamdetails", "tvshowid"]
 
 # Web server on (JSON-RPC), and everything that talks to the network or
 # updates itself off. Kodi listens on all interfaces: a random port and a short run.
@@ -226,6 +225,16 @@ def scanning(rpc):
     return bool(answer.get("Library.IsScanningVideo"))
 
 
+def screenshot_folder(result):
+    """The last season of the first show, where the episodes' numbers, titles and
+    air dates show; the films when there is no show."""
+    if not result["episodes"]:
+        return "videodb://movies/titles/"
+    show = min(e["tvshowid"] for e in result["episodes"])
+    season = max(e["season"] for e in result["episodes"] if e["tvshowid"] == show)
+    return "videodb://tvshows/titles/%d/%d/" % (show, season)
+
+
 def screenshot(rpc, display, folder, png, kodi):
     """Kodi's view of a library folder, grabbed from the X server."""
     def shown():
@@ -284,9 +293,9 @@ def main(argv):
         fail("ffmpeg is not installed: no screenshot", SKIP)
 
     work = tempfile.mkdtemp(prefix="kodi-scan-")
-    home = os.path.join(work, "home")          # special://home
-    userdata = os.path.join(home, "userdata")  # special://profile
-    temp = os.path.join(work, "temp")          # special://temp, where kodi.log goes
+    home = os.path.join(work, "home")          # Kodi's home: add-ons, userdata
+    userdata = os.path.join(home, "userdata")  # the profile: settings, databases
+    temp = os.path.join(work, "temp")          # where kodi.log goes
     for folder in (userdata, temp, os.path.join(work, "run")):
         os.makedirs(folder, mode=0o700)
     port = free_port()
@@ -334,7 +343,7 @@ def main(argv):
         }
         times["start_and_scan"] = round(time.monotonic() - begun, 2)
         if png:
-            screenshot(rpc, display, SCREENSHOT_FOLDER, png, kodi)
+            screenshot(rpc, display, screenshot_folder(result), png, kodi)
         result["seconds"] = times
         with open(out, "w", encoding="utf-8") as f:
             json.dump(result, f, indent=1, ensure_ascii=False, sort_keys=True)
