@@ -123,6 +123,11 @@ bool SetOption(OptionId id, const char* value, Options* o) {
       else if (Is(value, "mkv")) o->container = kContainerMkv;
       else return Refuse(o, "--container takes ts or mkv, not '%s'", value);
       break;
+    case kOptAs:
+      if (Is(value, "film")) o->as = kTakeAsFilm;
+      else if (Is(value, "show")) o->as = kTakeAsShow;
+      else return Refuse(o, "--as takes film or show, not '%s'", value);
+      break;
     case kOptSubtitles:
       if (Is(value, "embed")) o->subtitles = kSubtitlesEmbed;
       else if (Is(value, "srt")) o->subtitles = kSubtitlesSrt;

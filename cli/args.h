@@ -6,7 +6,7 @@
 #include "platform/types.h"
 
 enum Command { kNoCommand, kList, kInfo, kExtract, kCheck, kDomain, kMount, kProbe, kCatalog, kHelp,
-              kVersion };
+              kVersion, kLibrary };
 
 const u32 kMaxSources = 17;  // as many drives as the probe looks at
 const u32 kMaxRanges = 64;   // pieces of one -n list
@@ -16,6 +16,10 @@ enum Container { kContainerUnset, kContainerTs, kContainerMkv };
 // Where extract puts the teletext subtitle pages: Matroska text tracks,
 // .srt files beside the output, or nowhere (the .ts keeps them as broadcast).
 enum Subtitles { kSubtitlesUnset, kSubtitlesEmbed, kSubtitlesSrt, kSubtitlesNone };
+
+// library --as: every recording a film or a show, or as its content
+// descriptor says.
+enum TakeAs { kTakeAsContent, kTakeAsFilm, kTakeAsShow };
 
 // A piece of -n: recordings first to last, 1-based, inclusive.
 struct NumberRange {
@@ -61,6 +65,7 @@ struct Options {
   Container container;      // extract --container, or what -o's name says (ts unless either)
   bool trim;                // extract --trim: the programme alone
   Subtitles subtitles;      // extract --subtitles (embed for mkv, none for ts unless given)
+  TakeAs as;                // library --as
   const char* sources[kMaxSources];  // point into argv, which outlives the run
   u32 sourceCount;
   char error[200];          // why the line was refused

@@ -11,7 +11,8 @@
 // no picture that decodes makes none). False, said with hint, when its bytes
 // cannot be read (without rescue); with it unreadable bytes are zeros and
 // count as damage met.
+// width: as MakeThumbnail takes it.
 bool PictureOfRecording(const Recording& recording, bool rescue, const char* hint,
-                        Thumbnail* picture, bool* made);
+                        Thumbnail* picture, bool* made, u32 width = kThumbnailWidth);
 
 #endif

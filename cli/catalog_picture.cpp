@@ -35,11 +35,11 @@ bool ReadForPicture(void* context, u64 offset, u8* buffer, u32 count, u32* got) 
 }  // namespace
 
 bool PictureOfRecording(const Recording& r, bool rescue, const char* hint, Thumbnail* picture,
-                        bool* made) {
+                        bool* made, u32 width) {
   static PictureRead p;
   p.failed = p.damaged = p.stopped = false;
   OpenRecordingReader(r, rescue, &p.reader);
-  *made = MakeThumbnail(StreamSource{ReadForPicture, &p, p.reader.length}, picture);
+  *made = MakeThumbnail(StreamSource{ReadForPicture, &p, p.reader.length}, picture, width);
   if (p.damaged || (rescue && p.reader.chainCut)) NoteDamage();
   if (p.stopped) *made = false;
   if (!p.failed) return true;

@@ -14,6 +14,7 @@
 #include "cli/mount_command.h"
 #include "files/output_file.h"
 #include "cli/file_names.h"
+#include "cli/library_command.h"
 #include "cli/probe.h"
 
 namespace {
@@ -168,6 +169,22 @@ int RunCatalog(const Options& o, Catalog* c) {
   return CatalogCommand(o, *c);
 }
 
+// Every recording unless the line selects some.
+bool ValidateLibrary(Options* o) {
+  if (SelectionWays(*o) > 1)
+    return Refuse(o, "library takes at most one of -n LIST, --all, --name PATTERN and --slot LIST");
+  if (!o->outputDir) return Refuse(o, "library needs -d DIR, the folder of the media library");
+  if (o->container == kContainerUnset) o->container = kContainerMkv;
+  // Text tracks in a Matroska file; .srt files beside a .ts.
+  o->subtitles = o->container == kContainerMkv ? kSubtitlesEmbed : kSubtitlesSrt;
+  return true;
+}
+
+int RunLibrary(const Options& o, Catalog* c) {
+  ReadCatalog(o, c);
+  return LibraryCommand(o, *c);
+}
+
 int RunMount(const Options& o, Catalog* c) {
   ReadCatalog(o, c);
   return MountCommand(o, *c);
@@ -175,9 +192,9 @@ int RunMount(const Options& o, Catalog* c) {
 
 #define BIT(id) OptionBit(id)
 // Recordings by their place on the disk, which damage does not shift.
-const u32 kByPlace = OptionBit(kOptSlot) | OptionBit(kOptCluster);
-const u32 kTracing = BIT(kOptTrace) | BIT(kOptTraceFile);
-const u32 kRescuing = BIT(kOptRescue) | BIT(kOptCopy) | BIT(kOptMapfile) | BIT(kOptHeader);
+const u64 kByPlace = OptionBit(kOptSlot) | OptionBit(kOptCluster);
+const u64 kTracing = BIT(kOptTrace) | BIT(kOptTraceFile);
+const u64 kRescuing = BIT(kOptRescue) | BIT(kOptCopy) | BIT(kOptMapfile) | BIT(kOptHeader);
 
 }  // namespace
 
@@ -198,7 +215,7 @@ const OptionRow kOptionRows[kOptionCount] = {
     {kOptIgnoreSpace, "--ignore-space", false}, {kOptLong, "-l", false},
     {kOptAllowOther, "--allow-other", false}, {kOptContainer, "--container", true},
     {kOptSubtitles, "--subtitles", true},
-    {kOptTrim, "--trim", false},
+    {kOptTrim, "--trim", false},             {kOptAs, "--as", true},
 };
 
 const CommandRow kCommandRows[] = {
@@ -235,6 +252,10 @@ const CommandRow kCommandRows[] = {
      BIT(kOptNumbers) | BIT(kOptAll) | BIT(kOptName) | kByPlace | BIT(kOptFolder) | BIT(kOptFull) |
          BIT(kOptRescue) | BIT(kOptMapfile) | BIT(kOptHeader) | BIT(kOptCharset),
      kCatalogUsage, kCatalogHelp, nullptr, ValidateCatalog, PrepareCatalog, nullptr, RunCatalog},
+    {kLibrary, "library", "the recordings as a media library for Kodi and Jellyfin: films, shows, NFO files",
+     BIT(kOptNumbers) | BIT(kOptAll) | BIT(kOptName) | BIT(kOptSlot) | BIT(kOptFolder) |
+         BIT(kOptContainer) | BIT(kOptAs) | kRescuing | BIT(kOptCharset) | kTracing | BIT(kOptQuiet),
+     kLibraryUsage, kLibraryHelp, nullptr, ValidateLibrary, PrepareLibrary, nullptr, RunLibrary},
     {kHelp, "help", "this text, or a command's own: melvir help extract", 0, kHelpUsage,
      nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
 };

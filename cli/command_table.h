@@ -13,7 +13,7 @@ enum OptionId {
   kOptMapfile, kOptReport, kOptNumbers, kOptAll, kOptName, kOptLost, kOptAllLost, kOptOutput,
   kOptFolder, kOptForce, kOptMetadata, kOptBackground, kOptHeader, kOptFindHeader, kOptNameFormat,
   kOptFull, kOptSlot, kOptCluster, kOptLostChains, kOptIgnoreSpace, kOptLong, kOptAllowOther, kOptContainer,
-  kOptSubtitles, kOptTrim, kOptionCount
+  kOptSubtitles, kOptTrim, kOptAs, kOptionCount
 };
 
 struct OptionRow {
@@ -22,13 +22,13 @@ struct OptionRow {
   bool takesValue;   // "-n 3", "-n3", "--name X", "--name=X"
 };
 
-inline u32 OptionBit(OptionId id) { return u32(1) << id; }
+inline u64 OptionBit(OptionId id) { return u64(1) << id; }
 
 struct CommandRow {
   Command command;
   const char* name;
   const char* summary;  // its line in the program's help
-  u32 options;          // OptionBit of each option it takes
+  u64 options;          // OptionBit of each option it takes
   const char* usage;
   const char* help;
   const char* trailing; // a word after the sources (mount: its MOUNTPOINT), or null

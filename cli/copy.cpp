@@ -203,6 +203,7 @@ void FinishRecord(const CopyRun& run, u64 length, RescueRecord* record) {
     Say("%s: %s", Shown(run.published), summary);
   }
   if (t.report && !WriteRescueReport(t.report, *record)) Say("%s", "cannot write the report");
+  if (t.met) *t.met = *record;
 }
 
 bool NoteBlockDamage(CopyRun* run, u64 block, u64 bytesRead, u32 kept) {

@@ -12,6 +12,8 @@
 // kCopyClosed: a stream's reader went away (`| head`); nothing more can
 // be written to it, and nothing is said. kCopyInUse: another run holds
 // NAME.part; nothing was read or written, and nothing is said.
+struct RescueRecord;
+
 enum CopyOutcome { kCopyDone, kCopyFailed, kCopyStopped, kCopyClosed, kCopyInUse };
 
 struct CopyTarget {
@@ -27,9 +29,21 @@ struct CopyTarget {
   bool matroska;     // written as Matroska (copy_mkv.cpp), never to a stream
   Subtitles subtitles;  // the teletext subtitle pages as text tracks, .srt files, or not
   bool trim;         // the programme alone (--trim), never to a stream
+  RescueRecord* met; // when set, with rescue: what the copy met, once it is done
 };
 
 CopyOutcome CopyToTarget(const Recording& recording, const CopyTarget& target);
+
+// How one recording's copy to a free name ended, for a run's summary.
+enum Ending { kEndCopied, kEndRenamed, kEndSkipped, kEndFailed, kEndStopped, kEndClosed };
+
+// Copies r to path, or, of several recordings, to the first of path,
+// "NAME (2).EXT" ... that is free (neither another recording's file nor
+// another run's .part) or holds r complete (kEndSkipped); *written: the
+// name it has. A single recording's existing output is replaced only with
+// force.
+Ending CopyToFreeName(bool force, bool several, const char* path, const Recording& r,
+                      CopyTarget* target, char* written, u32 size);
 
 // Matroska is in this build (the FFmpeg libraries and libdvbpsi); when it
 // is not, says so.

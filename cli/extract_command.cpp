@@ -90,22 +90,18 @@ bool SpaceSuffices(const Options& o, const Destination& d, const Catalog& c,
   return false;
 }
 
-// How one recording's copy ended, for the summary.
-enum Ending { kEndCopied, kEndRenamed, kEndSkipped, kEndFailed, kEndStopped, kEndClosed };
+}  // namespace
 
-// Copies r to path, or, of several recordings, to the first of path,
-// "NAME (2).EXT" ... that is free (neither another recording's file nor
-// another run's .part) or holds r complete. A single recording's existing
-// output is replaced only with --force.
-Ending CopyToFreeName(const Options& o, bool several, const char* path, const Recording& r,
-                      CopyTarget* target) {
+Ending CopyToFreeName(bool force, bool several, const char* path, const Recording& r,
+                      CopyTarget* target, char* written, u32 size) {
   char name[1100];
   FormatText(name, sizeof name, "%s", path);
   for (u32 n = 2;; ++n) {
+    FormatText(written, size, "%s", name);
     if (!MayWrite(name, false)) return kEndFailed;
-    if (!o.force && NameExists(name)) {
-      if (OutputIsComplete(r, o.rescue, name, target->matroska, target->trim)) {
-        if (!o.quiet)
+    if (!force && NameExists(name)) {
+      if (OutputIsComplete(r, target->rescue, name, target->matroska, target->trim)) {
+        if (!target->quiet)
           Say("%s: is there complete (%s)%s", name,
               target->matroska ? "its source tag is the recording's and it has cues"
               : target->trim   ? "its sampled blocks are the programme's"
@@ -138,8 +134,6 @@ Ending CopyToFreeName(const Options& o, bool several, const char* path, const Re
     FormatText(name, sizeof name, "%s", next);
   }
 }
-
-}  // namespace
 
 int ExtractCommand(const Options& o, const Catalog& c) {
   std::vector<const Recording*> rows;
@@ -192,8 +186,10 @@ int ExtractCommand(const Options& o, const Catalog& c) {
       continue;
     }
     CopyTarget target = {path,    d.stream, o.quiet, o.rescue, report, RescueHint(o), c.source,
-                         o.force, false,    o.container == kContainerMkv, o.subtitles, o.trim};
-    Ending ending = d.stream ? kEndFailed : CopyToFreeName(o, several, path, r, &target);
+                         o.force, false,    o.container == kContainerMkv, o.subtitles, o.trim, nullptr};
+    char written[1100];
+    Ending ending = d.stream ? kEndFailed
+                             : CopyToFreeName(o.force, several, path, r, &target, written, sizeof written);
     if (d.stream) {
       CopyOutcome outcome = CopyToTarget(r, target);
       ending = outcome == kCopyDone ? kEndCopied : outcome == kCopyStopped ? kEndStopped

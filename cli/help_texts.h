@@ -4,9 +4,9 @@
 #define MELVIR_CLI_HELP_TEXTS_H
 
 extern const char kListUsage[], kInfoUsage[], kExtractUsage[], kCheckUsage[], kDomainUsage[],
-    kMountUsage[], kProbeUsage[], kCatalogUsage[], kHelpUsage[];
+    kMountUsage[], kProbeUsage[], kCatalogUsage[], kLibraryUsage[], kHelpUsage[];
 extern const char kListHelp[], kInfoHelp[], kExtractHelp[], kCheckHelp[], kDomainHelp[],
-    kMountHelp[], kProbeHelp[], kCatalogHelp[];
+    kMountHelp[], kProbeHelp[], kCatalogHelp[], kLibraryHelp[];
 extern const char kMainHelpHead[], kMainHelpTail[];
 
 #endif

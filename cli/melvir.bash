@@ -4,7 +4,7 @@
 # The commands, then the options of command $1, one word each (as melvir's
 # command table has them; a test compares the two).
 _melvir_commands() {
-  echo "list info extract check domain mount probe catalog help"
+  echo "list info extract check domain mount probe catalog library help"
 }
 
 _melvir_options() {
@@ -18,6 +18,7 @@ _melvir_options() {
     domain) options="--metadata --lost -n --all --slot --cluster $rescuing $tracing --quiet" ;;
     probe) options="-n --all --name --slot --cluster --json --full --rescue --mapfile --header --charset $tracing" ;;
     catalog) options="-n --all --name --slot --cluster -d --full --rescue --mapfile --header --charset" ;;
+    library) options="-n --all --name --slot -d --container --as $rescuing --charset $tracing --quiet" ;;
     mount) options="--rescue --mapfile --header --charset --background --allow-other $tracing --quiet" ;;
   esac
   echo "$options --help --version"
@@ -31,7 +32,7 @@ _melvir_takes_value() {
       [[ $1 == extract ]]
       return
       ;;
-    -n | --name | -o | -d | --charset | --trace-file | --copy | --mapfile | --report | --header | --name-format | --slot | --cluster | --container | --subtitles)
+    -n | --name | -o | -d | --charset | --trace-file | --copy | --mapfile | --report | --header | --name-format | --slot | --cluster | --container | --subtitles | --as)
       return 0
       ;;
   esac
@@ -140,6 +141,10 @@ _melvir() {
       ;;
     --subtitles)
       mapfile -t COMPREPLY < <(compgen -W "embed srt none" -- "$cur")
+      return 0
+      ;;
+    --as)
+      mapfile -t COMPREPLY < <(compgen -W "film show" -- "$cur")
       return 0
       ;;
   esac

@@ -22,6 +22,15 @@ struct Display {
 };
 Display g_display;
 
+// A run of several copies drawn as one line: the copies' own figures are
+// counted from the MiB the run's earlier copies read.
+struct RunLine {
+  bool active, show;
+  u32 count, index, baseMiB, totalMiB;
+  Clock::time_point start;
+};
+RunLine g_run;
+
 double Since(Clock::time_point t) {
   return std::chrono::duration<double>(Clock::now() - t).count();
 }
@@ -71,6 +80,11 @@ u32 FormatProgressLine(char* out, u32 size, const char* label, u32 percent, u32 
 }
 
 void StartProgress(bool show, u32 sizeMiB) {
+  if (g_run.active) {
+    g_display.show = g_run.show;
+    g_display.mibRead = g_run.baseMiB;
+    return;
+  }
   g_display = Display{};
   g_display.show = show;
   g_display.sizeMiB = sizeMiB;
@@ -81,7 +95,10 @@ void StartProgress(bool show, u32 sizeMiB) {
 }
 
 void ProgressLabel(const char* label) {
-  FormatText(g_display.label, sizeof g_display.label, "%s", label);
+  if (g_run.active)
+    FormatText(g_display.label, sizeof g_display.label, "%u/%u %s", g_run.index + 1, g_run.count, label);
+  else
+    FormatText(g_display.label, sizeof g_display.label, "%s", label);
   if (g_display.show) Draw();
 }
 
@@ -101,5 +118,21 @@ void ClearProgress() {
 
 void EndProgress() {
   ClearProgress();
-  g_display.show = false;
+  if (!g_run.active) g_display.show = false;
+}
+
+void StartRunProgress(bool show, u32 count, u32 totalMiB) {
+  StartProgress(show, totalMiB);
+  g_run = RunLine{true, show, count, 0, 0, totalMiB, g_display.start};
+}
+
+void RunProgressNext(u32 index, u32 doneMiB) {
+  g_run.index = index;
+  g_run.baseMiB = doneMiB;
+  ProgressMiB(0);
+}
+
+void EndRunProgress() {
+  g_run.active = false;
+  EndProgress();
 }

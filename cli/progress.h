@@ -20,4 +20,12 @@ void ProgressMiB(u32 mibRead);  // redraws at most ten times a second
 void ClearProgress();           // erases the line, if drawn (before a message)
 void EndProgress();             // erases it and stops the display
 
+// A run of count copies on one line: between its start and end, each
+// copy's display adds to the run's figures (recordings done of count, MiB
+// of totalMiB, the run's rate and time left) rather than starting its own.
+void StartRunProgress(bool show, u32 count, u32 totalMiB);
+// Before the copy of recording index (from 0), the run's copies so far having read doneMiB.
+void RunProgressNext(u32 index, u32 doneMiB);
+void EndRunProgress();
+
 #endif

@@ -43,6 +43,10 @@ int CheckNamedWrites(const Options& o) {
     FormatText(side, sizeof side, "%s.part.damage", o.outputFile);
     ok = MayWrite(side, true) && ok;
   }
+  if (o.command == kLibrary && o.outputDir) {
+    FormatText(side, sizeof side, "%s/index.html", o.outputDir);
+    ok = MayWrite(side, false) && ok;
+  }
   if (o.command == kCatalog && o.outputDir) {
     for (const char* page : {"catalog.json", "index.html"}) {
       FormatText(side, sizeof side, "%s/%s", o.outputDir, page);

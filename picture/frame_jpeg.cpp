@@ -9,7 +9,6 @@ extern "C" {
 
 namespace {
 
-const u32 kMaxHeight = 4 * kThumbnailWidth;  // a nonsense aspect ratio still gives a sane picture
 const int kJpegQuality = 3;                  // qscale: 2 (best) to 31
 
 // The frame scaled into a new full-range YUVJ420P frame of w x h.
@@ -64,25 +63,31 @@ bool EncodeJpeg(AVFrame* frame, Thumbnail* out) {
 
 }  // namespace
 
-u32 ThumbnailHeight(u32 width, u32 height, u32 sarNum, u32 sarDen) {
+u32 ThumbnailHeight(u32 width, u32 height, u32 sarNum, u32 sarDen, u32 wide) {
   if (sarNum == 0 || sarDen == 0) sarNum = sarDen = 1;
   if (width == 0) return 2;
-  // The nearest even number to width' * height * sarDen / (width * sarNum).
-  u64 n = u64(kThumbnailWidth) * height * sarDen;
+  // A nonsense aspect ratio still gives a sane picture.
+  u32 most = 4 * wide;
+  // The nearest even number to wide * height * sarDen / (width * sarNum).
+  u64 n = u64(wide) * height * sarDen;
   u64 d = u64(width) * sarNum;
   u64 even = 2 * ((n + d) / (2 * d));
   if (even < 2) return 2;
-  return even > kMaxHeight ? kMaxHeight : u32(even);
+  return even > most ? most : u32(even);
 }
 
-bool EncodeFrameJpeg(const AVFrame* frame, int sarNum, int sarDen, Thumbnail* out) {
+bool EncodeFrameJpeg(const AVFrame* frame, int sarNum, int sarDen, u32 width, Thumbnail* out) {
   if (frame->width <= 0 || frame->height <= 0 || sarNum < 0 || sarDen < 0) return false;
-  u32 h = ThumbnailHeight(u32(frame->width), u32(frame->height), u32(sarNum), u32(sarDen));
-  AVFrame* scaled = ScaleFrame(frame, int(kThumbnailWidth), int(h));
+  // A card's picture has its one width; a larger one is never wider than
+  // the video (pixels are not made up).
+  u32 whole = u32(frame->width) & ~1u;
+  u32 wide = width > kThumbnailWidth && width > whole ? whole : width;
+  u32 h = ThumbnailHeight(u32(frame->width), u32(frame->height), u32(sarNum), u32(sarDen), wide);
+  AVFrame* scaled = ScaleFrame(frame, int(wide), int(h));
   bool ok = scaled && EncodeJpeg(scaled, out);
   av_frame_free(&scaled);
   if (!ok) return false;
-  out->width = kThumbnailWidth;
+  out->width = wide;
   out->height = h;
   return true;
 }

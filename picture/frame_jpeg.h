@@ -7,6 +7,7 @@
 
 struct AVFrame;
 
-bool EncodeFrameJpeg(const AVFrame* frame, int sarNum, int sarDen, Thumbnail* out);
+// At most width pixels wide, and never wider than the frame.
+bool EncodeFrameJpeg(const AVFrame* frame, int sarNum, int sarDen, u32 width, Thumbnail* out);
 
 #endif

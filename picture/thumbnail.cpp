@@ -38,7 +38,7 @@ AVCodecContext* OpenDecoder(const AVStream* stream) {
 // Feeds the video stream's packets to the decoder until a key frame comes
 // out, then encodes it. A packet that does not decode is passed over: the
 // next one may.
-bool FirstKeyFrame(AVFormatContext* format, int index, AVCodecContext* dec, Thumbnail* out) {
+bool FirstKeyFrame(AVFormatContext* format, int index, AVCodecContext* dec, u32 width, Thumbnail* out) {
   AVPacket* packet = av_packet_alloc();
   AVFrame* frame = av_frame_alloc();
   bool found = false, ok = false, ended = !packet || !frame;
@@ -61,7 +61,7 @@ bool FirstKeyFrame(AVFormatContext* format, int index, AVCodecContext* dec, Thum
       if (IsKeyFrame(frame)) {
         found = true;
         AVRational sar = av_guess_sample_aspect_ratio(format, format->streams[index], frame);
-        ok = EncodeFrameJpeg(frame, sar.num, sar.den, out);
+        ok = EncodeFrameJpeg(frame, sar.num, sar.den, width, out);
       }
       av_frame_unref(frame);
     }
@@ -72,7 +72,7 @@ bool FirstKeyFrame(AVFormatContext* format, int index, AVCodecContext* dec, Thum
 }
 
 // *video: the window holds a video stream.
-bool ThumbnailFromIo(AVIOContext* io, Thumbnail* out, bool* video) {
+bool ThumbnailFromIo(AVIOContext* io, u32 width, Thumbnail* out, bool* video) {
   *video = false;
   AVFormatContext* format = avformat_alloc_context();
   if (!format) return false;
@@ -92,7 +92,7 @@ bool ThumbnailFromIo(AVIOContext* io, Thumbnail* out, bool* video) {
     int index = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     *video = index >= 0;
     AVCodecContext* dec = index >= 0 ? OpenDecoder(format->streams[index]) : nullptr;
-    if (dec) ok = FirstKeyFrame(format, index, dec, out);
+    if (dec) ok = FirstKeyFrame(format, index, dec, width, out);
     avcodec_free_context(&dec);
   }
   avformat_close_input(&format);
@@ -100,7 +100,8 @@ bool ThumbnailFromIo(AVIOContext* io, Thumbnail* out, bool* video) {
 }
 
 // A picture from the first key frame in the kSearchBytes from start.
-bool PictureFrom(const StreamSource& source, u64 start, Thumbnail* out, bool* video, bool* failed) {
+bool PictureFrom(const StreamSource& source, u64 start, u32 width, Thumbnail* out, bool* video,
+                 bool* failed) {
   StreamWindow window = {};
   window.source = source;
   window.start = start;
@@ -111,7 +112,7 @@ bool PictureFrom(const StreamSource& source, u64 start, Thumbnail* out, bool* vi
   AVIOContext* io = OpenStreamIo(&window);
   if (!io) return false;
   out->jpeg.clear();
-  bool ok = ThumbnailFromIo(io, out, video);
+  bool ok = ThumbnailFromIo(io, width, out, video);
   CloseStreamIo(&io);
   *failed = window.failed;
   return ok;
@@ -119,11 +120,11 @@ bool PictureFrom(const StreamSource& source, u64 start, Thumbnail* out, bool* vi
 
 }  // namespace
 
-bool MakeThumbnail(const StreamSource& source, Thumbnail* out) {
+bool MakeThumbnail(const StreamSource& source, Thumbnail* out, u32 width) {
   av_log_set_level(AV_LOG_QUIET);
   u64 tenth = source.length / 10 / kPacketSize * kPacketSize;
   bool video, failed;
-  if (PictureFrom(source, tenth, out, &video, &failed)) return true;
+  if (PictureFrom(source, tenth, width, out, &video, &failed)) return true;
   // A short recording may have its only key frame at its start.
-  return tenth > 0 && video && !failed && PictureFrom(source, 0, out, &video, &failed);
+  return tenth > 0 && video && !failed && PictureFrom(source, 0, width, out, &video, &failed);
 }

@@ -27,17 +27,19 @@ struct StreamSource {
 
 struct Thumbnail {
   std::vector<u8> jpeg;  // a whole JPEG file
-  u32 width;             // kThumbnailWidth
+  u32 width;             // as asked, or the video's when it is narrower
   u32 height;
 };
 
 // False, quietly, when the recording has no video, none that decodes in
 // the 48 MiB from a tenth of the way in nor in its first 48 MiB (at most
 // that much is read each time), or the reader fails.
-bool MakeThumbnail(const StreamSource& source, Thumbnail* out);
+// width: the picture's, kThumbnailWidth for a card, larger for a media
+// library (never wider than the video).
+bool MakeThumbnail(const StreamSource& source, Thumbnail* out, u32 width = kThumbnailWidth);
 
-// The even height of a kThumbnailWidth-wide picture of a width x height
-// frame whose pixels are sarNum:sarDen (0 for either: square).
-u32 ThumbnailHeight(u32 width, u32 height, u32 sarNum, u32 sarDen);
+// The even height of a wide-pixel picture of a width x height frame whose
+// pixels are sarNum:sarDen (0 for either: square).
+u32 ThumbnailHeight(u32 width, u32 height, u32 sarNum, u32 sarDen, u32 wide = kThumbnailWidth);
 
 #endif

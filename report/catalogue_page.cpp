@@ -93,8 +93,16 @@ void AppendCard(std::string* out, const CataloguePage& page, const CatalogueCard
   std::string index = std::to_string(c.index);
   *out += "<article class=\"card\" id=\"recording-" + index + "\">\n";
   AppendPicture(out, c);
-  *out += "<h2>" + index + "&ensp;";
-  AppendHtml(out, c.name);
+  if (c.link.empty()) {
+    *out += "<h2>" + index + "&ensp;";
+    AppendHtml(out, c.name);
+  } else {
+    *out += "<h2><a href=\"";
+    AppendHtml(out, c.link);
+    *out += "\">";
+    AppendHtml(out, c.name);
+    *out += "</a>";
+  }
   *out += "</h2>\n<dl>\n";
   AppendRow(out, "Channel", c.service);
   AppendRow(out, "Title", c.title);
@@ -106,6 +114,10 @@ void AppendCard(std::string* out, const CataloguePage& page, const CatalogueCard
   FormatSize(c.sizeBytes, out);
   *out += "</dd>\n";
   AppendRow(out, "Health", c.health, c.damaged ? "damaged" : nullptr);
+  if (!c.link.empty()) {
+    *out += "</dl>\n</article>\n";
+    return;
+  }
   *out += "</dl>\n<code>melvir extract -n " + index;
   if (!page.options.empty()) {
     *out += " ";

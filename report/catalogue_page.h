@@ -26,6 +26,9 @@ struct CatalogueCard {
   std::string thumbnail;  // the picture's path relative to the page, "" for none
   u32 thumbWidth;         // its size in pixels, 0 when unknown
   u32 thumbHeight;
+  // A library's file, relative to the page, linked from its name; "" for
+  // a disk's recording (its card gives the command that copies it).
+  std::string link;
 };
 
 struct CataloguePage {

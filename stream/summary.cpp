@@ -183,8 +183,8 @@ void SummarizeStream(const StreamAnalysis& a, ProbeSummary* s) {
   s->lastTime = t.lastTime;
   if (t.offset.known) {
     s->offsetKnown = true;
-    bool changed = t.offset.changes && t.timeKnown && t.firstTime >= t.offset.timeOfChange;
-    s->localOffsetMinutes = changed ? t.offset.nextMinutes : t.offset.minutes;
+    s->localOffset = t.offset;
+    s->localOffsetMinutes = t.timeKnown ? OffsetMinutesAt(t.offset, t.firstTime) : t.offset.minutes;
   }
   const ProgramTable* program = ChooseProgram(a);
   if (!t.patSeen) s->reason = "no PAT";

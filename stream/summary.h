@@ -72,6 +72,7 @@ struct ProbeSummary {
   i64 firstTime, lastTime;
   bool offsetKnown;
   int localOffsetMinutes;  // as valid at firstTime
+  LocalOffset localOffset; // the TOT's, for any other time (OffsetMinutesAt)
   std::vector<StreamSummary> streams;
   std::vector<ProgramSummary> others;  // the PAT's other programmes, in its order
   u64 packets, syncLosses, continuityErrors, transportErrors, unreadablePackets;

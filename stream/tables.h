@@ -125,6 +125,10 @@ struct LocalOffset {
   i64 timeOfChange;
   int nextMinutes;
 };
+// The offset in force at utc: the next one from its time of change on.
+inline int OffsetMinutesAt(const LocalOffset& o, i64 utc) {
+  return o.changes && utc >= o.timeOfChange ? o.nextMinutes : o.minutes;
+}
 
 struct StreamTables {
   bool patSeen, sdtSeen, eitSeen, timeSeen;

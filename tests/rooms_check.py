@@ -12,7 +12,7 @@ import sys
 # Lowest first; a folder may include its own headers and those of folders
 # before it.
 ORDER = ["platform", "res", "disk", "output", "app", "walk", "check", "rescue", "text",
-         "stream", "picture", "remux", "report", "files", "mount", "cli"]
+         "stream", "picture", "remux", "report", "files", "mount", "library", "cli"]
 # The output writer reports through the application's messages and state.
 ALLOWED_UP = {("output", "app/messages.h"), ("output", "app/state.h")}
 # Test tooling and everything else that is not the product.
