@@ -1,7 +1,7 @@
 // melvir library on two test disks: where each recording goes, its NFO
 // files well formed (xmllint) and saying what the broadcast says, a second
 // run that adds and rewrites nothing, a second disk that adds its episode
-// and moves the show's premiere.
+// and moves the show's premiere; Kodi reading it all as written.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -101,6 +101,11 @@ TEST_F(LibraryTest, PlacesNamesAndDescribesEachRecordingAndRunsAgainAsANoOp) {
       EXPECT_EQ(after[f.first], f.second) << f.first;
     }
   if (!xmllint) GTEST_SKIP() << "xmllint (Debian libxml2-utils) is not installed: the NFOs' form is unchecked";
+
+  // Kodi itself scans the library and lists everything as written.
+  ChildResult kodi = RunProgram({"bash", MELVIR_KODI_CHECK, "-", lib}, 240);
+  if (kodi.status == 77) GTEST_SKIP() << kodi.err;
+  EXPECT_EQ(kodi.status, 0) << kodi.out << kodi.err;
 }
 
 }  // namespace
