@@ -1,7 +1,7 @@
 // melvir library on two test disks: where each recording goes, its NFO
 // files well formed (xmllint) and saying what the broadcast says, a second
 // run that adds and rewrites nothing, a second disk that adds its episode
-// and moves the show's premiere; Kodi reading it all as written.
+// and moves the show's premiere; a copy past damage; Kodi reading it all as written.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -100,6 +100,19 @@ TEST_F(LibraryTest, PlacesNamesAndDescribesEachRecordingAndRunsAgainAsANoOp) {
     if (f.first != "index.html" && f.first != "Shows/Tagesschau/tvshow.nfo") {
       EXPECT_EQ(after[f.first], f.second) << f.first;
     }
+
+  // Copied past damage: still added, its plot saying so, the run's status damage.
+  std::string image = Path("first.img");
+  unsigned long long size = std::filesystem::file_size(image);
+  char map[200];  // 16 KiB of the film, the first recording (clusters of 32 KiB from byte 38912)
+  std::snprintf(map, sizeof map, "0x0 +\n0x0 0x20000 +\n0x20000 0x4000 -\n0x24000 0x%llX +\n", size - 0x24000);
+  WriteWholeFile(Path("bad.map"), map);
+  ChildResult damaged = RunMelvir({"library", "-d", Path("damaged"), "--rescue", "--mapfile", Path("bad.map"), image}, 300);
+  EXPECT_EQ(damaged.status, 3) << damaged.err;
+  EXPECT_NE(damaged.err.find("0 failed, 1 damaged"), std::string::npos) << damaged.err;
+  std::string plot = NfoField(ReadWholeFile(Path("damaged/") + kFilm + ".nfo"), "plot");
+  EXPECT_NE(plot.find("\n[About 1 s of this recording could not be read"), std::string::npos) << plot;
+
   if (!xmllint) GTEST_SKIP() << "xmllint (Debian libxml2-utils) is not installed: the NFOs' form is unchecked";
 
   // Kodi itself scans the library and lists everything as written.
