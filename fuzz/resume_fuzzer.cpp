@@ -131,7 +131,7 @@ bool FirstRecording(Recording* r) {
 CopyOutcome Copy(const Recording& r, const char* name, bool rescue) {
   std::string path = Path(name);
   CopyTarget t = {path.c_str(), false, true, rescue, nullptr, "", "the fuzzed disk", false, false, false,
-                  kSubtitlesNone, false};
+                  kSubtitlesNone, false, nullptr};
   return CopyToTarget(r, t);
 }
 
