@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "cli/existing_output.h"
 #include "child.h"
 #include "recordings.h"
 #include "support.h"
@@ -205,3 +206,32 @@ TEST_F(ResumeTest, AFileSystemWithoutUnbufferedWritesGetsTheSameBytes) {
 }
 
 }  // namespace
+
+// The comparison a resume makes of a block: a difference counts unless a
+// run of skip (stream offsets, in any order, overlapping) covers it.
+TEST(AgreeOutsideTest, ADifferenceCountsOnlyOutsideTheSkippedRuns) {
+  const u64 at = 1000;
+  const u32 length = 64;
+  struct Case {
+    const char* what;
+    std::vector<u32> differ;  // offsets in the block
+    std::vector<OutputRun> skip;
+    bool agree;
+  } cases[] = {
+      {"the same bytes", {}, {}, true},
+      {"first byte differs", {0}, {}, false},
+      {"last byte differs", {63}, {}, false},
+      {"differences all skipped", {0, 10, 63}, {{at + 40, 30}, {at, 11}, {at + 5, 2}}, true},
+      {"one past a skipped run", {20}, {{at + 10, 10}}, false},
+      {"one before a skipped run", {9}, {{at + 10, 10}}, false},
+      {"a run from before the block", {3}, {{at - 100, 104}}, true},
+      {"a run past the block", {60}, {{at + 60, 1000}}, true},
+      {"between two runs", {30}, {{at, 30}, {at + 31, 33}}, false},
+  };
+  for (const Case& c : cases) {
+    std::vector<u8> recording(length), held(length);
+    for (u32 i = 0; i < length; ++i) recording[i] = held[i] = u8(i * 7);
+    for (u32 d : c.differ) held[d] ^= 0x5A;
+    EXPECT_EQ(AgreeOutside(recording.data(), held.data(), at, length, c.skip), c.agree) << c.what;
+  }
+}
