@@ -17,10 +17,13 @@
 // is the one the rescue walk finds over the table on the disk. The drive is
 // never written to and every handle is closed.
 //
-// Speed (below 5,000 a second; its floor is in fuzz/targets): a header may
-// declare a directory of up to kCheckDirectoryLimit sectors, whose two
-// copies the check reads and compares twice (for the entries, then for the
-// joins): that is three quarters of a run.
+// Speed: about 8,400 a second. Measured by perf at 4,600: a third of the
+// run was the check's memory, a fresh mapping each input faulted in page
+// by page as the check zeroed it, now kept from input to input (below);
+// most of the rest is the directory's two copies, read and compared twice
+// (for the entries, then for the joins).
+#include <sanitizer/asan_interface.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -109,6 +112,25 @@ void CompareWalks(const CheckReport& report) {
   }
 }
 
+// The check's memory, bytes long, kept from input to input: a fresh
+// allocation was a fresh mapping, faulted in page by page as the check
+// zeroed it. The bytes past those asked for are poisoned, so a write past
+// them is caught as at the end of an allocation made to the byte.
+void* CheckMemory(u64 bytes) {
+  static u8* memory = nullptr;
+  static u64 capacity = 0;
+  if (bytes > capacity) {
+    ASAN_UNPOISON_MEMORY_REGION(memory, capacity);
+    std::free(memory);
+    memory = static_cast<u8*>(std::malloc(bytes));
+    if (!memory) Fail("cannot allocate the check's memory");
+    capacity = bytes;
+  }
+  ASAN_UNPOISON_MEMORY_REGION(memory, bytes);
+  ASAN_POISON_MEMORY_REGION(memory + bytes, capacity - bytes);
+  return memory;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) { return 0; }
@@ -131,14 +153,12 @@ extern "C" int LLVMFuzzerTestOneInput(const u8* data, size_t size) {
     u32 held = wanted < kHeldCap ? u32(wanted) : kHeldCap;
     u64 bytes = CheckMemoryBytes(held, window);
     if (bytes > (64u << 20)) Fail("the check asks for more memory than its entries need");
-    void* memory = std::malloc(bytes);
-    if (!memory) Fail("cannot allocate the check's memory");
+    void* memory = CheckMemory(bytes);
     g_seen = Seen{};
     CheckReport report;
     if (CheckDisk(memory, bytes - 1, held, window, kSink, &report) || g_seen.sinkCalls)
       Fail("memory one byte short was taken");
     if (!CheckDisk(memory, bytes, held, window, kSink, &report)) Fail("enough memory was refused");
-    std::free(memory);
 
     if (report.tableEntriesWanted != wanted || report.tableEntriesHeld != held)
       Fail("the report's table sizes are not those the check was given");
