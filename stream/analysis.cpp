@@ -110,6 +110,10 @@ void SearchWindow(StreamAnalysis* a) {
   const u32 size = sizeof a->window;
   const u32 span = size - (kSyncFoundAfter - 1) * kPacketSize;  // starts with room for a grid
   for (u32 i = 0; i < span; ++i) {
+    // Only a sync byte can start a grid: the search jumps to the next.
+    const void* sync = std::memchr(a->window + i, kSyncByte, span - i);
+    if (!sync) break;
+    i = u32(static_cast<const u8*>(sync) - a->window);
     if (!GridAt(a->window, i)) continue;
     if (a->lossPending) ++a->syncLosses;
     a->lossPending = false;
