@@ -26,9 +26,11 @@
 // 1 MiB, each a fresh mapping the sanitizer makes, faults in page by page
 // as the memory drive zeroes it, and unmaps (with the TLB flushed on every
 // core). Read lengths now halve at random, most replies short and one or
-// two an input near the longest: about four times the rate. What is left
-// is planning each listed recording's block form (reads of its first
-// blocks, damaged units read again), the replies, and ASan's allocator.
+// two an input near the longest: about four times the rate. Then a third
+// of the run was a word-swapped disk's bytes swapped a pair at a time,
+// now four words at a time. What is left is planning each listed
+// recording's block form (reads of its first blocks, damaged units read
+// again), the replies, and ASan's allocator.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
