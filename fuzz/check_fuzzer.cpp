@@ -24,6 +24,7 @@
 // (for the entries, then for the joins).
 #include <sanitizer/asan_interface.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -115,19 +116,23 @@ void CompareWalks(const CheckReport& report) {
 // The check's memory, bytes long, kept from input to input: a fresh
 // allocation was a fresh mapping, faulted in page by page as the check
 // zeroed it. The bytes past those asked for are poisoned, so a write past
-// them is caught as at the end of an allocation made to the byte.
+// them is caught as at the end of an allocation made to the byte; only the
+// stretch between the last input's length and this one's changes state.
 void* CheckMemory(u64 bytes) {
   static u8* memory = nullptr;
-  static u64 capacity = 0;
+  static u64 capacity = 0, open = 0;  // open: the bytes not poisoned
   if (bytes > capacity) {
     ASAN_UNPOISON_MEMORY_REGION(memory, capacity);
     std::free(memory);
     memory = static_cast<u8*>(std::malloc(bytes));
     if (!memory) Fail("cannot allocate the check's memory");
-    capacity = bytes;
+    capacity = open = bytes;
   }
-  ASAN_UNPOISON_MEMORY_REGION(memory, bytes);
-  ASAN_POISON_MEMORY_REGION(memory + bytes, capacity - bytes);
+  if (bytes > open) ASAN_UNPOISON_MEMORY_REGION(memory + open, bytes - open);
+  // To the end of the 8-byte granule that held the last length's end,
+  // which the sanitizer would otherwise leave open.
+  else ASAN_POISON_MEMORY_REGION(memory + bytes, std::min((open + 7) / 8 * 8, capacity) - bytes);
+  open = bytes;
   return memory;
 }
 
