@@ -17,11 +17,14 @@
 // is the one the rescue walk finds over the table on the disk. The drive is
 // never written to and every handle is closed.
 //
-// Speed: about 8,400 a second. Measured by perf at 4,600: a third of the
-// run was the check's memory, a fresh mapping each input faulted in page
-// by page as the check zeroed it, now kept from input to input (below);
-// most of the rest is the directory's two copies, read and compared twice
-// (for the entries, then for the joins).
+// Speed (below 5,000 a second on some corpora; its floor is in
+// fuzz/targets): from about 1,400 to 8,400 a CPU second, as the corpus
+// reaches headers declaring large directories. Measured by perf at 4,600:
+// a third of the run was the check's memory, a fresh mapping each input
+// faulted in page by page as the check zeroed it, now kept from input to
+// input (below); most of the rest is the directory's two copies (of up to
+// kCheckDirectoryLimit sectors), read and compared twice (for the entries,
+// then for the joins).
 #include <sanitizer/asan_interface.h>
 
 #include <algorithm>
