@@ -1,9 +1,9 @@
 # The FFmpeg libraries and libdvbpsi for a Windows build: cross-built static
 # by tools/build-windows-libs from Debian's sources of the versions the Linux
 # build links, into this build tree (a rebuild reuses them; the unpacked
-# sources sit beside the build tree, one copy for both arches). Sets
-# FFMPEG_FOUND and DVBPSI_FOUND with the targets PkgConfig::FFMPEG and
-# PkgConfig::DVBPSI, as pkg-config gives them on Linux.
+# sources sit beside the build tree, one copy for both arches). Makes
+# the targets PkgConfig::FFMPEG and PkgConfig::DVBPSI, as pkg-config gives
+# them on Linux.
 set(MELVIR_WINDOWS_LIBS_DIR ${CMAKE_BINARY_DIR}/windows-libs)
 get_filename_component(MELVIR_WINDOWS_LIBS_SOURCES ${CMAKE_BINARY_DIR}/../windows-libs-src ABSOLUTE)
 message(STATUS "FFmpeg and libdvbpsi for ${CMAKE_SYSTEM_PROCESSOR}: ${MELVIR_WINDOWS_LIBS_DIR}")
@@ -26,7 +26,6 @@ function(melvir_windows_lib name)
     INTERFACE_INCLUDE_DIRECTORIES "${${name}_STATIC_INCLUDE_DIRS}"
     INTERFACE_COMPILE_OPTIONS "${${name}_STATIC_CFLAGS_OTHER}"
     INTERFACE_LINK_LIBRARIES "${${name}_STATIC_LDFLAGS}")
-  set(${name}_FOUND TRUE PARENT_SCOPE)
 endfunction()
 melvir_windows_lib(DVBPSI libdvbpsi)
 melvir_windows_lib(FFMPEG libavformat libavcodec libswscale libavutil)
