@@ -2,6 +2,7 @@
 #include "stream/analysis.h"
 
 #include <cstring>
+#include <utility>
 
 #include "stream/pes.h"
 #include "stream/programme_cut.h"
@@ -39,6 +40,13 @@ void SeeVideo(StreamAnalysis* a, u16 pid, VideoCoding coding, const u8* p) {
   SeeVideoPacket(&v, p);
 }
 
+// Nothing is compared across a break: only the PIDs seen since the last
+// one are walked, as a damaged stream breaks every few packets.
+void ForgetContinuity(StreamAnalysis* a) {
+  for (u16 pid : a->continuityKnown) a->continuity[pid].known = false;
+  a->continuityKnown.clear();
+}
+
 void ReadPacket(StreamAnalysis* a, const u8* p, u64 at) {
   ++a->packets;
   if (p[0] != kSyncByte) return;  // one bad sync byte keeps the grid, but the packet is not to be trusted
@@ -49,7 +57,9 @@ void ReadPacket(StreamAnalysis* a, const u8* p, u64 at) {
     return;
   }
   if (pid == kNullPid) return;
-  if (ContinuityBroken(&a->continuity[pid], p)) {
+  PidContinuity& continuity = a->continuity[pid];
+  if (!continuity.known) a->continuityKnown.push_back(pid);
+  if (ContinuityBroken(&continuity, p)) {
     ++a->continuityErrors;
     ++a->pids[pid].continuityErrors;
   }
@@ -78,7 +88,7 @@ void TakePacket(StreamAnalysis* a, const u8* p, u64 at) {
     a->lossPending = true;
     a->bytesAfterLoss = false;
     a->inSync = false;
-    ForgetContinuity(a->continuity.data(), kPidCount);
+    ForgetContinuity(a);
     // Its bytes are searched again for the grid.
     std::memcpy(a->window, p, kPacketSize);
     a->held = kPacketSize;
@@ -116,6 +126,14 @@ void SearchWindow(StreamAnalysis* a) {
   a->held = size - span;
 }
 
+// The per-PID table *v, kPidCount zeroed entries, zeroed in place when it
+// has them: a caller that reads many short streams reallocates nothing.
+template <typename T>
+void ZeroPerPid(std::vector<T>* v) {
+  v->resize(kPidCount);
+  std::memset(static_cast<void*>(v->data()), 0, kPidCount * sizeof(T));
+}
+
 void BridgeClocks(StreamAnalysis* a) {
   for (PidClock& c : a->pcr) BridgeClock(&c.clock);
   for (PidClock& c : a->pts) BridgeClock(&c.clock);
@@ -124,12 +142,21 @@ void BridgeClocks(StreamAnalysis* a) {
 }  // namespace
 
 bool StartAnalysis(StreamAnalysis* a) {
-  *a = StreamAnalysis{};
-  a->pids.assign(kPidCount, PidCounts{});
-  a->continuity.assign(kPidCount, PidContinuity{});
-  a->pcrOf.assign(kPidCount, 0);
-  a->ptsOf.assign(kPidCount, 0);
-  a->videoOf.assign(kPidCount, 0);
+  // Every field afresh but the per-PID tables' memory, taken over.
+  StreamAnalysis fresh{};
+  fresh.pids.swap(a->pids);
+  fresh.continuity.swap(a->continuity);
+  fresh.pcrOf.swap(a->pcrOf);
+  fresh.ptsOf.swap(a->ptsOf);
+  fresh.videoOf.swap(a->videoOf);
+  fresh.tables.streamTypeOf.swap(a->tables.streamTypeOf);
+  fresh.tables.decoderOf.swap(a->tables.decoderOf);
+  *a = std::move(fresh);
+  ZeroPerPid(&a->pids);
+  ZeroPerPid(&a->continuity);
+  ZeroPerPid(&a->pcrOf);
+  ZeroPerPid(&a->ptsOf);
+  ZeroPerPid(&a->videoOf);
   return StartTables(&a->tables);
 }
 
@@ -173,7 +200,7 @@ void FeedStream(StreamAnalysis* a, const u8* data, u32 length) {
 }
 
 void FeedUnreadable(StreamAnalysis* a, u64 length) {
-  ForgetContinuity(a->continuity.data(), kPidCount);
+  ForgetContinuity(a);
   BridgeClocks(a);
   a->offset += length;
   if (!a->inSync) {
@@ -199,7 +226,7 @@ void FeedUnreadable(StreamAnalysis* a, u64 length) {
 void SkipTo(StreamAnalysis* a, u64 offset) {
   a->syncLosses += SyncLossOpen(*a) ? 1 : 0;
   a->lossPending = false;
-  ForgetContinuity(a->continuity.data(), kPidCount);
+  ForgetContinuity(a);
   BridgeClocks(a);
   ForgetShowing(&a->tables);
   a->inSync = false;

@@ -48,6 +48,7 @@ struct StreamAnalysis {
   u64 packets, syncLosses, transportErrors, unreadablePackets, continuityErrors;
   std::vector<PidCounts> pids;
   std::vector<PidContinuity> continuity;
+  std::vector<u16> continuityKnown;  // the PIDs whose counter is known: those a break forgets
   std::vector<PidClock> pcr, pts;
   std::vector<u16> pcrOf, ptsOf;  // for each PID its clock's index + 1, or 0
   std::vector<VideoProbe> video;

@@ -17,7 +17,3 @@ bool ContinuityBroken(PidContinuity* s, const u8* p) {
   }
   return cc != ((last + 1) & 0x0F);
 }
-
-void ForgetContinuity(PidContinuity* states, u32 count) {
-  for (u32 i = 0; i < count; ++i) states[i].known = false;
-}

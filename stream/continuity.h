@@ -15,7 +15,4 @@ struct PidContinuity {
 // Checks packet p against its PID's state; true when it breaks continuity.
 bool ContinuityBroken(PidContinuity* state, const u8* p);
 
-// Nothing is compared across a gap or an unreadable range.
-void ForgetContinuity(PidContinuity* states, u32 count);
-
 #endif

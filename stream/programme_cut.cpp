@@ -89,7 +89,9 @@ void StartCut(ProgrammeCut* c, u16 service, u16 eventId, bool startKnown, i64 st
   c->scan = KeyFrameScan{};
   c->pes = CutPoint{};
   c->pesOpen = false;
-  c->keys.assign(from == kLookingFor ? kCutKeyFrames : 0, CutPoint{});
+  // A ring read only as far as keysSeen counts: not cleared, and its memory
+  // kept from one start to the next.
+  if (from == kLookingFor) c->keys.resize(kCutKeyFrames);
   c->keysSeen = 0;
   c->pat.count = c->pmt.count = 0;
   c->starts.clear();

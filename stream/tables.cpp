@@ -31,6 +31,7 @@ dvbpsi_t* AddDecoder(StreamTables* t, u16 pid) {
   dvbpsi_t* d = dvbpsi_new(Quiet, DVBPSI_MSG_NONE);
   if (!d) return nullptr;
   t->decoders.push_back(d);
+  t->decoderPids.push_back(pid);
   t->decoderOf[pid] = u16(t->decoders.size());
   return d;
 }
@@ -150,6 +151,7 @@ void OnPat(void* context, dvbpsi_pat_t* pat) {
     if (d && !dvbpsi_pmt_attach(d, p.number, OnPmt, t)) {
       dvbpsi_delete(d);
       t->decoders.pop_back();
+      t->decoderPids.pop_back();
       t->decoderOf[p.pmtPid] = 0;
     }
   }
@@ -224,8 +226,12 @@ bool StartTables(StreamTables* t) {
   t->subtables = 0;
   t->extendedBytes = 0;
   t->at = 0;
-  t->streamTypeOf.assign(kPidCount, 0);
-  t->decoderOf.assign(kPidCount, 0);
+  // Zeroed in place: a caller that reads many short streams starts each
+  // without reallocating the per-PID tables.
+  t->streamTypeOf.resize(kPidCount);
+  std::memset(t->streamTypeOf.data(), 0, kPidCount * sizeof t->streamTypeOf[0]);
+  t->decoderOf.resize(kPidCount);
+  std::memset(t->decoderOf.data(), 0, kPidCount * sizeof t->decoderOf[0]);
   dvbpsi_t* pat = AddDecoder(t, kPatPid);
   if (!pat || !dvbpsi_pat_attach(pat, OnPat, t)) return false;
   for (u16 pid : {kSdtPid, kEitPid, kTimePid}) {
@@ -236,16 +242,17 @@ bool StartTables(StreamTables* t) {
 }
 
 void EndTables(StreamTables* t) {
-  for (size_t pid = 0; pid < t->decoderOf.size(); ++pid) {
-    if (!t->decoderOf[pid]) continue;
-    dvbpsi_t* d = t->decoders[t->decoderOf[pid] - 1];
+  for (size_t i = 0; i < t->decoders.size(); ++i) {
+    u16 pid = t->decoderPids[i];
+    dvbpsi_t* d = t->decoders[i];
     if (pid == kPatPid) dvbpsi_pat_detach(d);
     else if (pid == kSdtPid || pid == kEitPid || pid == kTimePid) dvbpsi_DetachDemux(d);
     else dvbpsi_pmt_detach(d);
     dvbpsi_delete(d);
+    t->decoderOf[pid] = 0;
   }
   t->decoders.clear();
-  t->decoderOf.assign(kPidCount, 0);
+  t->decoderPids.clear();
 }
 
 void PushTablePacket(StreamTables* t, u16 pid, const u8* packet, u64 offset) {

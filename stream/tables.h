@@ -142,6 +142,7 @@ struct StreamTables {
   // One decoder per PID that carries tables (PMT PIDs added as the PAT
   // names them), and for each PID its decoder's index + 1, or 0.
   std::vector<dvbpsi_s*> decoders;
+  std::vector<u16> decoderPids;  // each decoder's PID, so that ending costs no walk over every PID
   std::vector<u16> decoderOf;
   std::vector<u8> streamTypeOf;  // for each PID the stream_type a PMT gave it, or 0
   u32 subtables;  // tables attached to the demuxes of the SDT, EIT and time PIDs
