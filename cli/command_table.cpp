@@ -240,7 +240,7 @@ const CommandRow kCommandRows[] = {
      BIT(kOptMetadata) | BIT(kOptLostChains) | BIT(kOptNumbers) | BIT(kOptAll) | kByPlace |
          kRescuing | kTracing | BIT(kOptQuiet),
      kDomainUsage, kDomainHelp, nullptr, ValidateDomain, nullptr, nullptr, RunDomain},
-    {kMount, "mount", "the recordings as a read-only folder (FUSE)",
+    {kMount, "mount", kMountSummary,
      BIT(kOptRescue) | BIT(kOptMapfile) | BIT(kOptCharset) | BIT(kOptBackground) |
          BIT(kOptAllowOther) | kTracing | BIT(kOptQuiet) | BIT(kOptHeader),
      kMountUsage, kMountHelp, "MOUNTPOINT", ValidateMount, PrepareMount, nullptr, RunMount},

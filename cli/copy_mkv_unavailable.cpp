@@ -1,16 +1,11 @@
-// A build without the FFmpeg libraries or libdvbpsi (and the Windows
-// build) writes no Matroska.
+// A build without the FFmpeg libraries or libdvbpsi writes no Matroska.
 #include "cli/cli_port.h"
 #include "cli/copy.h"
 #include "cli/copy_run.h"
 #include "cli/copy_subtitles.h"
 
 bool MatroskaAvailable() {
-#ifdef _WIN32
-  Say("%s", "extract --container mkv needs a Linux build of melvir");
-#else
   Say("extract --container mkv needs %s, which this build of melvir lacks", MELVIR_MKV_LACKS);
-#endif
   return false;
 }
 
@@ -18,11 +13,7 @@ bool MatroskaIsComplete(const Recording&, bool, bool, const char*) { return fals
 
 // Nor .srt files of the teletext.
 bool SubtitlesAvailable() {
-#ifdef _WIN32
-  Say("%s", "extract --subtitles srt is not in this build: it needs a Linux build of melvir");
-#else
   Say("extract --subtitles srt is not in this build: it needs %s", MELVIR_MKV_LACKS);
-#endif
   return false;
 }
 

@@ -195,9 +195,8 @@ const char kExtractHelp[] =
     "                   {time} (the first broadcast time, local where the stream\n"
     "                   gives the offset: 2009-05-03, 22.44), {date_utc}, {time_utc},\n"
     "                   {duration} (0h45); one with no value is left out with the\n"
-    "                   blanks and separators beside it, an empty result is {name}\n"
-    "                   (on Windows only {name}, {index} and {cluster}); a lost\n"
-    "                   recording's {name} is lost-CLUSTER, its {index} empty\n"
+    "                   blanks and separators beside it, an empty result is {name};\n"
+    "                   a lost recording's {name} is lost-CLUSTER, its {index} empty\n"
     COMMON RESCUE HEADER
     "  --report FILE    with --rescue: one JSON object per recording: output (its\n"
     "                   path), bytes_written, unreadable (its ranges written as\n"
@@ -381,8 +380,16 @@ const char kMainHelpHead[] =
     "only ever read.\n"
     "\n"
     "Commands:\n";
+// The Windows build has every command but mount.
+#ifdef _WIN32
+const char kMountSummary[] = "the recordings as a read-only folder (FUSE: Linux only)";
+#define PLATFORM_NOTE "This Windows build has every command but mount, which needs Linux.\n"
+#else
+const char kMountSummary[] = "the recordings as a read-only folder (FUSE)";
+#define PLATFORM_NOTE ""
+#endif
 const char kMainHelpTail[] =
-    "\n"
+    "\n" PLATFORM_NOTE
     "Options may come before or after the sources; -- ends the options.\n"
     "Run 'melvir COMMAND --help' for a command's options.\n"
     "\n" SOURCES "\n" STATUSES;

@@ -8,5 +8,7 @@ extern const char kListUsage[], kInfoUsage[], kExtractUsage[], kCheckUsage[], kD
 extern const char kListHelp[], kInfoHelp[], kExtractHelp[], kCheckHelp[], kDomainHelp[],
     kMountHelp[], kProbeHelp[], kCatalogHelp[], kLibraryHelp[];
 extern const char kMainHelpHead[], kMainHelpTail[];
+// mount's line in the list of commands.
+extern const char kMountSummary[];
 
 #endif

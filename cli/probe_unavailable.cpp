@@ -1,15 +1,11 @@
-// A build without libdvbpsi (and the Windows build) has no probe.
+// A build without libdvbpsi has no probe.
 #include "cli/cli_port.h"
 #include "cli/recording_commands.h"
 #include "cli/file_names.h"
 #include "cli/probe.h"
 
 bool ProbeAvailable() {
-#ifdef _WIN32
-  Say("%s", "probe needs a Linux build of melvir");
-#else
   Say("%s", "probe needs libdvbpsi, which this build of melvir lacks");
-#endif
   return false;
 }
 

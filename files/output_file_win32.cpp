@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 
 #include "platform/wide_path.h"
 
@@ -187,17 +188,17 @@ bool IsNameTaken(u32 error) { return error == ERROR_ALREADY_EXISTS || error == E
 bool RenameOutput(OutputFile* out, const char* to, bool replace, u32* error) {
   // Through the handle: this run opened it without FILE_SHARE_DELETE, so a
   // rename by name would fail, and the file stays held under its new name.
-  WidePath wide(to);
-  wchar_t full[1100];
-  DWORD n = GetFullPathNameW(wide.text, 1100, full, nullptr);
-  if (n == 0 || n >= 1100) return Fail(error);
-  static u8 buffer[sizeof(FILE_RENAME_INFO) + sizeof full];
+  // The new name whole, as WidePath makes it.
+  WidePath full(to);
+  DWORD n = DWORD(std::wcslen(full.text));
+  if (n == 0) return Fail(error);
+  static u8 buffer[sizeof(FILE_RENAME_INFO) + sizeof full.text];
   FILE_RENAME_INFO* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer);
   std::memset(buffer, 0, sizeof buffer);
   info->ReplaceIfExists = replace;
   info->RootDirectory = nullptr;
   info->FileNameLength = n * sizeof(wchar_t);
-  std::memcpy(info->FileName, full, (n + 1) * sizeof(wchar_t));
+  std::memcpy(info->FileName, full.text, (n + 1) * sizeof(wchar_t));
   if (!SetFileInformationByHandle(H(out->handle), FileRenameInfo, info, sizeof buffer))
     return Fail(error);
   out->path = to;

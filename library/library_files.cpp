@@ -4,13 +4,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <system_error>
 
+#include "files/folder_files.h"
+#include "files/output_file.h"
 #include "library/nfo.h"
 #include "platform/write_guard.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -19,26 +17,10 @@ bool WriteBytes(std::FILE* file, const void* context) {
   return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
 }
 
-// Every regular file under folder ending in one of the suffixes, sorted;
-// a folder that cannot be read adds nothing.
-std::vector<std::string> FilesUnder(const std::string& folder, std::vector<std::string> suffixes) {
-  std::vector<std::string> found;
-  std::error_code error;
-  fs::recursive_directory_iterator it(folder, error), end;
-  for (; !error && it != end; it.increment(error)) {
-    if (!it->is_regular_file(error)) continue;
-    std::string path = it->path().generic_string();
-    for (const std::string& s : suffixes)
-      if (path.size() > s.size() && path.compare(path.size() - s.size(), s.size(), s) == 0)
-        found.push_back(path);
-  }
-  std::sort(found.begin(), found.end());
-  return found;
-}
-
+// A regular file has the name path.
 bool Exists(const std::string& path) {
-  std::error_code error;
-  return fs::is_regular_file(path, error);
+  u64 size;
+  return SizeOfFile(path.c_str(), &size);
 }
 
 }  // namespace
@@ -78,7 +60,7 @@ std::string LinkOf(const std::string& path) {
 
 void LibraryCards(const std::string& dir, std::vector<CatalogueCard>* cards) {
   cards->clear();
-  std::string root = fs::path(dir).generic_string();
+  const std::string& root = dir;
   for (const char* part : {"/Movies", "/Shows"}) {
     for (const std::string& file : FilesUnder(root + part, {".mkv", ".ts"})) {
       std::string stem = file.substr(0, file.rfind('.')), xml;
@@ -97,9 +79,7 @@ void LibraryCards(const std::string& dir, std::vector<CatalogueCard>* cards) {
       if (!width.empty()) c.video = width + "x" + height + ", " + NfoField(xml, "codec");
       std::string seconds = NfoField(xml, "durationinseconds");
       c.durationS = seconds.empty() ? -1 : std::atof(seconds.c_str());
-      std::error_code error;
-      c.sizeBytes = u64(fs::file_size(file, error));
-      if (error) c.sizeBytes = 0;
+      if (!SizeOfFile(file.c_str(), &c.sizeBytes)) c.sizeBytes = 0;
       std::string plot = NfoField(xml, "plot");
       c.damaged = plot.find("could not be read from the recorder") != std::string::npos;
       c.health = c.damaged ? plot.substr(plot.rfind('\n') + 1) : "";

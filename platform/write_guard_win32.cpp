@@ -62,10 +62,6 @@ HANDLE OpenToLook(const char* path, bool follow) {
 
 }  // namespace
 
-WidePath::WidePath(const char* utf8) {
-  if (!MultiByteToWideChar(CP_UTF8, 0, utf8, -1, text, sizeof text / sizeof text[0])) text[0] = 0;
-}
-
 void GuardRead(const char* path) {
   if (IsDeviceName(path)) return;  // refused by its name
   HANDLE h = OpenToLook(path, true);

@@ -51,20 +51,30 @@ void FormatDuration(double seconds, std::string* out) {
   *out += text;
 }
 
-// A word a shell takes as it is, else in single quotes.
+// A word a shell takes as it is, else in single quotes (on Windows, where
+// the console takes a path's backslashes as they are and no name holds a
+// double quote, in double quotes).
 void AppendShellWord(std::string* out, const std::string& word) {
   bool plain = !word.empty();
   for (char c : word)
     if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-          c == '/' || c == '.' || c == '_' || c == '-' || c == '+' || c == ':'))
+          c == '/' || c == '.' || c == '_' || c == '-' || c == '+' || c == ':'
+#ifdef _WIN32
+          || c == '\\'
+#endif
+          ))
       plain = false;
   if (plain) {
     AppendHtml(out, word);
     return;
   }
+#ifdef _WIN32
+  AppendHtml(out, "\"" + word + "\"");
+#else
   std::string quoted = "'";
   for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
   AppendHtml(out, quoted + "'");
+#endif
 }
 
 void AppendRow(std::string* out, const char* label, const std::string& text, const char* cls = nullptr) {

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Checks the Windows release archive made by tools/make-release: its five
-# files and their sums, the read-me's and the licence's CR LF lines, and,
+# Checks the Windows release archive made by tools/make-release: its files
+# and their sums, the read-me's and the licence's CR LF lines, the sources
+# and licences of the libraries melvir-cli.exe carries, and,
 # with objdump, that
 # both programs are 32-bit x86 PE files of the right subsystem carrying a
 # manifest and a version resource, and that they import nothing but
@@ -22,19 +23,32 @@ check() {  # check DESCRIPTION COMMAND...
 
 check "the archive is named after the version ($version)" test -n "$version"
 unzip -q "$archive" -d "$work"
-check "it holds MELVIR.EXE, melvir-cli.exe, README.txt, COPYING.txt and SHA256SUMS" \
+check "it holds MELVIR.EXE, melvir-cli.exe, README.txt, COPYING.txt, SOURCES.txt, the licences and SHA256SUMS" \
   test "$(cd "$work" && find . -type f | LC_ALL=C sort | tr '\n' ' ')" = \
-  "./COPYING.txt ./MELVIR.EXE ./README.txt ./SHA256SUMS ./melvir-cli.exe "
-sums_hold() { (cd "$work" && sha256sum --quiet -c SHA256SUMS) && test "$(wc -l < "$work/SHA256SUMS")" = 4; }
-check "SHA256SUMS holds the sums of the other four" sums_hold
+  "./COPYING.txt ./MELVIR.EXE ./README.txt ./SHA256SUMS ./SOURCES.txt ./licences/ffmpeg/COPYING.LGPLv2.1.txt \
+./licences/ffmpeg/LICENSE.md.txt ./licences/ffmpeg/copyright.txt ./licences/libdvbpsi/COPYING.txt \
+./licences/libdvbpsi/copyright.txt ./melvir-cli.exe "
+sums_hold() { (cd "$work" && sha256sum --quiet -c SHA256SUMS) && test "$(wc -l < "$work/SHA256SUMS")" = 10; }
+check "SHA256SUMS holds the sums of the other ten" sums_hold
+# The libraries built in are the versions the Linux build links, under the
+# LGPL: Debian's texts.
+names_sources() {
+  grep -q "ffmpeg $(dpkg-query -W -f='${Version}' libavformat-dev) " "$work/SOURCES.txt" &&
+    grep -q "libdvbpsi $(dpkg-query -W -f='${Version}' libdvbpsi-dev) " "$work/SOURCES.txt"
+}
+check "SOURCES.txt names ffmpeg and libdvbpsi at the Linux build's versions" names_sources
+check "FFmpeg's licence is the LGPL 2.1" grep -q "GNU LESSER GENERAL PUBLIC LICENSE" "$work/licences/ffmpeg/COPYING.LGPLv2.1.txt"
+check "libdvbpsi's licence is the LGPL 2.1" grep -q "GNU LESSER GENERAL PUBLIC LICENSE" "$work/licences/libdvbpsi/COPYING.txt"
+echo "melvir-cli.exe (i686): $(stat -c %s "$work/melvir-cli.exe") bytes"
 is_text_of() {  # is_text_of FILE SOURCE: SOURCE's lines, every one ending in CR LF
   tr -d '\r' < "$work/$1" | cmp -s - "$2" && test "$(grep -c $'\r$' "$work/$1")" = "$(wc -l < "$2")"
 }
 check "README.txt is the read-me text, every line ending in CR LF" is_text_of README.txt "$root/res/readme.txt"
 check "COPYING.txt is the licence, every line ending in CR LF" is_text_of COPYING.txt "$root/COPYING"
 
-# Windows' own DLLs, which every supported version of Windows has.
-system_dlls=" kernel32.dll user32.dll gdi32.dll comctl32.dll comdlg32.dll advapi32.dll shell32.dll msvcrt.dll "
+# Windows' own DLLs, which every supported version of Windows (Vista on)
+# has; bcrypt.dll gives FFmpeg its random numbers.
+system_dlls=" kernel32.dll user32.dll gdi32.dll comctl32.dll comdlg32.dll advapi32.dll shell32.dll msvcrt.dll bcrypt.dll "
 resource_types() {  # the top-level entries of the resource directory
   "$objdump" -p "$1" | sed -n 's/^[0-9a-f]*   Entry: ID: 0x0*\([0-9a-f]*\),.*/\1/p'
 }

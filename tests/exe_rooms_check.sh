@@ -12,11 +12,12 @@ trap 'rm -rf "$work"' EXIT
 [ -s "$work/exe" ] || { echo "exe_rooms_check: $exe has no symbols to look at" >&2; exit 1; }
 status=0
 for lib in "$@"; do
-  # Inline and template code of headers (the standard library's) is emitted
-  # in every object that uses it, in a section of its own (.text$NAME):
-  # not the room's code, so not looked for.
+  # Inline and template code of headers (the standard library's) and the
+  # type information of its classes are emitted in every object that uses
+  # them, each in a section of its own (.text$NAME, .rdata$NAME): not the
+  # room's, so not looked for.
   "$nm" --defined-only "$lib" 2>/dev/null |
-    awk 'NF == 3 && $3 ~ /^\.text\$/ { n = substr($3, 7); comdat[n] = 1; comdat["_" n] = 1 }
+    awk 'NF == 3 && $3 ~ /^\.(text|rdata)\$/ { n = $3; sub(/^\.[a-z]*\$/, "", n); comdat[n] = 1; comdat["_" n] = 1 }
          NF == 3 && $2 ~ /[TDBR]/ && $3 !~ /^\./ { defined[$3] = 1 }
          END { for (d in defined) if (!(d in comdat)) print d }' | sort -u > "$work/lib"
   [ -s "$work/lib" ] || { echo "exe_rooms_check: $lib defines nothing" >&2; status=1; continue; }

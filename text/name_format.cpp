@@ -81,7 +81,7 @@ bool CheckNameFormat(const char* format, bool* usesStream, char* error, u32 size
   if (*usesStream && !StreamPlaceholdersBuilt()) {
     FormatText(error, size, "%s",
                "--name-format: this build takes only {name}, {index} and {cluster}; the stream's "
-               "placeholders need the probe (a Linux build with libdvbpsi)");
+               "placeholders need the probe (a build with libdvbpsi)");
     return false;
   }
   return true;
