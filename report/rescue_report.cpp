@@ -2,6 +2,8 @@
 // its chain's end and its bad packets, and its JSON object.
 #include "report/rescue_report.h"
 
+#include <cstring>
+
 #include "disk/block_form.h"
 #include "report/json.h"
 
@@ -57,6 +59,8 @@ u64 CountBadPackets(const u8* data, u32 length) {
 
 namespace {
 
+const u8 kZeroPacket[kPacketSize] = {};
+
 // Whether [from, to) meets a run, *next the first run that may: runs are
 // in order, and asked of in order.
 bool MeetsRun(const std::vector<OutputRun>& runs, size_t* next, u64 from, u64 to) {
@@ -80,9 +84,7 @@ void CountPackets(RescueRecord* record, const u8* data, u32 length, u64 outputOf
       ++record->badPackets;
       continue;
     }
-    bool zero = true;
-    for (u32 i = 0; i < kPacketSize && zero; ++i) zero = data[at + i] == 0;
-    if (zero) {
+    if (std::memcmp(data + at, kZeroPacket, kPacketSize) == 0) {
       ++record->zeroPackets;
       continue;
     }
