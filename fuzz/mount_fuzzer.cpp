@@ -22,7 +22,7 @@
 // unset; no file's size changes. The drive is never written to and every
 // handle is closed.
 //
-// Speed (4,600 to 6,400 a CPU second in runs of 30 to 60 s on a shared
+// Speed (4,600 to 7,800 a CPU second in runs of 30 to 120 s on a shared
 // machine, about the 5,000 wanted; its floor is in fuzz/targets). Measured
 // by perf at about 430 a second: over half the run was replies of up to
 // 1 MiB, each a fresh mapping the sanitizer makes, faults in page by page

@@ -33,8 +33,8 @@
 // byte at a time, the streams' own buffers and each path built anew per call,
 // now a repeat at a time, unbuffered, and paths made once; and a fifth the
 // rescue's count of zero packets, a byte at a time, now compared whole: 3,500
-// to 5,200 a CPU second in runs of 30 to 60 s on a shared machine. What is left
-// is the files themselves, which a steady 5,000 would need in memory: the
+// to 5,200 a CPU second in runs of 30 to 120 s on a shared machine. What is
+// left is the files themselves, which a steady 5,000 would need in memory: the
 // system calls (two outputs written by the writer thread, the .part written,
 // three files read back, the .damage side file replaced and synced at the start
 // and as damage is met, eight names removed per run), the pages the tmpfs fills
