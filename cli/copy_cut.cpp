@@ -9,6 +9,7 @@
 // is written afresh; the copy of a whole recording is not touched by any
 // of this.
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "app/messages.h"
@@ -27,7 +28,9 @@ namespace {
 const u32 kRing = 24u << 20;   // stream bytes held: seconds of a broadcast, and more
 const u32 kChunk = 1u << 20;   // read at a time
 
-u8 g_ring[kRing];
+// Made on the first cut and kept: a run that cuts nothing does not carry
+// it (a sanitizer's leak check at exit scans every static byte).
+u8* g_ring;
 StreamAnalysis g_analysis;
 ProgrammeCut g_cut;
 
@@ -140,6 +143,11 @@ CopyOutcome CutToTarget(const Recording& r, const CopyTarget& t) {
     CopyTarget whole = t;
     whole.trim = false;
     return CopyToTarget(r, whole);
+  }
+  if (!g_ring) g_ring = new (std::nothrow) u8[kRing];
+  if (!g_ring) {
+    Say("%s: not enough memory for the cut", t.path);
+    return kCopyFailed;
   }
   static CopyRun run;
   run = CopyRun{};
