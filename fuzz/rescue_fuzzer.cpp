@@ -18,6 +18,12 @@
 // without a broken chain, and one cluster more breaks exactly where the
 // walk ended; the mirror is told only of sectors the areas hold. The drive
 // is never written to and every handle is closed.
+//
+// Speed: perf showed four fifths of a run in reading the directory an
+// entry at a time, each sector read again for each of its seven slots
+// through the mirror's search of the sectors known bad; it is now read once
+// a sector, and the rate no longer falls as the corpus finds bad directory
+// sectors.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -137,9 +143,20 @@ extern "C" int LLVMFuzzerTestOneInput(const u8* data, size_t size) {
     u64 spent = 0;
     u32 rescued = 0;
     count = std::min<u64>(count, kMaxSlots);
+    // A directory sector is read once, as the listing reads it, its other
+    // slots decoded from a copy (the rescues between read table sectors
+    // into the disk record's buffer).
+    u8 directory[kSectorSize];
+    bool sectorRead = false;
     for (u64 i = 0; i < count && rescued < kMaxEntries && spent < kRunBudget; ++i) {
       DirEntry entry;
-      if (!ReadDirEntry(u32(i), &entry)) continue;
+      if (i % kDirEntriesPerSector == 0) {
+        sectorRead = ReadDirEntry(u32(i), &entry);
+        if (sectorRead) std::memcpy(directory, g_disk.sector, kSectorSize);
+      } else if (sectorRead) {
+        DecodeDirEntry(directory + (i % kDirEntriesPerSector) * kDirEntrySize, &entry);
+      }
+      if (!sectorRead) continue;
       if (entry.type == 0 || entry.firstCluster == 0 || entry.firstCluster > g_disk.clusterCount)
         continue;
       ++rescued;
